@@ -1,0 +1,90 @@
+// The conversion driver: load a file into the current track, export the
+// current track through a writer, and the batch conversion of a file pattern.
+// It talks to its user only through a DriverHost, so that the same code serves
+// the batch command line and the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/format_table.h"
+#include "core/selection.h"
+#include "core/track_point.h"
+
+namespace ferolin {
+
+// The loaded track, as the main window (or the batch loop) holds it.
+struct CurrentTrack {
+    TrackPointArray points;
+    uint32_t count = 0;
+    uint32_t fieldMask = 0xFFFF;      // mask of the row whose reader loaded it
+    std::string displayName;          // path, or "Downloaded from GPS"
+    std::string fileTitle;            // FileTitle of the display name
+    const TrackPoint* selected = nullptr;
+
+    // Releases the points and returns every field to its reset value.
+    void Reset();
+};
+
+enum class MessageIcon { kStop, kExclamation };
+
+class DriverHost {
+public:
+    virtual ~DriverHost() = default;
+
+    // A message of the string table about the file at `path`.
+    virtual void ShowMessage(const std::string& path, int stringId, MessageIcon icon) = 0;
+
+    // Loading and exporting run between these two calls (the window disables
+    // itself and shows the wait cursor).
+    virtual void BeginWork() {}
+    virtual void EndWork() {}
+
+    // A track with at least one point was loaded: fill the point list, the file
+    // label and the time bounds, show the first point.
+    virtual void TrackLoaded(const CurrentTrack& /*track*/) {}
+    // Loading ended without a track to show: empty the point details.
+    virtual void ShowNoPoint() {}
+
+    // The selection to apply to the export, for a track of the given mask.
+    // Rules are borrowed and must outlive the export.
+    virtual void BuildCriteria(uint32_t /*fieldMask*/, SelectionCriteria& criteria) {
+        criteria = SelectionCriteria{};
+    }
+    // The option word of a row's writer.
+    virtual uint32_t WriterOptions(const FormatEntry& /*row*/) { return kAllOptions; }
+};
+
+// Walks the format rows of the file's extension until a reader succeeds.
+// Returns 0 when a track with at least one point was loaded.
+int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host);
+
+// Selects the points of the current track and writes them through the row's
+// writer. Returns 0 unless the writer failed.
+int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,
+                 DriverHost& host);
+
+// Splits a command line as the program receives it on Windows: the program
+// name first, then arguments separated by blanks or enclosed in double quotes;
+// surrounding blanks and quotes are trimmed and empty arguments dropped.
+std::vector<std::string> ParseCommandLine(const std::string& commandLine);
+
+// The files a batch pattern names, sorted by name: the pattern's folder listed
+// and the names matched with `*` and `?`. A pattern whose extension is "rbt"
+// names a logger port and stands for itself.
+std::vector<std::string> MatchingFiles(const std::string& pattern);
+
+// Converts every file matching `pattern` through the writer row `rowIndex`,
+// each to ChangeExtension(file, row extension). Returns the number of files
+// matched.
+std::size_t RunBatch(CurrentTrack& track, const std::string& pattern, int rowIndex,
+                     DriverHost& host);
+
+// Handles the program's arguments: none keeps the window open; one loads that
+// file when it exists and keeps the window open; a pattern and an output
+// extension run the batch conversion and return false (the program ends).
+bool RunCommandLine(const std::vector<std::string>& arguments, CurrentTrack& track,
+                    DriverHost& host);
+
+}  // namespace ferolin

@@ -1,0 +1,55 @@
+#include "core/format_table.h"
+
+#include "core/paths.h"
+#include "core/selection.h"
+#include "core/strings.h"
+#include "formats/bluegps.h"
+#include "formats/csv.h"
+
+namespace ferolin {
+
+namespace {
+
+constexpr uint32_t kAllData = 0xFFFF;
+constexpr uint32_t kPositionOnly = kDataLatitude | kDataLongitude | kDataAltitude;  // 0x000E
+
+// Rows whose reader or writer belongs to a format not handled yet carry none.
+constexpr FormatEntry kFormatTable[] = {
+    // extension, filter,         reader,          writer,         field mask
+    {"nmea", kStrFilterNmea, nullptr,          nullptr,        kAllData},
+    {"nme",  0,              nullptr,          nullptr,        kAllData},
+    {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
+    {"rbt",  0,              nullptr,          nullptr,        kAllData},
+    {"frn",  kStrFilterFrn,  nullptr,          nullptr,        kAllData},
+    {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
+    {"trk",  kStrFilterTrk,  nullptr,          nullptr,        kPositionOnly},
+    {"log",  kStrFilterLog,  nullptr,          nullptr,        kPositionOnly},
+    {"trk",  0,              nullptr,          nullptr,        kPositionOnly},
+    {"upt",  0,              nullptr,          nullptr,        kPositionOnly},
+    {"plt",  kStrFilterPlt,  nullptr,          nullptr,        kPositionOnly},
+    {"gpx",  kStrFilterGpx,  nullptr,          nullptr,        kAllData},
+    {"kml",  kStrFilterKml,  nullptr,          nullptr,        kPositionOnly},
+    {"rdn",  kStrFilterRdn,  nullptr,          nullptr,        kPositionOnly},
+    {"csv",  kStrFilterCsv,  nullptr,          WriteCsvTable,  0},
+    {"com",  0,              nullptr,          nullptr,        0},
+};
+
+static_assert(std::size(kFormatTable) == 16);
+
+}  // namespace
+
+std::span<const FormatEntry> FormatTable() { return kFormatTable; }
+
+int FindWriterRow(std::string_view extension) {
+    const auto table = FormatTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i].writer && EqualsIgnoreCase(table[i].extension, extension))
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string WriterOptionName(std::string_view extension) {
+    return "WRT_" + ToUpper(extension);
+}
+
+}  // namespace ferolin

@@ -1,0 +1,48 @@
+// The format table: every file extension the program knows, with its reader,
+// its writer, its save-dialog filter and the data types it can carry.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/track_point.h"
+
+namespace ferolin {
+
+// Reads the file at `path` into a new zero-filled array. Status 0: `points`
+// and `count` hold the track (count may be 0) and the caller owns the array.
+// Any other status is a failure and the outputs hold no track.
+using ReaderFn = int (*)(const std::string& path, TrackPointArray& points, uint32_t& count);
+
+// Creates or replaces the file at `path` from `count` export entries. Status 0
+// when done, non-zero (as a rule 1) on failure. The meaning of the option bits
+// belongs to each writer.
+using WriterFn = int (*)(const std::string& path, const ExportEntry* entries, uint32_t count,
+                         uint32_t options);
+
+struct FormatEntry {
+    const char* extension;  // lower case, without the dot
+    int filterId;           // save-dialog filter string; 0 = not an output format
+    ReaderFn reader;
+    WriterFn writer;
+    uint32_t fieldMask;     // data-type bits the rows' files can carry
+};
+
+// The sixteen rows, in the order that decides which reader is tried first for
+// a shared extension and the order of the output-format list.
+std::span<const FormatEntry> FormatTable();
+
+// Index of the first row whose extension equals `extension` (any case) and
+// that has a writer; -1 when there is none.
+int FindWriterRow(std::string_view extension);
+
+// Option word of a row's writer as named in the settings store: "WRT_" and the
+// upper-case extension.
+std::string WriterOptionName(std::string_view extension);
+
+// Option word used when none is stored: every option on.
+constexpr uint32_t kAllOptions = 0xFFFFFFFFu;
+
+}  // namespace ferolin

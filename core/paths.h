@@ -1,0 +1,30 @@
+// Path helpers shared by the driver, the writers and the batch mode. Both "/"
+// and "\" separate folders; the last "." of the whole path starts the
+// extension.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ferolin {
+
+// Text after the last "."; the whole path when it has none.
+std::string FileExtension(std::string_view path);
+// Text up to and including the last separator; empty when there is none.
+std::string FileDirectory(std::string_view path);
+// Text after the last separator, cut before its own last "." when it has one.
+std::string FileTitle(std::string_view path);
+// A copy of FileTitle(path), owned by the caller.
+inline std::string FileTitleCopy(std::string_view path) { return FileTitle(path); }
+// The path up to and including its last ".", then the extension; the
+// extension alone when the path has no ".".
+std::string ChangeExtension(std::string_view path, std::string_view extension);
+
+// Case-insensitive comparison of ASCII texts (extensions, option names).
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+std::string ToUpper(std::string_view text);
+
+// `*` and `?` wildcard match of one file name, case-sensitive.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+}  // namespace ferolin

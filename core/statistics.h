@@ -1,0 +1,23 @@
+// Figures of an export list: extremes, average speeds, distance, duration.
+#pragma once
+
+#include <cstdint>
+
+#include "core/track_point.h"
+
+namespace ferolin {
+
+struct TrackStatistics {
+    int32_t maxSpeedIndex;     // index in the export list, first of equal maxima
+    int32_t maxAltitudeIndex;  // by output altitude
+    int32_t minAltitudeIndex;
+    float averageSpeed;        // km/h over all entries
+    float averageSpeedNoStop;  // km/h over entries faster than 1 km/h; 0 when none
+    float distanceKm;          // sum of 3-D chords between consecutive entries
+    int32_t durationSeconds;   // last entry's time minus the first's
+};
+
+// One pass over `count` (at least 1) entries.
+void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats);
+
+}  // namespace ferolin

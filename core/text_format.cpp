@@ -1,0 +1,139 @@
+#include "core/text_format.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace ferolin {
+
+void TextBuffer::Grow(std::size_t n) {
+    std::size_t capacity = capacity_ ? capacity_ : 256;
+    while (capacity - size_ < n) capacity *= 2;
+    std::unique_ptr<char[]> data(new char[capacity]);
+    if (size_) std::memcpy(data.get(), data_.get(), size_);
+    data_ = std::move(data);
+    capacity_ = capacity;
+}
+
+void TextBuffer::DropFront(std::size_t n) {
+    if (n >= size_) return;
+    std::memmove(data_.get(), data_.get() + (size_ - n), n);
+    size_ = n;
+}
+
+namespace {
+
+// Upper bound of "%.<precision>f" for any double: 309 integer digits, sign,
+// point and the decimals.
+constexpr std::size_t kFixedMax = 320 + 20;
+
+std::size_t WriteFixed(char* out, double value, int precision) {
+    if (std::isnan(value)) {
+        // printf spells NaN "nan" or "-nan" after its sign bit.
+        const char* text = std::signbit(value) ? "-nan" : "nan";
+        std::size_t n = std::strlen(text);
+        std::memcpy(out, text, n);
+        return n;
+    }
+    // Short values take the first attempt; huge ones fit in kFixedMax.
+    auto result = std::to_chars(out, out + kFixedMax, value, std::chars_format::fixed, precision);
+    return static_cast<std::size_t>(result.ptr - out);
+}
+
+}  // namespace
+
+void AppendFixed(TextBuffer& out, double value, int precision) {
+    char* p = out.Reserve(kFixedMax);
+    out.Advance(WriteFixed(p, value, precision));
+}
+
+void AppendFixedPadded(TextBuffer& out, double value, int precision, int width) {
+    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+    char* p = out.Reserve(kFixedMax + w);
+    std::size_t n = WriteFixed(p, value, precision);
+    if (n < w) {
+        const std::size_t pad = w - n;
+        const bool finite = std::isfinite(value);
+        const std::size_t sign = (finite && (p[0] == '-')) ? 1 : 0;
+        // Blanks go before everything for inf/nan; zeros after the sign.
+        const std::size_t at = finite ? sign : 0;
+        std::memmove(p + at + pad, p + at, n - at);
+        std::memset(p + at, finite ? '0' : ' ', pad);
+        n = w;
+    }
+    out.Advance(n);
+}
+
+void AppendInt(TextBuffer& out, int64_t value, int width) {
+    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+    char* p = out.Reserve(24 + w);
+    auto result = std::to_chars(p, p + 24, value);
+    std::size_t n = static_cast<std::size_t>(result.ptr - p);
+    if (n < w) {
+        const std::size_t pad = w - n;
+        const std::size_t sign = value < 0 ? 1 : 0;
+        std::memmove(p + sign + pad, p + sign, n - sign);
+        std::memset(p + sign, '0', pad);
+        n = w;
+    }
+    out.Advance(n);
+}
+
+void AppendFixed(std::string& out, double value, int precision) {
+    char buffer[kFixedMax];
+    out.append(buffer, WriteFixed(buffer, value, precision));
+}
+
+namespace {
+
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+int ParseInt(const char* p, const char* end) {
+    while (p < end && IsSpace(*p)) ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    // Accumulate as the C library's strtol does, saturating at the long range.
+    unsigned long long magnitude = 0;
+    const unsigned long long limit =
+        negative ? static_cast<unsigned long long>(LONG_MAX) + 1 : LONG_MAX;
+    bool overflow = false;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (overflow) continue;
+        magnitude = magnitude * 10 + static_cast<unsigned>(*p - '0');
+        if (magnitude > limit) overflow = true;
+    }
+    long value;
+    if (overflow)
+        value = negative ? LONG_MIN : LONG_MAX;
+    else
+        value = negative ? static_cast<long>(0 - magnitude) : static_cast<long>(magnitude);
+    return static_cast<int>(static_cast<unsigned long>(value));  // cut to int, modulo 2^32
+}
+
+double ParseReal(const char* p, const char* end) {
+    while (p < end && IsSpace(*p)) ++p;
+    const char* start = p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    const bool hex = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    if (!hex && p < end && *p != '+' && *p != '-') {
+        double value = 0;
+        auto result = std::from_chars(p, end, value, std::chars_format::general);
+        if (result.ec == std::errc()) return negative ? -value : value;
+        if (result.ec == std::errc::invalid_argument) return 0.0;
+    }
+    // Rare forms (hexadecimal, out of range) go through strtod on a bounded,
+    // zero-terminated copy of the number's characters.
+    const char* q = p;
+    while (q < end && *q != '\0' && !IsSpace(*q)) ++q;
+    std::string copy(start, q);
+    return std::strtod(copy.c_str(), nullptr);
+}
+
+}  // namespace ferolin

@@ -1,0 +1,45 @@
+#include "core/track_point.h"
+
+namespace ferolin {
+
+TrackPointArray AllocateTrackPoints(std::size_t count) {
+    if (count == 0) return TrackPointArray();
+    // calloc checks count * size for overflow and hands back zero pages.
+    return TrackPointArray(static_cast<TrackPoint*>(std::calloc(count, sizeof(TrackPoint))));
+}
+
+namespace {
+
+// Days from 1970-01-01 to the given proleptic Gregorian date (month 1-12).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+}  // namespace
+
+int64_t CalendarTime(int year, int month, int day, int hour, int minute, int second) {
+    // Months outside 1-12 carry into the year, like mktime/timegm do.
+    int64_t y = year;
+    int64_t m = static_cast<int64_t>(month) - 1;
+    y += m >= 0 ? m / 12 : -((11 - m) / 12);
+    m -= (m >= 0 ? m / 12 : -((11 - m) / 12)) * 12;
+    const int64_t days = DaysFromCivil(y, m + 1, 1) + (static_cast<int64_t>(day) - 1);
+    const int64_t t = days * 86400 + static_cast<int64_t>(hour) * 3600 +
+                      static_cast<int64_t>(minute) * 60 + second;
+    return t < 0 ? -1 : t;
+}
+
+int64_t TrackPointTime(const TrackPoint& point) {
+    if (point.day == 0 || point.month == 0 || point.year == 0) return -1;
+    // Truncation toward zero of the seconds; NaN or huge values count as 0.
+    const float s = point.seconds;
+    const int whole = (s > -2147483648.0f && s < 2147483648.0f) ? static_cast<int>(s) : 0;
+    return CalendarTime(point.year, point.month, point.day, point.hour, point.minute, whole);
+}
+
+}  // namespace ferolin

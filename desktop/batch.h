@@ -1,0 +1,55 @@
+// The batch command line: ferolin [OPTIONS] PATTERN EXT converts every file
+// matching PATTERN without a window, with the stored selection settings and
+// writer option words, which the options override for one run.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/driver.h"
+#include "core/selection.h"
+
+namespace ferolin {
+
+struct BatchOptions {
+    std::vector<std::string> positional;  // PATTERN EXT (more are ignored)
+    std::optional<uint32_t> optionWord;
+    std::optional<float> geoidHeight;
+    std::optional<uint32_t> smoothingWidth;
+    std::vector<ExclusionRule> excludeRules;
+    std::optional<TimeBound> start;
+    std::optional<TimeBound> stop;
+    bool noSettings = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the arguments after the program name; false with a message in
+// `error` on a usage error.
+bool ParseBatchArguments(const std::vector<std::string>& arguments, BatchOptions& options,
+                         std::string& error);
+
+// Parses an exclusion rule written FIELD OP VALUE ("altitude<0", "record=12").
+bool ParseExcludeRule(const std::string& text, ExclusionRule& rule);
+
+// The selection the window would apply, as restored from the settings store.
+struct StoredSelection {
+    std::vector<ExclusionRule> rules;
+    bool geoidOn = false;
+    float geoidHeight = 0;
+    bool smoothOn = false;
+    uint32_t smoothingWidth = 0;
+};
+StoredSelection LoadStoredSelection();
+
+// Runs the batch conversion with messages to `err`; returns the exit status:
+// 0 when every file converted, 1 when any file gave a message.
+int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err);
+
+// The whole command line of `ferolin`; returns the process exit status.
+int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace ferolin

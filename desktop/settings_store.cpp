@@ -1,0 +1,131 @@
+#include "desktop/settings_store.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QVariant>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace ferolin {
+
+SettingsKey OpenSettingsKey() {
+    auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                QStringLiteral("Ferolix"));
+    if (settings->status() != QSettings::NoError) return nullptr;
+    return settings.release();
+}
+
+void CloseSettingsKey(SettingsKey key) {
+    if (!key) return;
+    key->sync();
+    delete key;
+}
+
+namespace {
+
+// The caller's key, or one opened for this access and closed afterwards.
+class KeyScope {
+public:
+    explicit KeyScope(SettingsKey key) : key_(key ? key : OpenSettingsKey()), owned_(!key) {}
+    ~KeyScope() {
+        if (owned_) CloseSettingsKey(key_);
+    }
+    KeyScope(const KeyScope&) = delete;
+    KeyScope& operator=(const KeyScope&) = delete;
+    SettingsKey get() const { return key_; }
+
+private:
+    SettingsKey key_;
+    bool owned_;
+};
+
+QString Name(const char* name) { return QString::fromUtf8(name); }
+
+}  // namespace
+
+long ReadSettingDword(const char* name, uint32_t& value, uint32_t defaultValue, SettingsKey key) {
+    value = defaultValue;
+    KeyScope scope(key);
+    if (!scope.get()) return kSettingsOk;
+    const QVariant stored = scope.get()->value(Name(name));
+    if (!stored.isValid()) return kSettingsNotFound;
+    // Binary values are another type; numbers read back from the file as text.
+    if (stored.typeId() == QMetaType::QByteArray) return kSettingsNotFound;
+    bool ok = false;
+    const qulonglong number = stored.toString().trimmed().toULongLong(&ok, 10);
+    if (!ok || number > 0xFFFFFFFFull) return kSettingsNotFound;
+    value = static_cast<uint32_t>(number);
+    return kSettingsOk;
+}
+
+long WriteSettingDword(const char* name, uint32_t value, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return kSettingsOk;
+    scope.get()->setValue(Name(name), QVariant::fromValue<uint>(value));
+    return kSettingsOk;
+}
+
+long ReadSettingBinary(const char* name, void* buffer, uint32_t& size, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return kSettingsOk;
+    const QVariant stored = scope.get()->value(Name(name));
+    if (!stored.isValid()) return kSettingsNotFound;
+    const QByteArray bytes = stored.toByteArray();
+    if (static_cast<qsizetype>(size) < bytes.size()) return kSettingsMoreData;
+    if (!bytes.isEmpty()) std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
+    size = static_cast<uint32_t>(bytes.size());
+    return kSettingsOk;
+}
+
+long WriteSettingBinary(const char* name, const void* data, uint32_t size, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return kSettingsOk;
+    scope.get()->setValue(Name(name),
+                          QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(size)));
+    return kSettingsOk;
+}
+
+namespace {
+
+std::string RuleName(int index) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%03d", index);
+    return name;
+}
+
+}  // namespace
+
+long SaveRule(int index, const ExclusionRule& rule, SettingsKey key) {
+    return WriteSettingBinary(RuleName(index).c_str(), &rule, sizeof rule, key);
+}
+
+long LoadRule(int index, ExclusionRule& rule, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return kSettingsNotFound;  // nothing was read into the rule
+    ExclusionRule loaded{};
+    uint32_t size = sizeof loaded;
+    const long status = ReadSettingBinary(RuleName(index).c_str(), &loaded, size, scope.get());
+    if (status != kSettingsOk) return status;
+    if (size != sizeof loaded) return kSettingsNotFound;
+    rule = loaded;
+    return kSettingsOk;
+}
+
+float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key) {
+    uint32_t bits;
+    std::memcpy(&bits, &defaultValue, sizeof bits);
+    ReadSettingDword(name, bits, bits, key);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+long WriteSettingFloat(const char* name, float value, SettingsKey key) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return WriteSettingDword(name, bits, key);
+}
+
+}  // namespace ferolin

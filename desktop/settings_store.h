@@ -1,0 +1,66 @@
+// The user's settings between runs: selection rules, geoid height, smoothing,
+// option bits, window positions and the writers' option words, kept under the
+// "Ferolix" key of the user's settings (a file in $XDG_CONFIG_HOME on Linux).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/selection.h"
+
+class QSettings;
+
+namespace ferolin {
+
+using SettingsKey = QSettings*;
+
+// Status values of the access functions.
+constexpr long kSettingsOk = 0;
+constexpr long kSettingsNotFound = 2;
+constexpr long kSettingsMoreData = 234;
+
+// Opens (creating when needed) the settings key; nullptr when unavailable.
+SettingsKey OpenSettingsKey();
+void CloseSettingsKey(SettingsKey key);
+
+// Every function takes an optional open key; without one it opens the key for
+// this one access. When the key cannot be opened they return 0 and leave the
+// store (and, for reads, the default) alone.
+
+// A 32-bit number; any missing or non-numeric value yields the default.
+long ReadSettingDword(const char* name, uint32_t& value, uint32_t defaultValue,
+                      SettingsKey key = nullptr);
+long WriteSettingDword(const char* name, uint32_t value, SettingsKey key = nullptr);
+// Up to `size` bytes of a binary value; `size` becomes the number read. A
+// value longer than the buffer is refused with kSettingsMoreData.
+long ReadSettingBinary(const char* name, void* buffer, uint32_t& size,
+                       SettingsKey key = nullptr);
+long WriteSettingBinary(const char* name, const void* data, uint32_t size,
+                        SettingsKey key = nullptr);
+
+// Rule number `index` as the value named "%03d": 16 bytes. A stored value of
+// any other length is damaged and does not load.
+long SaveRule(int index, const ExclusionRule& rule, SettingsKey key = nullptr);
+long LoadRule(int index, ExclusionRule& rule, SettingsKey key = nullptr);
+
+// A float kept as the bits of a 32-bit number.
+float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key = nullptr);
+long WriteSettingFloat(const char* name, float value, SettingsKey key = nullptr);
+
+// Value names and defaults.
+inline constexpr const char* kSettingRules = "Rules";
+inline constexpr const char* kSettingGeoidHeight = "GeoidHeight";
+inline constexpr const char* kSettingSmoothPoint = "SmoothPoint";
+inline constexpr const char* kSettingOptions = "Options";
+inline constexpr const char* kSettingMainDlgX = "MainDlgX";
+inline constexpr const char* kSettingMainDlgY = "MainDlgY";
+inline constexpr const char* kSettingInfoDlgX = "InfoDlgX";
+inline constexpr const char* kSettingInfoDlgY = "InfoDlgY";
+constexpr float kDefaultGeoidHeight = 45.0f;
+constexpr uint32_t kDefaultSmoothPoint = 5;
+// Bits of "Options".
+constexpr uint32_t kOptionGeoidChecked = 0x8;
+constexpr uint32_t kOptionSmoothChecked = 0x10;
+constexpr uint32_t kOptionDetailsOpen = 0x80000000u;
+
+}  // namespace ferolin
