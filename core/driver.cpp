@@ -19,13 +19,13 @@ void CurrentTrack::Reset() {
     selected = nullptr;
 }
 
-int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host) {
+int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
+              std::span<const FormatEntry> table) {
     int status = 1;
     track.fieldMask = 0xFFFF;
     host.BeginWork();
 
     const std::string extension = FileExtension(path);
-    const auto table = FormatTable();
     const FormatEntry* detected = nullptr;
     for (const FormatEntry& row : table) {
         if (!row.reader || !EqualsIgnoreCase(row.extension, extension)) continue;

@@ -56,9 +56,11 @@ public:
     virtual uint32_t WriterOptions(const FormatEntry& /*row*/) { return kAllOptions; }
 };
 
-// Walks the format rows of the file's extension until a reader succeeds.
-// Returns 0 when a track with at least one point was loaded.
-int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host);
+// Walks the format rows of the file's extension, in table order, until a
+// reader succeeds; a later row of the same extension is the fall-back for an
+// earlier one. Returns 0 when a track with at least one point was loaded.
+int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
+              std::span<const FormatEntry> table = FormatTable());
 
 // Selects the points of the current track and writes them through the row's
 // writer. Returns 0 unless the writer failed.

@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "core/line_reader.h"
+#include "formats/bluegps.h"
+#include "test_support.h"
+
+using namespace ferolin;
+using ferolin_test::FileExists;
+using ferolin_test::ReadFile;
+using ferolin_test::TempDir;
+using ferolin_test::WriteFile;
+
+namespace {
+
+const char* const kSeparatorLine = "=====================\n";
+
+struct Read {
+    int status;
+    TrackPointArray points;
+    uint32_t count;
+};
+
+Read ReadText(const std::string& text) {
+    TempDir dir;
+    const std::string path = dir.File("track.log");
+    WriteFile(path, text);
+    Read r{};
+    r.status = ReadBlueGpsLog(path, r.points, r.count);
+    return r;
+}
+
+std::string Block(int record) {
+    return "Record: " + std::to_string(record) + "\n" + kSeparatorLine;
+}
+
+std::vector<std::string> Pieces(const std::string& text, size_t maxPiece) {
+    LineReader lines(maxPiece);
+    lines.OpenMemory(text);
+    std::vector<std::string> pieces;
+    std::string_view piece;
+    while (lines.Next(piece)) pieces.emplace_back(piece);
+    return pieces;
+}
+
+}  // namespace
+
+TEST(LineReader, HandsOutPiecesTheWayFgetsDoes) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Pieces("ab\ncd\n", 4), (V{"ab", "cd"}));
+    EXPECT_EQ(Pieces("ab\r\ncd", 4), (V{"ab", "cd"}));            // CRLF folded, last line unended
+    EXPECT_EQ(Pieces("abcdefghij\n", 4), (V{"abcd", "efgh", "ij"}));
+    EXPECT_EQ(Pieces("abcd\nx\n", 4), (V{"abcd", "", "x"}));       // no room left for the line end
+    EXPECT_EQ(Pieces("abc\nx\n", 4), (V{"abc", "x"}));
+    EXPECT_EQ(Pieces("abc\r\nx\n", 4), (V{"abc", "x"}));           // "\r\n" counts as one
+    EXPECT_EQ(Pieces("abcd\r\nx", 4), (V{"abcd", "", "x"}));
+    EXPECT_EQ(Pieces("a\rb\n", 4), (V{"a\rb"}));                   // a lone CR stays
+    EXPECT_EQ(Pieces(std::string("ab\0cd\nef\n", 9), 8), (V{"ab", "ef"}));  // ends at NUL
+    EXPECT_EQ(Pieces("\n\n", 4), (V{"", ""}));
+    EXPECT_TRUE(Pieces("", 4).empty());
+    // Lines far longer than the block size arrive whole, piece by piece.
+    const std::string longLine(200000, 'x');
+    const auto pieces = Pieces(longLine + "\nend\n", 1023);
+    ASSERT_EQ(pieces.size(), 197u);
+    EXPECT_EQ(pieces[195], std::string(200000 - 195 * 1023, 'x'));
+    EXPECT_EQ(pieces.back(), "end");
+}
+
+TEST(BlueGpsReader, ReadsEveryKeyOfARecord) {
+    const auto r = ReadText(
+        "BlueGPS Datalog\r\nAbout total Numbers: 1\r\n=====================\r\n"
+        "Record: 17\r\nEvent Type: Log\r\nYear: 2007\r\nMonth: 3\r\nDay: 9\r\nHour: 10\r\n"
+        "Minute: 5\r\nSecond: 7.25\r\nLatitude: -45.5\r\nLongitude: -3.25\r\nAltitude: 545.5\r\n"
+        "PDOP: 1.5\r\nHDOP: 0.75\r\nSatellite No: 8\r\nSpeed(KMs/hr): 4.5\r\n"
+        "Direction: 84.25\r\n=====================\r\n");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 1u);
+    const TrackPoint& p = r.points[0];
+    EXPECT_EQ(+p.record, 17);
+    EXPECT_EQ(+p.year, 2007);
+    EXPECT_EQ(+p.month, 3);
+    EXPECT_EQ(+p.day, 9);
+    EXPECT_EQ(+p.hour, 10);
+    EXPECT_EQ(+p.minute, 5);
+    EXPECT_EQ(+p.seconds, 7.25f);
+    EXPECT_EQ(+p.latitude, -45.5);
+    EXPECT_EQ(+p.longitude, -3.25);
+    EXPECT_EQ(+p.altitude, 545.5f);
+    EXPECT_EQ(+p.pdop, 1.5f);
+    EXPECT_EQ(+p.hdop, 0.75f);
+    EXPECT_EQ(+p.vdop, 0.0f);
+    EXPECT_EQ(+p.satellites, 8);
+    EXPECT_EQ(+p.speed, 4.5f);
+    EXPECT_EQ(+p.direction, 84.25f);
+}
+
+TEST(BlueGpsReader, ValuesConvertLikeTheCLibraryIntoTheFieldWidths) {
+    const auto r = ReadText(std::string("About total Numbers: 1\n") + kSeparatorLine +
+                            "Year: 70000\nMonth: 300\nDay:   12abc\nRecord: x\n"
+                            "Latitude: 1e999\nAltitude: 1e300\nSecond: 12,75\n"
+                            "Satellite No: -3\nDay: 13\n");
+    ASSERT_EQ(r.status, 0);
+    const TrackPoint& p = r.points[0];
+    EXPECT_EQ(+p.year, static_cast<int16_t>(70000));
+    EXPECT_EQ(+p.month, static_cast<int8_t>(300));
+    EXPECT_EQ(+p.day, 13);  // a repeated key overwrites
+    EXPECT_EQ(+p.record, 0);
+    EXPECT_TRUE(std::isinf(p.latitude));
+    EXPECT_TRUE(std::isinf(p.altitude));  // beyond the float range
+    EXPECT_EQ(+p.seconds, 12.0f);
+    EXPECT_EQ(+p.satellites, -3);
+}
+
+TEST(BlueGpsReader, DeclaredCountDecidesTheNumberOfRecords) {
+    // Five declared, three blocks: two all-zero records follow.
+    std::string text = std::string("About total Numbers: 5\n") + kSeparatorLine;
+    for (int i = 1; i <= 3; ++i) text += Block(i);
+    auto r = ReadText(text);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 5u);
+    EXPECT_EQ(+r.points[2].record, 3);
+    const TrackPoint zero{};
+    EXPECT_EQ(std::memcmp(&r.points[3], &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&r.points[4], &zero, sizeof zero), 0);
+
+    // A sixth block after five declared is not read.
+    text = std::string("About total Numbers: 5\n") + kSeparatorLine;
+    for (int i = 1; i <= 6; ++i) text += Block(i);
+    r = ReadText(text);
+    ASSERT_EQ(r.count, 5u);
+    EXPECT_EQ(+r.points[4].record, 5);
+
+    // A count of 0 is passed over for a later non-zero one.
+    r = ReadText(std::string("About total Numbers: 0\nx\nAbout total Numbers: 3\n") +
+                 kSeparatorLine + Block(9));
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 3u);
+    EXPECT_EQ(+r.points[0].record, 9);
+}
+
+TEST(BlueGpsReader, KeysMustStartTheLineWithTheirBlank) {
+    const auto r = ReadText(std::string("About total Numbers: 1\n") + kSeparatorLine +
+                            " Record: 5\nRecord:6\nrecord: 7\nAltitude: 12\n");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(+r.points[0].record, 0);
+    EXPECT_EQ(+r.points[0].altitude, 12.0f);
+}
+
+TEST(BlueGpsReader, HeaderLinesBeforeTheFirstSeparatorAreIgnored) {
+    const auto r = ReadText("Record: 99\nAbout total Numbers: 2\nRecord: 98\nAltitude: 5\n"
+                            "===================== first\nRecord: 1\n");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 2u);
+    EXPECT_EQ(+r.points[0].record, 1);
+    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+
+    // The file may end before any separator: every record stays zero.
+    const auto empty = ReadText("About total Numbers: 2\nno records\n");
+    ASSERT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.count, 2u);
+    EXPECT_EQ(+empty.points[1].record, 0);
+}
+
+TEST(BlueGpsReader, LongLinesAreReadInPiecesOf1023Characters) {
+    // The text after the first 1023 characters of a line is a line of its own.
+    const std::string text = std::string("About total Numbers: 1\n") + kSeparatorLine +
+                             std::string(1023, 'x') + "Record: 77\n" +
+                             std::string(1022, 'y') + "\nAltitude: 3\n" +
+                             std::string(100000, 'z') + "\n";
+    const auto r = ReadText(text);
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(+r.points[0].record, 77);
+    EXPECT_EQ(+r.points[0].altitude, 3.0f);
+}
+
+TEST(BlueGpsReader, RejectsFilesWithoutAUsableCount) {
+    auto r = ReadText("Record: 1\n=====================\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.count, 0u);
+    EXPECT_FALSE(r.points);
+    EXPECT_EQ(ReadText("About total Numbers: 0\n").status, 1);
+    EXPECT_EQ(ReadText("About total Numbers: -4\n").status, 1);
+    EXPECT_EQ(ReadText("").status, 1);
+    // A count no file of this size could hold is a damaged header, not a
+    // request for millions of empty records.
+    EXPECT_EQ(ReadText("About total Numbers: 2000000000\n").status, 1);
+
+    TrackPointArray points;
+    uint32_t count = 5;
+    EXPECT_EQ(ReadBlueGpsLog("/nonexistent/folder/x.log", points, count), 1);
+    EXPECT_EQ(count, 0u);
+}
+
+namespace {
+
+// Two points at one position, 1000 m apart in altitude, 30 min 15 s apart.
+struct TwoPoints {
+    TrackPoint p[2] = {};
+    ExportEntry e[2];
+    TwoPoints() {
+        for (int i = 0; i < 2; ++i) {
+            p[i].record = i + 1;
+            p[i].day = 9;
+            p[i].month = 3;
+            p[i].year = 2007;
+            p[i].hour = 10;
+            p[i].latitude = 48.1173;
+            p[i].longitude = 11.516667;
+            p[i].pdop = 1.5f;
+            p[i].hdop = 0.75f;
+            p[i].satellites = 8;
+            p[i].direction = 84.4f;
+        }
+        p[1].minute = 30;
+        p[1].seconds = 15.5f;
+        p[1].speed = 3.0f;
+        p[1].satellites = 11;
+        e[0] = {&p[0], 100.0f};
+        e[1] = {&p[1], 1100.0f};
+    }
+};
+
+const char* const kStatisticsBlock =
+    "2 records\r\n"
+    "Distance 1.000 KMs\r\n"
+    "Duration 00:30:15\r\n"
+    "Max Speed 3.00 KMs/hr, record 2\r\n"
+    "Min Altitude 100.00 Meters, record 1\r\n"
+    "Max Altitude 1100.00 Meters, record 2\r\n"
+    "Average Speed 1.50 KMs/hr\r\n"
+    "Average Speed (without stop) 3.00 KMs/hr\r\n";
+
+}  // namespace
+
+TEST(TextTableWriter, WritesEveryColumnAndTheStatistics) {
+    TempDir dir;
+    TwoPoints t;
+    const std::string path = dir.File("out.txt");
+    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0xFFFFFFFF), 0);
+    EXPECT_EQ(ReadFile(path),
+              std::string("Generated by Ferolin 1.51\r\n") + kStatisticsBlock +
+                  "\r\n"
+                  "Record: \tDate: \tTime: \tLatitude: \tLongitude: \tAltitude(Meters): \t"
+                  "PDOP: \tHDOP: \tVDOP: \tSatellite No: \tSpeed(KMs/hr): \tDirection: \t\r\n"
+                  "00001\t09/03/2007\t10:00:00.000\t48.117300\t11.516667\t100.000000\t"
+                  "1.500000\t0.750000\t0.000000\t8\t0.000000\t84.400002\t\r\n"
+                  "00002\t09/03/2007\t10:30:15.500\t48.117300\t11.516667\t1100.000000\t"
+                  "1.500000\t0.750000\t0.000000\t11\t3.000000\t84.400002\t\r\n");
+}
+
+TEST(TextTableWriter, ColumnBitsChooseColumnsInTableOrder) {
+    TempDir dir;
+    TwoPoints t;
+    const std::string path = dir.File("out.txt");
+    // Direction, satellites and record, asked for out of order; 0x400 selects nothing.
+    ASSERT_EQ(WriteTextTable(path, t.e, 1, 0x100 | 0x1 | 0x8000 | 0x400), 0);
+    EXPECT_EQ(ReadFile(path),
+              "Generated by Ferolin 1.51\r\n\r\n"
+              "Record: \tSatellite No: \tDirection: \t\r\n"
+              "00001\t8\t84.400002\t\r\n");
+}
+
+TEST(TextTableWriter, StatisticsAloneGiveEmptyTableLines) {
+    TempDir dir;
+    TwoPoints t;
+    const std::string path = dir.File("out.txt");
+    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0x10000), 0);
+    EXPECT_EQ(ReadFile(path), std::string("Generated by Ferolin 1.51\r\n") + kStatisticsBlock +
+                                  "\r\n\r\n\r\n\r\n");
+}
+
+TEST(TextTableWriter, StatisticsLeaveOutZeroLinesAndKeepLongDurations) {
+    TempDir dir;
+    TwoPoints t;
+    t.p[1].speed = 0;
+    t.p[1].day = 10;
+    t.p[1].hour = 11;
+    t.p[1].minute = 1;
+    t.p[1].seconds = 1;
+    t.e[0].altitude = 0;  // the lowest altitude is exactly 0: no line
+    const std::string path = dir.File("out.txt");
+    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0x10000), 0);
+    EXPECT_EQ(ReadFile(path), "Generated by Ferolin 1.51\r\n"
+                              "2 records\r\n"
+                              "Distance 1.100 KMs\r\n"
+                              "Duration 25:01:01\r\n"
+                              "Max Altitude 1100.00 Meters, record 2\r\n"
+                              "\r\n\r\n\r\n\r\n");
+}
+
+TEST(TextTableWriter, OptionWordZeroWritesNoFile) {
+    TempDir dir;
+    TwoPoints t;
+    EXPECT_EQ(WriteTextTable(dir.File("none.txt"), t.e, 2, 0), 0);
+    EXPECT_FALSE(FileExists(dir.File("none.txt")));
+}
+
+TEST(TextTableWriter, HugeValuesAreWrittenWhole) {
+    TempDir dir;
+    TwoPoints t;
+    t.p[0].latitude = -1e300;
+    const std::string path = dir.File("out.txt");
+    ASSERT_EQ(WriteTextTable(path, t.e, 1, 0x2), 0);
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%f\t\r\n", -1e300);
+    EXPECT_EQ(ReadFile(path), std::string("Generated by Ferolin 1.51\r\n\r\nLatitude: \t\r\n") +
+                                  expected);
+}
+
+TEST(TextTableWriter, FailuresAreReportedAndLeaveTheOldFile) {
+    TempDir dir;
+    TwoPoints t;
+    EXPECT_EQ(WriteTextTable(dir.File("missing/out.txt"), t.e, 2, 0xFFFFFFFF), 1);
+    EXPECT_EQ(WriteTextTable("/dev/full", t.e, 2, 0xFFFFFFFF), 1);  // device full
+
+    // A write that fails half-way (file size limit) keeps what stood there.
+    const std::string path = dir.File("keep.txt");
+    WriteFile(path, "old contents");
+    std::vector<TrackPoint> many(20000, t.p[0]);
+    std::vector<ExportEntry> entries;
+    for (const auto& p : many) entries.push_back({&p, 1.0f});
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto* previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const int status = WriteTextTable(path, entries.data(), 20000, 0xFFFFFFFF);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(ReadFile(path), "old contents");
+    // No temporary file is left behind.
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(TextTableWriter, ItsOutputIsNotADatalog) {
+    TempDir dir;
+    TwoPoints t;
+    const std::string path = dir.File("again.txt");
+    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0xFFFFFFFF), 0);
+    TrackPointArray points;
+    uint32_t count;
+    EXPECT_EQ(ReadBlueGpsLog(path, points, count), 1);
+}

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "core/output_file.h"
+#include "test_support.h"
+
+using namespace ferolin;
+using ferolin_test::FileExists;
+using ferolin_test::ReadFile;
+using ferolin_test::TempDir;
+using ferolin_test::WriteFile;
+
+namespace {
+int CountFiles(const std::string& folder) {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) (void)e, ++n;
+    return n;
+}
+}  // namespace
+
+TEST(OutputFile, ReplacesTheTargetOnlyWhenCommitted) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    WriteFile(path, "before");
+    chmod(path.c_str(), 0640);
+    {
+        OutputFile file;
+        ASSERT_TRUE(file.Create(path));
+        file.Write("half");
+        EXPECT_EQ(ReadFile(path), "before");
+        // Dropped without Commit: the target stays, the temporary goes.
+    }
+    EXPECT_EQ(ReadFile(path), "before");
+    EXPECT_EQ(CountFiles(dir.path()), 1);
+
+    OutputFile file;
+    ASSERT_TRUE(file.Create(path));
+    std::string big;
+    for (int i = 0; i < 100000; ++i) {
+        file.Write("line of text\r\n");
+        big += "line of text\r\n";
+        file.Flush();
+    }
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFile(path), big);
+    EXPECT_EQ(CountFiles(dir.path()), 1);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);  // the replaced file keeps its permissions
+}
+
+TEST(OutputFile, CreationAndWriteFailuresAreReported) {
+    TempDir dir;
+    OutputFile missing;
+    EXPECT_FALSE(missing.Create(dir.File("no/folder/out.txt")));
+    EXPECT_FALSE(missing.Commit());
+
+    OutputFile full;
+    ASSERT_TRUE(full.Create("/dev/full"));
+    full.Write("data");
+    EXPECT_FALSE(full.Commit());
+}

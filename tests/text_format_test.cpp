@@ -1,0 +1,127 @@
+// The formatters must print exactly what the C library's printf prints, and the
+// parsers must read what atoi/atof read; the C library is the reference here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "core/text_format.h"
+
+using namespace ferolin;
+
+namespace {
+
+std::string Printf(const char* format, double v) {
+    const int n = std::snprintf(nullptr, 0, format, v);
+    std::string s(static_cast<size_t>(n), '\0');
+    std::snprintf(s.data(), s.size() + 1, format, v);
+    return s;
+}
+
+std::string Fixed(double v, int precision) {
+    TextBuffer out;
+    AppendFixed(out, v, precision);
+    return std::string(out.View());
+}
+
+std::vector<double> InterestingValues() {
+    std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.0000005, 0.0000015,
+                                  45.5, -3.25, 48.1173, 11.516667, 1e15, 1e22, -1e300, 1e308,
+                                  std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::denorm_min(),
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  -std::numeric_limits<double>::quiet_NaN()};
+    std::mt19937_64 random(42);
+    std::uniform_real_distribution<double> coordinate(-180.0, 180.0);
+    std::uniform_int_distribution<int> exponent(-12, 40);
+    for (int i = 0; i < 3000; ++i) {
+        values.push_back(coordinate(random));
+        values.push_back(static_cast<float>(coordinate(random) * 50));
+        values.push_back(coordinate(random) * std::pow(10.0, exponent(random)));
+    }
+    return values;
+}
+
+}  // namespace
+
+TEST(TextFormat, FixedMatchesPrintfForEveryPrecisionUsed) {
+    for (double v : InterestingValues()) {
+        EXPECT_EQ(Fixed(v, 6), Printf("%f", v)) << v;
+        EXPECT_EQ(Fixed(v, 2), Printf("%.2f", v)) << v;
+        EXPECT_EQ(Fixed(v, 3), Printf("%.3f", v)) << v;
+    }
+}
+
+TEST(TextFormat, PaddedFixedMatchesPrintf) {
+    for (double v : InterestingValues()) {
+        TextBuffer out;
+        AppendFixedPadded(out, v, 3, 6);
+        EXPECT_EQ(out.View(), Printf("%06.3f", v)) << v;
+    }
+}
+
+TEST(TextFormat, IntegersMatchPrintfWithPadding) {
+    const long long values[] = {0, 1, -1, 7, -12, 99999, 100000, -99999, 2147483647, -2147483648LL};
+    for (long long v : values) {
+        char expected[64];
+        TextBuffer out;
+        AppendInt(out, v, 5);
+        std::snprintf(expected, sizeof expected, "%05lld", v);
+        EXPECT_EQ(out.View(), expected);
+        out.clear();
+        AppendInt(out, v, 2);
+        std::snprintf(expected, sizeof expected, "%02lld", v);
+        EXPECT_EQ(out.View(), expected);
+        out.clear();
+        AppendInt(out, v);
+        std::snprintf(expected, sizeof expected, "%lld", v);
+        EXPECT_EQ(out.View(), expected);
+    }
+}
+
+TEST(TextFormat, BufferGrowsPastAnyInitialSizeWithoutLosingText) {
+    TextBuffer out;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        AppendFixed(out, 1e300 * (i % 3 - 1), 6);  // 300-digit cells
+        expected += Printf("%f", 1e300 * (i % 3 - 1));
+    }
+    EXPECT_EQ(out.View(), expected);
+    out.DropFront(5);
+    EXPECT_EQ(out.View(), expected.substr(expected.size() - 5));
+}
+
+TEST(TextFormat, ParseIntReadsLikeAtoi) {
+    const char* inputs[] = {"12", "  -34xyz", "+7", "", "abc", " \t\r\n 5", "0012", "-0",
+                            "2147483647", "-2147483648", "4294967295", "2147483648",
+                            "99999999999999999999", "-99999999999999999999", "12 34", "- 5",
+                            "1e3", "0x10"};
+    for (const char* s : inputs) EXPECT_EQ(ParseInt(s), std::atoi(s)) << '"' << s << '"';
+}
+
+TEST(TextFormat, ParseRealReadsLikeAtof) {
+    const char* inputs[] = {"1.5", "  -45.5 N", "+3.25", "", "abc", ".5", "-.5e1", "1e", "1e+",
+                            "12,5", "0x1p4", "-0x10", "inf", "-Infinity", "nan", "1e999",
+                            "-1e999", "1e-400", "  \t7", "5.", "+-3", "00012.250"};
+    for (const char* s : inputs) {
+        const double expected = std::atof(s);
+        const double got = ParseReal(s);
+        if (std::isnan(expected))
+            EXPECT_TRUE(std::isnan(got)) << s;
+        else
+            EXPECT_EQ(got, expected) << '"' << s << '"';
+    }
+}
+
+TEST(TextFormat, ParsersStopAtTheEndOfTheirRange) {
+    // The parsers never read past the given end, even without a terminator.
+    const std::string text = "123456";
+    EXPECT_EQ(ParseInt(text.data(), text.data() + 3), 123);
+    EXPECT_EQ(ParseReal(std::string_view(text.data(), 2)), 12.0);
+}

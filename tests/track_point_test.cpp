@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/track_point.h"
+
+using namespace ferolin;
+
+namespace {
+TrackPoint Dated(int y, int mo, int d, int h, int mi, float s) {
+    TrackPoint p{};
+    p.year = static_cast<int16_t>(y);
+    p.month = static_cast<int8_t>(mo);
+    p.day = static_cast<int8_t>(d);
+    p.hour = static_cast<int8_t>(h);
+    p.minute = static_cast<int8_t>(mi);
+    p.seconds = s;
+    return p;
+}
+}  // namespace
+
+TEST(TrackPoint, RecordBytesSitAtTheirOffsets) {
+    TrackPoint p{};
+    p.record = 0x01020304;
+    p.year = 2007;
+    p.latitude = -45.5;
+    p.longitude = -3.25;
+    p.satellites = 9;
+    unsigned char bytes[55];
+    std::memcpy(bytes, &p, sizeof bytes);
+    EXPECT_EQ(bytes[0], 0x04);  // little-endian
+    EXPECT_EQ(bytes[3], 0x01);
+    EXPECT_EQ(bytes[6] | (bytes[7] << 8), 2007);
+    double latitude;
+    std::memcpy(&latitude, bytes + 14, 8);
+    EXPECT_EQ(latitude, -45.5);
+    EXPECT_EQ(bytes[54], 9);
+}
+
+TEST(TrackPoint, AllocationIsZeroFilled) {
+    TrackPointArray points = AllocateTrackPoints(1000);
+    ASSERT_TRUE(points);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(points.get());
+    for (size_t i = 0; i < 1000 * sizeof(TrackPoint); ++i) ASSERT_EQ(bytes[i], 0) << i;
+    EXPECT_FALSE(AllocateTrackPoints(SIZE_MAX / 8));  // overflowing size fails, no crash
+}
+
+TEST(TrackPointTime, IsUtcCalendarArithmetic) {
+    EXPECT_EQ(TrackPointTime(Dated(1970, 1, 1, 0, 0, 0)), 0);
+    EXPECT_EQ(TrackPointTime(Dated(2007, 3, 9, 10, 0, 0)), 1173434400);
+    // Across a European daylight-saving change the difference is exact.
+    EXPECT_EQ(TrackPointTime(Dated(2007, 3, 25, 3, 0, 0)) -
+                  TrackPointTime(Dated(2007, 3, 25, 0, 0, 0)),
+              3 * 3600);
+    EXPECT_EQ(TrackPointTime(Dated(2000, 2, 29, 12, 0, 0)) -
+                  TrackPointTime(Dated(2000, 2, 28, 12, 0, 0)),
+              86400);
+    EXPECT_EQ(TrackPointTime(Dated(2038, 1, 19, 3, 14, 8)), 2147483648LL);
+}
+
+TEST(TrackPointTime, DropsFractionsAndRejectsUndatedAndEarlyTimes) {
+    EXPECT_EQ(TrackPointTime(Dated(2007, 1, 1, 12, 0, 59.9f)),
+              TrackPointTime(Dated(2007, 1, 1, 12, 0, 59.0f)));
+    EXPECT_EQ(TrackPointTime(TrackPoint{}), -1);
+    EXPECT_EQ(TrackPointTime(Dated(2007, 0, 5, 1, 0, 0)), -1);  // no month: undated
+    EXPECT_EQ(TrackPointTime(Dated(1969, 12, 31, 23, 59, 59)), -1);
+    EXPECT_EQ(TrackPointTime(Dated(2007, 1, 1, 0, 0, std::numeric_limits<float>::quiet_NaN())),
+              TrackPointTime(Dated(2007, 1, 1, 0, 0, 0)));
+}
+
+TEST(TrackPointTime, OutOfRangeFieldsCarryOver) {
+    EXPECT_EQ(CalendarTime(2006, 13, 1, 0, 0, 0), CalendarTime(2007, 1, 1, 0, 0, 0));
+    EXPECT_EQ(CalendarTime(2007, 3, 0, 0, 0, 0), CalendarTime(2007, 2, 28, 0, 0, 0));
+    EXPECT_EQ(CalendarTime(2007, 1, 1, 25, 0, 0), CalendarTime(2007, 1, 2, 1, 0, 0));
+    EXPECT_EQ(CalendarTime(2007, -1, 1, 0, 0, 0), CalendarTime(2006, 11, 1, 0, 0, 0));
+}
