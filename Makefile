@@ -27,8 +27,8 @@ build-asan: deps
 run: build
 	@mkdir -p $(OUT)
 	@cp samples/*.log $(OUT)/
-	$(BUILD)/bin/ferolin "$(OUT)/*.log" txt
-	$(BUILD)/bin/ferolin --options 0x1f3ff "$(OUT)/*.log" csv
+	$(BUILD)/bin/ferolin --no-settings "$(OUT)/*.log" txt
+	$(BUILD)/bin/ferolin --no-settings --options 0x1f3ff "$(OUT)/*.log" csv
 	@echo
 	@echo "Converted the samples; the outputs are in $(OUT)/:"
 	@ls -l $(OUT)

@@ -50,8 +50,9 @@ bool StartsWith(std::string_view line, std::string_view key) {
 // Applies one line of a record block to the point; true when it was the
 // separator that closes the record.
 bool ApplyLine(std::string_view line, TrackPoint& p) {
+    if (line.empty()) return false;
     for (const KeyLine& k : kKeyLines) {
-        if (!StartsWith(line, k.text)) continue;
+        if (line[0] != k.text[0] || !StartsWith(line, k.text)) continue;
         const std::string_view v = line.substr(k.text.size());
         switch (k.key) {
             case Key::kRecord: p.record = ParseInt(v); break;
