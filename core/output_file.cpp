@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "core/paths.h"
@@ -14,8 +15,17 @@ namespace ferolin {
 
 OutputFile::~OutputFile() { Abandon(); }
 
-bool OutputFile::Create(const std::string& path) {
+bool OutputFile::Create(const std::string& requested) {
     Abandon();
+    // Through a symbolic link the file it points to is replaced, not the link.
+    std::string path = requested;
+    struct stat link;
+    if (lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = realpath(requested.c_str(), nullptr)) {
+            path = resolved;
+            std::free(resolved);
+        }
+    }
     target_ = path;
     failed_ = false;
     buffer_.clear();

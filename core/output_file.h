@@ -19,7 +19,7 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates the temporary file; false when it cannot be created.
-    bool Create(const std::string& path);
+    bool Create(const std::string& requested);
 
     // Text is formatted into this buffer; call Flush() now and then (it only
     // writes when enough has gathered) and Commit() at the end.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -50,6 +51,22 @@ TEST(OutputFile, ReplacesTheTargetOnlyWhenCommitted) {
     struct stat info;
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);  // the replaced file keeps its permissions
+}
+
+TEST(OutputFile, ASymbolicLinkKeepsPointingAtTheNewContents) {
+    TempDir dir;
+    const std::string real = dir.File("real.txt");
+    const std::string link = dir.File("link.txt");
+    WriteFile(real, "old");
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    OutputFile file;
+    ASSERT_TRUE(file.Create(link));
+    file.Write("new");
+    ASSERT_TRUE(file.Commit());
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFile(real), "new");
 }
 
 TEST(OutputFile, CreationAndWriteFailuresAreReported) {
