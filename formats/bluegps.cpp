@@ -174,40 +174,26 @@ void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t
     AppendInt(out, d % 60, 2);
     out.Append("\r\n");
 
+    // Each line only when its value is not 0.
+    auto line = [&out](const char* label, double value, const char* unit, const TrackPoint* at) {
+        if (value == 0) return;
+        out.Append(label);
+        AppendFixed(out, value, 2);
+        out.Append(unit);
+        if (at) {
+            out.Append(", record ");
+            AppendInt(out, at->record);
+        }
+        out.Append("\r\n");
+    };
     const ExportEntry& fastest = entries[s.maxSpeedIndex];
-    if (fastest.point->speed != 0) {
-        out.Append("Max Speed ");
-        AppendFixed(out, fastest.point->speed, 2);
-        out.Append(" KMs/hr, record ");
-        AppendInt(out, fastest.point->record);
-        out.Append("\r\n");
-    }
     const ExportEntry& lowest = entries[s.minAltitudeIndex];
-    if (lowest.altitude != 0) {
-        out.Append("Min Altitude ");
-        AppendFixed(out, lowest.altitude, 2);
-        out.Append(" Meters, record ");
-        AppendInt(out, lowest.point->record);
-        out.Append("\r\n");
-    }
     const ExportEntry& highest = entries[s.maxAltitudeIndex];
-    if (highest.altitude != 0) {
-        out.Append("Max Altitude ");
-        AppendFixed(out, highest.altitude, 2);
-        out.Append(" Meters, record ");
-        AppendInt(out, highest.point->record);
-        out.Append("\r\n");
-    }
-    if (s.averageSpeed != 0) {
-        out.Append("Average Speed ");
-        AppendFixed(out, s.averageSpeed, 2);
-        out.Append(" KMs/hr\r\n");
-    }
-    if (s.averageSpeedNoStop != 0) {
-        out.Append("Average Speed (without stop) ");
-        AppendFixed(out, s.averageSpeedNoStop, 2);
-        out.Append(" KMs/hr\r\n");
-    }
+    line("Max Speed ", fastest.point->speed, " KMs/hr", fastest.point);
+    line("Min Altitude ", lowest.altitude, " Meters", lowest.point);
+    line("Max Altitude ", highest.altitude, " Meters", highest.point);
+    line("Average Speed ", s.averageSpeed, " KMs/hr", nullptr);
+    line("Average Speed (without stop) ", s.averageSpeedNoStop, " KMs/hr", nullptr);
 }
 
 namespace {
