@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <new>
 
 #include "core/paths.h"
 #include "core/strings.h"
@@ -19,6 +20,22 @@ void CurrentTrack::Reset() {
     selected = nullptr;
 }
 
+namespace {
+
+// Readers report failures as statuses; running out of memory is one too.
+int CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
+               uint32_t& count) {
+    try {
+        return reader(path, points, count);
+    } catch (const std::bad_alloc&) {
+        points.reset();
+        count = 0;
+        return 1;
+    }
+}
+
+}  // namespace
+
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table) {
     int status = 1;
@@ -31,7 +48,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         if (!row.reader || !EqualsIgnoreCase(row.extension, extension)) continue;
         TrackPointArray points;
         uint32_t count = 0;
-        status = row.reader(path, points, count);
+        status = CallReader(row.reader, path, points, count);
         if (status == 0) {
             track.points = std::move(points);
             track.count = count;
@@ -74,11 +91,23 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
     SelectionCriteria criteria;
     host.BuildCriteria(track.fieldMask, criteria);
     const uint32_t options = host.WriterOptions(row);
-    const std::vector<ExportEntry> list = BuildExportList(track.points.get(), track.count, criteria);
+    std::vector<ExportEntry> list;
+    try {
+        list = BuildExportList(track.points.get(), track.count, criteria);
+    } catch (const std::bad_alloc&) {
+        list.clear();  // no memory for the list: nothing to write
+    }
 
     int status = 0;
-    if (!list.empty())
-        status = row.writer(path, list.data(), static_cast<uint32_t>(list.size()), options);
+    if (!list.empty()) {
+        // A writer that runs out of memory fails like one that cannot write;
+        // its unfinished file is discarded.
+        try {
+            status = row.writer(path, list.data(), static_cast<uint32_t>(list.size()), options);
+        } catch (const std::bad_alloc&) {
+            status = 1;
+        }
+    }
     else
         host.ShowMessage(path, kStrNoPointToWrite, MessageIcon::kStop);
     host.EndWork();
