@@ -8,7 +8,7 @@ OUT        ?= out
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build build-asan run test test-asan bench clean
+.PHONY: all deps build build-asan run test bench fuzz clean
 
 all: build
 
@@ -41,5 +41,15 @@ test: build build-asan
 bench: build
 	$(BUILD)/bin/ferolin_bench 1000000
 
+# libFuzzer run of the datalog reader (clang): make fuzz FUZZ_SECONDS=300
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DFEROLIN_LIBFUZZER=ON -DFEROLIN_SANITIZE=ON -DFEROLIN_DESKTOP=OFF -DFEROLIN_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_bluegps
+	mkdir -p build-fuzz/corpus && cp fuzz/corpus/bluegps/* build-fuzz/corpus/
+	ASAN_OPTIONS=allocator_may_return_null=1 build-fuzz/bin/fuzz_bluegps \
+	    -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 build-fuzz/corpus
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(OUT)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz $(OUT)
