@@ -107,9 +107,9 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
         } catch (const std::bad_alloc&) {
             status = 1;
         }
-    }
-    else
+    } else {
         host.ShowMessage(path, kStrNoPointToWrite, MessageIcon::kStop);
+    }
     host.EndWork();
 
     if (status != 0) host.ShowMessage(path, kStrCannotWrite, MessageIcon::kStop);

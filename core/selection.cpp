@@ -1,5 +1,7 @@
 #include "core/selection.h"
 
+#include <cstdio>
+
 #include "core/strings.h"
 #include "core/text_format.h"
 
@@ -132,6 +134,9 @@ bool ParseTimeBound(const std::string& text, TimeBound& bound) {
     int d, mo, y, h, mi;
     char tail;
     if (std::sscanf(text.c_str(), "%d/%d/%d %d:%d%c", &d, &mo, &y, &h, &mi, &tail) != 5)
+        return false;
+    if (d < 1 || d > 31 || mo < 1 || mo > 12 || y < 1970 || y > 32767 || h < 0 || h > 23 ||
+        mi < 0 || mi > 59)
         return false;
     bound = {};
     bound.day = static_cast<int8_t>(d);

@@ -109,7 +109,7 @@ std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t coun
 void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width);
 
 // Parses the "%d/%d/%d %d:%d" text of a time bound (day/month/year hour:minute);
-// false when it is not of that form.
+// false when it is not of that form or a field is out of its calendar range.
 bool ParseTimeBound(const std::string& text, TimeBound& bound);
 
 }  // namespace ferolin

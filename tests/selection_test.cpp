@@ -187,4 +187,8 @@ TEST(Selection, TimeBoundText) {
     EXPECT_EQ(b.second, 0);
     EXPECT_FALSE(ParseTimeBound("9/3/2007", b));
     EXPECT_FALSE(ParseTimeBound("9/3/2007 7:05x", b));
+    EXPECT_FALSE(ParseTimeBound("9/13/2007 7:05", b));
+    EXPECT_FALSE(ParseTimeBound("9/3/2007 24:00", b));
+    EXPECT_FALSE(ParseTimeBound("9/3/1969 7:05", b));
+    EXPECT_TRUE(ParseTimeBound("31/12/2007 23:59", b));
 }
