@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ public:
 
     void Append(std::string_view text) {
         char* p = Reserve(text.size());
-        if (!text.empty()) __builtin_memcpy(p, text.data(), text.size());
+        if (!text.empty()) std::memcpy(p, text.data(), text.size());
         size_ += text.size();
     }
     void Append(char c) {
