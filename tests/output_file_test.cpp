@@ -9,18 +9,12 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::CountFiles;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
 using ferolin_test::WriteFile;
 
-namespace {
-int CountFiles(const std::string& folder) {
-    int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) (void)e, ++n;
-    return n;
-}
-}  // namespace
 
 TEST(OutputFile, ReplacesTheTargetOnlyWhenCommitted) {
     TempDir dir;

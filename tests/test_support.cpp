@@ -41,3 +41,13 @@ bool FileExists(const std::string& path) {
 }
 
 }  // namespace ferolin_test
+
+namespace ferolin_test {
+
+int CountFiles(const std::string& folder) {
+    int n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) (void)entry, ++n;
+    return n;
+}
+
+}  // namespace ferolin_test

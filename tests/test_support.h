@@ -22,5 +22,7 @@ private:
 bool WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// Number of entries in a folder.
+int CountFiles(const std::string& folder);
 
 }  // namespace ferolin_test
