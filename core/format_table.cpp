@@ -5,6 +5,7 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/csv.h"
+#include "formats/text_table.h"
 
 namespace ferolin {
 

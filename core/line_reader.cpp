@@ -24,11 +24,18 @@ LineReader::~LineReader() {
 }
 
 bool LineReader::Open(const std::string& path) {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are tracks: a FIFO or a device named like one must
+    // not block the program or be read forever. O_NONBLOCK keeps the open of a
+    // FIFO from waiting for a writer; it changes nothing for a regular file.
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) return false;
     struct stat info;
-    if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode))
-        totalSize_ = static_cast<std::size_t>(info.st_size);
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    totalSize_ = static_cast<std::size_t>(info.st_size);
     return true;
 }
 

@@ -21,11 +21,13 @@ public:
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
+    // Opens a regular file; false for a missing file, a folder, a FIFO or a
+    // device, without waiting.
     bool Open(const std::string& path);
     // Reads text from memory instead of a file (fuzzing and tests).
     void OpenMemory(std::string_view text);
 
-    // Size of the whole input in bytes; SIZE_MAX when unknown (pipes, devices).
+    // Size of the whole input in bytes.
     std::size_t TotalSize() const { return totalSize_; }
 
     // The next piece without its line end; false at the end of the file or on

@@ -121,17 +121,20 @@ double ParseReal(const char* p, const char* end) {
     const char* start = p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    const bool hex = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
-    if (!hex && p < end && *p != '+' && *p != '-') {
-        double value = 0;
-        auto result = std::from_chars(p, end, value, std::chars_format::general);
-        if (result.ec == std::errc()) return negative ? -value : value;
-        if (result.ec == std::errc::invalid_argument) return 0.0;
-    }
-    // Rare forms (hexadecimal, out of range) go through strtod on a bounded,
-    // zero-terminated copy of the number's characters.
+    // Only decimal numbers count: "nan", "inf" and hexadecimal forms are not
+    // numbers in a track file and read as 0 ("0x10" stops after its "0").
+    if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return 0.0;
+    if (*p == '0' && end - p >= 2 && (p[1] == 'x' || p[1] == 'X')) return negative ? -0.0 : 0.0;
+    double value = 0;
+    auto result = std::from_chars(p, end, value, std::chars_format::general);
+    if (result.ec == std::errc()) return negative ? -value : value;
+    if (result.ec == std::errc::invalid_argument) return 0.0;
+    // Out of range: strtod on a bounded, zero-terminated copy gives the
+    // C library's infinity or zero.
     const char* q = p;
-    while (q < end && *q != '\0' && !IsSpace(*q)) ++q;
+    while (q < end && ((*q >= '0' && *q <= '9') || *q == '.' || *q == 'e' || *q == 'E' ||
+                       *q == '+' || *q == '-'))
+        ++q;
     std::string copy(start, q);
     return std::strtod(copy.c_str(), nullptr);
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,10 +68,34 @@ void AppendFixed(std::string& out, double value, int precision);
 // ignored; 0 when there are no digits. Out-of-range values saturate to the
 // long range and are then cut to int, as the C library does here.
 int ParseInt(const char* begin, const char* end);
-// atof: leading white space, then a decimal or hexadecimal real, "inf" or
-// "nan"; anything after ignored; 0 when nothing converts.
+// atof for decimal reals: leading white space, optional sign, digits with an
+// optional point and exponent; anything after ignored; 0 when nothing
+// converts. "nan", "inf", "infinity" and hexadecimal forms read as 0; a
+// decimal number beyond the double range gives an infinity, as atof does.
 double ParseReal(const char* begin, const char* end);
 inline int ParseInt(std::string_view s) { return ParseInt(s.data(), s.data() + s.size()); }
 inline double ParseReal(std::string_view s) { return ParseReal(s.data(), s.data() + s.size()); }
+
+// Truncation of a real toward zero into an integer type, saturating at the
+// type's limits; NaN gives 0. Every real-to-integer conversion of a reader or
+// writer goes through it, so that no value is undefined behaviour.
+template <typename Int>
+Int TruncateTo(double value) {
+    if (!(value == value)) return 0;
+    constexpr double lo = static_cast<double>(std::numeric_limits<Int>::min());
+    constexpr double hi = static_cast<double>(std::numeric_limits<Int>::max());
+    if (value <= lo) return std::numeric_limits<Int>::min();
+    if (value >= hi) return std::numeric_limits<Int>::max();
+    return static_cast<Int>(value);
+}
+inline int TruncateToInt(double value) { return TruncateTo<int>(value); }
+
+// A double narrowed to float; values beyond the float range become infinite
+// rather than undefined.
+inline float ToFloat(double value) {
+    if (value > 3.4028234663852886e38) return std::numeric_limits<float>::infinity();
+    if (value < -3.4028234663852886e38) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
 
 }  // namespace ferolin

@@ -1,7 +1,7 @@
 #include "formats/csv.h"
 
 #include "core/output_file.h"
-#include "formats/bluegps.h"
+#include "formats/text_table.h"
 
 namespace ferolin {
 

@@ -1,17 +1,29 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build and the tests need, when missing, and
+# generates the comma-decimal locale the locale tests run under.
 set -e
-PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev"
+PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
+need_locale=no
+locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || need_locale=yes
+[ -z "$missing" ] && [ "$need_locale" = no ] && exit 0
 if [ "$(id -u)" != 0 ]; then
-    echo "missing packages:$missing (run as root, or install them with apt-get)" >&2
+    [ -n "$missing" ] && echo "missing packages:$missing (run as root, or install them with apt-get)" >&2
+    [ "$need_locale" = yes ] && echo "missing locale de_DE.UTF-8 (run as root, or generate it with locale-gen)" >&2
     exit 1
 fi
-echo "installing:$missing"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends $missing
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends $missing
+fi
+if [ "$need_locale" = yes ]; then
+    echo "generating the de_DE.UTF-8 locale"
+    sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE\.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+fi

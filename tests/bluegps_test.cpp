@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "core/line_reader.h"
 #include "formats/bluegps.h"
+#include "formats/text_table.h"
 #include "test_support.h"
 
 using namespace ferolin;
@@ -71,6 +73,21 @@ TEST(LineReader, HandsOutPiecesTheWayFgetsDoes) {
     ASSERT_EQ(pieces.size(), 197u);
     EXPECT_EQ(pieces[195], std::string(200000 - 195 * 1023, 'x'));
     EXPECT_EQ(pieces.back(), "end");
+}
+
+TEST(LineReader, OpensRegularFilesOnlyAndNeverWaits) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe.log");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    LineReader reader;
+    EXPECT_FALSE(reader.Open(fifo));          // no writer: must not block
+    EXPECT_FALSE(reader.Open(dir.path()));    // a folder
+    EXPECT_FALSE(reader.Open("/dev/null"));   // a device
+    EXPECT_FALSE(reader.Open(dir.File("missing.log")));
+    TrackPointArray points;
+    uint32_t count = 7;
+    EXPECT_EQ(ReadBlueGpsLog(fifo, points, count), 1);
+    EXPECT_EQ(count, 0u);
 }
 
 TEST(BlueGpsReader, ReadsEveryKeyOfARecord) {

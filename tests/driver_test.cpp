@@ -8,6 +8,7 @@
 #include "core/driver.h"
 #include "core/strings.h"
 #include "formats/bluegps.h"
+#include "formats/text_table.h"
 #include "test_support.h"
 
 using namespace ferolin;

@@ -2,6 +2,7 @@
 // parsers must read what atoi/atof read; the C library is the reference here.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -105,18 +106,32 @@ TEST(TextFormat, ParseIntReadsLikeAtoi) {
     for (const char* s : inputs) EXPECT_EQ(ParseInt(s), std::atoi(s)) << '"' << s << '"';
 }
 
-TEST(TextFormat, ParseRealReadsLikeAtof) {
+TEST(TextFormat, ParseRealReadsDecimalNumbersLikeAtof) {
     const char* inputs[] = {"1.5", "  -45.5 N", "+3.25", "", "abc", ".5", "-.5e1", "1e", "1e+",
-                            "12,5", "0x1p4", "-0x10", "inf", "-Infinity", "nan", "1e999",
-                            "-1e999", "1e-400", "  \t7", "5.", "+-3", "00012.250"};
-    for (const char* s : inputs) {
-        const double expected = std::atof(s);
-        const double got = ParseReal(s);
-        if (std::isnan(expected))
-            EXPECT_TRUE(std::isnan(got)) << s;
-        else
-            EXPECT_EQ(got, expected) << '"' << s << '"';
-    }
+                            "12,5", "1e999", "-1e999", "1e-400", "  \t7", "5.", "+-3",
+                            "00012.250", "4916.45,N", "-0"};
+    for (const char* s : inputs) EXPECT_EQ(ParseReal(s), std::atof(s)) << '"' << s << '"';
+}
+
+TEST(TextFormat, ParseRealReadsNonDecimalFormsAsZero) {
+    // The C library would read these as infinities, NaN or hexadecimal reals.
+    for (const char* s : {"inf", "-Infinity", "INF", "nan", "-nan", "NaN(123)", "0x1p4",
+                          "-0x10", " 0X1A"})
+        EXPECT_EQ(ParseReal(s), 0.0) << '"' << s << '"';
+}
+
+TEST(TextFormat, TruncationSaturatesAndMapsNanToZero) {
+    EXPECT_EQ(TruncateToInt(12.9), 12);
+    EXPECT_EQ(TruncateToInt(-12.9), -12);
+    EXPECT_EQ(TruncateToInt(1e300), INT_MAX);
+    EXPECT_EQ(TruncateToInt(-1e300), INT_MIN);
+    EXPECT_EQ(TruncateToInt(std::numeric_limits<double>::infinity()), INT_MAX);
+    EXPECT_EQ(TruncateToInt(std::nan("")), 0);
+    EXPECT_EQ(TruncateTo<int8_t>(300.0), 127);
+    EXPECT_EQ(TruncateTo<int16_t>(-40000.5), -32768);
+    EXPECT_EQ(TruncateTo<uint8_t>(-3.0), 0);
+    EXPECT_TRUE(std::isinf(ToFloat(1e300)));
+    EXPECT_EQ(ToFloat(0.5), 0.5f);
 }
 
 TEST(TextFormat, ParsersStopAtTheEndOfTheirRange) {
