@@ -5,6 +5,9 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/csv.h"
+#include "formats/native.h"
+#include "formats/ozi_plt.h"
+#include "formats/pcx5.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -21,13 +24,13 @@ constexpr FormatEntry kFormatTable[] = {
     {"nme",  0,              nullptr,          nullptr,        kAllData},
     {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
     {"rbt",  0,              nullptr,          nullptr,        kAllData},
-    {"frn",  kStrFilterFrn,  nullptr,          nullptr,        kAllData},
+    {"frn",  kStrFilterFrn,  ReadNativeTrack,  WriteNativeTrack, kAllData},
     {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
-    {"trk",  kStrFilterTrk,  nullptr,          nullptr,        kPositionOnly},
+    {"trk",  kStrFilterTrk,  ReadPcx5Track,    WritePcx5Track, kPositionOnly},
     {"log",  kStrFilterLog,  nullptr,          nullptr,        kPositionOnly},
     {"trk",  0,              nullptr,          nullptr,        kPositionOnly},
     {"upt",  0,              nullptr,          nullptr,        kPositionOnly},
-    {"plt",  kStrFilterPlt,  nullptr,          nullptr,        kPositionOnly},
+    {"plt",  kStrFilterPlt,  ReadOziTrack,     WriteOziTrack,  kPositionOnly},
     {"gpx",  kStrFilterGpx,  nullptr,          nullptr,        kAllData},
     {"kml",  kStrFilterKml,  nullptr,          nullptr,        kPositionOnly},
     {"rdn",  kStrFilterRdn,  nullptr,          nullptr,        kPositionOnly},
