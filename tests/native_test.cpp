@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/driver.h"
+#include "formats/native.h"
+#include "test_support.h"
+
+using namespace ferolin;
+using ferolin_test::ReadFile;
+using ferolin_test::TempDir;
+using ferolin_test::WriteFile;
+
+namespace {
+
+struct Read {
+    int status;
+    TrackPointArray points;
+    uint32_t count;
+};
+
+Read ReadFrn(const std::string& bytes) {
+    TempDir dir;
+    const std::string path = dir.File("track.frn");
+    WriteFile(path, bytes);
+    Read r{};
+    r.count = 99;
+    r.status = ReadNativeTrack(path, r.points, r.count);
+    return r;
+}
+
+// A record whose every byte differs from its neighbours', so that any shift
+// or lost byte shows.
+TrackPoint Pattern(int seed) {
+    TrackPoint p;
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(&p);
+    for (std::size_t i = 0; i < sizeof p; ++i) bytes[i] = static_cast<unsigned char>(seed * 59 + i);
+    return p;
+}
+
+std::string Bytes(const void* data, std::size_t size) {
+    return std::string(static_cast<const char*>(data), size);
+}
+
+// The file header spelled out: version bytes 01 01 05 01, then the count.
+std::string Header(uint32_t n) {
+    return std::string("\x01\x01\x05\x01", 4) +
+           std::string{static_cast<char>(n & 0xFF), static_cast<char>(n >> 8 & 0xFF),
+                       static_cast<char>(n >> 16 & 0xFF), static_cast<char>(n >> 24 & 0xFF)};
+}
+
+}  // namespace
+
+TEST(NativeFile, RoundTripsRecordsByteForByte) {
+    TempDir dir;
+    std::vector<TrackPoint> points;
+    for (int i = 0; i < 3; ++i) points.push_back(Pattern(i));
+    points[1].record = 1234567;  // record numbers are kept, not renumbered
+    const float altitudes[] = {-12.5f, 8848.86f, 0.0f};
+    std::vector<ExportEntry> entries;
+    for (int i = 0; i < 3; ++i) entries.push_back({&points[i], altitudes[i]});
+    const std::string path = dir.File("t.frn");
+    ASSERT_EQ(WriteNativeTrack(path, entries.data(), 3, 0), 0);
+
+    // Expected bytes: the records as they are, the exported altitude at
+    // offset 30.
+    std::string expected = Header(3);
+    for (int i = 0; i < 3; ++i) {
+        std::string record = Bytes(&points[i], 55);
+        record.replace(30, 4, Bytes(&altitudes[i], 4));
+        expected += record;
+    }
+    const std::string file = ReadFile(path);
+    EXPECT_EQ(file.size(), 8u + 3 * 55);
+    EXPECT_EQ(file, expected);
+
+    Read r{};
+    r.status = ReadNativeTrack(path, r.points, r.count);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 3u);
+    EXPECT_EQ(Bytes(r.points.get(), 3 * 55), expected.substr(8));
+    EXPECT_EQ(r.points[1].record, 1234567);
+    EXPECT_EQ(r.points[0].altitude, -12.5f);
+
+    // Written again from what was read: the same file.
+    std::vector<ExportEntry> again;
+    for (int i = 0; i < 3; ++i) again.push_back({&r.points[i], r.points[i].altitude});
+    ASSERT_EQ(WriteNativeTrack(dir.File("again.frn"), again.data(), 3, 0xFFFFFFFF), 0);
+    EXPECT_EQ(ReadFile(dir.File("again.frn")), expected);
+
+    // No entries: an 8-byte file that reads as no point.
+    ASSERT_EQ(WriteNativeTrack(dir.File("empty.frn"), nullptr, 0, 0), 0);
+    EXPECT_EQ(ReadFile(dir.File("empty.frn")), Header(0));
+    r.status = ReadNativeTrack(dir.File("empty.frn"), r.points, r.count);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 0u);
+
+    EXPECT_EQ(WriteNativeTrack(dir.File("missing/x.frn"), entries.data(), 3, 0), 1);
+}
+
+TEST(NativeFile, DamagedAndForeignFiles) {
+    const TrackPoint a = Pattern(1), b = Pattern(2), c = Pattern(3);
+    const std::string records = Bytes(&a, 55) + Bytes(&b, 55) + Bytes(&c, 55);
+
+    // Empty: no records, no failure.
+    auto r = ReadFrn("");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 0u);
+    // Another format version: no records, bytes 1-3 not examined.
+    r = ReadFrn(std::string("\x02\x01\x05\x01", 4) + Header(3).substr(4) + records);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 0u);
+    r = ReadFrn(std::string("\x01\x09\x09\x09", 4) + Header(1).substr(4) + Bytes(&a, 55));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 1u);
+    // Version 1 but shorter than the header: a failure.
+    for (std::size_t n = 1; n < 8; ++n) {
+        r = ReadFrn(Header(1).substr(0, n));
+        EXPECT_EQ(r.status, 1) << n;
+        EXPECT_EQ(r.count, 0u);
+    }
+    // The last record cut short: only the complete ones.
+    r = ReadFrn(Header(3) + records.substr(0, 2 * 55 + 20));
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 2u);
+    EXPECT_EQ(Bytes(r.points.get(), 110), records.substr(0, 110));
+    // A declared count beyond the records present, even the largest one:
+    // the records present, without asking for gigabytes first.
+    r = ReadFrn(Header(0xFFFFFFFFu) + records.substr(0, 55));
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 1u);
+    EXPECT_EQ(Bytes(r.points.get(), 55), records.substr(0, 55));
+    // A smaller count: that many, the rest ignored.
+    r = ReadFrn(Header(2) + records);
+    ASSERT_EQ(r.count, 2u);
+    EXPECT_EQ(Bytes(r.points.get(), 110), records.substr(0, 110));
+    // A count of records with a header alone.
+    r = ReadFrn(Header(5));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 0u);
+}
+
+TEST(NativeFile, OnlyRegularFilesAreRead) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe.frn");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    TrackPointArray points;
+    uint32_t count = 4;
+    EXPECT_EQ(ReadNativeTrack(fifo, points, count), 1);  // must not wait for a writer
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(ReadNativeTrack(dir.path(), points, count), 1);
+    EXPECT_EQ(ReadNativeTrack("/dev/zero", points, count), 1);
+    EXPECT_EQ(ReadNativeTrack(dir.File("missing.frn"), points, count), 1);
+
+    // The descriptor entry point reads from offset 0 whatever the position.
+    const TrackPoint a = Pattern(4);
+    const int fd = memfd_create("frn", 0);
+    ASSERT_GE(fd, 0);
+    const std::string bytes = Header(1) + Bytes(&a, 55);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(ReadNativeDescriptor(fd, points, count), 0);
+    close(fd);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(Bytes(points.get(), 55), Bytes(&a, 55));
+}
+
+TEST(NativeFile, LoadsAndExportsThroughTheFormatTable) {
+    TempDir dir;
+    TrackPoint p = Pattern(5);
+    p.day = 0;  // keeps the selection out of the way
+    const ExportEntry e{&p, p.altitude};
+    ASSERT_EQ(WriteNativeTrack(dir.File("in.frn"), &e, 1, 0), 0);
+    struct Host : DriverHost {
+        void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(id); }
+        std::vector<int> messages;
+    } host;
+    CurrentTrack track;
+    ASSERT_EQ(LoadTrack(track, dir.File("in.frn"), host), 0);
+    EXPECT_EQ(track.fieldMask, 0xFFFFu);
+    const int row = FindWriterRow("frn");
+    ASSERT_GE(row, 0);
+    ASSERT_EQ(ExportToFile(track, dir.File("out.frn"), row, host), 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(ReadFile(dir.File("out.frn")), ReadFile(dir.File("in.frn")));
+
+    // A version-1 file without records loads no point.
+    WriteFile(dir.File("none.frn"), Header(0));
+    EXPECT_NE(LoadTrack(track, dir.File("none.frn"), host), 0);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], 110);  // "No track point in the file."
+}

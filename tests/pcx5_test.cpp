@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/driver.h"
+#include "formats/pcx5.h"
+#include "test_support.h"
+
+using namespace ferolin;
+using ferolin_test::ReadFile;
+using ferolin_test::TempDir;
+using ferolin_test::WriteFile;
+
+namespace {
+
+const char* const kHeader =
+    "H  SOFTWARE NAME & VERSION\r\n"
+    "I  PCX5 2.09 by Ferolin 1.51\r\n"
+    "\r\n"
+    "H  R DATUM                IDX DA            DF            DX            DY            DZ\r\n"
+    "M  G WGS 84               121 +0.000000e+00 +0.000000e+00 +0.000000e+00 +0.000000e+00 "
+    "+0.000000e+00\r\n"
+    "\r\n"
+    "H  COORDINATE SYSTEM\r\n"
+    "U  LAT LON DEG\r\n"
+    "\r\n"
+    "H  LATITUDE    LONGITUDE    DATE      TIME     ALT    ;track\r\n";
+
+// Sets SOURCE_DATE_EPOCH for the life of the object.
+class FixedClock {
+public:
+    explicit FixedClock(const char* seconds) { setenv("SOURCE_DATE_EPOCH", seconds, 1); }
+    ~FixedClock() { unsetenv("SOURCE_DATE_EPOCH"); }
+};
+
+TrackPoint Point(double latitude, double longitude, int year, int month, int day, int hour = 0,
+                 int minute = 0, float seconds = 0) {
+    TrackPoint p{};
+    p.latitude = latitude;
+    p.longitude = longitude;
+    p.year = static_cast<int16_t>(year);
+    p.month = static_cast<int8_t>(month);
+    p.day = static_cast<int8_t>(day);
+    p.hour = static_cast<int8_t>(hour);
+    p.minute = static_cast<int8_t>(minute);
+    p.seconds = seconds;
+    return p;
+}
+
+struct Read {
+    int status;
+    TrackPointArray points;
+    uint32_t count;
+};
+
+Read ReadTrk(const std::string& text) {
+    TempDir dir;
+    const std::string path = dir.File("track.trk");
+    WriteFile(path, text);
+    Read r{};
+    r.status = ReadPcx5Track(path, r.points, r.count);
+    return r;
+}
+
+int Date(const TrackPoint& p) { return p.year * 10000 + p.month * 100 + p.day; }
+int Time(const TrackPoint& p) { return p.hour * 10000 + p.minute * 100; }
+
+// 1700000000 is 14 November 2023, 22:13:20 UTC.
+const char* const kGoldenPoints =
+    "T  N48.1234567 W001.5000000 09-JAN-07 13:05:07 00100\r\n"
+    "T  S33.5000000 E151.2500000 14-NOV-23 22:13:20 -0012\r\n"
+    "T  N00.0000000 E000.0000000 31-DEC-99 23:59:59 00000\r\n"
+    "T  N05.0000000 W179.9999999 14-NOV-23 22:13:20 08849\r\n"
+    "T  S00.0000001 E000.0000001 01-FEB-00 00:00:00 00002\r\n";
+
+std::string WriteGolden(const std::string& path) {
+    const std::vector<TrackPoint> points = {
+        Point(48.1234567, -1.5, 2007, 1, 9, 13, 5, 7.9f),
+        Point(-33.5, 151.25, 0, 0, 0, 1, 2, 3),             // no date: the clock's
+        Point(0, 0, 1999, 12, 31, 23, 59, 59.99f),
+        Point(5, -179.9999999, 2007, 13, 1),                // month 13: the clock's
+        Point(-0.0000001, 0.0000001, 2000, 2, 1),
+    };
+    const float altitudes[] = {100.4f, -12.4f, 0.4f, 8848.86f, 2.5f};
+    std::vector<ExportEntry> entries;
+    for (std::size_t i = 0; i < points.size(); ++i) entries.push_back({&points[i], altitudes[i]});
+    FixedClock clock("1700000000");
+    EXPECT_EQ(WritePcx5Track(path, entries.data(), static_cast<uint32_t>(entries.size()), 0), 0);
+    return ReadFile(path);
+}
+
+}  // namespace
+
+TEST(Pcx5Writer, WritesTheHeaderBlocksAndPointLinesByteForByte) {
+    TempDir dir;
+    EXPECT_EQ(WriteGolden(dir.File("t.trk")), std::string(kHeader) + kGoldenPoints);
+
+    EXPECT_EQ(WritePcx5Track(dir.File("empty.trk"), nullptr, 0, 0), 0);
+    EXPECT_EQ(ReadFile(dir.File("empty.trk")), kHeader);
+
+    const TrackPoint p = Point(1, 2, 2007, 1, 1);
+    const ExportEntry e{&p, 0};
+    EXPECT_EQ(WritePcx5Track(dir.File("missing/x.trk"), &e, 1, 0), 1);
+}
+
+TEST(Pcx5Writer, NumbersIgnoreTheLocale) {
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    TempDir dir;
+    const std::string text = WriteGolden(dir.File("t.trk"));
+    Read r{};
+    r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(text, std::string(kHeader) + kGoldenPoints);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 5u);
+    EXPECT_EQ(r.points[0].latitude, 48.1234567);
+}
+
+TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
+    TempDir dir;
+    WriteGolden(dir.File("t.trk"));
+    Read r{};
+    r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 5u);
+    const TrackPoint* p = r.points.get();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(+p[i].record, i + 1);
+    EXPECT_EQ(p[0].latitude, 48.1234567);
+    EXPECT_EQ(p[0].longitude, -1.5);
+    EXPECT_EQ(Date(p[0]), 20070109);
+    EXPECT_EQ(Time(p[0]), 130500);
+    EXPECT_EQ(p[0].seconds, 7.0f);
+    EXPECT_EQ(p[0].altitude, 100.0f);
+    EXPECT_EQ(p[1].latitude, -33.5);
+    EXPECT_EQ(p[1].longitude, 151.25);
+    EXPECT_EQ(Date(p[1]), 20231114);
+    EXPECT_EQ(Time(p[1]), 221300);
+    EXPECT_EQ(p[1].seconds, 20.0f);
+    EXPECT_EQ(p[1].altitude, -12.0f);
+    EXPECT_EQ(Date(p[2]), 19991231);
+    EXPECT_EQ(p[3].longitude, -179.9999999);
+    EXPECT_EQ(p[3].altitude, 8849.0f);
+    EXPECT_EQ(p[4].latitude, -0.0000001);
+    EXPECT_EQ(Date(p[4]), 20000201);
+    EXPECT_EQ(+p[4].speed, 0.0f);
+}
+
+TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
+    const std::string head = "H  SOFTWARE NAME & VERSION\r\n";
+    // Degrees, minutes and seconds; "-9999" is a missing altitude.
+    auto r = ReadTrk(head + "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 1u);
+    EXPECT_DOUBLE_EQ(r.points[0].latitude, 48 + 20 / 60.0 + 30.5 / 3600);
+    EXPECT_DOUBLE_EQ(r.points[0].longitude, -1.5);
+    EXPECT_EQ(Date(r.points[0]), 20070109);
+    EXPECT_EQ(Time(r.points[0]), 101100);
+    EXPECT_EQ(r.points[0].seconds, 12.5f);
+    EXPECT_EQ(r.points[0].altitude, 0.0f);
+
+    // Degrees and decimal minutes; the unit in any case, after any blanks.
+    r = ReadTrk(head + "U  LAT LON    dm\r\nT  S4830.000 W00130.000 09-XYZ-99 00:00:00 12.75\r\n");
+    ASSERT_EQ(r.count, 1u);
+    EXPECT_DOUBLE_EQ(r.points[0].latitude, -48.5);
+    EXPECT_DOUBLE_EQ(r.points[0].longitude, -1.5);
+    EXPECT_EQ(Date(r.points[0]), 19990109);  // unknown month: January
+    EXPECT_EQ(r.points[0].altitude, 12.75f);
+
+    // Decimal degrees with signs or without; the unit may change on the way.
+    r = ReadTrk(head + "T  +1.5 -2.25 01-FEB-00 00:00:00 1\r\nU  LAT LON DMS\r\n"
+                       "T  -010000 +0013000 01-FEB-00 00:00:00 1\r\nU  LAT LON DEG\r\n"
+                       "T  7.5 8.5 01-FEB-00 00:00:00 1\r\n");
+    ASSERT_EQ(r.count, 3u);
+    EXPECT_EQ(r.points[0].latitude, 1.5);
+    EXPECT_EQ(r.points[0].longitude, -2.25);
+    EXPECT_DOUBLE_EQ(r.points[1].latitude, -1.0);
+    EXPECT_DOUBLE_EQ(r.points[1].longitude, 1.5);
+    EXPECT_EQ(r.points[2].latitude, 7.5);
+    EXPECT_EQ(r.points[2].longitude, 8.5);
+
+    // An unknown unit ends the reading; what came before is kept.
+    r = ReadTrk(head + "T  N1 E2 01-FEB-00 00:00:00 1\r\nU  LAT LON UTM\r\n"
+                       "T  N3 E4 01-FEB-00 00:00:00 1\r\n");
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 1u);
+    EXPECT_EQ(r.points[0].latitude, 1.0);
+    r = ReadTrk(head + "U  LAT LON UTM\r\nT  N3 E4 01-FEB-00 00:00:00 1\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 0u);
+    r = ReadTrk(head + "U  GRID\r\nT  N3 E4 01-FEB-00 00:00:00 1\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.count, 0u);
+}
+
+TEST(Pcx5Reader, DatesTimesAndShortFields) {
+    const std::string head = "H  SOFTWARE NAME & VERSION\n";
+    const auto r = ReadTrk(head +
+                           "T  N1 E1 00-Dec-70 1:2:3 5\n"       // day 0 becomes 1; 70 is 1970
+                           "T  N2 E2 31-MAR-69 23:59:59.75 6\n"  // 69 is 2069
+                           "T  N3 E3 garbage rubbish 7\n"        // day 1, January, 2000
+                           "T  N4 E4 09-JAN-07\n"                // date not followed by a blank
+                           "T  N5\n"                             // latitude alone: not set
+                           "T\n"
+                           "T\tN6\t\tE6\t02-JUN-10\t11:12:13\t-12.4\n");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 7u);
+    const TrackPoint* p = r.points.get();
+    EXPECT_EQ(Date(p[0]), 19701201);
+    EXPECT_EQ(Time(p[0]), 10200);
+    EXPECT_EQ(p[0].seconds, 3.0f);
+    EXPECT_EQ(p[0].altitude, 5.0f);
+    EXPECT_EQ(Date(p[1]), 20690331);
+    EXPECT_EQ(p[1].seconds, 59.75f);
+    EXPECT_EQ(Date(p[2]), 20000101);
+    EXPECT_EQ(Time(p[2]), 0);
+    EXPECT_EQ(p[2].altitude, 7.0f);
+    EXPECT_EQ(p[3].longitude, 4.0);
+    EXPECT_EQ(Date(p[3]), 0);
+    EXPECT_EQ(p[3].altitude, 0.0f);
+    EXPECT_EQ(p[4].latitude, 0.0);
+    EXPECT_EQ(+p[4].record, 5);
+    EXPECT_EQ(p[5].latitude, 0.0);
+    EXPECT_EQ(p[6].latitude, 6.0);
+    EXPECT_EQ(p[6].longitude, 6.0);
+    EXPECT_EQ(Date(p[6]), 20100602);
+    EXPECT_EQ(p[6].altitude, -12.4f);
+}
+
+TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
+    // Without it the file is not PCX5, so that the next "trk" reader is tried.
+    auto r = ReadTrk("U  LAT LON DEG\r\nT  N1 E2 01-FEB-00 00:00:00 1\r\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.count, 0u);
+    EXPECT_FALSE(r.points);
+    // T lines before the header are ignored; the mark may sit anywhere in an H line.
+    r = ReadTrk("T  N1 E2 01-FEB-00 00:00:00 1\r\nH x SOFTWARE NAME & VERSION y\r\n"
+                "T  N3 E4 01-FEB-00 00:00:00 1\r\n");
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 1u);
+    EXPECT_EQ(r.points[0].latitude, 3.0);
+    EXPECT_EQ(+r.points[0].record, 1);
+    // Lines are read in pieces of 199 characters; the piece after a long
+    // line's first 199 characters is a line of its own.
+    const std::string longLine = "T  N1 E2 01-FEB-00 00:00:00 " + std::string(171, '1') +
+                                 "T  N9 E9 01-FEB-00 00:00:00 3\n";
+    r = ReadTrk("H  SOFTWARE NAME & VERSION\n" + longLine);
+    ASSERT_EQ(r.count, 2u);
+    EXPECT_EQ(r.points[1].latitude, 9.0);
+    EXPECT_EQ(r.points[1].altitude, 3.0f);
+    r = ReadTrk("");
+    EXPECT_EQ(r.status, 1);
+
+    TempDir dir;
+    TrackPointArray points;
+    uint32_t count = 3;
+    EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), 1);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count), 0);
+    EXPECT_EQ(count, 1u);
+}
+
+TEST(Pcx5Format, LoadsAndExportsThroughTheFirstTrkRow) {
+    TempDir dir;
+    WriteGolden(dir.File("in.trk"));
+    struct Host : DriverHost {
+        void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(id); }
+        std::vector<int> messages;
+    } host;
+    CurrentTrack track;
+    ASSERT_EQ(LoadTrack(track, dir.File("in.trk"), host), 0);
+    EXPECT_EQ(track.count, 5u);
+    EXPECT_EQ(track.fieldMask, 0x000Eu);
+    const int row = FindWriterRow("trk");
+    ASSERT_GE(row, 0);
+    FixedClock clock("1700000000");
+    ASSERT_EQ(ExportToFile(track, dir.File("out.trk"), row, host), 0);
+    EXPECT_TRUE(host.messages.empty());
+    // Read back, every point now has a date of its own; altitudes were whole.
+    EXPECT_EQ(ReadFile(dir.File("out.trk")), std::string(kHeader) + kGoldenPoints);
+}
