@@ -347,3 +347,63 @@ TEST(OziFormat, LoadsAndExportsThroughTheFormatTable) {
     EXPECT_NE(ReadFile(dir.File("out.plt")).find("+48.1234567, -001.5000000, 0, 328.0"),
               std::string::npos);
 }
+
+namespace {
+
+// gpsbabel from the system's packages, when installed.
+bool HaveGpsbabel() { return std::system("gpsbabel -V > /dev/null 2>&1") == 0; }
+
+}  // namespace
+
+TEST(OziFormat, GpsbabelReadsAndWritesTheSameTracks) {
+    if (!HaveGpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
+    TempDir dir;
+    // Our file, read by gpsbabel and written as its CSV table.
+    const TrackPoint a = Point(48.1234567, -1.5, 2007, 1, 9);
+    const TrackPoint b = Point(-5.25, 123.456789, 2007, 1, 9, 12);
+    const ExportEntry entries[] = {{&a, 100}, {&b, -12.5f}};
+    ASSERT_EQ(WriteOziTrack(dir.File("ours.plt"), entries, 2, 0), 0);
+    const std::string convert = "gpsbabel -t -i ozi -f '" + dir.File("ours.plt") +
+                                "' -o unicsv -F '" + dir.File("ours.csv") + "'";
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    // Its lines, without line ends and without fractions of seconds (gpsbabel
+    // 1.8 shows the noon point as 12:00:00.500).
+    std::vector<std::string> lines;
+    const std::string csv = ReadFile(dir.File("ours.csv"));
+    for (std::size_t at = 0; at < csv.size();) {
+        std::size_t end = csv.find('\n', at);
+        if (end == std::string::npos) end = csv.size();
+        std::string line = csv.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t time = line.rfind(',');
+        if (time != std::string::npos && line.find('.', time) != std::string::npos)
+            line.erase(line.find('.', time));
+        lines.push_back(line);
+        at = end + 1;
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "No,Latitude,Longitude,Altitude,Date,Time",
+                         "1,48.123457,-1.500000,100.0,2007/01/09,00:00:00",
+                         "2,-5.250000,123.456789,-12.5,2007/01/09,12:00:00"}));
+
+    // gpsbabel's file (its own header, count line and number widths) read here.
+    WriteFile(dir.File("in.csv"),
+              "No,Latitude,Longitude,Altitude,Date,Time\n"
+              "1,48.5,-1.25,100.0,2007/01/09,12:00:00\n"
+              "2,-33.75,151.5,-12.5,2007/01/09,12:00:30\n");
+    const std::string write = "gpsbabel -i unicsv -f '" + dir.File("in.csv") +
+                              "' -x transform,trk=wpt,del -o ozi -F '" + dir.File("theirs.plt") + "'";
+    ASSERT_EQ(std::system(write.c_str()), 0);
+    const auto r = ReadPlt(ReadFile(dir.File("theirs.plt")));
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 2u);
+    EXPECT_EQ(r.points[0].latitude, 48.5);
+    EXPECT_EQ(r.points[0].longitude, -1.25);
+    EXPECT_NEAR(r.points[0].altitude, 100.0, 0.05);
+    EXPECT_EQ(r.points[0].year * 10000 + r.points[0].month * 100 + r.points[0].day, 20070109);
+    EXPECT_EQ(r.points[0].hour * 3600 + r.points[0].minute * 60 + r.points[0].seconds, 43200);
+    EXPECT_EQ(r.points[1].latitude, -33.75);
+    EXPECT_EQ(r.points[1].longitude, 151.5);
+    EXPECT_NEAR(r.points[1].altitude, -12.5, 0.05);
+    EXPECT_EQ(r.points[1].hour * 3600 + r.points[1].minute * 60 + r.points[1].seconds, 43230);
+}
