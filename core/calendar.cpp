@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/text_format.h"
+
 namespace ferolin {
 
 const char* const MonthAbbreviations[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
@@ -76,13 +78,13 @@ bool DateFromOziDayNumber(double dayNumber, DayNumberDate& out) {
     if (whole < kFirstDay || whole > kLastDay) return false;
     // The fraction is the time of day whatever the sign of the day number.
     const double fraction = std::fabs(dayNumber - whole);
-    int64_t s = static_cast<int64_t>(std::llround(fraction * 86400.0));
+    int64_t s = TruncateTo<int64_t>(std::round(fraction * 86400.0));
     if (s >= 86400) {
         s -= 86400;
         whole += 1;
         if (whole > kLastDay) return false;
     }
-    CivilFromDays(static_cast<int64_t>(whole) - kEpochDayNumber, out.year, out.month, out.day);
+    CivilFromDays(TruncateTo<int64_t>(whole) - kEpochDayNumber, out.year, out.month, out.day);
     out.hour = static_cast<int>(s / 3600);
     out.minute = static_cast<int>(s % 3600 / 60);
     out.second = static_cast<int>(s % 60);
