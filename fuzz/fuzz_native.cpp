@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int status = ferolin::ReadNativeDescriptor(fd, points, count);
     close(fd);
     if (status == 0 && count > 0) {
-        int32_t sum = 0;
-        for (uint32_t i = 0; i < count; i += 1 + count / 1024) sum += points[i].record;
-        sum += points[count - 1].satellites;
-        volatile int32_t sink = sum;
+        uint32_t sum = 0;
+        for (uint32_t i = 0; i < count; i += 1 + count / 1024)
+            sum += static_cast<uint32_t>(points[i].record);
+        sum += static_cast<uint8_t>(points[count - 1].satellites);
+        volatile uint32_t sink = sum;
         (void)sink;
     }
     return 0;

@@ -178,7 +178,9 @@ TEST(NativeFile, LoadsAndExportsThroughTheFormatTable) {
     const ExportEntry e{&p, p.altitude};
     ASSERT_EQ(WriteNativeTrack(dir.File("in.frn"), &e, 1, 0), 0);
     struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(id); }
+        void ShowMessage(const std::string&, int id, MessageIcon) override {
+            messages.push_back(id);
+        }
         std::vector<int> messages;
     } host;
     CurrentTrack track;

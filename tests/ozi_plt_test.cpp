@@ -314,7 +314,9 @@ TEST(OziFormat, LoadsAndExportsThroughTheFormatTable) {
     TempDir dir;
     WriteGolden(dir.File("in.plt"));
     struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(id); }
+        void ShowMessage(const std::string&, int id, MessageIcon) override {
+            messages.push_back(id);
+        }
         std::vector<int> messages;
     } host;
     CurrentTrack track;
@@ -392,7 +394,8 @@ TEST(OziFormat, GpsbabelReadsAndWritesTheSameTracks) {
               "1,48.5,-1.25,100.0,2007/01/09,12:00:00\n"
               "2,-33.75,151.5,-12.5,2007/01/09,12:00:30\n");
     const std::string write = "gpsbabel -i unicsv -f '" + dir.File("in.csv") +
-                              "' -x transform,trk=wpt,del -o ozi -F '" + dir.File("theirs.plt") + "'";
+                              "' -x transform,trk=wpt,del -o ozi -F '" +
+                              dir.File("theirs.plt") + "'";
     ASSERT_EQ(std::system(write.c_str()), 0);
     const auto r = ReadPlt(ReadFile(dir.File("theirs.plt")));
     ASSERT_EQ(r.status, 0);

@@ -152,7 +152,8 @@ TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
 TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
     const std::string head = "H  SOFTWARE NAME & VERSION\r\n";
     // Degrees, minutes and seconds; "-9999" is a missing altitude.
-    auto r = ReadTrk(head + "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n");
+    auto r = ReadTrk(head +
+                     "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
     EXPECT_DOUBLE_EQ(r.points[0].latitude, 48 + 20 / 60.0 + 30.5 / 3600);
@@ -259,7 +260,8 @@ TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
     uint32_t count = 3;
     EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), 1);
     EXPECT_EQ(count, 0u);
-    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count), 0);
+    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count),
+              0);
     EXPECT_EQ(count, 1u);
 }
 
@@ -267,7 +269,9 @@ TEST(Pcx5Format, LoadsAndExportsThroughTheFirstTrkRow) {
     TempDir dir;
     WriteGolden(dir.File("in.trk"));
     struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(id); }
+        void ShowMessage(const std::string&, int id, MessageIcon) override {
+            messages.push_back(id);
+        }
         std::vector<int> messages;
     } host;
     CurrentTrack track;
