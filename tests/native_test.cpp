@@ -86,8 +86,8 @@ TEST(NativeFile, RoundTripsRecordsByteForByte) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 3u);
     EXPECT_EQ(Bytes(r.points.get(), 3 * 55), expected.substr(8));
-    EXPECT_EQ(r.points[1].record, 1234567);
-    EXPECT_EQ(r.points[0].altitude, -12.5f);
+    EXPECT_EQ(+r.points[1].record, 1234567);
+    EXPECT_EQ(+r.points[0].altitude, -12.5f);
 
     // Written again from what was read: the same file.
     std::vector<ExportEntry> again;

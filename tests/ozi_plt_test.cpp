@@ -172,9 +172,9 @@ TEST(OziWriter, NumbersIgnoreTheLocale) {
                         kGoldenPoints);
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 6u);
-    EXPECT_EQ(r.points[1].latitude, -5.25);
-    EXPECT_EQ(r.points[1].longitude, 123.456789);
-    EXPECT_EQ(r.points[1].hour, 12);
+    EXPECT_EQ(+r.points[1].latitude, -5.25);
+    EXPECT_EQ(+r.points[1].longitude, 123.456789);
+    EXPECT_EQ(+r.points[1].hour, 12);
 }
 
 TEST(OziReader, ReadsBackWhatTheWriterWrote) {
@@ -189,9 +189,9 @@ TEST(OziReader, ReadsBackWhatTheWriterWrote) {
     for (uint32_t i = 0; i < r.count; ++i) {
         const TrackPoint& p = r.points[i];
         EXPECT_EQ(+p.record, static_cast<int>(i + 1));
-        EXPECT_DOUBLE_EQ(p.latitude, in[i].latitude);
-        EXPECT_DOUBLE_EQ(p.longitude, in[i].longitude);
-        EXPECT_NEAR(p.altitude, altitudes[i], 0.00001);
+        EXPECT_DOUBLE_EQ(+p.latitude, +in[i].latitude);
+        EXPECT_DOUBLE_EQ(+p.longitude, +in[i].longitude);
+        EXPECT_NEAR(+p.altitude, altitudes[i], 0.00001);
         EXPECT_EQ(+p.speed, 0.0f);  // lost
     }
     // Midnight and noon of 9 January 2007 come back as such.
@@ -225,39 +225,39 @@ TEST(OziReader, ScansEachLineAsFarAsItMatches) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 9u);
     const TrackPoint* p = r.points.get();
-    EXPECT_EQ(p[0].latitude, 48.5);
-    EXPECT_EQ(p[0].longitude, 2.5);
-    EXPECT_FLOAT_EQ(p[0].altitude, 304.8f);
+    EXPECT_EQ(+p[0].latitude, 48.5);
+    EXPECT_EQ(+p[0].longitude, 2.5);
+    EXPECT_FLOAT_EQ(+p[0].altitude, 304.8f);
     EXPECT_EQ(p[0].year * 10000 + p[0].month * 100 + p[0].day, 20070101);
     EXPECT_EQ(+p[0].hour, 12);
 
-    EXPECT_EQ(p[1].latitude, -1.25);
-    EXPECT_EQ(p[1].longitude, 0.0);
+    EXPECT_EQ(+p[1].latitude, -1.25);
+    EXPECT_EQ(+p[1].longitude, 0.0);
 
-    EXPECT_EQ(p[2].latitude, 10.0);
-    EXPECT_EQ(p[2].longitude, 20.0);
-    EXPECT_EQ(p[2].altitude, 0.0f);
+    EXPECT_EQ(+p[2].latitude, 10.0);
+    EXPECT_EQ(+p[2].longitude, 20.0);
+    EXPECT_EQ(+p[2].altitude, 0.0f);
 
-    EXPECT_EQ(p[3].longitude, 21.0);
-    EXPECT_EQ(p[3].altitude, 0.0f);
+    EXPECT_EQ(+p[3].longitude, 21.0);
+    EXPECT_EQ(+p[3].altitude, 0.0f);
     EXPECT_EQ(+p[3].year, 0);
 
-    EXPECT_FLOAT_EQ(p[4].altitude, 30.48f);
+    EXPECT_FLOAT_EQ(+p[4].altitude, 30.48f);
     EXPECT_EQ(+p[4].year, 0);
     EXPECT_EQ(+p[4].hour, 0);
 
-    EXPECT_TRUE(std::isinf(p[5].altitude));
+    EXPECT_TRUE(std::isinf(+p[5].altitude));
     EXPECT_EQ(+p[5].year, 0);
 
-    EXPECT_EQ(p[6].latitude, 0.0);
-    EXPECT_EQ(p[6].longitude, 0.0);
+    EXPECT_EQ(+p[6].latitude, 0.0);
+    EXPECT_EQ(+p[6].longitude, 0.0);
 
-    EXPECT_EQ(p[7].latitude, 0.0);
+    EXPECT_EQ(+p[7].latitude, 0.0);
     EXPECT_EQ(+p[7].record, 8);
 
-    EXPECT_EQ(p[8].latitude, 15.0);
-    EXPECT_EQ(p[8].longitude, -0.2);
-    EXPECT_FLOAT_EQ(p[8].altitude, 0.1524f);
+    EXPECT_EQ(+p[8].latitude, 15.0);
+    EXPECT_EQ(+p[8].longitude, -0.2);
+    EXPECT_FLOAT_EQ(+p[8].altitude, 0.1524f);
     EXPECT_EQ(+p[8].hour, 6);
     EXPECT_EQ(+p[8].record, 9);
 }
@@ -278,13 +278,13 @@ TEST(OziReader, HeaderLinesAreSkippedWholeAndLongPointLinesSplit) {
     const auto r = ReadPlt(text);
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 4u);
-    EXPECT_EQ(r.points[0].latitude, 1.5);
+    EXPECT_EQ(+r.points[0].latitude, 1.5);
     EXPECT_EQ(+r.points[0].hour, 12);
-    EXPECT_EQ(r.points[1].latitude, 3.5);
-    EXPECT_EQ(r.points[1].longitude, 4.5);
+    EXPECT_EQ(+r.points[1].latitude, 3.5);
+    EXPECT_EQ(+r.points[1].longitude, 4.5);
     EXPECT_EQ(+r.points[1].record, 2);
-    EXPECT_EQ(r.points[2].latitude, 5.5);
-    EXPECT_EQ(r.points[3].latitude, 7.5);
+    EXPECT_EQ(+r.points[2].latitude, 5.5);
+    EXPECT_EQ(+r.points[3].latitude, 7.5);
     EXPECT_EQ(+r.points[3].record, 4);
 }
 
@@ -307,7 +307,7 @@ TEST(OziReader, ShortAndMissingFiles) {
     // The memory entry point reads the same way.
     ASSERT_EQ(ReadOziText(File("1, 2, 0, 0, 0\n3, 4\n"), points, count), 0);
     ASSERT_EQ(count, 2u);
-    EXPECT_EQ(points[1].latitude, 3.0);
+    EXPECT_EQ(+points[1].latitude, 3.0);
 }
 
 TEST(OziFormat, LoadsAndExportsThroughTheFormatTable) {
@@ -400,13 +400,13 @@ TEST(OziFormat, GpsbabelReadsAndWritesTheSameTracks) {
     const auto r = ReadPlt(ReadFile(dir.File("theirs.plt")));
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[0].latitude, 48.5);
-    EXPECT_EQ(r.points[0].longitude, -1.25);
-    EXPECT_NEAR(r.points[0].altitude, 100.0, 0.05);
+    EXPECT_EQ(+r.points[0].latitude, 48.5);
+    EXPECT_EQ(+r.points[0].longitude, -1.25);
+    EXPECT_NEAR(+r.points[0].altitude, 100.0, 0.05);
     EXPECT_EQ(r.points[0].year * 10000 + r.points[0].month * 100 + r.points[0].day, 20070109);
     EXPECT_EQ(r.points[0].hour * 3600 + r.points[0].minute * 60 + r.points[0].seconds, 43200);
-    EXPECT_EQ(r.points[1].latitude, -33.75);
-    EXPECT_EQ(r.points[1].longitude, 151.5);
-    EXPECT_NEAR(r.points[1].altitude, -12.5, 0.05);
+    EXPECT_EQ(+r.points[1].latitude, -33.75);
+    EXPECT_EQ(+r.points[1].longitude, 151.5);
+    EXPECT_NEAR(+r.points[1].altitude, -12.5, 0.05);
     EXPECT_EQ(r.points[1].hour * 3600 + r.points[1].minute * 60 + r.points[1].seconds, 43230);
 }

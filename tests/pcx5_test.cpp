@@ -117,7 +117,7 @@ TEST(Pcx5Writer, NumbersIgnoreTheLocale) {
     EXPECT_EQ(text, std::string(kHeader) + kGoldenPoints);
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 5u);
-    EXPECT_EQ(r.points[0].latitude, 48.1234567);
+    EXPECT_EQ(+r.points[0].latitude, 48.1234567);
 }
 
 TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
@@ -129,22 +129,22 @@ TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
     ASSERT_EQ(r.count, 5u);
     const TrackPoint* p = r.points.get();
     for (int i = 0; i < 5; ++i) EXPECT_EQ(+p[i].record, i + 1);
-    EXPECT_EQ(p[0].latitude, 48.1234567);
-    EXPECT_EQ(p[0].longitude, -1.5);
+    EXPECT_EQ(+p[0].latitude, 48.1234567);
+    EXPECT_EQ(+p[0].longitude, -1.5);
     EXPECT_EQ(Date(p[0]), 20070109);
     EXPECT_EQ(Time(p[0]), 130500);
-    EXPECT_EQ(p[0].seconds, 7.0f);
-    EXPECT_EQ(p[0].altitude, 100.0f);
-    EXPECT_EQ(p[1].latitude, -33.5);
-    EXPECT_EQ(p[1].longitude, 151.25);
+    EXPECT_EQ(+p[0].seconds, 7.0f);
+    EXPECT_EQ(+p[0].altitude, 100.0f);
+    EXPECT_EQ(+p[1].latitude, -33.5);
+    EXPECT_EQ(+p[1].longitude, 151.25);
     EXPECT_EQ(Date(p[1]), 20231114);
     EXPECT_EQ(Time(p[1]), 221300);
-    EXPECT_EQ(p[1].seconds, 20.0f);
-    EXPECT_EQ(p[1].altitude, -12.0f);
+    EXPECT_EQ(+p[1].seconds, 20.0f);
+    EXPECT_EQ(+p[1].altitude, -12.0f);
     EXPECT_EQ(Date(p[2]), 19991231);
-    EXPECT_EQ(p[3].longitude, -179.9999999);
-    EXPECT_EQ(p[3].altitude, 8849.0f);
-    EXPECT_EQ(p[4].latitude, -0.0000001);
+    EXPECT_EQ(+p[3].longitude, -179.9999999);
+    EXPECT_EQ(+p[3].altitude, 8849.0f);
+    EXPECT_EQ(+p[4].latitude, -0.0000001);
     EXPECT_EQ(Date(p[4]), 20000201);
     EXPECT_EQ(+p[4].speed, 0.0f);
 }
@@ -156,39 +156,39 @@ TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
                      "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, 48 + 20 / 60.0 + 30.5 / 3600);
-    EXPECT_DOUBLE_EQ(r.points[0].longitude, -1.5);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, 48 + 20 / 60.0 + 30.5 / 3600);
+    EXPECT_DOUBLE_EQ(+r.points[0].longitude, -1.5);
     EXPECT_EQ(Date(r.points[0]), 20070109);
     EXPECT_EQ(Time(r.points[0]), 101100);
-    EXPECT_EQ(r.points[0].seconds, 12.5f);
-    EXPECT_EQ(r.points[0].altitude, 0.0f);
+    EXPECT_EQ(+r.points[0].seconds, 12.5f);
+    EXPECT_EQ(+r.points[0].altitude, 0.0f);
 
     // Degrees and decimal minutes; the unit in any case, after any blanks.
     r = ReadTrk(head + "U  LAT LON    dm\r\nT  S4830.000 W00130.000 09-XYZ-99 00:00:00 12.75\r\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, -48.5);
-    EXPECT_DOUBLE_EQ(r.points[0].longitude, -1.5);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, -48.5);
+    EXPECT_DOUBLE_EQ(+r.points[0].longitude, -1.5);
     EXPECT_EQ(Date(r.points[0]), 19990109);  // unknown month: January
-    EXPECT_EQ(r.points[0].altitude, 12.75f);
+    EXPECT_EQ(+r.points[0].altitude, 12.75f);
 
     // Decimal degrees with signs or without; the unit may change on the way.
     r = ReadTrk(head + "T  +1.5 -2.25 01-FEB-00 00:00:00 1\r\nU  LAT LON DMS\r\n"
                        "T  -010000 +0013000 01-FEB-00 00:00:00 1\r\nU  LAT LON DEG\r\n"
                        "T  7.5 8.5 01-FEB-00 00:00:00 1\r\n");
     ASSERT_EQ(r.count, 3u);
-    EXPECT_EQ(r.points[0].latitude, 1.5);
-    EXPECT_EQ(r.points[0].longitude, -2.25);
-    EXPECT_DOUBLE_EQ(r.points[1].latitude, -1.0);
-    EXPECT_DOUBLE_EQ(r.points[1].longitude, 1.5);
-    EXPECT_EQ(r.points[2].latitude, 7.5);
-    EXPECT_EQ(r.points[2].longitude, 8.5);
+    EXPECT_EQ(+r.points[0].latitude, 1.5);
+    EXPECT_EQ(+r.points[0].longitude, -2.25);
+    EXPECT_DOUBLE_EQ(+r.points[1].latitude, -1.0);
+    EXPECT_DOUBLE_EQ(+r.points[1].longitude, 1.5);
+    EXPECT_EQ(+r.points[2].latitude, 7.5);
+    EXPECT_EQ(+r.points[2].longitude, 8.5);
 
     // An unknown unit ends the reading; what came before is kept.
     r = ReadTrk(head + "T  N1 E2 01-FEB-00 00:00:00 1\r\nU  LAT LON UTM\r\n"
                        "T  N3 E4 01-FEB-00 00:00:00 1\r\n");
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].latitude, 1.0);
+    EXPECT_EQ(+r.points[0].latitude, 1.0);
     r = ReadTrk(head + "U  LAT LON UTM\r\nT  N3 E4 01-FEB-00 00:00:00 1\r\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.count, 0u);
@@ -212,23 +212,23 @@ TEST(Pcx5Reader, DatesTimesAndShortFields) {
     const TrackPoint* p = r.points.get();
     EXPECT_EQ(Date(p[0]), 19701201);
     EXPECT_EQ(Time(p[0]), 10200);
-    EXPECT_EQ(p[0].seconds, 3.0f);
-    EXPECT_EQ(p[0].altitude, 5.0f);
+    EXPECT_EQ(+p[0].seconds, 3.0f);
+    EXPECT_EQ(+p[0].altitude, 5.0f);
     EXPECT_EQ(Date(p[1]), 20690331);
-    EXPECT_EQ(p[1].seconds, 59.75f);
+    EXPECT_EQ(+p[1].seconds, 59.75f);
     EXPECT_EQ(Date(p[2]), 20000101);
     EXPECT_EQ(Time(p[2]), 0);
-    EXPECT_EQ(p[2].altitude, 7.0f);
-    EXPECT_EQ(p[3].longitude, 4.0);
+    EXPECT_EQ(+p[2].altitude, 7.0f);
+    EXPECT_EQ(+p[3].longitude, 4.0);
     EXPECT_EQ(Date(p[3]), 0);
-    EXPECT_EQ(p[3].altitude, 0.0f);
-    EXPECT_EQ(p[4].latitude, 0.0);
+    EXPECT_EQ(+p[3].altitude, 0.0f);
+    EXPECT_EQ(+p[4].latitude, 0.0);
     EXPECT_EQ(+p[4].record, 5);
-    EXPECT_EQ(p[5].latitude, 0.0);
-    EXPECT_EQ(p[6].latitude, 6.0);
-    EXPECT_EQ(p[6].longitude, 6.0);
+    EXPECT_EQ(+p[5].latitude, 0.0);
+    EXPECT_EQ(+p[6].latitude, 6.0);
+    EXPECT_EQ(+p[6].longitude, 6.0);
     EXPECT_EQ(Date(p[6]), 20100602);
-    EXPECT_EQ(p[6].altitude, -12.4f);
+    EXPECT_EQ(+p[6].altitude, -12.4f);
 }
 
 TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
@@ -242,7 +242,7 @@ TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
                 "T  N3 E4 01-FEB-00 00:00:00 1\r\n");
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].latitude, 3.0);
+    EXPECT_EQ(+r.points[0].latitude, 3.0);
     EXPECT_EQ(+r.points[0].record, 1);
     // Lines are read in pieces of 199 characters; the piece after a long
     // line's first 199 characters is a line of its own.
@@ -250,8 +250,8 @@ TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
                                  "T  N9 E9 01-FEB-00 00:00:00 3\n";
     r = ReadTrk("H  SOFTWARE NAME & VERSION\n" + longLine);
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[1].latitude, 9.0);
-    EXPECT_EQ(r.points[1].altitude, 3.0f);
+    EXPECT_EQ(+r.points[1].latitude, 9.0);
+    EXPECT_EQ(+r.points[1].altitude, 3.0f);
     r = ReadTrk("");
     EXPECT_EQ(r.status, 1);
 
