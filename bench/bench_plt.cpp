@@ -3,6 +3,7 @@
 // the peak memory: ferolin_bench_plt [POINTS] [FOLDER]. The .frn load is set
 // against copying the file's bytes into memory, the least a load must do.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,14 +44,22 @@ struct Timing {
     double cpu = 1e9;
 };
 
-// Reference pass: the whole file read into one heap block.
+// Reference pass: the whole file read into one heap block, allocated the way
+// the readers allocate their arrays (huge pages advised for large blocks).
 size_t CopyIntoMemory(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) return 0;
     struct stat info;
     fstat(fd, &info);
     const size_t size = static_cast<size_t>(info.st_size);
-    std::unique_ptr<char[]> block(new char[size]);
+    std::unique_ptr<char[], void (*)(char*)>
+        block(static_cast<char*>(std::malloc(size ? size : 1)), [](char* p) { std::free(p); });
+    if (size >= (4u << 20)) {
+        const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        const uintptr_t begin = (reinterpret_cast<uintptr_t>(block.get()) + page - 1) & ~(page - 1);
+        const uintptr_t end = (reinterpret_cast<uintptr_t>(block.get()) + size) & ~(page - 1);
+        if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
     size_t done = 0;
     while (done < size) {
         const ssize_t n = read(fd, block.get() + done, size - done);
