@@ -197,12 +197,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), dialogs_(PPCFileD
 bool CMainFrame::OpenFile(const QString& path) {
     const bool opened = document_.OpenDocument(
         LocalPath(path), [this](PPCMessage message) { PPCShowMessage(this, message); });
-    // The view gets the focus back, as after the open dialog, and shows the
-    // document from then on.
-    if (view_->hasFocus())
+    // Opened from the shown window, the view takes the focus back from the
+    // dialogs and shows the result at once; opened before the window shows
+    // (the command line), the labels wait for the view's first focus.
+    if (isVisible()) {
         view_->RefreshLabels();
-    else if (isActiveWindow())
         view_->setFocus(Qt::OtherFocusReason);
+    }
     return opened;
 }
 

@@ -3,6 +3,7 @@
 // the C library (decimal comma): exports must not follow it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
