@@ -1,4 +1,6 @@
-// Fuzz target: the handheld's BlueGPS datalog reader on arbitrary bytes.
+// Fuzz target: the handheld's BlueGPS datalog reader on arbitrary bytes; what
+// it reads then goes through the four writers (to /dev/null), so that any
+// value a file can hold is formatted once.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -18,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         sum += points.get()[count - 1].year;
         volatile int64_t sink = sum;
         (void)sink;
+        PPCWriteText("/dev/null", points.get(), count, 0);
+        PPCWriteGpx("/dev/null", "fuzz", points.get(), count, 1);
+        PPCWritePcx5("/dev/null", points.get(), count, 0);
+        PPCWritePlt("/dev/null", "fuzz", points.get(), count, 0);
     }
     return 0;
 }

@@ -87,8 +87,8 @@ double PPCDayNumber(int32_t day, int32_t month, int32_t year, int32_t hour, int3
     const int64_t y = std::max<int64_t>(year, 1901);
     int64_t days = 367 + 365 * (y - 1901) + ((y - 1) / 4 - 1900 / 4);
     const bool leap = year % 4 == 0;
-    const int32_t monthsBefore = std::clamp<int32_t>(month - 1, 0, 12);
-    for (int32_t m = 0; m < monthsBefore; ++m) days += kMonthLength[m];
+    const int64_t monthsBefore = std::clamp<int64_t>(static_cast<int64_t>(month) - 1, 0, 12);
+    for (int64_t m = 0; m < monthsBefore; ++m) days += kMonthLength[m];
     if (month > 2 && leap) days += 1;
     days += static_cast<int64_t>(day) - 1;
     const int64_t secondsOfDay =
