@@ -57,20 +57,20 @@ bool WriteSampleGpx(const std::string& path, uint32_t points) {
         "<gpx version=\"1.1\" creator=\"ferolin_bench_xml\" "
         "xmlns=\"http://www.topografix.com/GPX/1/1\" "
         "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\">\n"
-        "  <trk>\n    <name>Bench</name>\n    <trkseg>\n");
+        " <trk>\n  <name>Bench</name>\n  <trkseg>\n");
     double lat = 45.0, lon = 6.0;
     for (uint32_t i = 0; i < points; ++i) {
         const double heading = 0.001 * i;
         lat += 0.00002 * std::cos(heading);
         lon += 0.00003 * std::sin(heading);
         const uint32_t t = i;  // one point a second from 2007-03-09 00:00:00
-        out.Append("      <trkpt lat=\"");
+        out.Append("   <trkpt lat=\"");
         ferolin::AppendFixed(out, lat, 8);
         out.Append("\" lon=\"");
         ferolin::AppendFixed(out, lon, 8);
-        out.Append("\">\n        <ele>");
+        out.Append("\">\n    <ele>");
         ferolin::AppendFixed(out, 800 + 300 * std::sin(0.0001 * i), 2);
-        out.Append("</ele>\n        <time>2007-03-");
+        out.Append("</ele>\n    <time>2007-03-");
         ferolin::AppendInt(out, 9 + t / 86400, 2);
         out.Append('T');
         ferolin::AppendInt(out, t / 3600 % 24, 2);
@@ -78,18 +78,18 @@ bool WriteSampleGpx(const std::string& path, uint32_t points) {
         ferolin::AppendInt(out, t / 60 % 60, 2);
         out.Append(':');
         ferolin::AppendInt(out, t % 60, 2);
-        out.Append(".000Z</time>\n        <sat>");
+        out.Append(".000Z</time>\n    <sat>");
         ferolin::AppendInt(out, 4 + i % 9);
-        out.Append("</sat>\n        <hdop>1.2</hdop>\n        <extensions>\n"
-                   "          <gpxtpx:TrackPointExtension>\n            <gpxtpx:speed>");
+        out.Append("</sat>\n    <hdop>1.2</hdop>\n    <extensions>\n"
+                   "     <gpxtpx:TrackPointExtension>\n      <gpxtpx:speed>");
         ferolin::AppendFixed(out, 3 + std::fmod(0.01 * i, 4.0), 2);
-        out.Append("</gpxtpx:speed>\n            <gpxtpx:course>");
+        out.Append("</gpxtpx:speed>\n      <gpxtpx:course>");
         ferolin::AppendFixed(out, std::fmod(0.057 * i, 360.0), 1);
-        out.Append("</gpxtpx:course>\n          </gpxtpx:TrackPointExtension>\n"
-                   "        </extensions>\n      </trkpt>\n");
+        out.Append("</gpxtpx:course>\n     </gpxtpx:TrackPointExtension>\n"
+                   "    </extensions>\n   </trkpt>\n");
         file.Flush();
     }
-    out.Append("    </trkseg>\n  </trk>\n</gpx>\n");
+    out.Append("  </trkseg>\n </trk>\n</gpx>\n");
     return file.Commit();
 }
 
@@ -173,7 +173,8 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("points              %u\n", count);
-    std::printf("gpx file            %.1f MiB (generated in %.3f s)\n", FileMiB(input), generate);
+    std::printf("gpx file            %.1f MiB, %.0f MB (generated in %.3f s)\n", FileMiB(input),
+                FileMiB(input) * 1.048576, generate);
     std::printf("                    wall      cpu\n");
     std::printf("bare expat parse    %.3f s  %.3f s (%zu elements; reference)\n", bare, bareCpu,
                 elements);
