@@ -285,28 +285,28 @@ TEST(GpxReader, ReadsEveryValueOfATrackPoint) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(a.record, 1);
-    EXPECT_EQ(a.latitude, 48.1173);
-    EXPECT_EQ(a.longitude, -11.516667);
-    EXPECT_EQ(a.altitude, 212.5f);
-    EXPECT_EQ(a.year, 2006);
-    EXPECT_EQ(a.month, 5);
-    EXPECT_EQ(a.day, 1);
-    EXPECT_EQ(a.hour, 10);
-    EXPECT_EQ(a.minute, 20);
-    EXPECT_EQ(a.seconds, 30.0f);
-    EXPECT_EQ(a.direction, 123.5f);
-    EXPECT_EQ(a.speed, 3.6f);
-    EXPECT_EQ(a.satellites, 44);  // 300, low 8 bits
-    EXPECT_EQ(a.hdop, 1.25f);
-    EXPECT_EQ(a.vdop, 2.5f);
-    EXPECT_EQ(a.pdop, 3.75f);
+    EXPECT_EQ(+a.record, 1);
+    EXPECT_EQ(+a.latitude, 48.1173);
+    EXPECT_EQ(+a.longitude, -11.516667);
+    EXPECT_EQ(+a.altitude, 212.5f);
+    EXPECT_EQ(+a.year, 2006);
+    EXPECT_EQ(+a.month, 5);
+    EXPECT_EQ(+a.day, 1);
+    EXPECT_EQ(+a.hour, 10);
+    EXPECT_EQ(+a.minute, 20);
+    EXPECT_EQ(+a.seconds, 30.0f);
+    EXPECT_EQ(+a.direction, 123.5f);
+    EXPECT_EQ(+a.speed, 3.6f);
+    EXPECT_EQ(+a.satellites, 44);  // 300, low 8 bits
+    EXPECT_EQ(+a.hdop, 1.25f);
+    EXPECT_EQ(+a.vdop, 2.5f);
+    EXPECT_EQ(+a.pdop, 3.75f);
     const TrackPoint& b = r.points[1];
-    EXPECT_EQ(b.record, 2);
-    EXPECT_EQ(b.latitude, 10.0);
-    EXPECT_EQ(b.seconds, 30.5f);  // the offset is ignored
-    EXPECT_EQ(b.hour, 10);
-    EXPECT_EQ(b.altitude, 0.0f);
+    EXPECT_EQ(+b.record, 2);
+    EXPECT_EQ(+b.latitude, 10.0);
+    EXPECT_EQ(+b.seconds, 30.5f);  // the offset is ignored
+    EXPECT_EQ(+b.hour, 10);
+    EXPECT_EQ(+b.altitude, 0.0f);
 }
 
 TEST(GpxReader, OnlyValuesInsideTrackPointsCount) {
@@ -320,12 +320,12 @@ TEST(GpxReader, OnlyValuesInsideTrackPointsCount) {
         "<wpt lat=\"9\" lon=\"10\"><ele>500</ele></wpt>"));
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[0].latitude, 5.0);
-    EXPECT_EQ(r.points[0].altitude, 0.0f);
-    EXPECT_EQ(r.points[0].satellites, 0);
-    EXPECT_EQ(r.points[0].year, 0);
-    EXPECT_EQ(r.points[1].latitude, 7.0);
-    EXPECT_EQ(r.points[1].altitude, 400.0f);
+    EXPECT_EQ(+r.points[0].latitude, 5.0);
+    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    EXPECT_EQ(+r.points[0].satellites, 0);
+    EXPECT_EQ(+r.points[0].year, 0);
+    EXPECT_EQ(+r.points[1].latitude, 7.0);
+    EXPECT_EQ(+r.points[1].altitude, 400.0f);
 }
 
 TEST(GpxReader, Gpx11ExtensionsPrefixesAndOtherCases) {
@@ -338,11 +338,11 @@ TEST(GpxReader, Gpx11ExtensionsPrefixesAndOtherCases) {
         "</x:TrackPointExtension></g:extensions></g:TRKPT></g:trkseg></g:trk></g:GPX>");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].latitude, 45.5);  // x:lat is another attribute
-    EXPECT_EQ(r.points[0].longitude, 6.25);
-    EXPECT_EQ(r.points[0].altitude, 812.25f);
-    EXPECT_EQ(r.points[0].speed, 9.0f);
-    EXPECT_EQ(r.points[0].direction, 270.0f);
+    EXPECT_EQ(+r.points[0].latitude, 45.5);  // x:lat is another attribute
+    EXPECT_EQ(+r.points[0].longitude, 6.25);
+    EXPECT_EQ(+r.points[0].altitude, 812.25f);
+    EXPECT_EQ(+r.points[0].speed, 9.0f);
+    EXPECT_EQ(+r.points[0].direction, 270.0f);
 }
 
 TEST(GpxReader, TimeTextsScanLikeTheirPattern) {
@@ -371,13 +371,13 @@ TEST(GpxReader, NumbersIgnoreTheLocaleAndNonNumbersReadAsZero) {
                                "<hdop>inf</hdop><pdop>abc</pdop><vdop>0x10</vdop>"
                                "<speed>1.5</speed></trkpt></trkseg></trk>"));
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].latitude, 1.5);
-    EXPECT_EQ(r.points[0].longitude, 2.0);
-    EXPECT_EQ(r.points[0].altitude, 0.0f);
-    EXPECT_EQ(r.points[0].hdop, 0.0f);
-    EXPECT_EQ(r.points[0].pdop, 0.0f);
-    EXPECT_EQ(r.points[0].vdop, 0.0f);
-    EXPECT_EQ(r.points[0].speed, 5.4f);
+    EXPECT_EQ(+r.points[0].latitude, 1.5);
+    EXPECT_EQ(+r.points[0].longitude, 2.0);
+    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    EXPECT_EQ(+r.points[0].hdop, 0.0f);
+    EXPECT_EQ(+r.points[0].pdop, 0.0f);
+    EXPECT_EQ(+r.points[0].vdop, 0.0f);
+    EXPECT_EQ(+r.points[0].speed, 5.4f);
 }
 
 TEST(GpxReader, EmptyAndMalformedDocuments) {
@@ -419,28 +419,28 @@ TEST(GpxFormat, RoundTripUnderACommaLocaleThroughTheDriver) {
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
     ASSERT_EQ(track.count, 2u);
     const TrackPoint& a = track.points[0];
-    EXPECT_EQ(a.record, 1);
-    EXPECT_EQ(a.latitude, 48.1173);
-    EXPECT_EQ(a.longitude, 11.516667);
-    EXPECT_EQ(a.altitude, 212.5f);  // the entry's altitude
-    EXPECT_EQ(a.year, 2007);
-    EXPECT_EQ(a.month, 3);
-    EXPECT_EQ(a.day, 9);
-    EXPECT_EQ(a.hour, 7);
-    EXPECT_EQ(a.minute, 5);
-    EXPECT_EQ(a.seconds, 3.25f);
-    EXPECT_FLOAT_EQ(a.speed, 36.0f);
-    EXPECT_EQ(a.direction, 123.5f);
-    EXPECT_EQ(a.satellites, 8);
-    EXPECT_EQ(a.hdop, 1.25f);
-    EXPECT_EQ(a.vdop, 2.5f);
-    EXPECT_EQ(a.pdop, 3.75f);
+    EXPECT_EQ(+a.record, 1);
+    EXPECT_EQ(+a.latitude, 48.1173);
+    EXPECT_EQ(+a.longitude, 11.516667);
+    EXPECT_EQ(+a.altitude, 212.5f);  // the entry's altitude
+    EXPECT_EQ(+a.year, 2007);
+    EXPECT_EQ(+a.month, 3);
+    EXPECT_EQ(+a.day, 9);
+    EXPECT_EQ(+a.hour, 7);
+    EXPECT_EQ(+a.minute, 5);
+    EXPECT_EQ(+a.seconds, 3.25f);
+    EXPECT_FLOAT_EQ(+a.speed, 36.0f);
+    EXPECT_EQ(+a.direction, 123.5f);
+    EXPECT_EQ(+a.satellites, 8);
+    EXPECT_EQ(+a.hdop, 1.25f);
+    EXPECT_EQ(+a.vdop, 2.5f);
+    EXPECT_EQ(+a.pdop, 3.75f);
     const TrackPoint& b = track.points[1];
-    EXPECT_EQ(b.record, 2);
-    EXPECT_EQ(b.latitude, -45.5);
-    EXPECT_EQ(b.longitude, -3.25);
-    EXPECT_EQ(b.altitude, -15.0f);
-    EXPECT_EQ(b.year, 0);  // no date was written
+    EXPECT_EQ(+b.record, 2);
+    EXPECT_EQ(+b.latitude, -45.5);
+    EXPECT_EQ(+b.longitude, -3.25);
+    EXPECT_EQ(+b.altitude, -15.0f);
+    EXPECT_EQ(+b.year, 0);  // no date was written
 
     // Export through the table row, as the batch mode does.
     const int row = FindWriterRow("GPX");
@@ -473,9 +473,9 @@ TEST(GpxFormat, GpsbabelReadsTheSamePoints) {
     const auto babel = ferolin_test::ReadWithGpsbabel("gpx", path, dir.File("peer.csv"));
     ASSERT_EQ(babel.size(), 50u);
     for (int i = 0; i < 50; ++i) {
-        EXPECT_NEAR(babel[i].latitude, p[i].latitude, 1e-6) << i;
-        EXPECT_NEAR(babel[i].longitude, p[i].longitude, 1e-6) << i;
-        EXPECT_NEAR(babel[i].altitude, e[i].altitude, 0.05) << i;
+        EXPECT_NEAR(+babel[i].latitude, +p[i].latitude, 1e-6) << i;
+        EXPECT_NEAR(+babel[i].longitude, +p[i].longitude, 1e-6) << i;
+        EXPECT_NEAR(+babel[i].altitude, +e[i].altitude, 0.05) << i;
         EXPECT_EQ(babel[i].date, "2007/03/09") << i;
         // gpsbabel leaves out a zero fraction: compare the time as a number.
         int hour = -1, minute = -1;

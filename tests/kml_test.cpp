@@ -240,14 +240,14 @@ TEST(KmlWriter, HeadingPointLiesSpeedMetresAlongTheDirection) {
     // 36 m north of the origin: 36 / 6 371 000 radians of latitude.
     const double metre = 1 / 6371000.0 * 57.29577951308232;
     GeoPosition end = ProjectHeadingPoint(0, 0, 36, 0);
-    EXPECT_NEAR(end.latitude, 36 * metre, 1e-12);
-    EXPECT_NEAR(end.longitude, 0, 1e-12);
+    EXPECT_NEAR(+end.latitude, 36 * metre, 1e-12);
+    EXPECT_NEAR(+end.longitude, 0, 1e-12);
     end = ProjectHeadingPoint(0, 10, 100, 90);  // east along the equator
-    EXPECT_NEAR(end.latitude, 0, 1e-12);
-    EXPECT_NEAR(end.longitude, 10 + 100 * metre, 1e-10);
+    EXPECT_NEAR(+end.latitude, 0, 1e-12);
+    EXPECT_NEAR(+end.longitude, 10 + 100 * metre, 1e-10);
     end = ProjectHeadingPoint(45, 0, 50, 180);  // south
-    EXPECT_NEAR(end.latitude, 45 - 50 * metre, 1e-10);
-    EXPECT_NEAR(end.longitude, 0, 1e-10);
+    EXPECT_NEAR(+end.latitude, 45 - 50 * metre, 1e-10);
+    EXPECT_NEAR(+end.longitude, 0, 1e-10);
     end = ProjectHeadingPoint(90, 0, 10, 0);  // over the pole, no NaN
     EXPECT_FALSE(std::isnan(end.latitude));
     EXPECT_FALSE(std::isnan(end.longitude));
@@ -268,17 +268,17 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
         "<!-- after the document element nothing counts -->");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 3u);  // a line string inside a multi-geometry counts
-    EXPECT_EQ(r.points[2].longitude, 6.0);
-    EXPECT_EQ(r.points[0].record, 1);
-    EXPECT_EQ(r.points[0].longitude, 11.5);
-    EXPECT_EQ(r.points[0].latitude, 48.25);
-    EXPECT_EQ(r.points[0].altitude, 212.5f);
-    EXPECT_EQ(r.points[1].record, 2);
-    EXPECT_EQ(r.points[1].longitude, -3.25);
-    EXPECT_EQ(r.points[1].latitude, -45.5);
-    EXPECT_EQ(r.points[1].altitude, -15.0f);
-    EXPECT_EQ(r.points[1].year, 0);
-    EXPECT_EQ(r.points[1].speed, 0.0f);
+    EXPECT_EQ(+r.points[2].longitude, 6.0);
+    EXPECT_EQ(+r.points[0].record, 1);
+    EXPECT_EQ(+r.points[0].longitude, 11.5);
+    EXPECT_EQ(+r.points[0].latitude, 48.25);
+    EXPECT_EQ(+r.points[0].altitude, 212.5f);
+    EXPECT_EQ(+r.points[1].record, 2);
+    EXPECT_EQ(+r.points[1].longitude, -3.25);
+    EXPECT_EQ(+r.points[1].latitude, -45.5);
+    EXPECT_EQ(+r.points[1].altitude, -15.0f);
+    EXPECT_EQ(+r.points[1].year, 0);
+    EXPECT_EQ(+r.points[1].speed, 0.0f);
 
     // Outside a kml element nothing is read.
     const Read outside = ReadDoc(
@@ -291,26 +291,26 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
 TEST(KmlReader, TokensRegroupInThreesWithTabsAsSeparators) {
     Read r = ReadDoc(Kml("1,2 3,4 5,6"));
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[0].longitude, 1.0);
-    EXPECT_EQ(r.points[0].latitude, 2.0);
-    EXPECT_EQ(r.points[0].altitude, 3.0f);
-    EXPECT_EQ(r.points[1].longitude, 4.0);
-    EXPECT_EQ(r.points[1].latitude, 5.0);
-    EXPECT_EQ(r.points[1].altitude, 6.0f);
+    EXPECT_EQ(+r.points[0].longitude, 1.0);
+    EXPECT_EQ(+r.points[0].latitude, 2.0);
+    EXPECT_EQ(+r.points[0].altitude, 3.0f);
+    EXPECT_EQ(+r.points[1].longitude, 4.0);
+    EXPECT_EQ(+r.points[1].latitude, 5.0);
+    EXPECT_EQ(+r.points[1].altitude, 6.0f);
 
     r = ReadDoc(Kml("1\t2\t3\t4,,5,,,6,7"));  // the seventh number is left over
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[0].latitude, 2.0);
-    EXPECT_EQ(r.points[1].longitude, 4.0);
-    EXPECT_EQ(r.points[1].altitude, 6.0f);
+    EXPECT_EQ(+r.points[0].latitude, 2.0);
+    EXPECT_EQ(+r.points[1].longitude, 4.0);
+    EXPECT_EQ(+r.points[1].altitude, 6.0f);
 
     EXPECT_EQ(ReadDoc(Kml("1,2")).count, 0u);
     EXPECT_EQ(ReadDoc(Kml(" \r\n ")).count, 0u);
     r = ReadDoc(Kml("abc,nan,inf"));
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].longitude, 0.0);
-    EXPECT_EQ(r.points[0].latitude, 0.0);
-    EXPECT_EQ(r.points[0].altitude, 0.0f);
+    EXPECT_EQ(+r.points[0].longitude, 0.0);
+    EXPECT_EQ(+r.points[0].latitude, 0.0);
+    EXPECT_EQ(+r.points[0].altitude, 0.0f);
 }
 
 TEST(KmlReader, SplitTextCaseAndPrefixes) {
@@ -318,17 +318,17 @@ TEST(KmlReader, SplitTextCaseAndPrefixes) {
     // several parser notifications; it reads as one.
     Read r = ReadDoc(Kml("1.<!-- c -->5,2&#46;5,3<![CDATA[.5 4]]>,5,6&#x20;7,8,9"));
     ASSERT_EQ(r.count, 3u);
-    EXPECT_EQ(r.points[0].longitude, 1.5);
-    EXPECT_EQ(r.points[0].latitude, 2.5);
-    EXPECT_EQ(r.points[0].altitude, 3.5f);
-    EXPECT_EQ(r.points[1].longitude, 4.0);
-    EXPECT_EQ(r.points[2].altitude, 9.0f);
+    EXPECT_EQ(+r.points[0].longitude, 1.5);
+    EXPECT_EQ(+r.points[0].latitude, 2.5);
+    EXPECT_EQ(+r.points[0].altitude, 3.5f);
+    EXPECT_EQ(+r.points[1].longitude, 4.0);
+    EXPECT_EQ(+r.points[2].altitude, 9.0f);
 
     r = ReadDoc(
         "<k:KML xmlns:k=\"http://www.opengis.net/kml/2.2\"><k:placemark><k:LINESTRING>"
         "<k:Coordinates>1,2,3</k:Coordinates></k:LINESTRING></k:placemark></k:KML>");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].altitude, 3.0f);
+    EXPECT_EQ(+r.points[0].altitude, 3.0f);
 
     // A long line string crosses many read chunks of the file.
     std::string coordinates;
@@ -337,9 +337,9 @@ TEST(KmlReader, SplitTextCaseAndPrefixes) {
     r = ReadDoc(Kml(coordinates));
     ASSERT_EQ(r.count, 100000u);
     for (uint32_t i = 0; i < r.count; ++i) {
-        ASSERT_EQ(r.points[i].record, static_cast<int32_t>(i + 1));
-        ASSERT_EQ(r.points[i].longitude, i + 0.25);
-        ASSERT_EQ(r.points[i].latitude, i % 90 + 0.5);
+        ASSERT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
+        ASSERT_EQ(+r.points[i].longitude, i + 0.25);
+        ASSERT_EQ(+r.points[i].latitude, i % 90 + 0.5);
     }
 }
 
@@ -382,11 +382,11 @@ TEST(KmlFormat, RoundTripUnderACommaLocale) {
     EXPECT_EQ(track.fieldMask, 0x000Eu);
     ASSERT_EQ(track.count, 20u);
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(track.points[i].record, i + 1);
-        EXPECT_EQ(track.points[i].latitude, p[i].latitude);
-        EXPECT_EQ(track.points[i].longitude, p[i].longitude);
-        EXPECT_EQ(track.points[i].altitude, e[i].altitude);
-        EXPECT_EQ(track.points[i].speed, 0.0f);
+        EXPECT_EQ(+track.points[i].record, i + 1);
+        EXPECT_EQ(+track.points[i].latitude, +p[i].latitude);
+        EXPECT_EQ(+track.points[i].longitude, +p[i].longitude);
+        EXPECT_EQ(+track.points[i].altitude, +e[i].altitude);
+        EXPECT_EQ(+track.points[i].speed, 0.0f);
     }
 
     // With the waypoints and their heading lines, each waypoint adds the two
@@ -398,8 +398,8 @@ TEST(KmlFormat, RoundTripUnderACommaLocale) {
     ASSERT_EQ(ReadKmlTrack(path, points, count), 0);
     ASSERT_EQ(count, 60u);
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(points[20 + 2 * i].latitude, p[i].latitude);
-        EXPECT_EQ(points[20 + 2 * i].record, 21 + 2 * i);
+        EXPECT_EQ(+points[20 + 2 * i].latitude, +p[i].latitude);
+        EXPECT_EQ(+points[20 + 2 * i].record, 21 + 2 * i);
     }
 }
 
@@ -419,8 +419,8 @@ TEST(KmlFormat, GpsbabelReadsTheSameTrack) {
     const auto babel = ferolin_test::ReadWithGpsbabel("kml", path, dir.File("peer.csv"));
     ASSERT_EQ(babel.size(), 40u);
     for (int i = 0; i < 40; ++i) {
-        EXPECT_NEAR(babel[i].latitude, p[i].latitude, 1e-6) << i;
-        EXPECT_NEAR(babel[i].longitude, p[i].longitude, 1e-6) << i;
-        EXPECT_NEAR(babel[i].altitude, e[i].altitude, 0.05) << i;
+        EXPECT_NEAR(+babel[i].latitude, +p[i].latitude, 1e-6) << i;
+        EXPECT_NEAR(+babel[i].longitude, +p[i].longitude, 1e-6) << i;
+        EXPECT_NEAR(+babel[i].altitude, +e[i].altitude, 0.05) << i;
     }
 }

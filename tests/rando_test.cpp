@@ -99,24 +99,24 @@ TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     const Read r = ReadDoc(doc);
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 7u);
-    for (uint32_t i = 0; i < 7; ++i) EXPECT_EQ(r.points[i].record, static_cast<int32_t>(i + 1));
-    EXPECT_EQ(r.points[0].latitude, 45.5);
-    EXPECT_EQ(r.points[0].longitude, 6.25);
-    EXPECT_EQ(r.points[0].altitude, 812.5f);
-    EXPECT_EQ(r.points[1].latitude, 46.5);
-    EXPECT_EQ(r.points[1].longitude, 0.0);
-    EXPECT_EQ(r.points[1].altitude, 0.0f);
-    EXPECT_EQ(r.points[2].latitude, 1.0);
-    EXPECT_EQ(r.points[2].longitude, 2.0);
-    EXPECT_EQ(r.points[2].altitude, 100.0f);
-    EXPECT_EQ(r.points[3].latitude, 0.0);
-    EXPECT_EQ(r.points[3].longitude, 0.0);
-    EXPECT_EQ(r.points[3].altitude, 0.0f);
-    EXPECT_EQ(r.points[5].latitude, 4.0);
-    EXPECT_EQ(r.points[5].longitude, 5.0);
-    EXPECT_EQ(r.points[6].latitude, -7.125);
-    EXPECT_EQ(r.points[6].longitude, -8.5);
-    EXPECT_EQ(r.points[6].altitude, -12.0f);
+    for (uint32_t i = 0; i < 7; ++i) EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
+    EXPECT_EQ(+r.points[0].latitude, 45.5);
+    EXPECT_EQ(+r.points[0].longitude, 6.25);
+    EXPECT_EQ(+r.points[0].altitude, 812.5f);
+    EXPECT_EQ(+r.points[1].latitude, 46.5);
+    EXPECT_EQ(+r.points[1].longitude, 0.0);
+    EXPECT_EQ(+r.points[1].altitude, 0.0f);
+    EXPECT_EQ(+r.points[2].latitude, 1.0);
+    EXPECT_EQ(+r.points[2].longitude, 2.0);
+    EXPECT_EQ(+r.points[2].altitude, 100.0f);
+    EXPECT_EQ(+r.points[3].latitude, 0.0);
+    EXPECT_EQ(+r.points[3].longitude, 0.0);
+    EXPECT_EQ(+r.points[3].altitude, 0.0f);
+    EXPECT_EQ(+r.points[5].latitude, 4.0);
+    EXPECT_EQ(+r.points[5].longitude, 5.0);
+    EXPECT_EQ(+r.points[6].latitude, -7.125);
+    EXPECT_EQ(+r.points[6].longitude, -8.5);
+    EXPECT_EQ(+r.points[6].altitude, -12.0f);
 }
 
 TEST(RandoReader, AccentedWindows1252NamesAndOtherCases) {
@@ -129,8 +129,8 @@ TEST(RandoReader, AccentedWindows1252NamesAndOtherCases) {
         "</randonnee>");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].latitude, 45.5);
-    EXPECT_EQ(r.points[0].altitude, 1000.0f);
+    EXPECT_EQ(+r.points[0].latitude, 45.5);
+    EXPECT_EQ(+r.points[0].altitude, 1000.0f);
 
     // The same text declared as UTF-8 is not valid there and is refused.
     const Read wrong = ReadDoc(
@@ -187,10 +187,10 @@ TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
     ASSERT_EQ(track.count, 30u);
     for (int i = 0; i < 30; ++i) {
         const TrackPoint& q = track.points[i];
-        EXPECT_EQ(q.record, i + 1);
-        EXPECT_NEAR(q.latitude, p[i].latitude, 5e-7);
-        EXPECT_NEAR(q.longitude, p[i].longitude, 5e-7);
-        EXPECT_EQ(q.altitude, e[i].altitude);
+        EXPECT_EQ(+q.record, i + 1);
+        EXPECT_NEAR(+q.latitude, +p[i].latitude, 5e-7);
+        EXPECT_NEAR(+q.longitude, +p[i].longitude, 5e-7);
+        EXPECT_EQ(+q.altitude, +e[i].altitude);
         TrackPoint expected{};
         expected.record = q.record;
         expected.latitude = q.latitude;

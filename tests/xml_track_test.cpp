@@ -126,11 +126,11 @@ TEST(XmlTrack, RecordsGrowPastTheFirstAllocationAndUnwrittenSlotsStayZero) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 5002u);
     for (int i = 0; i < 5000; ++i) {
-        ASSERT_EQ(r.points[i].record, i + 1);
-        ASSERT_EQ(r.points[i].latitude, i + 0.5);
+        ASSERT_EQ(+r.points[i].record, i + 1);
+        ASSERT_EQ(+r.points[i].latitude, i + 0.5);
     }
-    EXPECT_EQ(r.points[5000].record, 5001);
-    EXPECT_EQ(r.points[5000].latitude, 8.0);
+    EXPECT_EQ(+r.points[5000].record, 5001);
+    EXPECT_EQ(+r.points[5000].latitude, 8.0);
     const TrackPoint zero{};
     EXPECT_EQ(std::memcmp(&r.points[5001], &zero, sizeof zero), 0);
 }
@@ -184,7 +184,7 @@ TEST(XmlTrack, TwoReadsInARowAreIndependent) {
     const Result b = ReadDocument("<r><p v='2'/><p v='3'/></r>");
     ASSERT_EQ(a.count, 1u);
     ASSERT_EQ(b.count, 2u);
-    EXPECT_EQ(a.points[0].latitude, 1.0);
-    EXPECT_EQ(b.points[0].record, 1);
-    EXPECT_EQ(b.points[1].latitude, 3.0);
+    EXPECT_EQ(+a.points[0].latitude, 1.0);
+    EXPECT_EQ(+b.points[0].record, 1);
+    EXPECT_EQ(+b.points[1].latitude, 3.0);
 }
