@@ -195,10 +195,10 @@ public:
     void* Buffer(int length) { return XML_GetBuffer(parser_, length); }
 
     // Status after a failed parse.
-    int FailureStatus() const { return failed() ? kXmlStatusCannotRead : kXmlStatusMalformed; }
+    int FailureStatus() const { return failed() ? kXmlStatusNoMemory : kXmlStatusMalformed; }
 
     int Finish(TrackPointArray& points, uint32_t& count) {
-        if (!target_.Finish(points)) return kXmlStatusCannotRead;
+        if (!target_.Finish(points)) return kXmlStatusNoMemory;
         count = target_.index;
         return 0;
     }
@@ -272,7 +272,7 @@ std::unique_ptr<TrackSaxHandler> MakeHandler(TrackSaxHandlerFactory factory) {
 int ReadFile(int fd, XmlRead& read) {
     for (;;) {
         void* buffer = read.Buffer(static_cast<int>(kReadChunk));
-        if (!buffer) return kXmlStatusCannotRead;
+        if (!buffer) return kXmlStatusNoMemory;
         ssize_t n;
         do n = ::read(fd, buffer, kReadChunk);
         while (n < 0 && errno == EINTR);
@@ -297,7 +297,7 @@ int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
         close(fd);
         return kXmlStatusCannotRead;
     }
-    int status = kXmlStatusCannotRead;
+    int status = kXmlStatusNoMemory;
     if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
         XmlRead read(*handler);
         if (read.Create()) {
@@ -314,9 +314,9 @@ int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
     points.reset();
     count = 0;
     std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory);
-    if (!handler) return kXmlStatusCannotRead;
+    if (!handler) return kXmlStatusNoMemory;
     XmlRead read(*handler);
-    if (!read.Create()) return kXmlStatusCannotRead;
+    if (!read.Create()) return kXmlStatusNoMemory;
     constexpr std::size_t kPiece = 1 << 20;
     do {
         const std::size_t n = document.size() < kPiece ? document.size() : kPiece;

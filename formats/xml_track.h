@@ -14,9 +14,12 @@
 
 namespace ferolin {
 
-// Statuses of ReadXmlTrack besides 0.
-constexpr int kXmlStatusCannotRead = 1;  // missing or unreadable file, or no memory
-constexpr int kXmlStatusMalformed = 2;   // the document is not well-formed XML
+// Statuses of ReadXmlTrack besides 0. Like the parser's own failures, a file
+// that cannot be read or parsed gives a status other than 1, which stands for
+// exhausted memory alone.
+constexpr int kXmlStatusNoMemory = 1;
+constexpr int kXmlStatusCannotRead = 2;  // missing, unreadable or not a regular file
+constexpr int kXmlStatusMalformed = 3;   // the document is not well-formed XML
 
 // Case-insensitive comparison of an element or attribute name with an ASCII name.
 bool XmlNameIs(std::string_view name, std::string_view expected);

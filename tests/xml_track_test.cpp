@@ -141,7 +141,7 @@ TEST(XmlTrack, FailuresGiveNonZeroStatusAndNoTrack) {
                             "<?xml version=\"1.0\" encoding=\"koi8-r\"?><r/>",
                             "<r><p v='1'/><p v='2'/>\x01</r>"}) {
         const Result r = ReadDocument(bad);
-        EXPECT_NE(r.status, 0) << bad;
+        EXPECT_EQ(r.status, kXmlStatusMalformed) << bad;
         EXPECT_EQ(r.count, 0u) << bad;
         EXPECT_FALSE(r.points) << bad;
     }
@@ -151,14 +151,15 @@ TEST(XmlTrack, FailuresGiveNonZeroStatusAndNoTrack) {
     uint32_t count = 7;
     std::string log;
     g_log = &log;
-    EXPECT_NE(ReadXmlTrack(dir.File("missing.xml"), MakeRecordingHandler, points, count), 0);
+    EXPECT_EQ(ReadXmlTrack(dir.File("missing.xml"), MakeRecordingHandler, points, count),
+              kXmlStatusCannotRead);
     EXPECT_EQ(count, 0u);
-    EXPECT_NE(ReadXmlTrack(dir.path(), MakeRecordingHandler, points, count), 0);
+    EXPECT_EQ(ReadXmlTrack(dir.path(), MakeRecordingHandler, points, count), kXmlStatusCannotRead);
     // A FIFO is refused at once instead of waiting for a writer.
     const std::string fifo = dir.File("pipe.xml");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_NE(ReadXmlTrack(fifo, MakeRecordingHandler, points, count), 0);
-    EXPECT_NE(ReadXmlTrack("/dev/null", MakeRecordingHandler, points, count), 0);
+    EXPECT_EQ(ReadXmlTrack(fifo, MakeRecordingHandler, points, count), kXmlStatusCannotRead);
+    EXPECT_EQ(ReadXmlTrack("/dev/null", MakeRecordingHandler, points, count), kXmlStatusCannotRead);
     EXPECT_TRUE(log.empty());
     g_log = nullptr;
 }
