@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -193,6 +195,64 @@ TEST(KmlWriter, OptionWordZeroWritesTrackAndMarkersOnly) {
                   Marker("Stop", "31/12/2007 23:59:59<br>Altitude 0.12 Meters", kStopIcon,
                          "2.000000,1.000000,0.125000", false) +
                   "</Document>\r\n</kml>\r\n");
+}
+
+TEST(KmlWriter, NumbersMatchTheCLibraryOnManyValues) {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> latitude(-90, 90), longitude(-180, 180),
+        height(-500, 9000), speed(0, 300);
+    const uint32_t n = 1000;
+    std::vector<TrackPoint> p(n);
+    std::vector<ExportEntry> e(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        p[i] = TrackPoint{};
+        p[i].latitude = latitude(random);
+        p[i].longitude = longitude(random);
+        p[i].year = static_cast<int16_t>(1990 + i % 40);
+        p[i].month = static_cast<int8_t>(1 + i % 12);
+        p[i].day = static_cast<int8_t>(1 + i % 28);
+        p[i].hour = static_cast<int8_t>(i % 24);
+        p[i].minute = static_cast<int8_t>(i % 60);
+        p[i].seconds = static_cast<float>(speed(random) / 5.0001);
+        p[i].speed = static_cast<float>(speed(random));
+        e[i] = {&p[i], static_cast<float>(height(random))};
+    }
+    const std::string text = Write("many.kml", e.data(), n, kKmlWaypoints);
+
+    // The expected text through the C library's printf.
+    char buffer[512];
+    const auto line = [&buffer](const char* format, auto... values) {
+        std::snprintf(buffer, sizeof buffer, format, values...);
+        return std::string(buffer);
+    };
+    const auto date = [&line](const TrackPoint& q) {
+        return line("%02d/%02d/%d %02d:%02d:%02d", q.day, q.month, q.year, q.hour, q.minute,
+                    static_cast<int>(q.seconds));
+    };
+    const auto marker = [&](const char* name, const std::string& icon, uint32_t i) {
+        return Marker(name, date(p[i]) + line("<br>Altitude %.2f Meters", e[i].altitude), icon,
+                      line("%f,%f,%f", p[i].longitude, p[i].latitude, e[i].altitude), false);
+    };
+    std::string expected = kHead + kWptStyle + kCredit + "<name>many</name>\r\n<open>1</open>\r\n" +
+                           "<Placemark>\r\n<name>Track (1000 records)</name>\r\n" + kTrackStyle +
+                           "<LineString>\r\n<coordinates>\r\n";
+    for (uint32_t i = 0; i < n; ++i)
+        expected += line("%f,%f,%f ", p[i].longitude, p[i].latitude, e[i].altitude);
+    expected += "\r\n</coordinates></LineString>\r\n</Placemark>\r\n";
+    expected += marker("Start", kStartIcon, 0) + marker("Stop", kStopIcon, n - 1);
+    expected += "<Folder>\r\n<name>Waypoints</name>\r\n"
+                "<description><![CDATA[1000 records]]></description>\r\n";
+    for (uint32_t i = 0; i < n; ++i) {
+        expected += line("<Placemark>\r\n<name>%05d</name>\r\n", i);
+        expected += "<description><![CDATA[" + date(p[i]) +
+                    line("<br>Altitude %.2f Meters<br>Speed %.2f KMs/hr", e[i].altitude, p[i].speed) +
+                    "]]></description>\r\n<visibility>0</visibility>\r\n"
+                    "<styleUrl>#IconWpt</styleUrl>\r\n<Point>\r\n<extrude>1</extrude>\r\n";
+        expected += line("<coordinates>%f,%f,%f</coordinates></Point>\r\n</Placemark>\r\n",
+                         p[i].longitude, p[i].latitude, e[i].altitude);
+    }
+    expected += "</Folder>\r\n</Document>\r\n</kml>\r\n";
+    EXPECT_EQ(text, expected);
 }
 
 TEST(KmlWriter, SingleEntryZeroStatisticsAndLongDurations) {
