@@ -8,6 +8,9 @@
 #include "formats/native.h"
 #include "formats/ozi_plt.h"
 #include "formats/pcx5.h"
+#include "formats/gpx.h"
+#include "formats/kml.h"
+#include "formats/rando.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -31,9 +34,9 @@ constexpr FormatEntry kFormatTable[] = {
     {"trk",  0,              nullptr,          nullptr,        kPositionOnly},
     {"upt",  0,              nullptr,          nullptr,        kPositionOnly},
     {"plt",  kStrFilterPlt,  ReadOziTrack,     WriteOziTrack,  kPositionOnly},
-    {"gpx",  kStrFilterGpx,  nullptr,          nullptr,        kAllData},
-    {"kml",  kStrFilterKml,  nullptr,          nullptr,        kPositionOnly},
-    {"rdn",  kStrFilterRdn,  nullptr,          nullptr,        kPositionOnly},
+    {"gpx",  kStrFilterGpx,  ReadGpxTrack,    WriteGpxTrack,  kAllData},
+    {"kml",  kStrFilterKml,  ReadKmlTrack,    WriteKmlDocument, kPositionOnly},
+    {"rdn",  kStrFilterRdn,  ReadRandoHike,   WriteRandoHike, kPositionOnly},
     {"csv",  kStrFilterCsv,  nullptr,          WriteCsvTable,  0},
     {"com",  0,              nullptr,          nullptr,        0},
 };

@@ -1,0 +1,38 @@
+// GPX 1.0 (GPS eXchange): track points read from any GPX file, one track with
+// one segment written.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/track_point.h"
+#include "formats/xml_track.h"
+
+namespace ferolin {
+
+// Option bits of the GPX writer: the elements each track point carries.
+constexpr uint32_t kGpxSatellites = 0x1;
+constexpr uint32_t kGpxAltitude = 0x8;
+constexpr uint32_t kGpxPdop = 0x10;
+constexpr uint32_t kGpxHdop = 0x20;
+constexpr uint32_t kGpxVdop = 0x40;
+constexpr uint32_t kGpxSpeed = 0x80;
+constexpr uint32_t kGpxCourse = 0x100;
+constexpr uint32_t kGpxTime = 0x200;
+
+// The values of every `trkpt` element, numbered 1, 2, 3 ... in file order.
+int ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
+int ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count);
+std::unique_ptr<TrackSaxHandler> MakeGpxHandler();
+
+// Reads a GPX time text the way the pattern "%hd-%hd-%hdT%hd:%hd:%fZ" scans
+// it: the fields scanned before the first mismatch are set, the others left
+// alone; the zone suffix is ignored.
+void ParseGpxTime(std::string_view text, TrackPoint& point);
+
+int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
+                  uint32_t options);
+
+}  // namespace ferolin

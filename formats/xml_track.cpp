@@ -1,0 +1,330 @@
+#include "formats/xml_track.h"
+
+#include <expat.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "core/text_format.h"
+
+namespace ferolin {
+
+namespace {
+
+// Separates namespace name, local name and prefix in the names expat hands
+// out ("uri\1local\1prefix"). Byte 1 cannot occur in an XML 1.0 document, not
+// even through a character reference, so it never belongs to a name or URI.
+constexpr char kNameSeparator = '\x01';
+
+constexpr std::size_t kReadChunk = 1 << 18;
+
+inline char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+// Local name of an expat name: the part after the namespace name, up to the
+// prefix.
+std::string_view LocalNameOf(const char* name) {
+    const char* end = strchrnul(name, kNameSeparator);
+    if (!*end) return std::string_view(name, static_cast<std::size_t>(end - name));
+    const char* local = end + 1;
+    end = strchrnul(local, kNameSeparator);
+    return std::string_view(local, static_cast<std::size_t>(end - local));
+}
+
+std::string_view PrefixOf(const char* name) {
+    const char* local = std::strchr(name, kNameSeparator);
+    if (!local) return {};
+    const char* prefix = std::strchr(local + 1, kNameSeparator);
+    return prefix ? std::string_view(prefix + 1) : std::string_view();
+}
+
+// windows-1252, the encoding IGN Rando files declare: code point of every
+// byte. The five bytes the code page leaves unassigned map to the C1 control
+// of the same value, as web browsers read them.
+constexpr int kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    if (!XmlNameIs(name, "windows-1252") && !XmlNameIs(name, "cp1252") &&
+        !XmlNameIs(name, "x-cp1252"))
+        return XML_STATUS_ERROR;
+    for (int i = 0; i < 256; ++i) info->map[i] = (i >= 0x80 && i < 0xA0) ? kWindows1252High[i - 0x80] : i;
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
+}  // namespace
+
+// The records being read: a zero-filled array that grows as the handler asks
+// for slots, and the handler's record counter.
+class XmlTrackTarget {
+public:
+    ~XmlTrackTarget() { std::free(data_); }
+
+    uint32_t index = 0;
+    bool failed = false;  // out of memory, or the counter overflowed
+
+    TrackPoint* Slot() {
+        if (index >= capacity_ && !Reserve(static_cast<std::size_t>(index) + 1)) return nullptr;
+        return data_ + index;
+    }
+    void Next() {
+        if (index == UINT32_MAX) failed = true;
+        else ++index;
+    }
+    // Hands the array out with exactly `index` slots.
+    bool Finish(TrackPointArray& points) {
+        if (index == 0) return true;
+        if (index > capacity_ && !Reserve(index)) return false;
+        if (index < capacity_) {
+            // Give back what the doubling left over; keep the larger block if
+            // the system refuses.
+            if (void* smaller = std::realloc(data_, sizeof(TrackPoint) * index)) {
+                data_ = static_cast<TrackPoint*>(smaller);
+                capacity_ = index;
+            }
+        }
+        points.reset(data_);
+        data_ = nullptr;
+        capacity_ = 0;
+        return true;
+    }
+
+private:
+    bool Reserve(std::size_t needed) {
+        std::size_t capacity = capacity_ ? capacity_ : 1024;
+        while (capacity < needed) capacity *= 2;
+        if (capacity > SIZE_MAX / sizeof(TrackPoint)) {
+            failed = true;
+            return false;
+        }
+        void* grown = std::realloc(data_, sizeof(TrackPoint) * capacity);
+        if (!grown) {
+            failed = true;
+            return false;
+        }
+        data_ = static_cast<TrackPoint*>(grown);
+        std::memset(static_cast<void*>(data_ + capacity_), 0,
+                    sizeof(TrackPoint) * (capacity - capacity_));
+        capacity_ = capacity;
+        return true;
+    }
+
+    TrackPoint* data_ = nullptr;
+    std::size_t capacity_ = 0;
+};
+
+bool XmlNameIs(std::string_view name, std::string_view expected) {
+    if (name.size() != expected.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (Lower(name[i]) != Lower(expected[i])) return false;
+    return true;
+}
+
+std::size_t XmlAttributes::Count() const {
+    std::size_t n = 0;
+    while (pairs_[2 * n]) ++n;
+    return n;
+}
+
+std::string_view XmlAttributes::LocalName(std::size_t i) const { return LocalNameOf(pairs_[2 * i]); }
+
+std::string_view XmlAttributes::Prefix(std::size_t i) const { return PrefixOf(pairs_[2 * i]); }
+
+bool XmlAttributes::QualifiedNameIs(std::size_t i, std::string_view name) const {
+    const std::string_view prefix = Prefix(i);
+    const std::string_view local = LocalName(i);
+    if (prefix.empty()) return XmlNameIs(local, name);
+    if (name.size() != prefix.size() + 1 + local.size() || name[prefix.size()] != ':') return false;
+    return XmlNameIs(name.substr(0, prefix.size()), prefix) &&
+           XmlNameIs(name.substr(prefix.size() + 1), local);
+}
+
+void TrackSaxHandler::StartElement(std::string_view, const XmlAttributes&) {}
+void TrackSaxHandler::EndElement(std::string_view) {}
+void TrackSaxHandler::Characters(std::string_view) {}
+
+uint32_t TrackSaxHandler::Index() const { return target_ ? target_->index : 0; }
+
+TrackPoint* TrackSaxHandler::Slot() { return target_ ? target_->Slot() : nullptr; }
+
+void TrackSaxHandler::NextRecord() {
+    if (target_) target_->Next();
+}
+
+namespace {
+
+// One read: the parser, the handler, the records and the text gathered since
+// the last tag.
+class XmlRead {
+public:
+    explicit XmlRead(TrackSaxHandler& handler) : handler_(handler) {}
+    ~XmlRead() {
+        if (parser_) XML_ParserFree(parser_);
+    }
+
+    bool Create() {
+        parser_ = XML_ParserCreateNS(nullptr, kNameSeparator);
+        if (!parser_) return false;
+        XML_SetReturnNSTriplet(parser_, XML_TRUE);
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(parser_, OnStart, OnEnd);
+        XML_SetUnknownEncodingHandler(parser_, OnUnknownEncoding, nullptr);
+        handler_.SetTarget(&target_);
+        UpdateTextHandler();
+        return true;
+    }
+
+    // Parses one piece; false when the parse has failed.
+    bool ParseBuffer(int length, bool last) {
+        return XML_ParseBuffer(parser_, length, last) == XML_STATUS_OK && !failed();
+    }
+    bool Parse(const char* data, int length, bool last) {
+        return XML_Parse(parser_, data, length, last) == XML_STATUS_OK && !failed();
+    }
+    void* Buffer(int length) { return XML_GetBuffer(parser_, length); }
+
+    // Status after a failed parse.
+    int FailureStatus() const { return failed() ? kXmlStatusNoMemory : kXmlStatusMalformed; }
+
+    int Finish(TrackPointArray& points, uint32_t& count) {
+        if (!target_.Finish(points)) return kXmlStatusNoMemory;
+        count = target_.index;
+        return 0;
+    }
+
+private:
+    bool failed() const { return target_.failed || outOfMemory_; }
+
+    void FlushText() {
+        if (text_.empty()) return;
+        handler_.Characters(text_.View());
+        text_.clear();
+    }
+
+    void UpdateTextHandler() {
+        const bool want = handler_.WantsText();
+        if (want == gathering_) return;
+        XML_SetCharacterDataHandler(parser_, want ? OnText : nullptr);
+        gathering_ = want;
+    }
+
+    // Nothing may unwind through the parser: a failure stops it instead.
+    template <typename Step>
+    static void Guarded(void* data, Step step) {
+        XmlRead& read = *static_cast<XmlRead*>(data);
+        try {
+            step(read);
+        } catch (const std::bad_alloc&) {
+            read.outOfMemory_ = true;
+        }
+        if (read.failed()) XML_StopParser(read.parser_, XML_FALSE);
+    }
+
+    static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+        Guarded(data, [name, attributes](XmlRead& read) {
+            read.FlushText();
+            read.handler_.StartElement(LocalNameOf(name), XmlAttributes(attributes));
+            read.UpdateTextHandler();
+        });
+    }
+
+    static void XMLCALL OnEnd(void* data, const XML_Char* name) {
+        Guarded(data, [name](XmlRead& read) {
+            read.FlushText();
+            read.handler_.EndElement(LocalNameOf(name));
+            read.UpdateTextHandler();
+        });
+    }
+
+    static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+        Guarded(data, [text, length](XmlRead& read) {
+            read.text_.Append(std::string_view(text, static_cast<std::size_t>(length)));
+        });
+    }
+
+    TrackSaxHandler& handler_;
+    XML_Parser parser_ = nullptr;
+    XmlTrackTarget target_;
+    TextBuffer text_;
+    bool gathering_ = false;
+    bool outOfMemory_ = false;
+};
+
+std::unique_ptr<TrackSaxHandler> MakeHandler(TrackSaxHandlerFactory factory) {
+    try {
+        return factory ? factory() : nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+int ReadFile(int fd, XmlRead& read) {
+    for (;;) {
+        void* buffer = read.Buffer(static_cast<int>(kReadChunk));
+        if (!buffer) return kXmlStatusNoMemory;
+        ssize_t n;
+        do n = ::read(fd, buffer, kReadChunk);
+        while (n < 0 && errno == EINTR);
+        if (n < 0) return kXmlStatusCannotRead;
+        if (!read.ParseBuffer(static_cast<int>(n), n == 0)) return read.FailureStatus();
+        if (n == 0) return 0;
+    }
+}
+
+}  // namespace
+
+int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
+                 TrackPointArray& points, uint32_t& count) {
+    points.reset();
+    count = 0;
+    // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
+    // waiting for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return kXmlStatusCannotRead;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return kXmlStatusCannotRead;
+    }
+    int status = kXmlStatusNoMemory;
+    if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
+        XmlRead read(*handler);
+        if (read.Create()) {
+            status = ReadFile(fd, read);
+            if (status == 0) status = read.Finish(points, count);
+        }
+    }
+    close(fd);
+    return status;
+}
+
+int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
+                     TrackPointArray& points, uint32_t& count) {
+    points.reset();
+    count = 0;
+    std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory);
+    if (!handler) return kXmlStatusNoMemory;
+    XmlRead read(*handler);
+    if (!read.Create()) return kXmlStatusNoMemory;
+    constexpr std::size_t kPiece = 1 << 20;
+    do {
+        const std::size_t n = document.size() < kPiece ? document.size() : kPiece;
+        const bool last = n == document.size();
+        if (!read.Parse(document.data(), static_cast<int>(n), last)) return read.FailureStatus();
+        document.remove_prefix(n);
+    } while (!document.empty());
+    return read.Finish(points, count);
+}
+
+}  // namespace ferolin

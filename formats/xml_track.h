@@ -1,0 +1,94 @@
+// The reading procedure shared by the XML track formats (GPX, KML, IGN Rando):
+// expat with namespace processing runs over the file once and hands element
+// and text events to a format's content handler, which fills track points into
+// an array that grows as the records come.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/track_point.h"
+
+namespace ferolin {
+
+// Statuses of ReadXmlTrack besides 0. Like the parser's own failures, a file
+// that cannot be read or parsed gives a status other than 1, which stands for
+// exhausted memory alone.
+constexpr int kXmlStatusNoMemory = 1;
+constexpr int kXmlStatusCannotRead = 2;  // missing, unreadable or not a regular file
+constexpr int kXmlStatusMalformed = 3;   // the document is not well-formed XML
+
+// Case-insensitive comparison of an element or attribute name with an ASCII name.
+bool XmlNameIs(std::string_view name, std::string_view expected);
+
+// The attributes of one start tag, as the parser delivers them.
+class XmlAttributes {
+public:
+    explicit XmlAttributes(const char** pairs) : pairs_(pairs) {}
+    std::size_t Count() const;
+    // The attribute's name as written: "prefix:local", or "local" without prefix.
+    bool QualifiedNameIs(std::size_t i, std::string_view name) const;
+    std::string_view LocalName(std::size_t i) const;
+    std::string_view Prefix(std::size_t i) const;  // empty without prefix
+    std::string_view Value(std::size_t i) const { return pairs_[2 * i + 1]; }
+
+private:
+    const char** pairs_;
+};
+
+class XmlTrackTarget;
+
+// Base of the format handlers: do-nothing defaults for every event, the
+// record counter and the slots being filled.
+class TrackSaxHandler {
+public:
+    virtual ~TrackSaxHandler() = default;
+
+    // `localName` is the element's name without namespace or prefix.
+    virtual void StartElement(std::string_view localName, const XmlAttributes& attributes);
+    virtual void EndElement(std::string_view localName);
+    // The character data met since the last start or end tag, as one text
+    // however the parser divided it (UTF-8). Delivered just before the next
+    // start or end tag, and only while WantsText() holds.
+    virtual void Characters(std::string_view text);
+    // Whether the character data in the current state matters to the handler;
+    // asked after every start and end tag.
+    virtual bool WantsText() const { return false; }
+
+    // Connects the handler to the records being read.
+    void SetTarget(XmlTrackTarget* target) { target_ = target; }
+
+protected:
+    // The record counter: the number of records completed so far, which is
+    // also the index of the slot being filled.
+    uint32_t Index() const;
+    // The slot at Index(), zero-filled when new; nullptr when memory ran out
+    // (the read then fails).
+    TrackPoint* Slot();
+    // Completes the current record: the counter moves on by one.
+    void NextRecord();
+
+    int state_ = 0;
+
+private:
+    XmlTrackTarget* target_ = nullptr;
+};
+
+using TrackSaxHandlerFactory = std::unique_ptr<TrackSaxHandler> (*)();
+
+// Reads the regular file at `path` (a FIFO or a device is refused without
+// waiting) with a handler from `factory`. Status 0 with the points and their
+// count, or with count 0 and no array when the file holds no record; on a
+// non-zero status the outputs hold no track. The records are numbered by the
+// handler's counter: the count is the number of records it completed, and
+// slots it never wrote stay zero.
+int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
+                 TrackPointArray& points, uint32_t& count);
+// The same over a document in memory (fuzzing and tests).
+int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
+                     TrackPointArray& points, uint32_t& count);
+
+}  // namespace ferolin

@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/driver.h"
+#include "core/format_table.h"
+#include "formats/rando.h"
+#include "test_support.h"
+#include "xml_test_support.h"
+
+using namespace ferolin;
+using ferolin_test::FixedClock;
+using ferolin_test::GermanLocale;
+using ferolin_test::IsWellFormedXml;
+using ferolin_test::ReadFile;
+using ferolin_test::TempDir;
+using ferolin_test::WriteFile;
+
+namespace {
+
+struct Read {
+    int status = -1;
+    TrackPointArray points;
+    uint32_t count = 0;
+};
+
+Read ReadDoc(const std::string& document) {
+    TempDir dir;
+    const std::string path = dir.File("hike.rdn");
+    WriteFile(path, document);
+    Read r;
+    r.status = ReadRandoHike(path, r.points, r.count);
+    return r;
+}
+
+std::string Stage(const std::string& inside) { return "<ETAPE>" + inside + "</ETAPE>"; }
+
+}  // namespace
+
+TEST(RandoWriter, WritesTheHeaderCountAndStages) {
+    TrackPoint p[2] = {};
+    p[0].latitude = 45.5;
+    p[0].longitude = 6.25;
+    p[0].altitude = 999;  // the entry's altitude is written
+    p[0].speed = 12;
+    p[0].year = 2006;
+    p[1].latitude = -0.0000004;
+    p[1].longitude = -179.999999;
+    const ExportEntry e[2] = {{&p[0], 1234.5f}, {&p[1], -3.25f}};
+    FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
+    TempDir dir;
+    const std::string path = dir.File("hike.rdn");
+    ASSERT_EQ(WriteRandoHike(path, e, 2, 0), 0);
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text,
+              "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+              "<RANDONNEE>\r\n"
+              "\t<ENTETE>\r\n"
+              "\t\t<VERSION_XML>1.1</VERSION_XML>\r\n"
+              "\t\t<VERSION_BASE>IHA03AA</VERSION_BASE>\r\n"
+              "\t\t<DATE>05/03/2007</DATE>\r\n"
+              "\t\t<HEURE>14:07:09</HEURE>\r\n"
+              "\t</ENTETE>\r\n"
+              "\t<INFORMATIONS>\r\n"
+              "\t\t<NB_ETAPES>2</NB_ETAPES>\r\n"
+              "\t</INFORMATIONS>\r\n"
+              "\t<ETAPE>\r\n"
+              "\t\t<POSITION>45.500000,6.250000</POSITION>\r\n"
+              "\t\t<ALTITUDE>1234.500000</ALTITUDE>\r\n"
+              "\t</ETAPE>\r\n"
+              "\t<ETAPE>\r\n"
+              "\t\t<POSITION>-0.000000,-179.999999</POSITION>\r\n"
+              "\t\t<ALTITUDE>-3.250000</ALTITUDE>\r\n"
+              "\t</ETAPE>\r\n"
+              "</RANDONNEE>\r\n");
+    EXPECT_TRUE(IsWellFormedXml(text));
+    // Every option word writes the same file.
+    ASSERT_EQ(WriteRandoHike(path, e, 2, kAllOptions), 0);
+    EXPECT_EQ(ReadFile(path), text);
+    EXPECT_EQ(WriteRandoHike(dir.File("no/such/folder.rdn"), e, 2, 0), 1);
+    EXPECT_EQ(WriteRandoHike("/dev/full", e, 2, 0), 1);
+}
+
+TEST(RandoWriter, NumbersMatchTheCLibraryOnManyValues) {
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> latitude(-90, 90), longitude(-180, 180),
+        height(-500, 9000);
+    const uint32_t n = 2000;
+    std::vector<TrackPoint> p(n);
+    std::vector<ExportEntry> e(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        p[i] = TrackPoint{};
+        p[i].latitude = latitude(random) / (i % 5 == 0 ? 1e7 : 1);
+        p[i].longitude = longitude(random);
+        e[i] = {&p[i], static_cast<float>(height(random))};
+    }
+    FixedClock clock("0");
+    TempDir dir;
+    const std::string path = dir.File("many.rdn");
+    ASSERT_EQ(WriteRandoHike(path, e.data(), n, 0), 0);
+    std::string expected =
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<RANDONNEE>\r\n\t<ENTETE>\r\n"
+        "\t\t<VERSION_XML>1.1</VERSION_XML>\r\n\t\t<VERSION_BASE>IHA03AA</VERSION_BASE>\r\n"
+        "\t\t<DATE>01/01/1970</DATE>\r\n\t\t<HEURE>00:00:00</HEURE>\r\n\t</ENTETE>\r\n"
+        "\t<INFORMATIONS>\r\n\t\t<NB_ETAPES>2000</NB_ETAPES>\r\n\t</INFORMATIONS>\r\n";
+    char line[256];
+    for (uint32_t i = 0; i < n; ++i) {
+        std::snprintf(line, sizeof line,
+                      "\t<ETAPE>\r\n\t\t<POSITION>%f,%f</POSITION>\r\n\t\t<ALTITUDE>%f</ALTITUDE>\r\n"
+                      "\t</ETAPE>\r\n",
+                      +p[i].latitude, +p[i].longitude, e[i].altitude);
+        expected += line;
+    }
+    expected += "</RANDONNEE>\r\n";
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
+    std::string doc =
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<RANDONNEE>"
+        "<ENTETE><DATE>05/03/2007</DATE></ENTETE>"
+        "<INFORMATIONS><NB_ETAPES>10</NB_ETAPES><POSITION>1,1</POSITION></INFORMATIONS>";
+    doc += Stage("<POSITION>45.5,6.25</POSITION><ALTITUDE>812.5</ALTITUDE>");
+    doc += Stage("<POSITION> 46.5 </POSITION>");                          // no comma, no altitude
+    doc += Stage("<ALTITUDE>100</ALTITUDE><POSITION>1,2,3</POSITION>");  // first comma only
+    doc += Stage("<POSITION>x,nan</POSITION><ALTITUDE>inf</ALTITUDE>");
+    doc += Stage("");
+    doc += Stage("<NOM>Col de la Croix</NOM><POSITION>4\r\n,\r\n5</POSITION>");
+    doc += Stage("<POSITION>-7.125,-8.5</POSITION><ALTITUDE>-12</ALTITUDE>");
+    doc += "<ALTITUDE>555</ALTITUDE></RANDONNEE>";
+    const Read r = ReadDoc(doc);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 7u);
+    for (uint32_t i = 0; i < 7; ++i) EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
+    EXPECT_EQ(+r.points[0].latitude, 45.5);
+    EXPECT_EQ(+r.points[0].longitude, 6.25);
+    EXPECT_EQ(+r.points[0].altitude, 812.5f);
+    EXPECT_EQ(+r.points[1].latitude, 46.5);
+    EXPECT_EQ(+r.points[1].longitude, 0.0);
+    EXPECT_EQ(+r.points[1].altitude, 0.0f);
+    EXPECT_EQ(+r.points[2].latitude, 1.0);
+    EXPECT_EQ(+r.points[2].longitude, 2.0);
+    EXPECT_EQ(+r.points[2].altitude, 100.0f);
+    EXPECT_EQ(+r.points[3].latitude, 0.0);
+    EXPECT_EQ(+r.points[3].longitude, 0.0);
+    EXPECT_EQ(+r.points[3].altitude, 0.0f);
+    EXPECT_EQ(+r.points[5].latitude, 4.0);
+    EXPECT_EQ(+r.points[5].longitude, 5.0);
+    EXPECT_EQ(+r.points[6].latitude, -7.125);
+    EXPECT_EQ(+r.points[6].longitude, -8.5);
+    EXPECT_EQ(+r.points[6].altitude, -12.0f);
+}
+
+TEST(RandoReader, AccentedWindows1252NamesAndOtherCases) {
+    // A real hike file names its stages in French, encoded in windows-1252.
+    const Read r = ReadDoc(
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+        "<randonnee><NOM>Randonn\xE9" "e du \x8C" "il \x96 Mont\xE9" "e</NOM>"
+        "<etape><Position>45.5,6.25</Position><altitude>1000</altitude>"
+        "<COMMENTAIRE>\xC9tape \xE0 l'h\xF4tel \x80 20</COMMENTAIRE></etape>"
+        "</randonnee>");
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 1u);
+    EXPECT_EQ(+r.points[0].latitude, 45.5);
+    EXPECT_EQ(+r.points[0].altitude, 1000.0f);
+
+    // The same text declared as UTF-8 is not valid there and is refused.
+    const Read wrong = ReadDoc(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><RANDONNEE><NOM>Randonn\xE9" "e</NOM>"
+        "</RANDONNEE>");
+    EXPECT_NE(wrong.status, 0);
+    EXPECT_EQ(wrong.count, 0u);
+}
+
+TEST(RandoReader, EmptyAndMalformedFiles) {
+    const Read none = ReadDoc("<RANDONNEE><ENTETE/></RANDONNEE>");
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.count, 0u);
+    EXPECT_FALSE(none.points);
+    for (const char* bad : {"<RANDONNEE><ETAPE></RANDONNEE>", "<RANDONNEE>", "",
+                            "<?xml version=\"1.0\" encoding=\"x-unknown\"?><RANDONNEE/>"}) {
+        const Read r = ReadDoc(bad);
+        EXPECT_NE(r.status, 0) << bad;
+        EXPECT_FALSE(r.points) << bad;
+    }
+}
+
+TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
+    GermanLocale german;
+    ASSERT_TRUE(german.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
+    std::vector<TrackPoint> p(30);
+    std::vector<ExportEntry> e(30);
+    for (int i = 0; i < 30; ++i) {
+        p[i] = TrackPoint{};
+        p[i].record = 1000 + i;
+        p[i].latitude = 43.123456 + i * 0.015625;
+        p[i].longitude = -1.5 + i * 0.03125;
+        p[i].speed = 5;
+        p[i].hdop = 1;
+        p[i].satellites = 7;
+        p[i].year = 2007;
+        p[i].month = 3;
+        p[i].day = 5;
+        e[i] = {&p[i], static_cast<float>(250.75 + i)};
+    }
+    TempDir dir;
+    const std::string path = dir.File("round.rdn");
+    ASSERT_EQ(WriteRandoHike(path, e.data(), 30, kAllOptions), 0);
+    EXPECT_NE(ReadFile(path).find("<POSITION>43.123456,-1.500000</POSITION>"), std::string::npos);
+
+    struct Host : DriverHost {
+        void ShowMessage(const std::string&, int id, MessageIcon) override { messages += id; }
+        int messages = 0;
+    } host;
+    CurrentTrack track;
+    ASSERT_EQ(LoadTrack(track, path, host), 0);
+    EXPECT_EQ(host.messages, 0);
+    EXPECT_EQ(track.fieldMask, 0x000Eu);
+    ASSERT_EQ(track.count, 30u);
+    for (int i = 0; i < 30; ++i) {
+        const TrackPoint& q = track.points[i];
+        EXPECT_EQ(+q.record, i + 1);
+        EXPECT_NEAR(+q.latitude, +p[i].latitude, 5e-7);
+        EXPECT_NEAR(+q.longitude, +p[i].longitude, 5e-7);
+        EXPECT_EQ(+q.altitude, +e[i].altitude);
+        TrackPoint expected{};
+        expected.record = q.record;
+        expected.latitude = q.latitude;
+        expected.longitude = q.longitude;
+        expected.altitude = q.altitude;
+        EXPECT_EQ(std::memcmp(&q, &expected, sizeof q), 0) << i;  // nothing else travels
+    }
+    EXPECT_EQ(FindWriterRow("rdn"), 13);
+}
