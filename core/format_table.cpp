@@ -5,6 +5,8 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/csv.h"
+#include "formats/logger.h"
+#include "formats/nmea_port.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -20,7 +22,7 @@ constexpr FormatEntry kFormatTable[] = {
     {"nmea", kStrFilterNmea, nullptr,          nullptr,        kAllData},
     {"nme",  0,              nullptr,          nullptr,        kAllData},
     {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
-    {"rbt",  0,              nullptr,          nullptr,        kAllData},
+    {"rbt",  0,              DownloadLoggerTrack, nullptr,     kAllData},
     {"frn",  kStrFilterFrn,  nullptr,          nullptr,        kAllData},
     {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
     {"trk",  kStrFilterTrk,  nullptr,          nullptr,        kPositionOnly},
@@ -32,7 +34,7 @@ constexpr FormatEntry kFormatTable[] = {
     {"kml",  kStrFilterKml,  nullptr,          nullptr,        kPositionOnly},
     {"rdn",  kStrFilterRdn,  nullptr,          nullptr,        kPositionOnly},
     {"csv",  kStrFilterCsv,  nullptr,          WriteCsvTable,  0},
-    {"com",  0,              nullptr,          nullptr,        0},
+    {"com",  0,              nullptr,          SendNmeaToPort, 0},
 };
 
 static_assert(std::size(kFormatTable) == 16);
