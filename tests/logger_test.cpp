@@ -96,23 +96,24 @@ const Record kRecords[] = {
     {0x1113, 10, 1, 1, 0, 0, 0.0f, 0.0, 0.0, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0x13},
 };
 
+// Packed fields are compared by value (unary plus), never bound by reference.
 void ExpectPoint(const TrackPoint& p, const Record& r) {
-    EXPECT_EQ(p.record, r.number);
-    EXPECT_EQ(p.year, 2000 + r.year);
-    EXPECT_EQ(p.month, r.month);
-    EXPECT_EQ(p.day, r.day);
-    EXPECT_EQ(p.hour, r.hour);
-    EXPECT_EQ(p.minute, r.minute);
-    EXPECT_EQ(p.seconds, r.seconds);
-    EXPECT_EQ(p.latitude, r.latitude);
-    EXPECT_EQ(p.longitude, r.longitude);
-    EXPECT_EQ(p.altitude, r.altitude);
-    EXPECT_EQ(p.pdop, r.pdop);
-    EXPECT_EQ(p.hdop, r.hdop);
-    EXPECT_EQ(p.vdop, 0.0f);
-    EXPECT_EQ(p.speed, r.speed);
-    EXPECT_EQ(p.direction, r.direction);
-    EXPECT_EQ(p.satellites, r.satellites);
+    EXPECT_EQ(+p.record, r.number);
+    EXPECT_EQ(+p.year, 2000 + r.year);
+    EXPECT_EQ(+p.month, r.month);
+    EXPECT_EQ(+p.day, r.day);
+    EXPECT_EQ(+p.hour, r.hour);
+    EXPECT_EQ(+p.minute, r.minute);
+    EXPECT_EQ(+p.seconds, r.seconds);
+    EXPECT_EQ(+p.latitude, r.latitude);
+    EXPECT_EQ(+p.longitude, r.longitude);
+    EXPECT_EQ(+p.altitude, r.altitude);
+    EXPECT_EQ(+p.pdop, r.pdop);
+    EXPECT_EQ(+p.hdop, r.hdop);
+    EXPECT_EQ(+p.vdop, 0.0f);
+    EXPECT_EQ(+p.speed, r.speed);
+    EXPECT_EQ(+p.direction, r.direction);
+    EXPECT_EQ(+p.satellites, r.satellites);
 }
 
 // What the program must send, spelled out byte by byte.
@@ -170,7 +171,7 @@ private:
         while (received.find("$RCMD") == std::string::npos &&
                received.find(kEndFrame) == std::string::npos && SecondsSince(start) < 10) {
             pty_.WriteMaster(play_.nmea);
-            pty_.ReadMaster(received, 1 << 16, 100);
+            pty_.ReadSome(received, 100);
         }
         std::size_t at = received.find("$RCMD");
         if (at == std::string::npos) {
@@ -184,13 +185,13 @@ private:
         at += kSwitchCommand.size();
         while (SecondsSince(start) < 40) {
             if (received.size() < at + 4) {
-                pty_.ReadMaster(received, 1 << 16, 100);
+                pty_.ReadSome(received, 100);
                 continue;
             }
             const std::size_t length = static_cast<uint8_t>(received[at + 2]) |
                                        static_cast<uint8_t>(received[at + 3]) << 8;
             if (received.size() < at + length + 7) {
-                pty_.ReadMaster(received, 1 << 16, 100);
+                pty_.ReadSome(received, 100);
                 continue;
             }
             const int code = length ? static_cast<uint8_t>(received[at + 4]) : -1;
@@ -264,8 +265,8 @@ TEST_F(LoggerDownload, ReadsEveryRecordOnALineInTheKernelDefaultMode) {
     EXPECT_EQ(d.status, 0);
     ASSERT_EQ(d.count, 3u);
     for (int i = 0; i < 3; ++i) ExpectPoint(d.points[i], kRecords[i]);
-    EXPECT_EQ(d.points[0].year, 2007);
-    EXPECT_EQ(d.points[1].record, 65535);
+    EXPECT_EQ(+d.points[0].year, 2007);
+    EXPECT_EQ(+d.points[1].record, 65535);
 
     EXPECT_EQ(logger.received, kSwitchCommand + kHandshakeFrame + kHandshakeFrame + kQueryFrame +
                                    kCountFrame + kTransferFrame + kStartFrame + kEndFrame);
@@ -523,5 +524,5 @@ TEST(LoggerFrames, FramesAndRecordsFromMemory) {
     Memory manyStream(many);
     EXPECT_EQ(ReceiveLoggerRecords(manyStream, 0xFFFFFFFFu, points, count), 0);
     ASSERT_EQ(count, 1000u);
-    for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(points[i].record, static_cast<int32_t>(i));
+    for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(+points[i].record, static_cast<int32_t>(i));
 }
