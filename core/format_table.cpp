@@ -11,6 +11,8 @@
 #include "formats/gpx.h"
 #include "formats/kml.h"
 #include "formats/rando.h"
+#include "formats/logger.h"
+#include "formats/nmea_port.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -26,7 +28,7 @@ constexpr FormatEntry kFormatTable[] = {
     {"nmea", kStrFilterNmea, nullptr,          nullptr,        kAllData},
     {"nme",  0,              nullptr,          nullptr,        kAllData},
     {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
-    {"rbt",  0,              nullptr,          nullptr,        kAllData},
+    {"rbt",  0,              DownloadLoggerTrack, nullptr,     kAllData},
     {"frn",  kStrFilterFrn,  ReadNativeTrack,  WriteNativeTrack, kAllData},
     {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
     {"trk",  kStrFilterTrk,  ReadPcx5Track,    WritePcx5Track, kPositionOnly},
@@ -38,7 +40,7 @@ constexpr FormatEntry kFormatTable[] = {
     {"kml",  kStrFilterKml,  ReadKmlTrack,    WriteKmlDocument, kPositionOnly},
     {"rdn",  kStrFilterRdn,  ReadRandoHike,   WriteRandoHike, kPositionOnly},
     {"csv",  kStrFilterCsv,  nullptr,          WriteCsvTable,  0},
-    {"com",  0,              nullptr,          nullptr,        0},
+    {"com",  0,              nullptr,          SendNmeaToPort, 0},
 };
 
 static_assert(std::size(kFormatTable) == 16);
