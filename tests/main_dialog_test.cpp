@@ -522,6 +522,52 @@ TEST_F(MainWindow, TheProgramOpensItsWindowWithoutArguments) {
     }
 }
 
+namespace {
+
+// Watches the window while the driver works.
+class WatchedDialog : public CMainDlg {
+public:
+    void BeginWork() override {
+        CMainDlg::BeginWork();
+        enabledWhileWorking = isEnabled();
+        const QCursor* cursor = QApplication::overrideCursor();
+        waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
+    }
+    bool enabledWhileWorking = true;
+    bool waitCursor = false;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, LoadAndExportRunWithTheWindowDisabledUnderTheWaitCursor) {
+    WatchedDialog dialog;
+    std::vector<Message> messages;
+    dialog.seams().message = [&](QWidget*, const QString& text, QMessageBox::Icon icon) {
+        // A message is answered with the window usable and the usual cursor.
+        EXPECT_TRUE(dialog.isEnabled());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        messages.push_back({text, icon});
+    };
+    dialog.show();
+    dialog.OpenPath(QString::fromStdString(input));
+    EXPECT_FALSE(dialog.enabledWhileWorking);
+    EXPECT_TRUE(dialog.waitCursor);
+    EXPECT_TRUE(dialog.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    dialog.enabledWhileWorking = true;
+    dialog.waitCursor = false;
+    EXPECT_EQ(dialog.ExportPath(QString::fromStdString(dir.File("missing/out.txt")),
+                                FindWriterRow("txt")),
+              1);
+    EXPECT_FALSE(dialog.enabledWhileWorking);
+    EXPECT_TRUE(dialog.waitCursor);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Cannot write to the file.");
+    EXPECT_TRUE(dialog.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {
     TempDir dev;
     for (const char* name : {"ttyS10", "ttyS2", "ttyACM0", "rfcomm0", "ttyUSB1", "ttyUSB0", "sda",
