@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -582,8 +583,16 @@ TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {
 
 TEST_F(MainWindow, ScreenshotOfTheWindowWithTheSampleHike) {
     auto dialog = Dialog();
-    Open(*dialog, std::string(FEROLIN_SOURCE_DIR) + "/samples/hike.log");
+    // Opened by its path relative to the project, as the label shows it.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral(FEROLIN_SOURCE_DIR)));
+    Open(*dialog, "samples/hike.log");
+    QDir::setCurrent(previous);
     ASSERT_EQ(dialog->trackList()->model()->rowCount(), 600);
+    EXPECT_EQ(Find<QLabel>(*dialog, "fileLabel")->text(), "samples/hike.log");
+    Find<QComboBox>(*dialog, "comparatorList")->setCurrentIndex(2);  // is less than
+    Click(*dialog, "addButton");
+    Find<QComboBox>(*dialog, "comparatorList")->setCurrentIndex(0);
     ClickRow(*dialog, 3);
     QCoreApplication::processEvents();
     const QPixmap shot = dialog->grab();
