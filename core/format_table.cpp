@@ -5,6 +5,8 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/csv.h"
+#include "formats/magellan.h"
+#include "formats/nmea.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -17,16 +19,16 @@ constexpr uint32_t kPositionOnly = kDataLatitude | kDataLongitude | kDataAltitud
 // Rows whose reader or writer belongs to a format not handled yet carry none.
 constexpr FormatEntry kFormatTable[] = {
     // extension, filter,         reader,          writer,         field mask
-    {"nmea", kStrFilterNmea, nullptr,          nullptr,        kAllData},
-    {"nme",  0,              nullptr,          nullptr,        kAllData},
+    {"nmea", kStrFilterNmea, ReadNmeaLog,      WriteNmeaFile,  kAllData},
+    {"nme",  0,              ReadNmeaLog,      nullptr,        kAllData},
     {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
     {"rbt",  0,              nullptr,          nullptr,        kAllData},
     {"frn",  kStrFilterFrn,  nullptr,          nullptr,        kAllData},
     {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
     {"trk",  kStrFilterTrk,  nullptr,          nullptr,        kPositionOnly},
-    {"log",  kStrFilterLog,  nullptr,          nullptr,        kPositionOnly},
-    {"trk",  0,              nullptr,          nullptr,        kPositionOnly},
-    {"upt",  0,              nullptr,          nullptr,        kPositionOnly},
+    {"log",  kStrFilterLog,  ReadMagellanLog,  WriteMagellanLog, kPositionOnly},
+    {"trk",  0,              ReadMagellanLog,  nullptr,        kPositionOnly},
+    {"upt",  0,              ReadMagellanLog,  nullptr,        kPositionOnly},
     {"plt",  kStrFilterPlt,  nullptr,          nullptr,        kPositionOnly},
     {"gpx",  kStrFilterGpx,  nullptr,          nullptr,        kAllData},
     {"kml",  kStrFilterKml,  nullptr,          nullptr,        kPositionOnly},
