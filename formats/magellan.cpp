@@ -31,8 +31,8 @@ double DegreesMinutes(std::string_view field, std::string_view hemisphere, char 
 }
 
 void ReadTrackLine(std::string_view line, TrackPoint& p) {
-    const LineFields f(line);
-    if (f.Count() > 8) {
+    const LineFields f(line, 10);
+    if (f.Has(8)) {
         p.latitude = DegreesMinutes(f[1], f[2], 'S');
         p.longitude = DegreesMinutes(f[3], f[4], 'W');
         const std::string_view unit = f[6];
@@ -41,12 +41,12 @@ void ReadTrackLine(std::string_view line, TrackPoint& p) {
         p.altitude = ToFloat(altitude);
         ReadNmeaTimeField(f[7], p);
     }
-    if (f.Count() > 10) {
+    if (f.Has(10)) {
         const std::string_view date = f[10];
-        p.day = static_cast<int8_t>(FieldInt(DigitGroup(date, 0, 2)));
-        p.month = static_cast<int8_t>(FieldInt(DigitGroup(date, 2, 2)));
+        p.day = static_cast<int8_t>(GroupInt(date, 0, 2));
+        p.month = static_cast<int8_t>(GroupInt(date, 2, 2));
         // Two year digits: 70 to 99 are the twentieth century, as in NMEA.
-        const int year = FieldInt(DigitGroup(date, 4, 2));
+        const int year = GroupInt(date, 4, 2);
         p.year = static_cast<int16_t>(year < 70 ? 2000 + year : 1900 + year);
     }
 }

@@ -1,5 +1,6 @@
 #include "formats/nmea.h"
 
+#include <cstring>
 #include <limits>
 
 #include "core/line_reader.h"
@@ -41,134 +42,142 @@ inline int TypeIndex(unsigned type) { return type == kGsa ? 0 : type == kGga ? 1
 // hemisphere letter that negates ("S" or "W").
 double DegreesMinutes(std::string_view field, std::size_t digits, std::string_view hemisphere,
                       char negative) {
-    double value = FieldInt(DigitGroup(field, 0, digits)) + FieldReal(DigitGroup(field, digits)) / 60.0;
+    double value = GroupInt(field, 0, digits) + FieldReal(DigitGroup(field, digits)) / 60.0;
     if (!hemisphere.empty() && hemisphere[0] == negative) value = -value;
     return value;
 }
 
-void ReadGsa(const LineFields& f, TrackPoint& p) {
-    if (f.Count() > 15) p.pdop = ToFloat(FieldReal(f[15]));
-    if (f.Count() > 16) p.hdop = ToFloat(FieldReal(f[16]));
-    if (f.Count() > 17) p.vdop = ToFloat(FieldReal(f[17]));
+void ReadPosition(const LineFields& f, std::size_t first, TrackPoint& p) {
+    p.latitude = DegreesMinutes(f[first], 2, f[first + 1], 'S');
+    p.longitude = DegreesMinutes(f[first + 2], 3, f[first + 3], 'W');
 }
 
-void ReadGga(const LineFields& f, TrackPoint& p) {
-    if (f.Count() > 5) {
+void ReadGsa(std::string_view line, TrackPoint& p) {
+    const LineFields f(line, 15, 17);
+    if (f.Has(15)) p.pdop = ToFloat(FieldReal(f[15]));
+    if (f.Has(16)) p.hdop = ToFloat(FieldReal(f[16]));
+    if (f.Has(17)) p.vdop = ToFloat(FieldReal(f[17]));
+}
+
+void ReadGga(std::string_view line, TrackPoint& p) {
+    const LineFields f(line, 9);
+    if (f.Has(5)) {
         ReadNmeaTimeField(f[1], p);
-        p.latitude = DegreesMinutes(f[2], 2, f[3], 'S');
-        p.longitude = DegreesMinutes(f[4], 3, f[5], 'W');
+        ReadPosition(f, 2, p);
     }
-    if (f.Count() > 7) p.satellites = static_cast<int8_t>(FieldInt(f[7]) & 0xFF);
-    if (f.Count() > 9) p.altitude = ToFloat(FieldReal(f[9]));
+    if (f.Has(7)) p.satellites = static_cast<int8_t>(FieldInt(f[7]) & 0xFF);
+    if (f.Has(9)) p.altitude = ToFloat(FieldReal(f[9]));
 }
 
-void ReadRmc(const LineFields& f, TrackPoint& p) {
-    if (f.Count() > 1) ReadNmeaTimeField(f[1], p);
-    if (f.Count() > 6) {
-        p.latitude = DegreesMinutes(f[3], 2, f[4], 'S');
-        p.longitude = DegreesMinutes(f[5], 3, f[6], 'W');
-    }
-    if (f.Count() > 7) p.speed = ToFloat(FieldReal(f[7]) * kKmhPerKnot);
-    if (f.Count() > 8) p.direction = ToFloat(FieldReal(f[8]));
-    if (f.Count() > 9) {
+void ReadRmc(std::string_view line, TrackPoint& p) {
+    const LineFields f(line, 9);
+    if (f.Has(1)) ReadNmeaTimeField(f[1], p);
+    if (f.Has(6)) ReadPosition(f, 3, p);
+    if (f.Has(7)) p.speed = ToFloat(FieldReal(f[7]) * kKmhPerKnot);
+    if (f.Has(8)) p.direction = ToFloat(FieldReal(f[8]));
+    if (f.Has(9)) {
         const std::string_view date = f[9];
-        p.day = static_cast<int8_t>(FieldInt(DigitGroup(date, 0, 2)));
-        p.month = static_cast<int8_t>(FieldInt(DigitGroup(date, 2, 2)));
+        p.day = static_cast<int8_t>(GroupInt(date, 0, 2));
+        p.month = static_cast<int8_t>(GroupInt(date, 2, 2));
         int year = FieldInt(DigitGroup(date, 4));
         if (year < 1000) year += year < 70 ? 2000 : 1900;
         p.year = ClampYear(year);
     }
 }
 
-// Both passes over a trace. `open` opens a line reader on the input from its
-// start; it is called once per pass.
-template <typename Open>
-int ReadNmea(Open open, TrackPointArray& points, uint32_t& count) {
-    points.reset();
-    count = 0;
-    std::string_view line;
-
-    // First pass: the $GP sentences of each type, and the same for any talker
-    // with runs of GSA sentences counted once.
-    uint64_t gp[3] = {0, 0, 0};
-    uint64_t any[3] = {0, 0, 0};
-    {
-        LineReader lines(kNmeaPiece);
-        if (!open(lines)) return 1;
-        bool afterGsa = false;
-        while (lines.Next(line)) {
-            if (line.empty() || line[0] != '$') continue;
-            if (const unsigned type = SentenceType(line, false)) ++gp[TypeIndex(type)];
-            if (const unsigned type = SentenceType(line, true)) {
-                if (!(type == kGsa && afterGsa)) ++any[TypeIndex(type)];
-                afterGsa = type == kGsa;
-            }
-        }
-    }
-    // Other talkers only stand in when the trace has no $GP sentence at all.
-    const bool anyTalker = gp[0] == 0 && gp[1] == 0 && gp[2] == 0;
-    const uint64_t* counts = anyTalker ? any : gp;
-    uint64_t most = counts[0];
-    if (counts[1] > most) most = counts[1];
-    if (counts[2] > most) most = counts[2];
-    if (most == 0) return 0;
-    if (most > std::numeric_limits<uint32_t>::max()) return 1;
-    const uint32_t n = static_cast<uint32_t>(most);
-
-    TrackPointArray array = AllocateTrackPoints(n);
-    if (!array) return 1;
-
-    // Second pass: group the sentences into points, stopping at the count of
-    // the first pass.
-    LineReader lines(kNmeaPiece);
-    if (!open(lines)) return 1;
-    unsigned seen = 0;  // types of the current point
-    uint32_t slot = 0;
-    bool afterGsa = false;
-    while (lines.Next(line)) {
-        const unsigned type = SentenceType(line, anyTalker);
-        if (!type) continue;
-        if (anyTalker) {
-            const bool repeated = type == kGsa && afterGsa;
-            afterGsa = type == kGsa;
-            if (repeated) continue;
-        }
-        if (seen & type) {
-            // A type that repeats closes the point; a point beyond the last
-            // slot ends the reading.
-            if (slot + 1 >= n) break;
-            ++slot;
+// Groups the sentences of one talker choice into points: a type already in
+// the current point closes it and opens the next. Counts the sentences of
+// each type on the way.
+struct Grouping {
+    // Converts a sentence into its point; false when memory runs out.
+    bool Take(unsigned type, std::string_view line) {
+        ++counts[TypeIndex(type)];
+        if (seen & type || points.size() == 0) {
+            if (!points.Add()) return false;
+            points.back().record = static_cast<int32_t>(points.size());
             seen = type;
         } else {
             seen |= type;
         }
-        TrackPoint& p = array[slot];
-        p.record = static_cast<int32_t>(slot + 1);
-        const LineFields fields(line);
+        TrackPoint& p = points.back();
         switch (type) {
-            case kGsa: ReadGsa(fields, p); break;
-            case kGga: ReadGga(fields, p); break;
-            default: ReadRmc(fields, p); break;
+            case kGsa: ReadGsa(line, p); break;
+            case kGga: ReadGga(line, p); break;
+            default: ReadRmc(line, p); break;
+        }
+        return true;
+    }
+
+    // Number of points: as many as the most frequent type has sentences, at
+    // most. The sentence that would open a point beyond them ends the trace.
+    std::size_t Points() const {
+        uint64_t most = counts[0];
+        if (counts[1] > most) most = counts[1];
+        if (counts[2] > most) most = counts[2];
+        return most < points.size() ? static_cast<std::size_t>(most) : points.size();
+    }
+
+    GrowingPoints points;
+    uint64_t counts[3] = {0, 0, 0};
+    unsigned seen = 0;       // types of the current point
+    bool afterGsa = false;   // other talkers: the last sentence taken was a GSA
+};
+
+// One pass over the trace. The $GP sentences make the points; as long as
+// none has come, the sentences of any talker are grouped as well, with runs
+// of GSA sentences (one per satellite system) taken once, and they make the
+// points when the trace holds no $GP sentence at all.
+int ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
+    points.reset();
+    count = 0;
+    // A trace holds some 190 bytes a point; 64 leaves room for GGA alone.
+    Grouping gp, any;
+    gp.points.Expect(lines.TotalSize() / 64);
+    any.points.Expect(lines.TotalSize() / 64);
+    bool gpSeen = false;
+    std::string_view line;
+    while (lines.Next(line)) {
+        if (line.size() < 6 || line[0] != '$') continue;
+        if (const unsigned type = SentenceType(line, false)) {
+            if (!gpSeen) {
+                gpSeen = true;
+                any.points.Clear();
+            }
+            if (!gp.Take(type, line)) return 1;
+        } else if (!gpSeen) {
+            const unsigned other = SentenceType(line, true);
+            if (!other) continue;
+            const bool repeated = other == kGsa && any.afterGsa;
+            any.afterGsa = other == kGsa;
+            if (repeated) continue;
+            if (!any.Take(other, line)) return 1;
         }
     }
-    points = std::move(array);
-    count = seen ? slot + 1 : 0;
+    Grouping& used = gpSeen ? gp : any;
+    const std::size_t n = used.Points();
+    if (n > std::numeric_limits<uint32_t>::max()) return 1;
+    points = used.points.Release(n);
+    if (n > 0 && !points) return 1;
+    count = static_cast<uint32_t>(n);
     return 0;
 }
 
 }  // namespace
 
 int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadNmea([&path](LineReader& lines) { return lines.Open(path); }, points, count);
+    LineReader lines(kNmeaPiece);
+    if (!lines.Open(path)) {
+        points.reset();
+        count = 0;
+        return 1;
+    }
+    return ReadNmeaLines(lines, points, count);
 }
 
 int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadNmea(
-        [text](LineReader& lines) {
-            lines.OpenMemory(text);
-            return true;
-        },
-        points, count);
+    LineReader lines(kNmeaPiece);
+    lines.OpenMemory(text);
+    return ReadNmeaLines(lines, points, count);
 }
 
 int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,
