@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing, and
 # generates the comma-decimal locale the locale tests run under.
 set -e
-PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales"
+PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales gpsbabel"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
