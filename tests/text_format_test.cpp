@@ -56,6 +56,10 @@ TEST(TextFormat, FixedMatchesPrintfForEveryPrecisionUsed) {
         EXPECT_EQ(Fixed(v, 6), Printf("%f", v)) << v;
         EXPECT_EQ(Fixed(v, 2), Printf("%.2f", v)) << v;
         EXPECT_EQ(Fixed(v, 3), Printf("%.3f", v)) << v;
+        EXPECT_EQ(Fixed(v, 1), Printf("%.1f", v)) << v;
+        EXPECT_EQ(Fixed(v, 4), Printf("%.4f", v)) << v;
+        EXPECT_EQ(Fixed(v, 0), Printf("%.0f", v)) << v;
+        EXPECT_EQ(Fixed(v, 9), Printf("%.9f", v)) << v;
     }
 }
 
