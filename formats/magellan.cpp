@@ -51,37 +51,26 @@ void ReadTrackLine(std::string_view line, TrackPoint& p) {
     }
 }
 
-template <typename Open>
-int ReadMagellan(Open open, TrackPointArray& points, uint32_t& count) {
+// One pass: every "$PMGNTRK" line takes the next point, numbered from 1;
+// other lines take none.
+int ReadMagellanLines(LineReader& reader, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
+    GrowingPoints track;
+    track.Expect(reader.TotalSize() / 48);  // a track line holds some 64 bytes
     std::string_view line;
-
-    uint64_t lines = 0;
-    {
-        LineReader reader(kNmeaPiece);
-        if (!open(reader)) return 1;
-        while (reader.Next(line))
-            if (IsTrackLine(line)) ++lines;
-    }
-    if (lines == 0) return 0;
-    if (lines > std::numeric_limits<uint32_t>::max()) return 1;
-    const uint32_t n = static_cast<uint32_t>(lines);
-    TrackPointArray array = AllocateTrackPoints(n);
-    if (!array) return 1;
-
-    // Second pass, bounded by the count of the first.
-    LineReader reader(kNmeaPiece);
-    if (!open(reader)) return 1;
-    uint32_t filled = 0;
-    while (filled < n && reader.Next(line)) {
+    while (reader.Next(line)) {
         if (!IsTrackLine(line)) continue;
-        TrackPoint& p = array[filled++];
-        p.record = static_cast<int32_t>(filled);
+        if (!track.Add()) return 1;
+        TrackPoint& p = track.back();
+        p.record = static_cast<int32_t>(track.size());
         ReadTrackLine(line, p);
     }
-    points = std::move(array);
-    count = filled;
+    const std::size_t n = track.size();
+    if (n > std::numeric_limits<uint32_t>::max()) return 1;
+    points = track.Release(n);
+    if (n > 0 && !points) return 1;
+    count = static_cast<uint32_t>(n);
     return 0;
 }
 
@@ -120,16 +109,19 @@ void AppendTrackLine(TextBuffer& out, const ExportEntry& e) {
 }  // namespace
 
 int ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadMagellan([&path](LineReader& reader) { return reader.Open(path); }, points, count);
+    LineReader reader(kNmeaPiece);
+    if (!reader.Open(path)) {
+        points.reset();
+        count = 0;
+        return 1;
+    }
+    return ReadMagellanLines(reader, points, count);
 }
 
 int ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadMagellan(
-        [text](LineReader& reader) {
-            reader.OpenMemory(text);
-            return true;
-        },
-        points, count);
+    LineReader reader(kNmeaPiece);
+    reader.OpenMemory(text);
+    return ReadMagellanLines(reader, points, count);
 }
 
 int WriteMagellanLog(const std::string& path, const ExportEntry* entries, uint32_t count,

@@ -11,8 +11,7 @@
 namespace ferolin {
 
 // Status 0 with one point per "$PMGNTRK" line (count 0 when there is none);
-// 1 when the file cannot be opened or read again for the second pass, or the
-// array cannot be allocated.
+// 1 when the file cannot be opened or memory runs out. The file is read once.
 int ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 // The same from text in memory (fuzzing, tests).
 int ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count);

@@ -15,9 +15,8 @@ namespace ferolin {
 // consecutive sentences in which no type repeats. Sentences of the "$GP"
 // talker only; a trace without any "$GPGGA", "$GPRMC" or "$GPGSA" line is
 // read from the same sentences of any other talker ("$GN", "$GL", "$BD" ...),
-// keeping only the first of consecutive GSA sentences. Status 1 when the file
-// cannot be opened (or read again for the second pass) or the array cannot be
-// allocated.
+// keeping only the first of consecutive GSA sentences. The file is read once.
+// Status 1 when the file cannot be opened or memory runs out.
 int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 // The same from text in memory (fuzzing, tests).
 int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count);

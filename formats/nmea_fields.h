@@ -186,10 +186,15 @@ public:
     // Adds a zeroed point; false when memory runs out.
     bool Add() {
         if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
-            const std::size_t capacity =
-                blocks_.empty() ? firstBlock_
-                                : std::min(blocks_.back().capacity * 2, kLargestBlock);
+            std::size_t capacity = blocks_.empty()
+                                       ? firstBlock_
+                                       : std::min(blocks_.back().capacity * 2, kLargestBlock);
             TrackPoint* block = Allocate(capacity);
+            // A large block the system refuses may still be had smaller.
+            while (!block && capacity > kFirstBlock) {
+                capacity /= 2;
+                block = Allocate(capacity);
+            }
             if (!block) return false;
             blocks_.push_back({TrackPointArray(block), 0, capacity});
         }
