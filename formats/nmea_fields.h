@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -196,7 +197,13 @@ public:
                 block = Allocate(capacity);
             }
             if (!block) return false;
-            blocks_.push_back({TrackPointArray(block), 0, capacity});
+            try {
+                blocks_.reserve(blocks_.size() + 1);
+            } catch (const std::bad_alloc&) {
+                std::free(block);
+                return false;
+            }
+            blocks_.push_back({TrackPointArray(block), 0, capacity});  // room reserved
         }
         Block& b = blocks_.back();
         last_ = &b.points[b.used++];
