@@ -179,6 +179,23 @@ TEST(ReadNmeaLog, GroupsSentencesUntilATypeRepeats) {
     EXPECT_DOUBLE_EQ(r.points[1].latitude, 46.0);
 }
 
+TEST(ReadNmeaLog, LongTracesKeepEveryPointInOrder) {
+    // Short sentences: far more points than the size of the file suggests at
+    // first, so the points arrive in several blocks.
+    std::string trace;
+    for (int i = 0; i < 20000; ++i)
+        trace += "$GPGGA," + std::to_string(i % 60) + ",1,N,2,E,1," + std::to_string(i % 100) + "\n";
+    const Read r = ReadTrace(trace);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 20000u);
+    for (uint32_t i = 0; i < r.count; ++i) {
+        ASSERT_EQ(r.points[i].record, static_cast<int32_t>(i + 1));
+        ASSERT_EQ(r.points[i].hour, static_cast<int8_t>(i % 60));
+        ASSERT_EQ(r.points[i].satellites, static_cast<int8_t>(i % 100));
+        ASSERT_DOUBLE_EQ(r.points[i].latitude, 1.0);
+    }
+}
+
 TEST(ReadNmeaLog, ShortFieldsAndLongLinesStayInBounds) {
     // A GGA with fewer than six fields marks its type and numbers its point
     // but sets nothing; the next GGA opens the second point.
