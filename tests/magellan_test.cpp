@@ -62,34 +62,34 @@ TEST(ReadMagellanLog, ConvertsTheTrackSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 3u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(a.record, 1);
-    EXPECT_DOUBLE_EQ(a.latitude, FromMagellan(4807.038));
-    EXPECT_NEAR(a.latitude, 48.1173, 1e-12);
-    EXPECT_DOUBLE_EQ(a.longitude, FromMagellan(1131.0));
-    EXPECT_FLOAT_EQ(a.altitude, 545.0f);
-    EXPECT_EQ(a.hour, 12);
-    EXPECT_EQ(a.minute, 1);
-    EXPECT_FLOAT_EQ(a.seconds, 5.5f);
-    EXPECT_EQ(a.day, 23);
-    EXPECT_EQ(a.month, 3);
-    EXPECT_EQ(a.year, 1994);  // two-digit years from 70 on are the 1900s
-    EXPECT_EQ(a.speed, 0.0f);
-    EXPECT_EQ(a.pdop, 0.0f);
-    EXPECT_EQ(a.satellites, 0);
+    EXPECT_EQ(+a.record, 1);
+    EXPECT_DOUBLE_EQ(+a.latitude, FromMagellan(4807.038));
+    EXPECT_NEAR(+a.latitude, 48.1173, 1e-12);
+    EXPECT_DOUBLE_EQ(+a.longitude, FromMagellan(1131.0));
+    EXPECT_FLOAT_EQ(+a.altitude, 545.0f);
+    EXPECT_EQ(+a.hour, 12);
+    EXPECT_EQ(+a.minute, 1);
+    EXPECT_FLOAT_EQ(+a.seconds, 5.5f);
+    EXPECT_EQ(+a.day, 23);
+    EXPECT_EQ(+a.month, 3);
+    EXPECT_EQ(+a.year, 1994);  // two-digit years from 70 on are the 1900s
+    EXPECT_EQ(+a.speed, 0.0f);
+    EXPECT_EQ(+a.pdop, 0.0f);
+    EXPECT_EQ(+a.satellites, 0);
 
     const TrackPoint& b = r.points[1];  // no record for the waypoint line
-    EXPECT_EQ(b.record, 2);
-    EXPECT_DOUBLE_EQ(b.latitude, -33.5);
-    EXPECT_DOUBLE_EQ(b.longitude, -151.25);
-    EXPECT_FLOAT_EQ(b.altitude, 304.8f);  // feet
-    EXPECT_FLOAT_EQ(b.seconds, 59.99f);
-    EXPECT_EQ(b.year, 2007);
+    EXPECT_EQ(+b.record, 2);
+    EXPECT_DOUBLE_EQ(+b.latitude, -33.5);
+    EXPECT_DOUBLE_EQ(+b.longitude, -151.25);
+    EXPECT_FLOAT_EQ(+b.altitude, 304.8f);  // feet
+    EXPECT_FLOAT_EQ(+b.seconds, 59.99f);
+    EXPECT_EQ(+b.year, 2007);
 
     const TrackPoint& c = r.points[2];
-    EXPECT_EQ(c.record, 3);
-    EXPECT_DOUBLE_EQ(c.latitude, 1.0 + 0.5 / 60);
-    EXPECT_FLOAT_EQ(c.altitude, 545.0f);  // read as an integer
-    EXPECT_EQ(c.year, 1970);
+    EXPECT_EQ(+c.record, 3);
+    EXPECT_DOUBLE_EQ(+c.latitude, 1.0 + 0.5 / 60);
+    EXPECT_FLOAT_EQ(+c.altitude, 545.0f);  // read as an integer
+    EXPECT_EQ(+c.year, 1970);
 }
 
 TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
@@ -101,16 +101,16 @@ TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
         "$PMGNTRK\n");
     ASSERT_EQ(r.count, 4u);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_NEAR(r.points[i].latitude, 48.1173, 1e-9);
-        EXPECT_FLOAT_EQ(r.points[i].altitude, 545.0f);
-        EXPECT_EQ(r.points[i].hour, 12);
-        EXPECT_EQ(r.points[i].day, 0);
-        EXPECT_EQ(r.points[i].year, 0);
+        EXPECT_NEAR(+r.points[i].latitude, 48.1173, 1e-9);
+        EXPECT_FLOAT_EQ(+r.points[i].altitude, 545.0f);
+        EXPECT_EQ(+r.points[i].hour, 12);
+        EXPECT_EQ(+r.points[i].day, 0);
+        EXPECT_EQ(+r.points[i].year, 0);
     }
     for (int i = 2; i < 4; ++i) {
-        EXPECT_EQ(r.points[i].record, i + 1);
-        EXPECT_EQ(r.points[i].latitude, 0.0);
-        EXPECT_EQ(r.points[i].hour, 0);
+        EXPECT_EQ(+r.points[i].record, i + 1);
+        EXPECT_EQ(+r.points[i].latitude, 0.0);
+        EXPECT_EQ(+r.points[i].hour, 0);
     }
 
     const struct {
@@ -121,13 +121,13 @@ TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
     for (const auto& d : dates) {
         r = ReadLog(std::string("$PMGNTRK,1,N,1,E,1,M,1,A,,") + d.date + "*00\n");
         ASSERT_EQ(r.count, 1u) << d.date;
-        EXPECT_EQ(r.points[0].day, d.day) << d.date;
-        EXPECT_EQ(r.points[0].month, d.month) << d.date;
-        EXPECT_EQ(r.points[0].year, d.year) << d.date;
+        EXPECT_EQ(+r.points[0].day, d.day) << d.date;
+        EXPECT_EQ(+r.points[0].month, d.month) << d.date;
+        EXPECT_EQ(+r.points[0].year, d.year) << d.date;
         // Short fields: the missing digits read as 0.
-        EXPECT_EQ(r.points[0].hour, 1);
-        EXPECT_EQ(r.points[0].minute, 0);
-        EXPECT_DOUBLE_EQ(r.points[0].latitude, 1.0 / 60);
+        EXPECT_EQ(+r.points[0].hour, 1);
+        EXPECT_EQ(+r.points[0].minute, 0);
+        EXPECT_DOUBLE_EQ(+r.points[0].latitude, 1.0 / 60);
     }
 
     // A line longer than 99 characters is cut after the day of its date; the
@@ -136,12 +136,12 @@ TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
         "$PMGNTRK,4807.038" + std::string(44, '0') + ",N,01131.000,E,00545,M,120105.50,A,,230394\n";
     r = ReadLog(line + line.substr(0, 60) + "\n");
     ASSERT_EQ(r.count, 2u);
-    EXPECT_NEAR(r.points[0].latitude, 48.1173, 1e-9);
-    EXPECT_EQ(r.points[0].day, 23);
-    EXPECT_EQ(r.points[0].month, 0);
-    EXPECT_EQ(r.points[0].year, 2000);
-    EXPECT_EQ(r.points[1].record, 2);
-    EXPECT_EQ(r.points[1].longitude, 0.0);  // only three fields
+    EXPECT_NEAR(+r.points[0].latitude, 48.1173, 1e-9);
+    EXPECT_EQ(+r.points[0].day, 23);
+    EXPECT_EQ(+r.points[0].month, 0);
+    EXPECT_EQ(+r.points[0].year, 2000);
+    EXPECT_EQ(+r.points[1].record, 2);
+    EXPECT_EQ(+r.points[1].longitude, 0.0);  // only three fields
 
     // No track line: no point, not a failure. A missing file fails.
     r = ReadLog("$PMGNWPL,x\nhello\n");
@@ -189,18 +189,18 @@ TEST(WriteMagellanLog, WritesOneSentencePerEntryByteForByte) {
     Read r;
     ASSERT_EQ(ReadMagellanLog(path, r.points, r.count), 0);
     ASSERT_EQ(r.count, 3u);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, -33.5);
-    EXPECT_DOUBLE_EQ(r.points[0].longitude, 151.25);
-    EXPECT_FLOAT_EQ(r.points[0].altitude, 545.0f);
-    EXPECT_EQ(r.points[0].year, 2007);
-    EXPECT_NEAR(r.points[1].latitude, 48.1173, 1e-3 / 60);
-    EXPECT_DOUBLE_EQ(r.points[1].longitude, -11.5);
-    EXPECT_FLOAT_EQ(r.points[1].altitude, -3.0f);
-    EXPECT_FLOAT_EQ(r.points[1].seconds, 59.99f);
-    EXPECT_EQ(r.points[1].year, 1999);
-    EXPECT_EQ(r.points[1].month, 12);
-    EXPECT_EQ(r.points[1].day, 31);
-    EXPECT_EQ(r.points[2].record, 3);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, -33.5);
+    EXPECT_DOUBLE_EQ(+r.points[0].longitude, 151.25);
+    EXPECT_FLOAT_EQ(+r.points[0].altitude, 545.0f);
+    EXPECT_EQ(+r.points[0].year, 2007);
+    EXPECT_NEAR(+r.points[1].latitude, 48.1173, 1e-3 / 60);
+    EXPECT_DOUBLE_EQ(+r.points[1].longitude, -11.5);
+    EXPECT_FLOAT_EQ(+r.points[1].altitude, -3.0f);
+    EXPECT_FLOAT_EQ(+r.points[1].seconds, 59.99f);
+    EXPECT_EQ(+r.points[1].year, 1999);
+    EXPECT_EQ(+r.points[1].month, 12);
+    EXPECT_EQ(+r.points[1].day, 31);
+    EXPECT_EQ(+r.points[2].record, 3);
 }
 
 TEST(Magellan, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
@@ -211,8 +211,8 @@ TEST(Magellan, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
     ASSERT_TRUE(locale.ok) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
     const Read r = ReadLog("$PMGNTRK,3330.000,S,15115.000,E,00545,M,120105.50,A,,090307*64\r\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, -33.5);
-    EXPECT_FLOAT_EQ(r.points[0].seconds, 5.5f);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, -33.5);
+    EXPECT_FLOAT_EQ(+r.points[0].seconds, 5.5f);
     TempDir dir;
     const ExportEntry e{&r.points[0], 545.9f};
     ASSERT_EQ(WriteMagellanLog(dir.File("de.log"), &e, 1, 0), 0);

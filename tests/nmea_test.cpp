@@ -75,37 +75,37 @@ TEST(ReadNmeaLog, ConvertsEveryFieldOfTheThreeSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(a.record, 1);
-    EXPECT_EQ(a.hour, 12);
-    EXPECT_EQ(a.minute, 35);
-    EXPECT_FLOAT_EQ(a.seconds, 19.5f);
-    EXPECT_DOUBLE_EQ(a.latitude, Degrees(48, 7.038));
-    EXPECT_DOUBLE_EQ(a.longitude, Degrees(11, 31.0));
-    EXPECT_EQ(a.satellites, 8);
-    EXPECT_FLOAT_EQ(a.altitude, 545.4f);
-    EXPECT_FLOAT_EQ(a.speed, static_cast<float>(22.4 * 1.852));
-    EXPECT_FLOAT_EQ(a.direction, 84.4f);
-    EXPECT_EQ(a.day, 23);
-    EXPECT_EQ(a.month, 3);
-    EXPECT_EQ(a.year, 1994);
+    EXPECT_EQ(+a.record, 1);
+    EXPECT_EQ(+a.hour, 12);
+    EXPECT_EQ(+a.minute, 35);
+    EXPECT_FLOAT_EQ(+a.seconds, 19.5f);
+    EXPECT_DOUBLE_EQ(+a.latitude, Degrees(48, 7.038));
+    EXPECT_DOUBLE_EQ(+a.longitude, Degrees(11, 31.0));
+    EXPECT_EQ(+a.satellites, 8);
+    EXPECT_FLOAT_EQ(+a.altitude, 545.4f);
+    EXPECT_FLOAT_EQ(+a.speed, static_cast<float>(22.4 * 1.852));
+    EXPECT_FLOAT_EQ(+a.direction, 84.4f);
+    EXPECT_EQ(+a.day, 23);
+    EXPECT_EQ(+a.month, 3);
+    EXPECT_EQ(+a.year, 1994);
     // The checksum stays glued to the last field; the number stops at "*".
-    EXPECT_FLOAT_EQ(a.pdop, 2.5f);
-    EXPECT_FLOAT_EQ(a.hdop, 1.3f);
-    EXPECT_FLOAT_EQ(a.vdop, 2.1f);
+    EXPECT_FLOAT_EQ(+a.pdop, 2.5f);
+    EXPECT_FLOAT_EQ(+a.hdop, 1.3f);
+    EXPECT_FLOAT_EQ(+a.vdop, 2.1f);
 
     // South and west negate; satellites keep their low 8 bits (300 -> 44);
     // a void fix ("V") reads like a valid one; wrong checksums are not checked.
     const TrackPoint& b = r.points[1];
-    EXPECT_EQ(b.record, 2);
-    EXPECT_DOUBLE_EQ(b.latitude, -33.5);
-    EXPECT_DOUBLE_EQ(b.longitude, -2.25);
-    EXPECT_EQ(b.satellites, 44);
-    EXPECT_FLOAT_EQ(b.altitude, -12.5f);
-    EXPECT_FLOAT_EQ(b.speed, 1.852f);
-    EXPECT_FLOAT_EQ(b.direction, 359.5f);
-    EXPECT_EQ(b.seconds, 1.0f);
-    EXPECT_EQ(b.year, 2007);
-    EXPECT_EQ(b.pdop, 0.0f);  // no GSA in this group
+    EXPECT_EQ(+b.record, 2);
+    EXPECT_DOUBLE_EQ(+b.latitude, -33.5);
+    EXPECT_DOUBLE_EQ(+b.longitude, -2.25);
+    EXPECT_EQ(+b.satellites, 44);
+    EXPECT_FLOAT_EQ(+b.altitude, -12.5f);
+    EXPECT_FLOAT_EQ(+b.speed, 1.852f);
+    EXPECT_FLOAT_EQ(+b.direction, 359.5f);
+    EXPECT_EQ(+b.seconds, 1.0f);
+    EXPECT_EQ(+b.year, 2007);
+    EXPECT_EQ(+b.pdop, 0.0f);  // no GSA in this group
 }
 
 TEST(ReadNmeaLog, YearsOfTheDateField) {
@@ -122,9 +122,9 @@ TEST(ReadNmeaLog, YearsOfTheDateField) {
         const Read r = ReadTrace(std::string("$GPRMC,120000,A,4500.0,N,00500.0,E,0,0,") + c.date +
                                  ",,*00\n");
         ASSERT_EQ(r.count, 1u) << c.date;
-        EXPECT_EQ(r.points[0].day, c.day) << c.date;
-        EXPECT_EQ(r.points[0].month, c.month) << c.date;
-        EXPECT_EQ(r.points[0].year, c.year) << c.date;
+        EXPECT_EQ(+r.points[0].day, +c.day) << c.date;
+        EXPECT_EQ(+r.points[0].month, +c.month) << c.date;
+        EXPECT_EQ(+r.points[0].year, +c.year) << c.date;
     }
 }
 
@@ -137,10 +137,10 @@ TEST(ReadNmeaLog, GroupsSentencesUntilATypeRepeats) {
     Read r = ReadTrace(rmc + gga + rmc + gga);
     ASSERT_EQ(r.count, 2u);
     for (uint32_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(r.points[i].record, static_cast<int32_t>(i + 1));
-        EXPECT_DOUBLE_EQ(r.points[i].latitude, 45.0);  // the GGA came second
-        EXPECT_EQ(r.points[i].year, 2007);
-        EXPECT_FLOAT_EQ(r.points[i].altitude, 100.0f);
+        EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
+        EXPECT_DOUBLE_EQ(+r.points[i].latitude, 45.0);  // the GGA came second
+        EXPECT_EQ(+r.points[i].year, 2007);
+        EXPECT_FLOAT_EQ(+r.points[i].altitude, 100.0f);
     }
 
     // GGA alone: one point each, without date or speed. Other sentences and
@@ -149,34 +149,34 @@ TEST(ReadNmeaLog, GroupsSentencesUntilATypeRepeats) {
                   "$GNRMC,100001,A,4600.0,N,00600.0,E,10,90,050607,,*00\n" + gga +
                   "$GLGSA,A,3,,,,,,,,,,,,,1.1,2.2,3.3,*00\n");
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[1].record, 2);
-    EXPECT_EQ(r.points[1].year, 0);
-    EXPECT_EQ(r.points[1].speed, 0.0f);
-    EXPECT_EQ(r.points[1].pdop, 0.0f);
-    EXPECT_EQ(r.points[1].satellites, 5);
+    EXPECT_EQ(+r.points[1].record, 2);
+    EXPECT_EQ(+r.points[1].year, 0);
+    EXPECT_EQ(+r.points[1].speed, 0.0f);
+    EXPECT_EQ(+r.points[1].pdop, 0.0f);
+    EXPECT_EQ(+r.points[1].satellites, 5);
 
     // RMC alone sets no altitude or satellites; GSA alone only the DOPs.
     r = ReadTrace(rmc + rmc);
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[1].altitude, 0.0f);
-    EXPECT_EQ(r.points[1].satellites, 0);
-    EXPECT_FLOAT_EQ(r.points[1].speed, 18.52f);
+    EXPECT_EQ(+r.points[1].altitude, 0.0f);
+    EXPECT_EQ(+r.points[1].satellites, 0);
+    EXPECT_FLOAT_EQ(+r.points[1].speed, 18.52f);
     r = ReadTrace(gsa);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].record, 1);
-    EXPECT_FLOAT_EQ(r.points[0].vdop, 3.3f);
-    EXPECT_EQ(r.points[0].latitude, 0.0);
-    EXPECT_EQ(r.points[0].hour, 0);
+    EXPECT_EQ(+r.points[0].record, 1);
+    EXPECT_FLOAT_EQ(+r.points[0].vdop, 3.3f);
+    EXPECT_EQ(+r.points[0].latitude, 0.0);
+    EXPECT_EQ(+r.points[0].hour, 0);
 
     // The groups GGA RMC | RMC GSA | GSA GGA are three, but no type has more
     // than two sentences: two points, the third group is not read.
     r = ReadTrace(gga + rmc + rmc + gsa + gsa + gga);
     ASSERT_EQ(r.count, 2u);
-    EXPECT_FLOAT_EQ(r.points[0].altitude, 100.0f);
-    EXPECT_EQ(r.points[0].pdop, 0.0f);
-    EXPECT_EQ(r.points[1].altitude, 0.0f);
-    EXPECT_FLOAT_EQ(r.points[1].pdop, 1.1f);
-    EXPECT_DOUBLE_EQ(r.points[1].latitude, 46.0);
+    EXPECT_FLOAT_EQ(+r.points[0].altitude, 100.0f);
+    EXPECT_EQ(+r.points[0].pdop, 0.0f);
+    EXPECT_EQ(+r.points[1].altitude, 0.0f);
+    EXPECT_FLOAT_EQ(+r.points[1].pdop, 1.1f);
+    EXPECT_DOUBLE_EQ(+r.points[1].latitude, 46.0);
 }
 
 TEST(ReadNmeaLog, LongTracesKeepEveryPointInOrder) {
@@ -189,10 +189,10 @@ TEST(ReadNmeaLog, LongTracesKeepEveryPointInOrder) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 20000u);
     for (uint32_t i = 0; i < r.count; ++i) {
-        ASSERT_EQ(r.points[i].record, static_cast<int32_t>(i + 1));
-        ASSERT_EQ(r.points[i].hour, static_cast<int8_t>(i % 60));
-        ASSERT_EQ(r.points[i].satellites, static_cast<int8_t>(i % 100));
-        ASSERT_DOUBLE_EQ(r.points[i].latitude, 1.0);
+        ASSERT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
+        ASSERT_EQ(+r.points[i].hour, static_cast<int8_t>(i % 60));
+        ASSERT_EQ(+r.points[i].satellites, static_cast<int8_t>(i % 100));
+        ASSERT_DOUBLE_EQ(+r.points[i].latitude, 1.0);
     }
 }
 
@@ -201,24 +201,24 @@ TEST(ReadNmeaLog, ShortFieldsAndLongLinesStayInBounds) {
     // but sets nothing; the next GGA opens the second point.
     Read r = ReadTrace("$GPGGA,123519,4807.038,N,01131.000\n$GPGGA\n$GPRMC,1234\n");
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[0].record, 1);
-    EXPECT_EQ(r.points[0].hour, 0);
-    EXPECT_EQ(r.points[0].latitude, 0.0);
-    EXPECT_EQ(r.points[1].record, 2);
+    EXPECT_EQ(+r.points[0].record, 1);
+    EXPECT_EQ(+r.points[0].hour, 0);
+    EXPECT_EQ(+r.points[0].latitude, 0.0);
+    EXPECT_EQ(+r.points[1].record, 2);
     // The RMC time "1234": hour 12, minute 34, no seconds.
-    EXPECT_EQ(r.points[1].hour, 12);
-    EXPECT_EQ(r.points[1].minute, 34);
-    EXPECT_EQ(r.points[1].seconds, 0.0f);
+    EXPECT_EQ(+r.points[1].hour, 12);
+    EXPECT_EQ(+r.points[1].minute, 34);
+    EXPECT_EQ(+r.points[1].seconds, 0.0f);
 
     // Fields shorter than their layout: the missing digits read as 0 and
     // never come from the next field.
     r = ReadTrace("$GPGGA,1,4,N,12,W,1,,,,M,,M,,\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r.points[0].hour, 1);
-    EXPECT_EQ(r.points[0].minute, 0);
-    EXPECT_EQ(r.points[0].seconds, 0.0f);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, 4.0);
-    EXPECT_DOUBLE_EQ(r.points[0].longitude, -12.0);
+    EXPECT_EQ(+r.points[0].hour, 1);
+    EXPECT_EQ(+r.points[0].minute, 0);
+    EXPECT_EQ(+r.points[0].seconds, 0.0f);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, 4.0);
+    EXPECT_DOUBLE_EQ(+r.points[0].longitude, -12.0);
 
     // A line is read in pieces of 99 characters: the altitude field of this
     // GGA is cut after its first digit, and the rest of the line is a line of
@@ -228,12 +228,12 @@ TEST(ReadNmeaLog, ShortFieldsAndLongLinesStayInBounds) {
                             ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\n";
     r = ReadTrace(gga + std::string(99, 'x') + "$GPGGA,000002,4500.0,N,00500.0,E,1,09,1,7,M,,M,,\n");
     ASSERT_EQ(r.count, 2u);
-    EXPECT_FLOAT_EQ(r.points[0].seconds, 19.5f);
-    EXPECT_FLOAT_EQ(r.points[0].hdop, 0.0f);
-    EXPECT_FLOAT_EQ(r.points[0].altitude, 5.0f);
-    EXPECT_EQ(r.points[0].satellites, 8);
-    EXPECT_EQ(r.points[1].satellites, 9);
-    EXPECT_FLOAT_EQ(r.points[1].altitude, 7.0f);
+    EXPECT_FLOAT_EQ(+r.points[0].seconds, 19.5f);
+    EXPECT_FLOAT_EQ(+r.points[0].hdop, 0.0f);
+    EXPECT_FLOAT_EQ(+r.points[0].altitude, 5.0f);
+    EXPECT_EQ(+r.points[0].satellites, 8);
+    EXPECT_EQ(+r.points[1].satellites, 9);
+    EXPECT_FLOAT_EQ(+r.points[1].altitude, 7.0f);
 
     // Nothing but noise: no point, not a failure. A missing file fails.
     r = ReadTrace(std::string("\0\0$GP\n$GPGG\n", 12) + std::string(5000, ','));
@@ -268,24 +268,24 @@ TEST(ReadNmeaLog, OtherTalkersStandInWhenThereIsNoGpSentence) {
     Read r = ReadTrace(trace);
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(r.points[0].record, 1);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, Degrees(47, 17.11399));
-    EXPECT_FLOAT_EQ(r.points[0].altitude, 499.6f);
-    EXPECT_EQ(r.points[0].year, 2002);
-    EXPECT_FLOAT_EQ(r.points[0].pdop, 1.94f);
-    EXPECT_FLOAT_EQ(r.points[0].vdop, 1.54f);
-    EXPECT_EQ(r.points[1].record, 2);
-    EXPECT_DOUBLE_EQ(r.points[1].latitude, -Degrees(47, 17.115));
-    EXPECT_DOUBLE_EQ(r.points[1].longitude, -Degrees(8, 33.916));
-    EXPECT_FLOAT_EQ(r.points[1].speed, 1.852f);
-    EXPECT_FLOAT_EQ(r.points[1].pdop, 2.0f);
-    EXPECT_EQ(r.points[1].satellites, 7);
+    EXPECT_EQ(+r.points[0].record, 1);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, Degrees(47, 17.11399));
+    EXPECT_FLOAT_EQ(+r.points[0].altitude, 499.6f);
+    EXPECT_EQ(+r.points[0].year, 2002);
+    EXPECT_FLOAT_EQ(+r.points[0].pdop, 1.94f);
+    EXPECT_FLOAT_EQ(+r.points[0].vdop, 1.54f);
+    EXPECT_EQ(+r.points[1].record, 2);
+    EXPECT_DOUBLE_EQ(+r.points[1].latitude, -Degrees(47, 17.115));
+    EXPECT_DOUBLE_EQ(+r.points[1].longitude, -Degrees(8, 33.916));
+    EXPECT_FLOAT_EQ(+r.points[1].speed, 1.852f);
+    EXPECT_FLOAT_EQ(+r.points[1].pdop, 2.0f);
+    EXPECT_EQ(+r.points[1].satellites, 7);
 
     // One $GP sentence among them: only the $GP sentences count.
     r = ReadTrace(trace + "$GPGSA,A,3,,,,,,,,,,,,,4.0,5.0,6.0,*00\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_FLOAT_EQ(r.points[0].pdop, 4.0f);
-    EXPECT_EQ(r.points[0].latitude, 0.0);
+    EXPECT_FLOAT_EQ(+r.points[0].pdop, 4.0f);
+    EXPECT_EQ(+r.points[0].latitude, 0.0);
 }
 
 TEST(WriteNmeaFile, WritesTheSelectedSentencesByteForByte) {
@@ -374,22 +374,22 @@ TEST(WriteNmeaFile, ReadsBackWhatItWrote) {
         const TrackPoint& p = points[i];
         const TrackPoint& q = r.points[i];
         SCOPED_TRACE(i);
-        EXPECT_EQ(q.record, i + 1);
-        EXPECT_NEAR(q.latitude, p.latitude, 1e-6);
-        EXPECT_NEAR(q.longitude, p.longitude, 1e-6);
-        EXPECT_EQ(q.hour, p.hour);
-        EXPECT_EQ(q.minute, p.minute);
-        EXPECT_FLOAT_EQ(q.seconds, p.seconds);
-        EXPECT_EQ(q.day, p.day);
-        EXPECT_EQ(q.month, p.month);
-        EXPECT_EQ(q.year, p.year);
-        EXPECT_FLOAT_EQ(q.pdop, p.pdop);
-        EXPECT_FLOAT_EQ(q.hdop, p.hdop);
-        EXPECT_FLOAT_EQ(q.vdop, p.vdop);
-        EXPECT_EQ(q.satellites, p.satellites);
-        EXPECT_NEAR(q.speed, p.speed, 1e-4);
-        EXPECT_FLOAT_EQ(q.direction, p.direction);
-        EXPECT_FLOAT_EQ(q.altitude, entries[i].altitude);
+        EXPECT_EQ(+q.record, i + 1);
+        EXPECT_NEAR(+q.latitude, +p.latitude, 1e-6);
+        EXPECT_NEAR(+q.longitude, +p.longitude, 1e-6);
+        EXPECT_EQ(+q.hour, +p.hour);
+        EXPECT_EQ(+q.minute, +p.minute);
+        EXPECT_FLOAT_EQ(+q.seconds, +p.seconds);
+        EXPECT_EQ(+q.day, +p.day);
+        EXPECT_EQ(+q.month, +p.month);
+        EXPECT_EQ(+q.year, +p.year);
+        EXPECT_FLOAT_EQ(+q.pdop, +p.pdop);
+        EXPECT_FLOAT_EQ(+q.hdop, +p.hdop);
+        EXPECT_FLOAT_EQ(+q.vdop, +p.vdop);
+        EXPECT_EQ(+q.satellites, +p.satellites);
+        EXPECT_NEAR(+q.speed, +p.speed, 1e-4);
+        EXPECT_FLOAT_EQ(+q.direction, +p.direction);
+        EXPECT_FLOAT_EQ(+q.altitude, entries[i].altitude);
     }
 }
 
@@ -401,10 +401,10 @@ TEST(Nmea, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
         "$GPRMC,123519.5,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n"
         "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_FLOAT_EQ(r.points[0].seconds, 19.5f);
-    EXPECT_DOUBLE_EQ(r.points[0].latitude, Degrees(48, 7.038));
-    EXPECT_FLOAT_EQ(r.points[0].altitude, 545.4f);
-    EXPECT_FLOAT_EQ(r.points[0].hdop, 1.3f);
+    EXPECT_FLOAT_EQ(+r.points[0].seconds, 19.5f);
+    EXPECT_DOUBLE_EQ(+r.points[0].latitude, Degrees(48, 7.038));
+    EXPECT_FLOAT_EQ(+r.points[0].altitude, 545.4f);
+    EXPECT_FLOAT_EQ(+r.points[0].hdop, 1.3f);
 
     TempDir dir;
     const ExportEntry e{&r.points[0], 545.4f};
@@ -446,17 +446,17 @@ TEST(Nmea, TracesOfGpsbabelReadWithTheSamePoints) {
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const TrackPoint& p = r.points[i];
-        EXPECT_EQ(p.record, i + 1);
+        EXPECT_EQ(+p.record, i + 1);
         // gpsbabel writes minutes with three decimals.
-        EXPECT_NEAR(p.latitude, expected[i].latitude, 1e-5);
-        EXPECT_NEAR(p.longitude, expected[i].longitude, 1e-5);
-        EXPECT_FLOAT_EQ(p.altitude, expected[i].altitude);
-        EXPECT_EQ(p.year, expected[i].year);
-        EXPECT_EQ(p.month, expected[i].month);
-        EXPECT_EQ(p.day, expected[i].day);
-        EXPECT_EQ(p.hour, expected[i].hour);
-        EXPECT_EQ(p.minute, expected[i].minute);
-        EXPECT_FLOAT_EQ(p.seconds, static_cast<float>(expected[i].second));
+        EXPECT_NEAR(+p.latitude, expected[i].latitude, 1e-5);
+        EXPECT_NEAR(+p.longitude, expected[i].longitude, 1e-5);
+        EXPECT_FLOAT_EQ(+p.altitude, expected[i].altitude);
+        EXPECT_EQ(+p.year, expected[i].year);
+        EXPECT_EQ(+p.month, expected[i].month);
+        EXPECT_EQ(+p.day, expected[i].day);
+        EXPECT_EQ(+p.hour, expected[i].hour);
+        EXPECT_EQ(+p.minute, expected[i].minute);
+        EXPECT_FLOAT_EQ(+p.seconds, static_cast<float>(expected[i].second));
     }
 
     // And gpsbabel reads back what the writer makes of them, checksums and
