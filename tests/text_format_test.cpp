@@ -63,6 +63,23 @@ TEST(TextFormat, FixedMatchesPrintfForEveryPrecisionUsed) {
     }
 }
 
+TEST(TextFormat, FixedMatchesPrintfNearDecimalTies) {
+    // Values on and next to the halfway points of every precision the
+    // writers use, where a scaled product could round the wrong way.
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<int64_t> whole(0, 99999999);
+    for (int precision = 0; precision <= 9; ++precision) {
+        const std::string format = "%." + std::to_string(precision) + "f";
+        const double scale = std::pow(10.0, precision);
+        for (int i = 0; i < 4000; ++i) {
+            const double tie = (static_cast<double>(whole(random)) + 0.5) / scale;
+            for (double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300), -tie,
+                             static_cast<double>(static_cast<float>(tie))})
+                ASSERT_EQ(Fixed(v, precision), Printf(format.c_str(), v)) << v;
+        }
+    }
+}
+
 TEST(TextFormat, PaddedFixedMatchesPrintf) {
     for (double v : InterestingValues()) {
         TextBuffer out;
