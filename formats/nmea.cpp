@@ -47,9 +47,46 @@ double DegreesMinutes(std::string_view field, std::size_t digits, std::string_vi
     return value;
 }
 
-void ReadPosition(const LineFields& f, std::size_t first, TrackPoint& p) {
-    p.latitude = DegreesMinutes(f[first], 2, f[first + 1], 'S');
-    p.longitude = DegreesMinutes(f[first + 2], 3, f[first + 3], 'W');
+// The text a point's time or position was last converted from. GGA and RMC
+// of one point mostly carry the same texts: the second conversion, which
+// would give the same values, is skipped.
+class ConvertedText {
+public:
+    void Forget() { length_ = kNone; }
+    // True when `text` is the text kept; else keeps it (when it fits).
+    bool SameAsBefore(std::string_view text) {
+        if (text.size() == length_ && std::memcmp(text.data(), text_, length_) == 0) return true;
+        length_ = kNone;
+        if (text.size() <= sizeof text_) {
+            std::memcpy(text_, text.data(), text.size());
+            length_ = text.size();
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::size_t kNone = SIZE_MAX;
+    char text_[40];
+    std::size_t length_ = kNone;
+};
+
+struct PointTexts {
+    ConvertedText time;
+    ConvertedText position;
+};
+
+void ReadTime(std::string_view field, TrackPoint& p, PointTexts& texts) {
+    if (!texts.time.SameAsBefore(field)) ReadNmeaTimeField(field, p);
+}
+
+// Latitude, N/S, longitude, E/W from fields first to first + 3.
+void ReadPosition(const LineFields& f, std::size_t first, TrackPoint& p, PointTexts& texts) {
+    const std::string_view latitude = f[first], east = f[first + 3];
+    const std::string_view all(latitude.data(),
+                               static_cast<std::size_t>(east.data() + east.size() - latitude.data()));
+    if (texts.position.SameAsBefore(all)) return;
+    p.latitude = DegreesMinutes(latitude, 2, f[first + 1], 'S');
+    p.longitude = DegreesMinutes(f[first + 2], 3, east, 'W');
 }
 
 void ReadGsa(std::string_view line, TrackPoint& p) {
@@ -59,20 +96,20 @@ void ReadGsa(std::string_view line, TrackPoint& p) {
     if (f.Has(17)) p.vdop = ToFloat(FieldReal(f[17]));
 }
 
-void ReadGga(std::string_view line, TrackPoint& p) {
+void ReadGga(std::string_view line, TrackPoint& p, PointTexts& texts) {
     const LineFields f(line, 9);
     if (f.Has(5)) {
-        ReadNmeaTimeField(f[1], p);
-        ReadPosition(f, 2, p);
+        ReadTime(f[1], p, texts);
+        ReadPosition(f, 2, p, texts);
     }
     if (f.Has(7)) p.satellites = static_cast<int8_t>(FieldInt(f[7]) & 0xFF);
     if (f.Has(9)) p.altitude = ToFloat(FieldReal(f[9]));
 }
 
-void ReadRmc(std::string_view line, TrackPoint& p) {
+void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts) {
     const LineFields f(line, 9);
-    if (f.Has(1)) ReadNmeaTimeField(f[1], p);
-    if (f.Has(6)) ReadPosition(f, 3, p);
+    if (f.Has(1)) ReadTime(f[1], p, texts);
+    if (f.Has(6)) ReadPosition(f, 3, p, texts);
     if (f.Has(7)) p.speed = ToFloat(FieldReal(f[7]) * kKmhPerKnot);
     if (f.Has(8)) p.direction = ToFloat(FieldReal(f[8]));
     if (f.Has(9)) {
@@ -96,14 +133,16 @@ struct Grouping {
             if (!points.Add()) return false;
             points.back().record = static_cast<int32_t>(points.size());
             seen = type;
+            texts.time.Forget();
+            texts.position.Forget();
         } else {
             seen |= type;
         }
         TrackPoint& p = points.back();
         switch (type) {
             case kGsa: ReadGsa(line, p); break;
-            case kGga: ReadGga(line, p); break;
-            default: ReadRmc(line, p); break;
+            case kGga: ReadGga(line, p, texts); break;
+            default: ReadRmc(line, p, texts); break;
         }
         return true;
     }
@@ -118,6 +157,7 @@ struct Grouping {
     }
 
     GrowingPoints points;
+    PointTexts texts;
     uint64_t counts[3] = {0, 0, 0};
     unsigned seen = 0;       // types of the current point
     bool afterGsa = false;   // other talkers: the last sentence taken was a GSA
