@@ -54,11 +54,13 @@ public:
                 std::memcpy(&word, p + i, 8);
                 const uint64_t x = word ^ (kOnes * ',');
                 uint64_t marks = ~(((x & kLow7) + kLow7) | x | kLow7);
-                // Commas in the word: the marks summed byte by byte.
-                const std::size_t here = static_cast<std::size_t>(((marks >> 7) * kOnes) >> 56);
-                if (commas_ + here <= skip) {
-                    commas_ += here;  // only counted
-                    continue;
+                if (skip > 0) {
+                    // Commas in the word: the marks summed byte by byte.
+                    const std::size_t here = static_cast<std::size_t>(((marks >> 7) * kOnes) >> 56);
+                    if (commas_ + here <= skip) {
+                        commas_ += here;  // only counted
+                        continue;
+                    }
                 }
                 while (marks) {
                     ends_[commas_++] =
