@@ -170,10 +170,11 @@ inline void ReadNmeaTimeField(std::string_view field, TrackPoint& p) {
     p.seconds = ToFloat(FieldReal(DigitGroup(field, 4)));
 }
 
-// Points gathered while a reader goes once through its file, in blocks that
-// grow from a few hundred points to a million points, so that no block is ever
-// copied while the file is read. Each point is zeroed when it is taken; at the
-// end the points are copied into one array of exactly the right size.
+// Points gathered while a reader goes once through its file, in zeroed blocks
+// that grow from a few hundred points to a million points, so that no block is
+// ever copied while the file is read. At the end the points are handed over
+// as one array of exactly the right size: the one block trimmed, or the
+// blocks copied together.
 class GrowingPoints {
 public:
     // `expected`: the number of points the file is likely to hold at most,
@@ -208,8 +209,7 @@ public:
             blocks_.push_back({TrackPointArray(block), 0, capacity});  // room reserved
         }
         Block& b = blocks_.back();
-        last_ = &b.points[b.used++];
-        std::memset(last_, 0, sizeof(TrackPoint));
+        last_ = &b.points[b.used++];  // zero: blocks are allocated zeroed
         ++size_;
         return true;
     }
@@ -261,13 +261,14 @@ private:
         std::size_t capacity;
     };
 
-    // A block of `count` points, not zeroed. Large blocks are filled page by
-    // page: backing them with huge pages where the system offers them (a hint
-    // on Linux) saves most of the page faults.
+    // A zeroed block of `count` points (fresh pages from the system need no
+    // clearing). Large blocks are filled page by page: backing them with huge
+    // pages where the system offers them (a hint on Linux) saves most of the
+    // page faults.
     static TrackPoint* Allocate(std::size_t count) {
         if (count > SIZE_MAX / sizeof(TrackPoint)) return nullptr;
         const std::size_t bytes = count * sizeof(TrackPoint);
-        void* block = std::malloc(bytes);
+        void* block = std::calloc(count, sizeof(TrackPoint));
 #ifdef MADV_HUGEPAGE
         constexpr uintptr_t kHuge = uintptr_t{1} << 21;
         if (block && bytes >= 2 * kHuge) {
