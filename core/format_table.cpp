@@ -13,6 +13,8 @@
 #include "formats/rando.h"
 #include "formats/logger.h"
 #include "formats/nmea_port.h"
+#include "formats/magellan.h"
+#include "formats/nmea.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -25,16 +27,16 @@ constexpr uint32_t kPositionOnly = kDataLatitude | kDataLongitude | kDataAltitud
 // Rows whose reader or writer belongs to a format not handled yet carry none.
 constexpr FormatEntry kFormatTable[] = {
     // extension, filter,         reader,          writer,         field mask
-    {"nmea", kStrFilterNmea, nullptr,          nullptr,        kAllData},
-    {"nme",  0,              nullptr,          nullptr,        kAllData},
+    {"nmea", kStrFilterNmea, ReadNmeaLog,      WriteNmeaFile,  kAllData},
+    {"nme",  0,              ReadNmeaLog,      nullptr,        kAllData},
     {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
     {"rbt",  0,              DownloadLoggerTrack, nullptr,     kAllData},
     {"frn",  kStrFilterFrn,  ReadNativeTrack,  WriteNativeTrack, kAllData},
     {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
     {"trk",  kStrFilterTrk,  ReadPcx5Track,    WritePcx5Track, kPositionOnly},
-    {"log",  kStrFilterLog,  nullptr,          nullptr,        kPositionOnly},
-    {"trk",  0,              nullptr,          nullptr,        kPositionOnly},
-    {"upt",  0,              nullptr,          nullptr,        kPositionOnly},
+    {"log",  kStrFilterLog,  ReadMagellanLog,  WriteMagellanLog, kPositionOnly},
+    {"trk",  0,              ReadMagellanLog,  nullptr,        kPositionOnly},
+    {"upt",  0,              ReadMagellanLog,  nullptr,        kPositionOnly},
     {"plt",  kStrFilterPlt,  ReadOziTrack,     WriteOziTrack,  kPositionOnly},
     {"gpx",  kStrFilterGpx,  ReadGpxTrack,    WriteGpxTrack,  kAllData},
     {"kml",  kStrFilterKml,  ReadKmlTrack,    WriteKmlDocument, kPositionOnly},

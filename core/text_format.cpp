@@ -1,5 +1,6 @@
 #include "core/text_format.h"
 
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -29,6 +30,43 @@ namespace {
 // point and the decimals.
 constexpr std::size_t kFixedMax = 320 + 20;
 
+// The common case of the track formats (a modest value, up to 9 decimals)
+// without the general conversion: the value scaled by 10^precision is one
+// correctly rounded product, off from the exact one by at most half a unit in
+// its last place; when its fraction is farther than a whole unit from one
+// half, the exact product rounds to the same integer, which is printf's
+// result. Ties and near-ties are left to the general conversion. Returns 0
+// when it does not apply.
+std::size_t WriteFixedFast(char* out, double value, int precision) {
+    static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    if (precision < 0 || precision > 9) return 0;
+    const double magnitude = std::fabs(value);
+    const double scaled = magnitude * kScale[precision];
+    if (!(scaled < 4e15)) return 0;  // also NaN and infinities
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;  // exact below 2^52
+    const double unit =
+        std::bit_cast<double>(std::bit_cast<uint64_t>(scaled) + 1) - scaled;  // next double up
+    if (std::fabs(fraction - 0.5) <= unit) return 0;
+    uint64_t digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    // Digits from the right, the point after `precision` of them, at least
+    // one digit before the point.
+    char text[32];
+    char* end = text + sizeof text;
+    char* p = end;
+    int written = 0;
+    do {
+        *--p = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+        if (++written == precision) *--p = '.';
+    } while (digits != 0 || written < precision);
+    if (written == precision) *--p = '0';
+    if (std::signbit(value)) *--p = '-';
+    const std::size_t n = static_cast<std::size_t>(end - p);
+    std::memcpy(out, p, n);
+    return n;
+}
+
 std::size_t WriteFixed(char* out, double value, int precision) {
     if (std::isnan(value)) {
         // printf spells NaN "nan" or "-nan" after its sign bit.
@@ -37,6 +75,7 @@ std::size_t WriteFixed(char* out, double value, int precision) {
         std::memcpy(out, text, n);
         return n;
     }
+    if (const std::size_t n = WriteFixedFast(out, value, precision)) return n;
     // Short values take the first attempt; huge ones fit in kFixedMax.
     auto result = std::to_chars(out, out + kFixedMax, value, std::chars_format::fixed, precision);
     return static_cast<std::size_t>(result.ptr - out);

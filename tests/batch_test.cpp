@@ -121,7 +121,8 @@ TEST_F(BatchMode, MessagesGoToStandardErrorOneLinePerFile) {
     WriteFile(dir.File("broken.log"), "not a datalog\n");
     Result r = Ferolin({dir.File("*.log"), "txt"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, dir.File("broken.log") + ": Cannot open the file.\n");
+    // Neither a datalog nor a Magellan log: the last ".log" reader finds no point.
+    EXPECT_EQ(r.err, dir.File("broken.log") + ": No track point in the file.\n");
     EXPECT_TRUE(FileExists(dir.File("walk.txt")));
 
     r = Ferolin({"--exclude", "altitude>0", input, "csv"});
@@ -180,7 +181,7 @@ TEST_F(BatchMode, TheProgramRunsWithoutADisplay) {
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(ReadFile(dir.File("err")), dir.File("bad.log") + ": Cannot open the file.\n");
+    EXPECT_EQ(ReadFile(dir.File("err")), dir.File("bad.log") + ": No track point in the file.\n");
     EXPECT_TRUE(FileExists(dir.File("walk.csv")));
 
     // A settings store that cannot be read (here a folder where the file

@@ -236,7 +236,8 @@ TEST(Batch, ConvertsEveryMatchingFileNextToItself) {
     EXPECT_FALSE(FileExists(dir.File("c.txt")));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].path, dir.File("empty.log"));
-    EXPECT_EQ(host.messages[0].text, "Cannot open the file.");
+    // Neither a datalog nor a Magellan log: the Magellan reader finds no point.
+    EXPECT_EQ(host.messages[0].text, "No track point in the file.");
     EXPECT_EQ(track.count, 0u);  // released after the last file
 }
 

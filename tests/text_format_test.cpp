@@ -56,6 +56,27 @@ TEST(TextFormat, FixedMatchesPrintfForEveryPrecisionUsed) {
         EXPECT_EQ(Fixed(v, 6), Printf("%f", v)) << v;
         EXPECT_EQ(Fixed(v, 2), Printf("%.2f", v)) << v;
         EXPECT_EQ(Fixed(v, 3), Printf("%.3f", v)) << v;
+        EXPECT_EQ(Fixed(v, 1), Printf("%.1f", v)) << v;
+        EXPECT_EQ(Fixed(v, 4), Printf("%.4f", v)) << v;
+        EXPECT_EQ(Fixed(v, 0), Printf("%.0f", v)) << v;
+        EXPECT_EQ(Fixed(v, 9), Printf("%.9f", v)) << v;
+    }
+}
+
+TEST(TextFormat, FixedMatchesPrintfNearDecimalTies) {
+    // Values on and next to the halfway points of every precision the
+    // writers use, where a scaled product could round the wrong way.
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<int64_t> whole(0, 99999999);
+    for (int precision = 0; precision <= 9; ++precision) {
+        const std::string format = "%." + std::to_string(precision) + "f";
+        const double scale = std::pow(10.0, precision);
+        for (int i = 0; i < 4000; ++i) {
+            const double tie = (static_cast<double>(whole(random)) + 0.5) / scale;
+            for (double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300), -tie,
+                             static_cast<double>(static_cast<float>(tie))})
+                ASSERT_EQ(Fixed(v, precision), Printf(format.c_str(), v)) << v;
+        }
     }
 }
 

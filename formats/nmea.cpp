@@ -1,0 +1,262 @@
+#include "formats/nmea.h"
+
+#include <cstring>
+#include <limits>
+
+#include "core/line_reader.h"
+#include "core/output_file.h"
+#include "formats/nmea_fields.h"
+#include "formats/nmea_sentences.h"
+
+namespace ferolin {
+
+namespace {
+
+// The sentence types that make a point, as bits of the set of types seen.
+enum : unsigned { kGsa = 1, kGga = 2, kRmc = 4 };
+
+constexpr double kKmhPerKnot = 1.852;
+
+inline bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
+
+// Type of the sentence a line starts with: "$GP" and the type's three letters;
+// with `anyTalker`, "$", any two capital letters and the three letters.
+inline unsigned SentenceType(std::string_view line, bool anyTalker) {
+    if (line.size() < 6 || line[0] != '$') return 0;
+    if (anyTalker) {
+        if (!IsCapital(line[1]) || !IsCapital(line[2])) return 0;
+    } else if (line[1] != 'G' || line[2] != 'P') {
+        return 0;
+    }
+    const char a = line[3], b = line[4], c = line[5];
+    if (a == 'G' && b == 'G' && c == 'A') return kGga;
+    if (a == 'R' && b == 'M' && c == 'C') return kRmc;
+    if (a == 'G' && b == 'S' && c == 'A') return kGsa;
+    return 0;
+}
+
+inline int TypeIndex(unsigned type) { return type == kGsa ? 0 : type == kGga ? 1 : 2; }
+
+// Latitude ddmm.mmmm (digits = 2) or longitude dddmm.mmmm (digits = 3): whole
+// degrees from the first digits, minutes from the rest; `negative` is the
+// hemisphere letter that negates ("S" or "W").
+double DegreesMinutes(std::string_view field, std::size_t digits, std::string_view hemisphere,
+                      char negative) {
+    double value = GroupInt(field, 0, digits) + FieldReal(DigitGroup(field, digits)) / 60.0;
+    if (!hemisphere.empty() && hemisphere[0] == negative) value = -value;
+    return value;
+}
+
+// The text a point's time or position was last converted from. GGA and RMC
+// of one point mostly carry the same texts: the second conversion, which
+// would give the same values, is skipped.
+class ConvertedText {
+public:
+    void Forget() { length_ = kNone; }
+    // True when `text` is the text kept; else keeps it (when it fits).
+    bool SameAsBefore(std::string_view text) {
+        if (text.size() == length_ && std::memcmp(text.data(), text_, length_) == 0) return true;
+        length_ = kNone;
+        if (text.size() <= sizeof text_) {
+            std::memcpy(text_, text.data(), text.size());
+            length_ = text.size();
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::size_t kNone = SIZE_MAX;
+    char text_[40];
+    std::size_t length_ = kNone;
+};
+
+struct PointTexts {
+    ConvertedText time;
+    ConvertedText position;
+};
+
+void ReadTime(std::string_view field, TrackPoint& p, PointTexts& texts) {
+    if (!texts.time.SameAsBefore(field)) ReadNmeaTimeField(field, p);
+}
+
+// Latitude, N/S, longitude, E/W from fields first to first + 3.
+void ReadPosition(const LineFields& f, std::size_t first, TrackPoint& p, PointTexts& texts) {
+    const std::string_view latitude = f[first], east = f[first + 3];
+    const std::string_view all(latitude.data(),
+                               static_cast<std::size_t>(east.data() + east.size() - latitude.data()));
+    if (texts.position.SameAsBefore(all)) return;
+    p.latitude = DegreesMinutes(latitude, 2, f[first + 1], 'S');
+    p.longitude = DegreesMinutes(f[first + 2], 3, east, 'W');
+}
+
+void ReadGsa(std::string_view line, TrackPoint& p) {
+    const LineFields f(line, 15, 17);
+    if (f.Has(15)) p.pdop = ToFloat(FieldReal(f[15]));
+    if (f.Has(16)) p.hdop = ToFloat(FieldReal(f[16]));
+    if (f.Has(17)) p.vdop = ToFloat(FieldReal(f[17]));
+}
+
+void ReadGga(std::string_view line, TrackPoint& p, PointTexts& texts) {
+    const LineFields f(line, 9);
+    if (f.Has(5)) {
+        ReadTime(f[1], p, texts);
+        ReadPosition(f, 2, p, texts);
+    }
+    if (f.Has(7)) p.satellites = static_cast<int8_t>(FieldInt(f[7]) & 0xFF);
+    if (f.Has(9)) p.altitude = ToFloat(FieldReal(f[9]));
+}
+
+void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts) {
+    const LineFields f(line, 9);
+    if (f.Has(1)) ReadTime(f[1], p, texts);
+    if (f.Has(6)) ReadPosition(f, 3, p, texts);
+    if (f.Has(7)) p.speed = ToFloat(FieldReal(f[7]) * kKmhPerKnot);
+    if (f.Has(8)) p.direction = ToFloat(FieldReal(f[8]));
+    if (f.Has(9)) {
+        const std::string_view date = f[9];
+        p.day = static_cast<int8_t>(GroupInt(date, 0, 2));
+        p.month = static_cast<int8_t>(GroupInt(date, 2, 2));
+        int year = FieldInt(DigitGroup(date, 4));
+        if (year < 1000) year += year < 70 ? 2000 : 1900;
+        p.year = ClampYear(year);
+    }
+}
+
+// Groups the sentences of one talker choice into points: a type already in
+// the current point closes it and opens the next. Counts the sentences of
+// each type on the way.
+struct Grouping {
+    // Converts a sentence into its point; false when memory runs out.
+    bool Take(unsigned type, std::string_view line) {
+        ++counts[TypeIndex(type)];
+        if (seen & type || points.size() == 0) {
+            if (!points.Add()) return false;
+            points.back().record = static_cast<int32_t>(points.size());
+            seen = type;
+            texts.time.Forget();
+            texts.position.Forget();
+        } else {
+            seen |= type;
+        }
+        TrackPoint& p = points.back();
+        switch (type) {
+            case kGsa: ReadGsa(line, p); break;
+            case kGga: ReadGga(line, p, texts); break;
+            default: ReadRmc(line, p, texts); break;
+        }
+        return true;
+    }
+
+    // Number of points: as many as the most frequent type has sentences, at
+    // most. The sentence that would open a point beyond them ends the trace.
+    std::size_t Points() const {
+        uint64_t most = counts[0];
+        if (counts[1] > most) most = counts[1];
+        if (counts[2] > most) most = counts[2];
+        return most < points.size() ? static_cast<std::size_t>(most) : points.size();
+    }
+
+    GrowingPoints points;
+    PointTexts texts;
+    uint64_t counts[3] = {0, 0, 0};
+    unsigned seen = 0;       // types of the current point
+    bool afterGsa = false;   // other talkers: the last sentence taken was a GSA
+};
+
+// One pass over the trace. The $GP sentences make the points; as long as
+// none has come, the sentences of any talker are grouped as well, with runs
+// of GSA sentences (one per satellite system) taken once, and they make the
+// points when the trace holds no $GP sentence at all.
+int ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
+    points.reset();
+    count = 0;
+    // A trace holds some 190 bytes a point; 64 leaves room for GGA alone.
+    Grouping gp, any;
+    gp.points.Expect(lines.TotalSize() / 64);
+    any.points.Expect(lines.TotalSize() / 64);
+    bool gpSeen = false;
+    std::string_view line;
+    while (lines.Next(line)) {
+        if (line.size() < 6 || line[0] != '$') continue;
+        if (const unsigned type = SentenceType(line, false)) {
+            if (!gpSeen) {
+                gpSeen = true;
+                any.points.Clear();
+            }
+            if (!gp.Take(type, line)) return 1;
+        } else if (!gpSeen) {
+            const unsigned other = SentenceType(line, true);
+            if (!other) continue;
+            const bool repeated = other == kGsa && any.afterGsa;
+            any.afterGsa = other == kGsa;
+            if (repeated) continue;
+            if (!any.Take(other, line)) return 1;
+        }
+    }
+    Grouping& used = gpSeen ? gp : any;
+    const std::size_t n = used.Points();
+    if (n > std::numeric_limits<uint32_t>::max()) return 1;
+    points = used.points.Release(n);
+    if (n > 0 && !points) return 1;
+    count = static_cast<uint32_t>(n);
+    return 0;
+}
+
+}  // namespace
+
+int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
+    LineReader lines(kNmeaPiece);
+    if (!lines.Open(path)) {
+        points.reset();
+        count = 0;
+        return 1;
+    }
+    return ReadNmeaLines(lines, points, count);
+}
+
+int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count) {
+    LineReader lines(kNmeaPiece);
+    lines.OpenMemory(text);
+    return ReadNmeaLines(lines, points, count);
+}
+
+int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                  uint32_t options) {
+    if (options == 0) return 0;
+    OutputFile file;
+    if (!file.Create(path)) return 1;
+    TextBuffer time, date;
+    for (uint32_t i = 0; i < count; ++i) {
+        const TrackPoint& p = *entries[i].point;
+        time.clear();
+        date.clear();
+        AppendNmeaPointTime(time, p);
+        AppendNmeaPointDate(date, p);
+        AppendNmeaSentences(file.Buffer(), entries[i], options, time.View(), date.View());
+        file.Flush();
+    }
+    return file.Commit() ? 0 : 1;
+}
+
+std::vector<std::string> SplitFields(std::string_view text, std::string_view delimiters,
+                                     bool skipEmpty) {
+    std::vector<std::string> fields;
+    auto add = [&](std::string_view field) {
+        if (!(skipEmpty && field.empty())) fields.emplace_back(field);
+    };
+    bool delimited = false;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find_first_of(delimiters, start);
+        if (end == std::string_view::npos) break;
+        delimited = true;
+        add(text.substr(start, end - start));
+        start = end + 1;
+    }
+    // The text after the last delimiter; nothing after a delimiter at the end.
+    const std::string_view rest = text.substr(start);
+    if (!rest.empty() || !delimited) add(rest);
+    return fields;
+}
+
+}  // namespace ferolin
