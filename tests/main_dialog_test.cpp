@@ -205,8 +205,8 @@ TEST_F(MainWindow, OpenListsThePointsWhereTheyLie) {
 
     // The next Open starts in the folder of this file. A file no reader
     // takes empties the window and says so.
-    WriteFile(dir.File("junk.log"), "nothing here\n");
-    Open(*dialog, dir.File("junk.log"));
+    WriteFile(dir.File("junk.txt"), "nothing here\n");
+    Open(*dialog, dir.File("junk.txt"));
     ASSERT_EQ(driver.openFolders.size(), 2u);
     EXPECT_EQ(driver.openFolders[1], QString::fromStdString(dir.path()));
     ASSERT_EQ(driver.messages.size(), 1u);
