@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "core/output_file.h"
-#include "formats/point_array.h"
 
 namespace ferolin {
 
@@ -63,7 +62,7 @@ int ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count) {
     const uint32_t wanted = declared < present ? declared : static_cast<uint32_t>(present);
     if (wanted == 0) return 0;
 
-    TrackPointArray array = AllocateReaderPoints(wanted);
+    TrackPointArray array = AllocateTrackPoints(wanted);
     if (!array) return 1;
     // The file may have shrunk since fstat: keep the complete records read.
     const std::size_t bytes = ReadAt(fd, array.get(), wanted * kRecordSize, kHeaderSize);

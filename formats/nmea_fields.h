@@ -261,25 +261,8 @@ private:
         std::size_t capacity;
     };
 
-    // A zeroed block of `count` points (fresh pages from the system need no
-    // clearing). Large blocks are filled page by page: backing them with huge
-    // pages where the system offers them (a hint on Linux) saves most of the
-    // page faults.
-    static TrackPoint* Allocate(std::size_t count) {
-        if (count > SIZE_MAX / sizeof(TrackPoint)) return nullptr;
-        const std::size_t bytes = count * sizeof(TrackPoint);
-        void* block = std::calloc(count, sizeof(TrackPoint));
-#ifdef MADV_HUGEPAGE
-        constexpr uintptr_t kHuge = uintptr_t{1} << 21;
-        if (block && bytes >= 2 * kHuge) {
-            const uintptr_t begin = reinterpret_cast<uintptr_t>(block);
-            const uintptr_t first = (begin + kHuge - 1) & ~(kHuge - 1);
-            const uintptr_t last = (begin + bytes) & ~(kHuge - 1);
-            if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-        }
-#endif
-        return static_cast<TrackPoint*>(block);
-    }
+    // A zeroed block of `count` points.
+    static TrackPoint* Allocate(std::size_t count) { return AllocateTrackPoints(count).release(); }
 
     std::vector<Block> blocks_;
     std::size_t firstBlock_ = kFirstBlock;

@@ -5,7 +5,6 @@
 #include "core/calendar.h"
 #include "core/line_reader.h"
 #include "core/output_file.h"
-#include "formats/point_array.h"
 #include "core/paths.h"
 #include "core/text_format.h"
 #include "formats/text_fields.h"
@@ -72,7 +71,7 @@ int ReadOzi(const std::function<bool(LineReader&)>& open, TrackPointArray& point
         while (lines < 0x7FFFFFFFu && reader.Next(piece)) ++lines;
     }
     if (lines == 0) return 0;
-    TrackPointArray array = AllocateReaderPoints(lines);
+    TrackPointArray array = AllocateTrackPoints(lines);
     if (!array) return 1;
 
     // The file may have changed in between: fill at most the counted records

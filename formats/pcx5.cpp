@@ -7,7 +7,6 @@
 #include "core/clock.h"
 #include "core/line_reader.h"
 #include "core/output_file.h"
-#include "formats/point_array.h"
 #include "core/text_format.h"
 #include "formats/text_fields.h"
 
@@ -136,7 +135,7 @@ int ReadPcx5(const std::function<bool(LineReader&)>& open, TrackPointArray& poin
     }
     TrackPointArray array;
     if (tLines > 0) {
-        array = AllocateReaderPoints(tLines);
+        array = AllocateTrackPoints(tLines);
         if (!array) return 1;
     }
 
