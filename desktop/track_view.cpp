@@ -150,13 +150,17 @@ void CTrackOutline::BuildPixelCache(const ScreenFit& fit) {
     const double ax = pr.eastScale * fit.pixelsPerMetre, bx = fit.originX;
     const double ay = -kMetresPerDegree * fit.pixelsPerMetre;
     const double by = fit.originY - pr.referenceLatitude * ay;
-    auto roundToInt = [](double v) { return static_cast<int>(v + (v >= 0 ? 0.5 : -0.5)); };
+    // The pixel a position falls in; lines are drawn through pixel centres.
+    auto pixelOf = [](double v) {
+        const int whole = static_cast<int>(v);
+        return whole > v ? whole - 1 : whole;
+    };
     QPoint previous;
     for (uint32_t i = 0; i < d.count; ++i) {
         const TrackPoint& p = d.points[i];
         if (!HasPosition(p)) continue;
-        const QPoint here(roundToInt(RelativeLongitude(p.longitude, pr.referenceLongitude) * ax + bx),
-                          roundToInt(p.latitude * ay + by));
+        const QPoint here(pixelOf(RelativeLongitude(p.longitude, pr.referenceLongitude) * ax + bx),
+                          pixelOf(p.latitude * ay + by));
         if (cacheFirst_ < 0) cacheFirst_ = i;
         cacheLast_ = i;
         if (!cachePixels_.empty() && here == previous) continue;
@@ -245,8 +249,10 @@ void CTrackOutline::paintEvent(QPaintEvent*) {
             painter.drawPolyline(pixels.data() + from, to - from);
         }
     };
+    painter.translate(0.5, 0.5);
     drawRuns(true);
     drawRuns(false);
+    painter.translate(-0.5, -0.5);
 
     // Start and stop.
     QPointF at;
