@@ -254,22 +254,29 @@ void CTrackOutline::paintEvent(QPaintEvent*) {
     drawRuns(false);
     painter.translate(-0.5, -0.5);
 
-    // Start and stop.
+    // Start and stop, labelled on the side where the label fits.
     QPointF at;
     painter.setFont(font());
+    const QFontMetrics labelMetrics(font());
+    auto label = [&](QPointF mark, double dy, const QString& text) {
+        const double w = labelMetrics.horizontalAdvance(text);
+        const double x = mark.x() + 8 + w > width() - 4 ? mark.x() - 8 - w : mark.x() + 8;
+        const double y = std::clamp(mark.y() + dy, labelMetrics.ascent() + 2.0, height() - 4.0);
+        painter.drawText(QPointF(x, y), text);
+    };
     if (last >= 0 && PixelOf(static_cast<uint32_t>(last), at)) {
         painter.setPen(QPen(Qt::white, 1.5));
         painter.setBrush(QColor(200, 30, 30));
         painter.drawRect(QRectF(at.x() - 5, at.y() - 5, 10, 10));
         painter.setPen(QColor(120, 20, 20));
-        painter.drawText(at + QPointF(8, 14), QStringLiteral("Stop"));
+        label(at, 14, QStringLiteral("Stop"));
     }
     if (first >= 0 && PixelOf(static_cast<uint32_t>(first), at)) {
         painter.setPen(QPen(Qt::white, 1.5));
         painter.setBrush(QColor(30, 150, 50));
         painter.drawEllipse(at, 6, 6);
         painter.setPen(QColor(20, 100, 30));
-        painter.drawText(at + QPointF(8, -6), QStringLiteral("Start"));
+        label(at, -6, QStringLiteral("Start"));
     }
     // The point selected in the list.
     if (d.marked >= 0 && PixelOf(static_cast<uint32_t>(d.marked), at)) {

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -398,7 +400,11 @@ TEST(TrackView, ScreenshotBesideTheMainWindow) {
     const QString folder = qEnvironmentVariable("FEROLIN_SCREENSHOT_DIR");
     ferolin_test::ClearSettings();
     Window w;
-    w.dialog.OpenPath(kSample);
+    // Opened by its name from its folder, so that the picture shows no build path.
+    const QString folder0 = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(kSample).absolutePath());
+    w.dialog.OpenPath(QStringLiteral("hike.log"));
+    QDir::setCurrent(folder0);
     CTrackViewDlg& view = w.view();
     view.ShowView();
     view.resize(860, 640);
