@@ -331,9 +331,12 @@ void CMainDlg::BuildControls() {
     exportButton_ = Button(this, LoadQString(kStrExport), "exportButton");
     exitButton_ = Button(this, LoadQString(kStrExit), "exitButton");
     aboutButton_ = Button(this, LoadQString(kStrAboutMenu), "aboutButton");
-    for (QWidget* w : {static_cast<QWidget*>(openButton_), static_cast<QWidget*>(optionsButton_),
-                       static_cast<QWidget*>(downloadButton_)})
-        buttons->addWidget(w);
+    for (QPushButton* b : {openButton_, optionsButton_, downloadButton_, exportButton_,
+                           exitButton_})
+        b->setMinimumWidth(du.X(80));
+    buttons->addWidget(openButton_);
+    buttons->addWidget(optionsButton_);
+    buttons->addWidget(downloadButton_);
     buttons->addSpacing(du.Y(4));
     buttons->addWidget(formatLabel);
     buttons->addWidget(formatList_);
