@@ -188,6 +188,20 @@ int main(int argc, char** argv) {
         draw.push_back(d.total);
     }
 
+    // The same, end to end as the screen gets it: rebuild, the charts'
+    // layout in the event loop, and a repaint of the whole window.
+    std::vector<Span> endToEnd;
+    for (int step = 1; step <= 8; ++step) {
+        const TrackPoint& from = points[static_cast<size_t>(count) * (20 - step) / 20];
+        criteria.flags = kSelectStart;
+        criteria.start = {from.year, from.month, from.day, from.hour, from.minute, 0};
+        t0 = Clock::now();
+        view.Refresh();
+        QApplication::processEvents();
+        view.repaint();
+        endToEnd.push_back(Elapsed(t0));
+    }
+
     // Clicks: the first builds the outline's grid.
     t0 = Clock::now();
     const int64_t firstPick = view.outline()->PointAt(QPointF(300, 200));
@@ -216,6 +230,7 @@ int main(int argc, char** argv) {
     Print("change: drawing, altitude profile", Median(altitude), " (median of 8)");
     Print("change: drawing, speed profile", Median(speed), " (median of 8)");
     Print("change: drawing, 3 panes", Median(draw), " (median of 8)");
+    Print("change: rebuild + layout + repaint", Median(endToEnd), " (median of 8, end to end)");
     std::printf("outline segments drawn             %zu\n", view.outline()->LastSegmentCount());
     Print("first click (builds the grid)", firstClick);
     std::printf("later clicks                       %.3f ms cpu (median of 20; point %lld)\n",

@@ -160,20 +160,24 @@ void NearestPointIndex::Allocate(uint32_t n, double minX, double maxX, double mi
     } else if (!(spanX > 0)) {
         columns_ = 1, rows_ = static_cast<uint32_t>(cells);
     } else {
-        const double c = std::sqrt(static_cast<double>(cells) * spanX / spanY);
-        columns_ = static_cast<uint32_t>(std::clamp(std::lround(c), 1L, static_cast<long>(cells)));
+        double c = std::sqrt(static_cast<double>(cells) * spanX / spanY);
+        c = c >= 1 ? (c <= static_cast<double>(cells) ? c : static_cast<double>(cells)) : 1;
+        columns_ = static_cast<uint32_t>(c + 0.5);
+        columns_ = std::clamp<uint32_t>(columns_, 1, static_cast<uint32_t>(cells));
         rows_ = static_cast<uint32_t>(std::max<uint64_t>(1, cells / columns_));
     }
-    cellWidth_ = spanX > 0 ? spanX / columns_ : 1.0;
-    cellHeight_ = spanY > 0 ? spanY / rows_ : 1.0;
+    cellWidth_ = spanX > 0 && std::isfinite(spanX) ? spanX / columns_ : 1.0;
+    cellHeight_ = spanY > 0 && std::isfinite(spanY) ? spanY / rows_ : 1.0;
     cellStart_.assign(static_cast<size_t>(columns_) * rows_ + 1, 0);
 }
 
 uint32_t NearestPointIndex::CellOf(double x, double y) const {
     const double fx = std::floor((x - minX_) / cellWidth_);
     const double fy = std::floor((y - minY_) / cellHeight_);
-    const uint32_t cx = fx <= 0 ? 0 : (fx >= columns_ - 1 ? columns_ - 1 : static_cast<uint32_t>(fx));
-    const uint32_t cy = fy <= 0 ? 0 : (fy >= rows_ - 1 ? rows_ - 1 : static_cast<uint32_t>(fy));
+    // Outside the grid, or not a number (an infinite extent): the nearest edge cell.
+    const uint32_t cx =
+        !(fx > 0) ? 0 : (fx >= columns_ - 1 ? columns_ - 1 : static_cast<uint32_t>(fx));
+    const uint32_t cy = !(fy > 0) ? 0 : (fy >= rows_ - 1 ? rows_ - 1 : static_cast<uint32_t>(fy));
     return cy * columns_ + cx;
 }
 
@@ -194,7 +198,7 @@ int64_t NearestPointIndex::Nearest(double x, double y, double scaleX, double sca
         for (uint32_t k = cellStart_[cell]; k < cellStart_[cell + 1]; ++k) {
             const double dx = sx * (xs_[k] - rx), dy = sy * (ys_[k] - ry);
             const double d = dx * dx + dy * dy;
-            if (d < best || (d == best && indices_[k] < bestIndex)) {
+            if (bestIndex < 0 || d < best || (d == best && indices_[k] < bestIndex)) {
                 best = d;
                 bestIndex = indices_[k];
             }

@@ -166,7 +166,7 @@ void DecimateByColumn(uint32_t count, double xMin, double xMax, uint32_t columns
         const double x = xOf(i), y = yOf(i);
         if (!std::isfinite(x) || !std::isfinite(y)) continue;
         double c = (x - xMin) * perUnit;
-        c = c < 0 ? 0 : (c >= columns ? columns - 1 : c);
+        c = c >= 0 ? (c < columns ? c : columns - 1) : 0;  // NaN too goes to column 0
         const int64_t column = static_cast<int64_t>(c);
         if (column != runColumn) {
             flush();
@@ -249,8 +249,9 @@ void NearestPointIndex::Build(uint32_t count, PositionOf position) {
         if (!position(i, x, y) || !std::isfinite(x) || !std::isfinite(y)) continue;
         const uint32_t slot = fill[cells[j]]++;
         indices_[slot] = i;
-        xs_[slot] = static_cast<float>(x - minX_);
-        ys_[slot] = static_cast<float>(y - minY_);
+        constexpr double kFloatMax = std::numeric_limits<float>::max();
+        xs_[slot] = static_cast<float>(std::min(x - minX_, kFloatMax));
+        ys_[slot] = static_cast<float>(std::min(y - minY_, kFloatMax));
         ++j;
     }
 }

@@ -29,6 +29,7 @@ namespace {
 constexpr int kBuckets = 32;         // steps of the altitude colours
 constexpr double kOutlineMargin = 30;  // pixels around the outline
 constexpr int kMinimumColumns = 200;   // profile columns at the least
+constexpr size_t kSmoothSegments = 20000;  // outline lines drawn antialiased at most
 
 QColor ToQColor(Rgb c, int alpha = 255) { return QColor(c.r, c.g, c.b, alpha); }
 
@@ -249,10 +250,14 @@ void CTrackOutline::paintEvent(QPaintEvent*) {
             painter.drawPolyline(pixels.data() + from, to - from);
         }
     };
+    // A dense tangle of lines looks the same without smoothing, at a
+    // fraction of the cost.
+    painter.setRenderHint(QPainter::Antialiasing, lastSegments_ <= kSmoothSegments);
     painter.translate(0.5, 0.5);
     drawRuns(true);
     drawRuns(false);
     painter.translate(-0.5, -0.5);
+    painter.setRenderHint(QPainter::Antialiasing);
 
     // Start and stop, labelled on the side where the label fits.
     QPointF at;
@@ -409,7 +414,10 @@ CTrackViewDlg::CTrackViewDlg(QWidget* owner) : QWidget(owner, Qt::Window) {
     connect(altitudeChart_, &CProfileChart::pointPicked, this, &CTrackViewDlg::Pick);
     connect(speedChart_, &CProfileChart::pointPicked, this, &CTrackViewDlg::Pick);
     // Narrower or wider profiles take fewer or more columns.
-    connect(altitudeChart_, &CProfileChart::resized, this, [this] { UpdateProfiles(); });
+    connect(altitudeChart_, &CProfileChart::resized, this, [this] {
+        trackSeriesStale_ = true;
+        UpdateProfiles();
+    });
 
     altitudeChart_->nearest = [this](const QPointF& value, double perX, double perY) -> int64_t {
         const TrackViewData& d = data_;
@@ -536,6 +544,7 @@ void CTrackViewDlg::showEvent(QShowEvent* event) {
 
 void CTrackViewDlg::ApplyTrack() {
     trackPending_ = false;
+    trackSeriesStale_ = true;
     data_.SetTrack(pendingPoints_, pendingCount_);
     data_.marked = requestedMark_ < data_.count ? requestedMark_ : -1;
     altitudeGridBuilt_ = speedGridBuilt_ = false;
@@ -577,15 +586,21 @@ void CTrackViewDlg::UpdateProfiles() {
         static_cast<uint32_t>(std::max(kMinimumColumns, altitudeChart_->width()));
     std::vector<uint32_t> kept;
     QList<QPointF> line;
+    // The raw altitude and the speed depend on the track alone; a change of
+    // the selection redraws only the exported altitude.
+    const bool trackSeries = trackSeriesStale_;
+    trackSeriesStale_ = false;
 
     // Altitude against distance: the points' own altitude, and the exported one.
     const double total = d.count ? d.distance.back() : 0.0;
-    DecimateByColumn(
-        d.count, 0.0, total, columns, [&d](uint32_t i) { return d.distance[i]; },
-        [&d](uint32_t i) { return static_cast<double>(d.points[i].altitude); }, kept);
-    line.reserve(static_cast<qsizetype>(kept.size()));
-    for (uint32_t i : kept) line.append(QPointF(d.distance[i] / 1000.0, d.points[i].altitude));
-    rawSeries_->replace(line);
+    if (trackSeries) {
+        DecimateByColumn(
+            d.count, 0.0, total, columns, [&d](uint32_t i) { return d.distance[i]; },
+            [&d](uint32_t i) { return static_cast<double>(d.points[i].altitude); }, kept);
+        line.reserve(static_cast<qsizetype>(kept.size()));
+        for (uint32_t i : kept) line.append(QPointF(d.distance[i] / 1000.0, d.points[i].altitude));
+        rawSeries_->replace(line);
+    }
     DecimateByColumn(
         static_cast<uint32_t>(d.exported.size()), 0.0, total, columns,
         [&d](uint32_t k) { return d.distance[d.IndexOf(d.exported[k])]; },
@@ -605,7 +620,9 @@ void CTrackViewDlg::UpdateProfiles() {
 
     // Speed against time, for the dated points.
     line.clear();
-    if (d.dated == 0) {
+    if (!trackSeries) {
+        // unchanged
+    } else if (d.dated == 0) {
         speedSeries_->clear();
         speedNote_->setText(d.count == 0 ? QStringLiteral("No track loaded.")
                                          : QStringLiteral("The points carry no date: the speed "

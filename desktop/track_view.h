@@ -201,6 +201,7 @@ private:
     const TrackPoint* pendingPoints_ = nullptr;
     uint32_t pendingCount_ = 0;
     bool trackPending_ = false;
+    bool trackSeriesStale_ = true;  // raw altitude and speed series to rebuild
     int64_t requestedMark_ = -1;
     bool selectionPending_ = false;
 };

@@ -202,6 +202,21 @@ TEST(TrackGeometry, NearestPointAgreesWithABruteForceScan) {
     NearestPointIndex heap;
     heap.Build(300, [](uint32_t, double& x, double& y) { return x = 2, y = 2, true; });
     EXPECT_EQ(heap.Nearest(100, -7), 0);
+    // Extreme extents, beyond what the index keeps exactly: still a point.
+    NearestPointIndex wide;
+    wide.Build(3, [](uint32_t i, double& x, double& y) {
+        return x = i == 0 ? -1e300 : (i == 1 ? 0.0 : 1e300), y = i * 1e-300, true;
+    });
+    for (double qx : {-1e300, 0.0, 1e300, 1e308}) {
+        const int64_t found = wide.Nearest(qx, 0);
+        EXPECT_TRUE(found >= 0 && found < 3) << qx;
+    }
+    EXPECT_EQ(wide.Nearest(-1e300, 0), 0);
+    std::vector<uint32_t> kept;
+    DecimateByColumn(
+        3, 0, 1e-300, 100, [](uint32_t i) { return i * 1e-300; }, [](uint32_t i) { return i * 1.0; },
+        kept);
+    EXPECT_EQ(kept, (std::vector<uint32_t>{0, 1, 2}));
     NearestPointIndex none;
     none.Build(10, [](uint32_t, double&, double&) { return false; });
     EXPECT_TRUE(none.empty());
