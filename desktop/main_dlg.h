@@ -38,10 +38,6 @@ class TrackListModel;
 // Serial ports a logger can be on: /dev/ttyUSB*, ttyACM*, rfcomm*, ttyS*.
 QStringList ListSerialPorts(const QString& folder = QStringLiteral("/dev"));
 
-// Moves a window whose top-left corner lies off every screen back onto the
-// primary one; positions on some screen are kept.
-QPoint KeepOnScreen(QPoint topLeft, QSize size);
-
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:

@@ -69,7 +69,7 @@ void CPointDetailsDlg::ShowPoint(const TrackPoint* p, bool show) {
         ReadSettingDword(kSettingInfoDlgX, x, x, key);
         ReadSettingDword(kSettingInfoDlgY, y, y, key);
         CloseSettingsKey(key);
-        move(static_cast<int32_t>(x), static_cast<int32_t>(y));
+        move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)), frameSize()));
     }
     std::string texts[kValueCount];
     if (p) {

@@ -1,7 +1,10 @@
-// Texts of the window: string-table entries as QStrings, numbers formatted
-// without the locale, and the file dialogs' filters in Qt's form.
+// Helpers of the window: string-table entries as QStrings, numbers formatted
+// without the locale, the file dialogs' filters in Qt's form, web-address
+// templates and window placement.
 #pragma once
 
+#include <QPoint>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -28,6 +31,10 @@ std::string IntText(int64_t value, int width = 0);
 // matches the names against that part. "*.*" becomes "*" so that files
 // without an extension are listed too.
 QString QtFileFilter(std::string_view filter);
+
+// Moves a window whose title strip lies off every screen back onto the
+// primary one; positions on some screen are kept.
+QPoint KeepOnScreen(QPoint topLeft, QSize size);
 
 // Formats a web-address template of the string table: "%d", "%0<w>d", "%f",
 // "%.<p>f" and "%s", each optionally numbered ("%2$f") to take the arguments

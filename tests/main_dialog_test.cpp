@@ -18,8 +18,11 @@
 #include <QTableView>
 #include <QTest>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <clocale>
+#include <cstdlib>
 
 #include "core/format_table.h"
 #include "core/strings.h"
@@ -262,7 +265,9 @@ TEST_F(MainWindow, TimeBoundsAndRulesChangeTheExport) {
     EXPECT_EQ(driver.saveFilters[0], "Text (*.txt);;All files (*)");
 
     driver.menuChoice = "setStartTimeAction";
+    Type(*dialog, "referenceEdit", "3");
     RightClickRow(*dialog, 1);
+    EXPECT_EQ(Text(*dialog, "referenceEdit"), "3");  // only the bound's edits are rewritten
     EXPECT_TRUE(Find<QCheckBox>(*dialog, "startTimeCheck")->isChecked());
     EXPECT_TRUE(Find<QLineEdit>(*dialog, "startMinuteEdit")->isEnabled());
     EXPECT_EQ(Text(*dialog, "startMinuteEdit"), "02");
@@ -501,6 +506,20 @@ TEST_F(MainWindow, CommandLineDropAndDownload) {
     EXPECT_FALSE(Find<QPushButton>(*dialog, "exportButton")->isEnabled());
     ASSERT_EQ(driver.messages.size(), 1u);
     EXPECT_EQ(driver.messages[0].text, "Cannot open the file.");
+}
+
+TEST_F(MainWindow, TheProgramOpensItsWindowWithoutArguments) {
+    // Without arguments, and with one file, the program waits in its window
+    // (ended here by the time-out) and prints nothing.
+    for (const std::string& argument : {std::string(), " '" + input + "'"}) {
+        const std::string command = std::string("QT_QPA_PLATFORM=offscreen timeout 3 ") +
+                                    FEROLIN_BIN + argument + " >'" + dir.File("out") + "' 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 124) << argument;
+        const std::string out = ReadFile(dir.File("out"));
+        EXPECT_EQ(out.find("ferolin"), std::string::npos) << out;
+    }
 }
 
 TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {
