@@ -11,15 +11,17 @@ LocalProjection MakeLocalProjection(const PointSeries& series) {
     for (uint32_t i = 0; i < series.size(); ++i) {
         const TrackPoint& p = series[i];
         if (!HasPosition(p)) continue;
+        // Copies: the packed record's fields may not be bound to references.
+        const double latitude = p.latitude, longitude = p.longitude;
         if (projection.positioned == 0) {
-            projection.referenceLongitude = p.longitude;
-            minLat = maxLat = p.latitude;
+            projection.referenceLongitude = longitude;
+            minLat = maxLat = latitude;
         }
-        const double x = RelativeLongitude(p.longitude, projection.referenceLongitude);
+        const double x = RelativeLongitude(longitude, projection.referenceLongitude);
         if (projection.positioned == 0) minLon = maxLon = x;
         minLon = std::min(minLon, x), maxLon = std::max(maxLon, x);
-        minLat = std::min(minLat, p.latitude), maxLat = std::max(maxLat, p.latitude);
-        latitudeSum += p.latitude;
+        minLat = std::min(minLat, latitude), maxLat = std::max(maxLat, latitude);
+        latitudeSum += latitude;
         ++projection.positioned;
     }
     if (projection.positioned == 0) return projection;
