@@ -94,10 +94,6 @@ uint32_t COptionPage::Word() const {
     return word;
 }
 
-void COptionPage::Store() const {
-    WriteSettingDword(WriterOptionName(extension_).c_str(), Word());
-}
-
 CGPXPage::CGPXPage(QWidget* parent) : COptionPage("gpx", kGpxChecks, parent) {}
 CKMLPage::CKMLPage(QWidget* parent) : COptionPage("kml", kKmlChecks, parent) {}
 CTXTPage::CTXTPage(QWidget* parent) : COptionPage("txt", kTableChecks, parent) {}

@@ -35,9 +35,9 @@ public:
     bool loaded() const { return loaded_; }
     // First display: the stored word (all ones when absent) sets the boxes.
     void Load();
-    // The word of the checked boxes, stored under the page's value name.
+    // The word of the checked boxes, which OK stores under the page's value
+    // name ("WRT_" and the upper-case extension).
     uint32_t Word() const;
-    void Store() const;
 
 private:
     const char* extension_;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -522,6 +523,52 @@ TEST_F(MainWindow, TheProgramOpensItsWindowWithoutArguments) {
     }
 }
 
+namespace {
+
+// Watches the window while the driver works.
+class WatchedDialog : public CMainDlg {
+public:
+    void BeginWork() override {
+        CMainDlg::BeginWork();
+        enabledWhileWorking = isEnabled();
+        const QCursor* cursor = QApplication::overrideCursor();
+        waitCursor = cursor && cursor->shape() == Qt::WaitCursor;
+    }
+    bool enabledWhileWorking = true;
+    bool waitCursor = false;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, LoadAndExportRunWithTheWindowDisabledUnderTheWaitCursor) {
+    WatchedDialog dialog;
+    std::vector<Message> messages;
+    dialog.seams().message = [&](QWidget*, const QString& text, QMessageBox::Icon icon) {
+        // A message is answered with the window usable and the usual cursor.
+        EXPECT_TRUE(dialog.isEnabled());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        messages.push_back({text, icon});
+    };
+    dialog.show();
+    dialog.OpenPath(QString::fromStdString(input));
+    EXPECT_FALSE(dialog.enabledWhileWorking);
+    EXPECT_TRUE(dialog.waitCursor);
+    EXPECT_TRUE(dialog.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    dialog.enabledWhileWorking = true;
+    dialog.waitCursor = false;
+    EXPECT_EQ(dialog.ExportPath(QString::fromStdString(dir.File("missing/out.txt")),
+                                FindWriterRow("txt")),
+              1);
+    EXPECT_FALSE(dialog.enabledWhileWorking);
+    EXPECT_TRUE(dialog.waitCursor);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Cannot write to the file.");
+    EXPECT_TRUE(dialog.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {
     TempDir dev;
     for (const char* name : {"ttyS10", "ttyS2", "ttyACM0", "rfcomm0", "ttyUSB1", "ttyUSB0", "sda",
@@ -536,8 +583,16 @@ TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {
 
 TEST_F(MainWindow, ScreenshotOfTheWindowWithTheSampleHike) {
     auto dialog = Dialog();
-    Open(*dialog, std::string(FEROLIN_SOURCE_DIR) + "/samples/hike.log");
+    // Opened by its path relative to the project, as the label shows it.
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QStringLiteral(FEROLIN_SOURCE_DIR)));
+    Open(*dialog, "samples/hike.log");
+    QDir::setCurrent(previous);
     ASSERT_EQ(dialog->trackList()->model()->rowCount(), 600);
+    EXPECT_EQ(Find<QLabel>(*dialog, "fileLabel")->text(), "samples/hike.log");
+    Find<QComboBox>(*dialog, "comparatorList")->setCurrentIndex(2);  // is less than
+    Click(*dialog, "addButton");
+    Find<QComboBox>(*dialog, "comparatorList")->setCurrentIndex(0);
     ClickRow(*dialog, 3);
     QCoreApplication::processEvents();
     const QPixmap shot = dialog->grab();

@@ -22,6 +22,7 @@
 #include "desktop/options_property.h"
 #include "desktop/point_details_dlg.h"
 #include "desktop/settings_store.h"
+#include "desktop/track_model.h"
 #include "desktop/window_text.h"
 #include "desktop_test_support.h"
 #include "test_support.h"
@@ -343,6 +344,35 @@ TEST_F(MapViewers, TheContextMenuHandsThePointOver) {
     // Closing the window removes the file.
     EXPECT_FALSE(FileExists(tmp.File("frn_walk_00007.kml")));
     rmdir(tmp.File("frn_walk_00008.kml").c_str());
+}
+
+TEST(TrackList, AMillionPointsListedWhereTheyLie) {
+    constexpr uint32_t kCount = 1000000;
+    TrackPointArray points = AllocateTrackPoints(kCount);
+    ASSERT_TRUE(points);
+    points[kCount - 1].record = 1000000;
+    points[kCount - 1].longitude = -0.5;
+    points[kCount - 1].altitude = -12.345f;
+    points[kCount - 1].speed = 99.999f;
+    TrackListModel model;
+    model.SetTrack(points.get(), kCount);
+    ASSERT_EQ(model.rowCount(), static_cast<int>(kCount));
+    EXPECT_EQ(model.PointAt(kCount - 1), &points[kCount - 1]);
+    EXPECT_EQ(model.PointAt(kCount), nullptr);
+    const QModelIndex last = model.index(kCount - 1, 0);
+    EXPECT_EQ(last.data().toString(), "1000000");
+    EXPECT_EQ(last.siblingAtColumn(1).data().toString(), "-0.500000");
+    EXPECT_EQ(last.siblingAtColumn(3).data().toString(), "-12.35");
+    EXPECT_EQ(last.siblingAtColumn(4).data().toString(), "100.00");
+    EXPECT_EQ(model.index(0, 2).data().toString(), "0.000000");
+
+    QTableView view;
+    view.setModel(&model);
+    view.show();
+    view.scrollToBottom();
+    EXPECT_GE(view.rowAt(view.viewport()->height() - 2), static_cast<int>(kCount) - 50);
+    model.SetTrack(nullptr, 0);
+    EXPECT_EQ(model.rowCount(), 0);
 }
 
 TEST(WindowText, FiltersAndAddressTemplates) {
