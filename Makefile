@@ -44,6 +44,7 @@ bench: build
 	$(BUILD)/bin/ferolin_bench_xml 1000000
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_window 1000000
 	$(BUILD)/bin/ferolin_bench_nmea 1000000
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_trackview 1000000
 
 # libFuzzer run of the datalog reader (clang): make fuzz FUZZ_SECONDS=300
 FUZZ_SECONDS ?= 60

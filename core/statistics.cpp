@@ -8,22 +8,22 @@ namespace {
 
 constexpr double kDegreesToRadians = 0.017453292519943393;
 constexpr double kInverseEarthRadius = 1.5696123057604772e-07;  // 1 / 6371000 m
-constexpr double kEarthRadiusKm = 6371.0;
 constexpr double kStopThreshold = 1.0;  // km/h; only faster entries are moving
 
-struct Position {
-    double x, y, z;
-};
+}  // namespace
 
-Position PositionOf(const ExportEntry& e) {
-    const double phi = e.point->latitude * kDegreesToRadians;
-    const double lambda = e.point->longitude * kDegreesToRadians;
-    const double r = 1.0 + static_cast<double>(e.altitude) * kInverseEarthRadius;
+ChordPosition ChordPositionOf(const TrackPoint& point, float altitude) {
+    const double phi = point.latitude * kDegreesToRadians;
+    const double lambda = point.longitude * kDegreesToRadians;
+    const double r = 1.0 + static_cast<double>(altitude) * kInverseEarthRadius;
     return {r * std::cos(phi) * std::cos(lambda), r * std::cos(phi) * std::sin(lambda),
             r * std::sin(phi)};
 }
 
-}  // namespace
+double UnitChord(const ChordPosition& a, const ChordPosition& b) {
+    const double dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
 
 void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats) {
     stats = TrackStatistics{};
@@ -36,7 +36,7 @@ void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackSta
     double speedSum = 0, movingSum = 0, distance = 0;
     uint32_t movingCount = 0;
     uint32_t maxSpeed = 0, maxAltitude = 0, minAltitude = 0;
-    Position previous = PositionOf(entries[0]);
+    ChordPosition previous = ChordPositionOf(*entries[0].point, entries[0].altitude);
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         const double speed = e.point->speed;
@@ -49,9 +49,8 @@ void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackSta
         if (e.altitude > entries[maxAltitude].altitude) maxAltitude = i;
         if (e.altitude < entries[minAltitude].altitude) minAltitude = i;
         if (i >= 1) {
-            const Position p = PositionOf(e);
-            const double dx = p.x - previous.x, dy = p.y - previous.y, dz = p.z - previous.z;
-            distance += std::sqrt(dx * dx + dy * dy + dz * dz);
+            const ChordPosition p = ChordPositionOf(*e.point, e.altitude);
+            distance += UnitChord(previous, p);
             previous = p;
         }
     }

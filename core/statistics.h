@@ -17,6 +17,16 @@ struct TrackStatistics {
     int32_t durationSeconds;   // last entry's time minus the first's
 };
 
+// A position on the unit sphere lifted by altitude / earth radius: the points
+// between which the statistics measure the track's length.
+struct ChordPosition {
+    double x, y, z;
+};
+ChordPosition ChordPositionOf(const TrackPoint& point, float altitude);
+// Straight-line distance between two such positions, in earth radii.
+double UnitChord(const ChordPosition& a, const ChordPosition& b);
+inline constexpr double kEarthRadiusKm = 6371.0;
+
 // One pass over `count` (at least 1) entries.
 void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats);
 

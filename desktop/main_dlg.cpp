@@ -43,6 +43,8 @@
 #include "desktop/point_details_dlg.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
+#include "desktop/track_view.h"
+#include "desktop/track_view_link.h"
 #include "desktop/window_text.h"
 
 namespace ferolin {
@@ -189,6 +191,7 @@ CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent) {
     BuildControls();
     BuildContextMenu();
     details_ = new CPointDetailsDlg(this);
+    trackView_ = AttachTrackView(*this);
 
     exportButton_->setEnabled(false);
     fileLabel_->clear();
@@ -479,6 +482,7 @@ void CMainDlg::RestoreSettings() {
 
 bool CMainDlg::Start(const std::vector<std::string>& arguments) {
     details_->ShowPoint(nullptr, detailsWereOpen_);
+    if (trackView_->WasShownAtExit()) trackView_->ShowView();
     return RunCommandLine(arguments, track_, *this);
 }
 

@@ -32,6 +32,7 @@ class QToolButton;
 namespace ferolin {
 
 class CPointDetailsDlg;
+class CTrackViewDlg;
 class TrackListModel;
 
 // Serial ports a logger can be on: /dev/ttyUSB*, ttyACM*, rfcomm*, ttyS*.
@@ -88,6 +89,8 @@ public:
     TrackListModel* model() const { return model_; }
     QTableView* trackList() const { return list_; }
     CPointDetailsDlg* details() const { return details_; }
+    CTrackViewDlg* trackView() const { return trackView_; }
+    const std::vector<ExclusionRule>& rules() const { return rules_; }
     QMenu* contextMenu() const { return menu_; }
     QString lastFolder() const { return lastFolder_; }
 
@@ -158,6 +161,7 @@ private:
 
     TrackListModel* model_;
     CPointDetailsDlg* details_;
+    CTrackViewDlg* trackView_;
     QMenu* menu_;
     QLabel* fileLabel_;
     QToolButton* donateIcon_;

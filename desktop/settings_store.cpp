@@ -162,4 +162,44 @@ long WriteSettingFloat(const char* name, float value, SettingsKey key) {
     return WriteSettingDword(name, bits, key);
 }
 
+WindowPlacement ReadTrackViewPlacement(SettingsKey key) {
+    KeyScope scope(key);
+    WindowPlacement placement;
+    if (!scope.get()) return placement;
+    uint32_t x, y, width, height, shown;
+    placement.hasPosition = ReadSettingDword(kSettingTrackViewX, x, 0, scope.get()) == kSettingsOk &&
+                            ReadSettingDword(kSettingTrackViewY, y, 0, scope.get()) == kSettingsOk;
+    if (placement.hasPosition) {
+        placement.x = static_cast<int32_t>(x);
+        placement.y = static_cast<int32_t>(y);
+    }
+    const bool sized =
+        ReadSettingDword(kSettingTrackViewWidth, width, 0, scope.get()) == kSettingsOk &&
+        ReadSettingDword(kSettingTrackViewHeight, height, 0, scope.get()) == kSettingsOk;
+    placement.hasSize = sized && static_cast<int32_t>(width) > 0 && static_cast<int32_t>(height) > 0;
+    if (placement.hasSize) {
+        placement.width = static_cast<int32_t>(width);
+        placement.height = static_cast<int32_t>(height);
+    }
+    ReadSettingDword(kSettingTrackViewShown, shown, 0, scope.get());
+    placement.shown = shown != 0;
+    return placement;
+}
+
+void WriteTrackViewPlacement(const WindowPlacement& placement, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return;
+    if (placement.hasPosition) {
+        WriteSettingDword(kSettingTrackViewX, static_cast<uint32_t>(placement.x), scope.get());
+        WriteSettingDword(kSettingTrackViewY, static_cast<uint32_t>(placement.y), scope.get());
+    }
+    if (placement.hasSize) {
+        WriteSettingDword(kSettingTrackViewWidth, static_cast<uint32_t>(placement.width),
+                          scope.get());
+        WriteSettingDword(kSettingTrackViewHeight, static_cast<uint32_t>(placement.height),
+                          scope.get());
+    }
+    WriteSettingDword(kSettingTrackViewShown, placement.shown ? 1u : 0u, scope.get());
+}
+
 }  // namespace ferolin

@@ -74,4 +74,24 @@ constexpr uint32_t kOptionGeoidChecked = 0x8;
 constexpr uint32_t kOptionSmoothChecked = 0x10;
 constexpr uint32_t kOptionDetailsOpen = 0x80000000u;
 
+// The track view's placement: the top-left corner of its frame and its size
+// in screen pixels, and whether it was open when the program ended.
+inline constexpr const char* kSettingTrackViewX = "TrackViewX";
+inline constexpr const char* kSettingTrackViewY = "TrackViewY";
+inline constexpr const char* kSettingTrackViewWidth = "TrackViewWidth";
+inline constexpr const char* kSettingTrackViewHeight = "TrackViewHeight";
+inline constexpr const char* kSettingTrackViewShown = "TrackViewShown";
+
+struct WindowPlacement {
+    bool hasPosition = false;  // both coordinates stored
+    int32_t x = 0, y = 0;
+    bool hasSize = false;  // both extents stored and positive
+    int32_t width = 0, height = 0;
+    bool shown = false;
+};
+
+WindowPlacement ReadTrackViewPlacement(SettingsKey key = nullptr);
+// Writes the position and the size only when the placement has them.
+void WriteTrackViewPlacement(const WindowPlacement& placement, SettingsKey key = nullptr);
+
 }  // namespace ferolin

@@ -3,6 +3,8 @@
 # generates the comma-decimal locale the locale tests run under.
 set -e
 PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales gpsbabel"
+# The track view draws its profiles with Qt Charts, whose CMake package needs Qt OpenGL.
+PACKAGES="$PACKAGES qt6-charts-dev libqt6opengl6-dev"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

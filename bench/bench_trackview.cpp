@@ -1,0 +1,241 @@
+// Benchmark of the track view on a generated track (default a million
+// points), on the offscreen platform: the per-track figures, the drawing of
+// the opened view, each redraw after a change of the time window, and the
+// nearest-point search of a click.
+//   ferolin_bench_trackview [POINTS]
+#include <QApplication>
+#include <QChartView>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "core/track_point.h"
+#include "desktop/track_view.h"
+
+using namespace ferolin;
+
+namespace {
+
+// The machine is shared: the processor time of this thread is quoted beside
+// the wall-clock time.
+struct Clock {
+    struct time_point {
+        std::chrono::steady_clock::time_point wall;
+        timespec cpu;
+    };
+    static time_point now() {
+        time_point t{std::chrono::steady_clock::now(), {}};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t.cpu);
+        return t;
+    }
+};
+
+struct Span {
+    double wall = 0, cpu = 0;
+};
+
+Span Elapsed(Clock::time_point since) {
+    const Clock::time_point now = Clock::now();
+    Span s;
+    s.wall = std::chrono::duration<double, std::milli>(now.wall - since.wall).count();
+    s.cpu = (now.cpu.tv_sec - since.cpu.tv_sec) * 1e3 + (now.cpu.tv_nsec - since.cpu.tv_nsec) / 1e6;
+    return s;
+}
+
+
+// A walker's day: 5 s steps, a heading that wanders, pauses, a hilly profile.
+TrackPointArray MakeTrack(uint32_t count) {
+    TrackPointArray points = AllocateTrackPoints(count);
+    uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) * (1.0 / 9007199254740992.0);
+    };
+    double latitude = 45.188529, longitude = 5.724524, altitude = 212.0, heading = 40.0;
+    for (uint32_t i = 0; i < count; ++i) {
+        TrackPoint& p = points[i];
+        const bool pause = std::fmod(i / 60.0, 7.0) > 6.3;
+        const double speed = pause ? next() * 0.8 : 3.0 + 3.0 * next();
+        heading = std::fmod(heading + (next() - 0.5) * 30.0 + 360.0, 360.0);
+        const double metres = speed / 3.6 * 5.0;
+        latitude += metres * std::cos(heading * M_PI / 180.0) / 111195.0;
+        longitude += metres * std::sin(heading * M_PI / 180.0) /
+                     (111195.0 * std::cos(latitude * M_PI / 180.0));
+        altitude += (next() - 0.5) * 2.0 + 0.4 * std::sin(i / 5000.0);
+        const long long t = 7 * 3600 + 30 * 60 + 5ll * i;  // from 2007-06-16 07:30
+        p.record = static_cast<int32_t>(i + 1);
+        p.year = 2007;
+        p.month = 6;
+        p.day = static_cast<int8_t>(16 + t / 86400);
+        p.hour = static_cast<int8_t>(t / 3600 % 24);
+        p.minute = static_cast<int8_t>(t / 60 % 60);
+        p.seconds = static_cast<float>(t % 60);
+        p.latitude = latitude;
+        p.longitude = longitude;
+        p.altitude = static_cast<float>(altitude);
+        p.speed = static_cast<float>(speed);
+        p.direction = static_cast<float>(heading);
+        p.satellites = 8;
+    }
+    return points;
+}
+
+struct Drawing {
+    Span outline, altitude, speed, total;
+};
+
+// Paints the three panes as the screen would, into one image.
+Drawing DrawPanes(CTrackViewDlg& view, QImage& image) {
+    Drawing d;
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    auto t0 = Clock::now();
+    view.outline()->render(&painter);
+    d.outline = Elapsed(t0);
+    painter.translate(0, view.outline()->height());
+    t0 = Clock::now();
+    view.altitudeChart()->render(&painter);
+    d.altitude = Elapsed(t0);
+    painter.translate(view.altitudeChart()->width(), 0);
+    t0 = Clock::now();
+    view.speedChart()->render(&painter);
+    d.speed = Elapsed(t0);
+    painter.end();
+    d.total.wall = d.outline.wall + d.altitude.wall + d.speed.wall;
+    d.total.cpu = d.outline.cpu + d.altitude.cpu + d.speed.cpu;
+    return d;
+}
+
+Span Median(std::vector<Span> v) {
+    Span m;
+    std::sort(v.begin(), v.end(), [](const Span& a, const Span& b) { return a.wall < b.wall; });
+    m.wall = v[v.size() / 2].wall;
+    std::sort(v.begin(), v.end(), [](const Span& a, const Span& b) { return a.cpu < b.cpu; });
+    m.cpu = v[v.size() / 2].cpu;
+    return m;
+}
+
+void Print(const char* what, Span s, const char* note = "") {
+    std::printf("%-34s %7.1f ms cpu %7.1f ms wall%s\n", what, s.cpu, s.wall, note);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The view stores its placement; keep the user's settings out of it.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QApplication app(argc, argv);
+    const uint32_t count = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))
+                                    : 1000000u;
+
+    auto t0 = Clock::now();
+    TrackPointArray points = MakeTrack(count);
+    const Span generate = Elapsed(t0);
+
+    CTrackViewDlg view;
+    view.resize(1200, 800);
+    view.show();
+    QApplication::processEvents();
+    QImage image(view.width(), view.height(), QImage::Format_ARGB32_Premultiplied);
+
+    // The parts of opening, measured apart on a copy of the view's figures.
+    SelectionCriteria criteria;
+    TrackViewData figures;
+    t0 = Clock::now();
+    figures.SetTrack(points.get(), count);
+    const Span perTrack = Elapsed(t0);
+    t0 = Clock::now();
+    figures.SetSelection(criteria);
+    const Span exportList = Elapsed(t0);
+    figures = TrackViewData();
+
+    // Opening: the per-track figures, the export list, the profiles' series,
+    // then the drawing.
+    view.SetCriteriaSource([&criteria](SelectionCriteria& c) { c = criteria; });
+    t0 = Clock::now();
+    view.SetTrack(points.get(), count);
+    const Span open = Elapsed(t0);
+    const Drawing openDraw = DrawPanes(view, image);
+
+    // A time window moved across the track, a geoid height, smoothing.
+    std::vector<Span> rebuild, outline, altitude, speed, draw;
+    for (int step = 1; step <= 8; ++step) {
+        const TrackPoint& from = points[static_cast<size_t>(count) * step / 20];
+        criteria.flags = kSelectStart | kSelectGeoid;
+        if (step % 2) criteria.flags |= kSelectSmooth;
+        criteria.start = {from.year, from.month, from.day, from.hour, from.minute, 0};
+        criteria.geoidHeight = 45.0f + step;
+        criteria.smoothingWidth = 5;
+        t0 = Clock::now();
+        view.Refresh();
+        rebuild.push_back(Elapsed(t0));
+        const Drawing d = DrawPanes(view, image);
+        outline.push_back(d.outline);
+        altitude.push_back(d.altitude);
+        speed.push_back(d.speed);
+        draw.push_back(d.total);
+    }
+
+    // The same, end to end as the screen gets it: rebuild, the charts'
+    // layout in the event loop, and a repaint of the whole window.
+    std::vector<Span> endToEnd;
+    for (int step = 1; step <= 8; ++step) {
+        const TrackPoint& from = points[static_cast<size_t>(count) * (20 - step) / 20];
+        criteria.flags = kSelectStart;
+        criteria.start = {from.year, from.month, from.day, from.hour, from.minute, 0};
+        t0 = Clock::now();
+        view.Refresh();
+        QApplication::processEvents();
+        view.repaint();
+        endToEnd.push_back(Elapsed(t0));
+    }
+
+    // Clicks: the first builds the outline's grid.
+    t0 = Clock::now();
+    const int64_t firstPick = view.outline()->PointAt(QPointF(300, 200));
+    const Span firstClick = Elapsed(t0);
+    std::vector<Span> clicks;
+    for (int k = 0; k < 20; ++k) {
+        t0 = Clock::now();
+        view.outline()->PointAt(QPointF(50 + 50 * k, 60 + 20 * k));
+        clicks.push_back(Elapsed(t0));
+    }
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("points %u, view %dx%d, outline %dx%d\n", count, view.width(), view.height(),
+                view.outline()->width(), view.outline()->height());
+    Print("generate track", generate);
+    Print("open: per-track figures", perTrack, " (distance, times, extent)");
+    Print("open: export list", exportList);
+    Print("open: all (figures, list, series)", open);
+    Print("open: drawing, outline", openDraw.outline);
+    Print("open: drawing, altitude profile", openDraw.altitude);
+    Print("open: drawing, speed profile", openDraw.speed);
+    Print("open: drawing, 3 panes", openDraw.total);
+    Print("change: export list + series", Median(rebuild), " (median of 8)");
+    Print("change: drawing, outline", Median(outline), " (median of 8)");
+    Print("change: drawing, altitude profile", Median(altitude), " (median of 8)");
+    Print("change: drawing, speed profile", Median(speed), " (median of 8)");
+    Print("change: drawing, 3 panes", Median(draw), " (median of 8)");
+    Print("change: rebuild + layout + repaint", Median(endToEnd), " (median of 8, end to end)");
+    std::printf("outline segments drawn             %zu\n", view.outline()->LastSegmentCount());
+    Print("first click (builds the grid)", firstClick);
+    std::printf("later clicks                       %.3f ms cpu (median of 20; point %lld)\n",
+                Median(clicks).cpu, static_cast<long long>(firstPick));
+    std::printf("peak memory                        %.1f MiB (points %.1f MiB)\n",
+                usage.ru_maxrss / 1024.0, count * sizeof(TrackPoint) / 1048576.0);
+    return 0;
+}
