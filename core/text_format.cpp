@@ -39,31 +39,55 @@ constexpr std::size_t kFixedMax = 320 + 20;
 // when it does not apply.
 std::size_t WriteFixedFast(char* out, double value, int precision) {
     static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    static constexpr uint64_t kPower[] = {1,         10,         100,         1000,
+                                          10000,     100000,     1000000,     10000000,
+                                          100000000, 1000000000, 10000000000, 100000000000,
+                                          1000000000000, 10000000000000, 100000000000000,
+                                          1000000000000000, 10000000000000000};
+    // Two decimal digits at a time: the writers format millions of numbers.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     if (precision < 0 || precision > 9) return 0;
     const double magnitude = std::fabs(value);
     const double scaled = magnitude * kScale[precision];
     if (!(scaled < 4e15)) return 0;  // also NaN and infinities
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;  // exact below 2^52
+    const uint64_t truncated = static_cast<uint64_t>(scaled);  // floor: scaled >= 0
+    const double fraction = scaled - static_cast<double>(truncated);  // exact below 2^52
     const double unit =
         std::bit_cast<double>(std::bit_cast<uint64_t>(scaled) + 1) - scaled;  // next double up
     if (std::fabs(fraction - 0.5) <= unit) return 0;
-    uint64_t digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-    // Digits from the right, the point after `precision` of them, at least
-    // one digit before the point.
-    char text[32];
-    char* end = text + sizeof text;
-    char* p = end;
-    int written = 0;
-    do {
-        *--p = static_cast<char>('0' + digits % 10);
-        digits /= 10;
-        if (++written == precision) *--p = '.';
-    } while (digits != 0 || written < precision);
-    if (written == precision) *--p = '0';
-    if (std::signbit(value)) *--p = '-';
-    const std::size_t n = static_cast<std::size_t>(end - p);
-    std::memcpy(out, p, n);
+    const uint64_t digits = truncated + (fraction > 0.5 ? 1 : 0);
+    // The integer part (at least one digit), the point and `precision`
+    // decimals, written from the right straight into `out`.
+    uint64_t whole = digits / kPower[precision];
+    uint64_t decimals = digits % kPower[precision];
+    int wholeDigits = 1;
+    while (wholeDigits < 16 && whole >= kPower[wholeDigits]) ++wholeDigits;
+    const bool negative = std::signbit(value);
+    const std::size_t n = (negative ? 1u : 0u) + static_cast<std::size_t>(wholeDigits) +
+                          (precision ? 1u + static_cast<std::size_t>(precision) : 0u);
+    char* p = out + n;
+    int left = precision;
+    for (; left >= 2; left -= 2) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (decimals % 100), 2);
+        decimals /= 100;
+    }
+    if (left) *--p = static_cast<char>('0' + decimals);
+    if (precision) *--p = '.';
+    for (; whole >= 100; whole /= 100) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (whole % 100), 2);
+    }
+    if (whole >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * whole, 2);
+    } else {
+        *--p = static_cast<char>('0' + whole);
+    }
+    if (negative) *--p = '-';
     return n;
 }
 
