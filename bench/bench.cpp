@@ -119,7 +119,14 @@ private:
     bool ok_ = true;
 };
 
-const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+// A time target judged by the best wall time and, apart, by the processor
+// time, which is what the step costs when the machine has nothing else to do.
+std::string Verdict(const Best& best, double seconds) {
+    std::string text = best.wall < seconds ? "met" : "MISSED";
+    text += " by wall time, ";
+    text += best.cpu < seconds ? "met" : "MISSED";
+    return text + " by processor time";
+}
 
 }  // namespace
 
@@ -275,31 +282,24 @@ int main(int argc, char** argv) {
         bench.Step(p.read, l, written, [&] { return Read(p.reader, written, l); });
     }
 
-    std::printf("\ntargets (best wall time of %d runs)\n", options.runs);
-    bool met = true;
+    std::printf("\ntargets (best of %d runs)\n", options.runs);
     if (hasBabel) {
-        const double ratio = babel.wall / nmeaGpxS.wall;
-        std::printf("  nmea -> gpx, %u points: gpsbabel %.3f s, ferolin %.3f s: %.1f times "
-                    "faster (cpu %.1f); at least 30: %s\n",
-                    s, babel.wall, nmeaGpxS.wall, ratio, babel.cpu / nmeaGpxS.cpu,
-                    Verdict(ratio >= 30));
-        met = met && ratio >= 30;
+        const double ratio = babel.wall / nmeaGpxS.wall, cpuRatio = babel.cpu / nmeaGpxS.cpu;
+        std::printf("  nmea -> gpx, %u points: gpsbabel %.3f s (cpu %.3f s), ferolin %.3f s "
+                    "(cpu %.3f s): %.1f times faster (cpu %.1f); at least 30: %s\n",
+                    s, babel.wall, babel.cpu, nmeaGpxS.wall, nmeaGpxS.cpu, ratio, cpuRatio,
+                    ratio >= 30 && cpuRatio >= 30 ? "met" : "MISSED");
     } else {
         std::printf("  gpsbabel not installed: no comparison\n");
     }
-    const bool nmeaMet = nmeaGpxL.wall < 1.5 && nmeaGpxL.peakMB < 200;
-    std::printf("  nmea -> gpx, %u points: %.3f s (cpu %.3f s), peak %.1f MB; under 1.5 s and "
-                "200 MB: %s\n",
-                l, nmeaGpxL.wall, nmeaGpxL.cpu, nmeaGpxL.peakMB, Verdict(nmeaMet));
-    const bool kmlMet = gpxKmlL.wall < 3;
-    std::printf("  gpx -> kml, %u points: %.3f s (cpu %.3f s), peak %.1f MB; under 3 s: %s\n", l,
-                gpxKmlL.wall, gpxKmlL.cpu, gpxKmlL.peakMB, Verdict(kmlMet));
-    std::printf("  phone gpx -> kml, %u points: %.3f s (cpu %.3f s), peak %.1f MB; under 3 s: "
-                "%s\n",
-                l, phoneKmlL.wall, phoneKmlL.cpu, phoneKmlL.peakMB, Verdict(phoneKmlL.wall < 3));
-    met = met && nmeaMet && kmlMet;
-    std::printf("  %s\n", met ? "every target met"
-                               : "a target missed (wall times depend on the machine's load)");
+    std::printf("  nmea -> gpx, %u points: %.3f s (cpu %.3f s), peak %.1f MB; under 200 MB: %s; "
+                "under 1.5 s: %s\n",
+                l, nmeaGpxL.wall, nmeaGpxL.cpu, nmeaGpxL.peakMB,
+                nmeaGpxL.peakMB < 200 ? "met" : "MISSED", Verdict(nmeaGpxL, 1.5).c_str());
+    std::printf("  gpx -> kml, %u points: %.3f s (cpu %.3f s); under 3 s: %s\n", l, gpxKmlL.wall,
+                gpxKmlL.cpu, Verdict(gpxKmlL, 3).c_str());
+    std::printf("  phone gpx -> kml, %u points: %.3f s (cpu %.3f s); under 3 s: %s\n", l,
+                phoneKmlL.wall, phoneKmlL.cpu, Verdict(phoneKmlL, 3).c_str());
 
     if (!options.keep) {
         std::error_code ignored;
