@@ -38,12 +38,11 @@ test: build build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# make bench BENCH_RUNS=5: every conversion, best of that many runs
+BENCH_RUNS ?= 3
 bench: build
-	$(BUILD)/bin/ferolin_bench 1000000
-	$(BUILD)/bin/ferolin_bench_plt 1000000
-	$(BUILD)/bin/ferolin_bench_xml 1000000
+	$(BUILD)/bin/ferolin_bench --runs $(BENCH_RUNS)
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_window 1000000
-	$(BUILD)/bin/ferolin_bench_nmea 1000000
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_trackview 1000000
 
 # libFuzzer run of the datalog reader (clang): make fuzz FUZZ_SECONDS=300

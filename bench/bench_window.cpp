@@ -14,50 +14,16 @@
 #include <filesystem>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstring>
-#include <memory>
-
+#include "bench_support.h"
 #include "core/driver.h"
 #include "datalog_generator.h"
 #include "desktop/converter_app.h"
 #include "desktop/main_dlg.h"
 #include "desktop/track_model.h"
 
-namespace {
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-// Reference pass: reads the file in large blocks and counts its lines.
-size_t CountLines(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return 0;
-    std::unique_ptr<char[]> block(new char[1 << 16]);
-    size_t lines = 0;
-    ssize_t n;
-    while ((n = read(fd, block.get(), 1 << 16)) > 0)
-        for (const char* p = block.get(); (p = static_cast<const char*>(
-                                               std::memchr(p, '\n', block.get() + n - p)));
-             ++p)
-            ++lines;
-    close(fd);
-    return lines;
-}
-
-// Processor time of this process (user + system), which the other programs
-// on a busy machine do not inflate.
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
+using ferolin_bench::CountLines;
+using ferolin_bench::CpuSeconds;
+using ferolin_bench::Seconds;
 
 int main(int argc, char** argv) {
     const uint32_t points = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))

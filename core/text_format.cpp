@@ -30,6 +30,50 @@ namespace {
 // point and the decimals.
 constexpr std::size_t kFixedMax = 320 + 20;
 
+constexpr uint64_t kPower[] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000,
+    10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
+    1000000000000000, 10000000000000000};
+
+// Two decimal digits at a time: the writers format millions of numbers.
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// `digits` (below 10^16) as a number with `Precision` decimals: the integer
+// part (at least one digit), the point and the decimals, written from the
+// right straight into `out`.
+template <int Precision>
+std::size_t WriteDigits(char* out, uint64_t digits, bool negative) {
+    uint64_t whole = digits / kPower[Precision];
+    uint64_t decimals = digits % kPower[Precision];
+    int wholeDigits = 1;
+    while (wholeDigits < 16 && whole >= kPower[wholeDigits]) ++wholeDigits;
+    const std::size_t n = (negative ? 1u : 0u) + static_cast<std::size_t>(wholeDigits) +
+                          (Precision ? 1u + static_cast<std::size_t>(Precision) : 0u);
+    char* p = out + n;
+    for (int left = Precision; left >= 2; left -= 2) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (decimals % 100), 2);
+        decimals /= 100;
+    }
+    if (Precision % 2) *--p = static_cast<char>('0' + decimals);
+    if (Precision) *--p = '.';
+    for (; whole >= 100; whole /= 100) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (whole % 100), 2);
+    }
+    if (whole >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * whole, 2);
+    } else {
+        *--p = static_cast<char>('0' + whole);
+    }
+    if (negative) *--p = '-';
+    return n;
+}
+
 // The common case of the track formats (a modest value, up to 9 decimals)
 // without the general conversion: the value scaled by 10^precision is one
 // correctly rounded product, off from the exact one by at most half a unit in
@@ -43,28 +87,26 @@ std::size_t WriteFixedFast(char* out, double value, int precision) {
     const double magnitude = std::fabs(value);
     const double scaled = magnitude * kScale[precision];
     if (!(scaled < 4e15)) return 0;  // also NaN and infinities
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;  // exact below 2^52
+    const uint64_t truncated = static_cast<uint64_t>(scaled);  // floor: scaled >= 0
+    const double fraction = scaled - static_cast<double>(truncated);  // exact below 2^52
     const double unit =
         std::bit_cast<double>(std::bit_cast<uint64_t>(scaled) + 1) - scaled;  // next double up
     if (std::fabs(fraction - 0.5) <= unit) return 0;
-    uint64_t digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-    // Digits from the right, the point after `precision` of them, at least
-    // one digit before the point.
-    char text[32];
-    char* end = text + sizeof text;
-    char* p = end;
-    int written = 0;
-    do {
-        *--p = static_cast<char>('0' + digits % 10);
-        digits /= 10;
-        if (++written == precision) *--p = '.';
-    } while (digits != 0 || written < precision);
-    if (written == precision) *--p = '0';
-    if (std::signbit(value)) *--p = '-';
-    const std::size_t n = static_cast<std::size_t>(end - p);
-    std::memcpy(out, p, n);
-    return n;
+    const uint64_t digits = truncated + (fraction > 0.5 ? 1 : 0);
+    const bool negative = std::signbit(value);
+    // One instance per precision, so that every division is by a constant.
+    switch (precision) {
+        case 0: return WriteDigits<0>(out, digits, negative);
+        case 1: return WriteDigits<1>(out, digits, negative);
+        case 2: return WriteDigits<2>(out, digits, negative);
+        case 3: return WriteDigits<3>(out, digits, negative);
+        case 4: return WriteDigits<4>(out, digits, negative);
+        case 5: return WriteDigits<5>(out, digits, negative);
+        case 6: return WriteDigits<6>(out, digits, negative);
+        case 7: return WriteDigits<7>(out, digits, negative);
+        case 8: return WriteDigits<8>(out, digits, negative);
+        default: return WriteDigits<9>(out, digits, negative);
+    }
 }
 
 std::size_t WriteFixed(char* out, double value, int precision) {
@@ -131,6 +173,34 @@ inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// The short decimals that track files are made of ("43.600100", "150",
+// ".5"): at most 15 digits, no exponent. Their digits are exact as an integer
+// below 2^53 and 10^decimals is exact too, so one division, correctly
+// rounded, gives the correctly rounded value, as the general conversion
+// does. False when the text is not of that form.
+bool ParseShortDecimal(const char* p, const char* end, double& value) {
+    static constexpr double kExact[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    uint64_t mantissa = 0;
+    int digits = 0, decimals = 0;
+    bool point = false;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15) return false;
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            decimals += point;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || (p < end && (*p == 'e' || *p == 'E'))) return false;
+    value = static_cast<double>(mantissa) / kExact[decimals];
+    return true;
+}
+
 }  // namespace
 
 int ParseInt(const char* p, const char* end) {
@@ -165,6 +235,7 @@ double ParseReal(const char* p, const char* end) {
     if (p == end || !((*p >= '0' && *p <= '9') || *p == '.')) return 0.0;
     if (*p == '0' && end - p >= 2 && (p[1] == 'x' || p[1] == 'X')) return negative ? -0.0 : 0.0;
     double value = 0;
+    if (ParseShortDecimal(p, end, value)) return negative ? -value : value;
     auto result = std::from_chars(p, end, value, std::chars_format::general);
     if (result.ec == std::errc()) return negative ? -value : value;
     if (result.ec == std::errc::invalid_argument) return 0.0;

@@ -1,6 +1,7 @@
 #include "formats/kml.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "core/output_file.h"
 #include "core/paths.h"
@@ -247,14 +248,20 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
             if (absolute) out.Append(kAltAbs);
             out.Append(kExtrude);
             out.Append("<coordinates>");
+            const std::size_t triple = out.size();
             AppendTriple(out, p.longitude, p.latitude, e.altitude);
+            const std::size_t tripleLength = out.size() - triple;
             out.Append("</coordinates></Point>\r\n");
             if (options & kKmlHeadingLines) {
                 const GeoPosition end = ProjectHeadingPoint(p.latitude, p.longitude, p.speed, p.direction);
                 out.Append("<LineString>\r\n");
                 if (absolute) out.Append(kAltAbs);
                 out.Append(kCoordOpen);
-                AppendTriple(out, p.longitude, p.latitude, e.altitude);
+                // The line starts at the point: its coordinates text once more,
+                // copied rather than formatted again.
+                char* copy = out.Reserve(tripleLength);
+                std::memcpy(copy, out.data() + triple, tripleLength);
+                out.Advance(tripleLength);
                 out.Append(' ');
                 AppendTriple(out, end.longitude, end.latitude, e.altitude);
                 out.Append(' ');

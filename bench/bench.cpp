@@ -1,0 +1,339 @@
+// The benchmark: generates NMEA, GPX and datalog tracks of 100 thousand and 1
+// million points, runs each conversion several times, each run in a child
+// process of its own, and prints the best wall and processor times, the input
+// throughput and the peak memory; sets the readers against the least their
+// input needs (line scan, bare expat parse, copy into memory); and, where
+// gpsbabel is installed, converts the same NMEA trace to GPX with it.
+//   ferolin_bench [--runs N] [--small POINTS] [--large POINTS] [--keep] [FOLDER]
+// The parent process never holds a track, so that a child's peak memory
+// (which starts from a copy of its parent) is the step's own.
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "core/driver.h"
+#include "core/format_table.h"
+#include "datalog_generator.h"
+#include "formats/gpx.h"
+#include "formats/magellan.h"
+#include "formats/native.h"
+#include "formats/nmea.h"
+#include "formats/nmea_sentences.h"
+#include "formats/ozi_plt.h"
+#include "formats/pcx5.h"
+
+using namespace ferolin_bench;
+
+namespace {
+
+struct Options {
+    int runs = 3;
+    uint32_t small = 100000;
+    uint32_t large = 1000000;
+    bool keep = false;
+    std::string folder;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--runs" && hasValue) {
+            options.runs = std::atoi(argv[++i]);
+        } else if (a == "--small" && hasValue) {
+            options.small = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (a == "--large" && hasValue) {
+            options.large = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (a == "--keep") {
+            options.keep = true;
+        } else if (!a.empty() && a[0] != '-' && options.folder.empty()) {
+            options.folder = a;
+        } else {
+            return false;
+        }
+    }
+    return options.runs > 0 && options.small > 0 && options.large > 0;
+}
+
+// Loads `input` through the format table and exports it through the first
+// row with a writer for `extension`, as the batch command line does.
+bool Convert(const std::string& input, const std::string& output, const char* extension) {
+    QuietHost host;
+    ferolin::CurrentTrack track;
+    if (ferolin::LoadTrack(track, input, host) != 0) return false;
+    const int row = ferolin::FindWriterRow(extension);
+    return row >= 0 && ferolin::ExportToFile(track, output, row, host) == 0 && !host.failed;
+}
+
+// Reads `input` with one reader, without the driver.
+bool Read(ferolin::ReaderFn reader, const std::string& input, uint32_t expected) {
+    ferolin::TrackPointArray points;
+    uint32_t count = 0;
+    return reader(input, points, count) == 0 && count == expected;
+}
+
+class Bench {
+public:
+    explicit Bench(int runs) : runs_(runs) {}
+
+    // Runs `work` the set number of times, each in a child, and prints a row.
+    // The `output` of the previous run is removed first, outside the
+    // measurement: replacing a file of half a gigabyte costs the kernel as
+    // much as a third of the conversion.
+    Best Step(const char* label, uint32_t points, const std::string& input,
+              const std::function<bool()>& work, const std::string& output = {}) {
+        const Best best = Repeat(runs_, [&] {
+            if (!output.empty()) std::remove(output.c_str());
+            return RunInChild(work);
+        });
+        PrintRow(label, points, input, best);
+        return best;
+    }
+    Best Program(const char* label, uint32_t points, const std::string& input,
+                 const std::vector<std::string>& argv, const std::string& output) {
+        const Best best = Repeat(runs_, [&] {
+            std::remove(output.c_str());
+            return RunProgram(argv);
+        });
+        PrintRow(label, points, input, best);
+        return best;
+    }
+    static void Header() {
+        std::printf("%-40s %8s %9s %8s %8s %8s %8s\n", "step", "points", "input MB", "wall s",
+                    "cpu s", "MB/s", "peak MB");
+    }
+    static void Ratio(const char* label, const Best& a, const Best& b) {
+        std::printf("  %-38s %.2f (cpu %.2f)\n", label, a.wall / b.wall, a.cpu / b.cpu);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    void PrintRow(const char* label, uint32_t points, const std::string& input, const Best& b) {
+        const double mb = static_cast<double>(FileBytes(input)) / 1e6;
+        std::printf("%-40s %8u %9.1f %8.3f %8.3f %8.1f %8.1f%s\n", label, points, mb, b.wall,
+                    b.cpu, mb / b.wall, b.peakMB, b.ok ? "" : "  FAILED");
+        std::fflush(stdout);
+        ok_ = ok_ && b.ok;
+    }
+
+    int runs_;
+    bool ok_ = true;
+};
+
+// A time target judged by the best wall time and, apart, by the processor
+// time, which is what the step costs when the machine has nothing else to do.
+std::string Verdict(const Best& best, double seconds) {
+    std::string text = best.wall < seconds ? "met" : "MISSED";
+    text += " by wall time, ";
+    text += best.cpu < seconds ? "met" : "MISSED";
+    return text + " by processor time";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: ferolin_bench [--runs N] [--small POINTS] [--large POINTS] "
+                     "[--keep] [FOLDER]\n");
+        return 2;
+    }
+    bool madeFolder = false;
+    if (options.folder.empty()) {
+        char pattern[] = "/tmp/ferolin_bench.XXXXXX";
+        if (!mkdtemp(pattern)) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        options.folder = pattern;
+        madeFolder = true;
+    }
+    const std::string dir = options.folder + "/";
+    const uint32_t sizes[2] = {options.small, options.large};
+    auto name = [&](const char* stem, uint32_t points, const char* extension) {
+        return dir + stem + "_" + std::to_string(points) + "." + extension;
+    };
+
+    // The tracks: the same drive as NMEA trace (GSA, GGA and RMC each second),
+    // as .frn and as the GPX that Ferolin writes; a phone's GPX 1.1 track with
+    // extensions; a BlueGPS datalog.
+    std::printf("Ferolin benchmark: best of %d runs, each in a child process; "
+                "files in %s\n",
+                options.runs, options.folder.c_str());
+    std::printf("generated tracks\n");
+    bool generated = true;
+    for (const uint32_t n : sizes) {
+        const Sample drive = RunInChild([&] {
+            const ferolin::TrackPointArray points = MakeDrive(n);
+            if (!points) return false;
+            const auto entries = AllEntries(points.get(), n);
+            const uint32_t sentences = ferolin::kNmeaGsa | ferolin::kNmeaGga | ferolin::kNmeaRmc;
+            return ferolin::WriteNmeaFile(name("drive", n, "nmea"), entries.data(), n,
+                                          sentences) == 0 &&
+                   ferolin::WriteNativeTrack(name("drive", n, "frn"), entries.data(), n,
+                                             ferolin::kAllOptions) == 0 &&
+                   ferolin::WriteGpxTrack(name("drive", n, "gpx"), entries.data(), n,
+                                          ferolin::kAllOptions) == 0;
+        });
+        const Sample gpx = RunInChild([&] { return WriteSampleGpx(name("phone", n, "gpx"), n); });
+        const Sample log = RunInChild(
+            [&] { return ferolin_tools::WriteSampleDatalog(name("hike", n, "log"), n, 1); });
+        generated = generated && drive.ok && gpx.ok && log.ok;
+        for (const char* file : {"drive|nmea", "drive|frn", "drive|gpx", "phone|gpx", "hike|log"}) {
+            const std::string f = file;
+            const std::string path =
+                name(f.substr(0, f.find('|')).c_str(), n, f.substr(f.find('|') + 1).c_str());
+            std::printf("  %-28s %8.1f MB\n", path.substr(dir.size()).c_str(),
+                        static_cast<double>(FileBytes(path)) / 1e6);
+        }
+    }
+    if (!generated) {
+        std::fprintf(stderr, "cannot generate the tracks in %s\n", options.folder.c_str());
+        return 1;
+    }
+
+    Bench bench(options.runs);
+    const uint32_t s = options.small, l = options.large;
+    const std::string nmeaS = name("drive", s, "nmea"), nmeaL = name("drive", l, "nmea");
+    const std::string frnL = name("drive", l, "frn");
+    const std::string gpxS = name("drive", s, "gpx"), gpxL = name("drive", l, "gpx");
+    const std::string phoneS = name("phone", s, "gpx"), phoneL = name("phone", l, "gpx");
+    const std::string logS = name("hike", s, "log"), logL = name("hike", l, "log");
+    const std::string out = dir + "out";
+    const std::string outGpx = out + ".gpx", outKml = out + ".kml", outTxt = out + ".txt";
+    const std::string babelGpx = out + "_gpsbabel.gpx";
+
+    std::printf("\nconversions (as the batch command line runs them, every option on)\n");
+    Bench::Header();
+    const Best nmeaGpxS = bench.Step(
+        "nmea -> gpx", s, nmeaS, [&] { return Convert(nmeaS, outGpx, "gpx"); }, outGpx);
+    Best babel;
+    const bool hasBabel = HasProgram("gpsbabel");
+    if (hasBabel)
+        babel = bench.Program("gpsbabel nmea -> gpx", s, nmeaS,
+                              {"gpsbabel", "-i", "nmea", "-f", nmeaS, "-o", "gpx", "-F", babelGpx},
+                              babelGpx);
+    const Best nmeaGpxL = bench.Step(
+        "nmea -> gpx", l, nmeaL, [&] { return Convert(nmeaL, outGpx, "gpx"); }, outGpx);
+    bench.Step(
+        "gpx -> kml", s, gpxS, [&] { return Convert(gpxS, outKml, "kml"); }, outKml);
+    const Best gpxKmlL = bench.Step(
+        "gpx -> kml", l, gpxL, [&] { return Convert(gpxL, outKml, "kml"); }, outKml);
+    bench.Step(
+        "phone gpx -> kml", s, phoneS, [&] { return Convert(phoneS, outKml, "kml"); }, outKml);
+    const Best phoneKmlL = bench.Step(
+        "phone gpx -> kml", l, phoneL, [&] { return Convert(phoneL, outKml, "kml"); }, outKml);
+    bench.Step(
+        "datalog -> txt (statistics)", s, logS, [&] { return Convert(logS, outTxt, "txt"); },
+        outTxt);
+    bench.Step(
+        "datalog -> txt (statistics)", l, logL, [&] { return Convert(logL, outTxt, "txt"); },
+        outTxt);
+
+    std::printf("\nreaders against the least their input needs\n");
+    Bench::Header();
+    const Best scan = bench.Step("line scan of the nmea (reference)", l, nmeaL,
+                                 [&] { return CountLines(nmeaL) > 0; });
+    const Best nmeaRead =
+        bench.Step("nmea read", l, nmeaL, [&] { return Read(ferolin::ReadNmeaLog, nmeaL, l); });
+    Bench::Ratio("nmea read / line scan", nmeaRead, scan);
+    const Best logScan = bench.Step("line scan of the datalog (reference)", l, logL,
+                                    [&] { return CountLines(logL) > 0; });
+    const Best logRead = bench.Step("datalog read", l, logL, [&] {
+        QuietHost host;
+        ferolin::CurrentTrack track;
+        return ferolin::LoadTrack(track, logL, host) == 0 && track.count == l;
+    });
+    Bench::Ratio("datalog read / line scan", logRead, logScan);
+    for (const std::string& gpx : {gpxL, phoneL}) {
+        const bool phone = gpx == phoneL;
+        const Best bare = bench.Step(phone ? "bare expat parse, phone gpx (reference)"
+                                           : "bare expat parse of the gpx (reference)",
+                                     l, gpx, [&] {
+                                         size_t elements = 0;
+                                         return BareExpatParse(gpx, elements) && elements > l;
+                                     });
+        const Best gpxRead = bench.Step(phone ? "phone gpx read" : "gpx read", l, gpx,
+                                        [&] { return Read(ferolin::ReadGpxTrack, gpx, l); });
+        Bench::Ratio(phone ? "phone gpx read / bare expat parse" : "gpx read / bare expat parse",
+                     gpxRead, bare);
+    }
+    const Best copy = bench.Step("copy of the frn into memory (reference)", l, frnL,
+                                 [&] { return CopyIntoMemory(frnL) == FileBytes(frnL); });
+    const Best frnRead =
+        bench.Step("frn load", l, frnL, [&] { return Read(ferolin::ReadNativeTrack, frnL, l); });
+    Bench::Ratio("frn load / copy", frnRead, copy);
+
+    std::printf("\nwriters and readers of the other formats (from and to the .frn)\n");
+    Bench::Header();
+    struct Pair {
+        const char* write;
+        const char* read;
+        const char* extension;  // writer row
+        const char* file;       // file name extension
+        ferolin::ReaderFn reader;
+    };
+    const Pair pairs[] = {
+        {"frn -> frn", "frn read", "frn", "frn", ferolin::ReadNativeTrack},
+        {"frn -> plt", "plt read", "plt", "plt", ferolin::ReadOziTrack},
+        {"frn -> pcx5", "pcx5 read", "trk", "trk", ferolin::ReadPcx5Track},
+        {"frn -> magellan sd", "magellan sd read", "log", "upt", ferolin::ReadMagellanLog},
+        {"frn -> nmea (five sentences)", "nmea read (five sentences)", "nmea", "nmea",
+         ferolin::ReadNmeaLog},
+    };
+    for (const Pair& p : pairs) {
+        const std::string written = out + "_frn." + p.file;
+        bench.Step(
+            p.write, l, frnL, [&] { return Convert(frnL, written, p.extension); }, written);
+        bench.Step(p.read, l, written, [&] { return Read(p.reader, written, l); });
+    }
+
+    std::printf("\ntargets (best of %d runs)\n", options.runs);
+    if (hasBabel) {
+        const double ratio = babel.wall / nmeaGpxS.wall, cpuRatio = babel.cpu / nmeaGpxS.cpu;
+        std::printf("  nmea -> gpx, %u points: gpsbabel %.3f s (cpu %.3f s), ferolin %.3f s "
+                    "(cpu %.3f s): %.1f times faster (cpu %.1f); at least 30: %s\n",
+                    s, babel.wall, babel.cpu, nmeaGpxS.wall, nmeaGpxS.cpu, ratio, cpuRatio,
+                    ratio >= 30 && cpuRatio >= 30 ? "met" : "MISSED");
+    } else {
+        std::printf("  gpsbabel not installed: no comparison\n");
+    }
+    std::printf("  nmea -> gpx, %u points: %.3f s (cpu %.3f s), peak %.1f MB; under 200 MB: %s; "
+                "under 1.5 s: %s\n",
+                l, nmeaGpxL.wall, nmeaGpxL.cpu, nmeaGpxL.peakMB,
+                nmeaGpxL.peakMB < 200 ? "met" : "MISSED", Verdict(nmeaGpxL, 1.5).c_str());
+    std::printf("  gpx -> kml, %u points: %.3f s (cpu %.3f s); under 3 s: %s\n", l, gpxKmlL.wall,
+                gpxKmlL.cpu, Verdict(gpxKmlL, 3).c_str());
+    std::printf("  phone gpx -> kml, %u points: %.3f s (cpu %.3f s); under 3 s: %s\n", l,
+                phoneKmlL.wall, phoneKmlL.cpu, Verdict(phoneKmlL, 3).c_str());
+
+    if (!options.keep) {
+        std::error_code ignored;
+        if (madeFolder) {
+            std::filesystem::remove_all(options.folder, ignored);
+        } else {
+            for (const auto& entry : std::filesystem::directory_iterator(options.folder, ignored)) {
+                const std::string file = entry.path().filename().string();
+                if (file.rfind("drive_", 0) == 0 || file.rfind("phone_", 0) == 0 ||
+                    file.rfind("hike_", 0) == 0 || file.rfind("out", 0) == 0)
+                    std::filesystem::remove(entry.path(), ignored);
+            }
+        }
+    }
+    if (!bench.ok()) {
+        std::fprintf(stderr, "a step failed\n");
+        return 1;
+    }
+    // A missed target is reported above, not an error: wall times depend on
+    // what else the machine runs.
+    return 0;
+}
