@@ -1,5 +1,8 @@
 #include "core/text_format.h"
 
+#include <locale.h>  // newlocale, strtod_l
+#include <stdlib.h>
+
 #include <bit>
 #include <charconv>
 #include <climits>
@@ -240,13 +243,14 @@ double ParseReal(const char* p, const char* end) {
     if (result.ec == std::errc()) return negative ? -value : value;
     if (result.ec == std::errc::invalid_argument) return 0.0;
     // Out of range: strtod on a bounded, zero-terminated copy gives the
-    // C library's infinity or zero.
+    // C library's infinity or zero; in the C locale, whatever the process's.
     const char* q = p;
     while (q < end && ((*q >= '0' && *q <= '9') || *q == '.' || *q == 'e' || *q == 'E' ||
                        *q == '+' || *q == '-'))
         ++q;
     std::string copy(start, q);
-    return std::strtod(copy.c_str(), nullptr);
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return cLocale ? strtod_l(copy.c_str(), nullptr, cLocale) : std::strtod(copy.c_str(), nullptr);
 }
 
 }  // namespace ferolin

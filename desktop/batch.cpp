@@ -1,6 +1,7 @@
 #include "desktop/batch.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <ostream>
 
@@ -30,12 +31,14 @@ constexpr const char* kUsage =
     "  --stop \"D/M/YYYY H:MM\"   keep points up to this time\n"
     "  --no-settings       ignore the stored selection and writer option words\n";
 
+// A whole argument as a decimal number, with the point whatever the locale.
 bool ParseWhole(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end && *end == '\0';
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin < end && *begin == '+' && ++begin < end && *begin == '-') return false;
+    if (begin == end) return false;
+    const auto result = std::from_chars(begin, end, value);
+    return result.ec == std::errc() && result.ptr == end;
 }
 
 bool ParseUnsigned(const std::string& text, uint32_t& value) {

@@ -241,7 +241,10 @@ TEST(PocketCommandLine, HeadlessExportMessagesAndStatus) {
 }
 
 TEST(PocketNumbers, FormattingMatchesTheCLibraryInTheCLocale) {
-    // The C library in the C locale is the reference for every conversion.
+    // The C library in the C locale is the reference for every conversion
+    // (the suite also runs under the German locale).
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
     const double values[] = {0.0, -0.0, 0.5, 1.5, 2.5, -5.5, 9.9999995, 45.5, -3.25, 123.456789,
                              0.138888888, 1e-7, 5e-324, 1e15, 123456789.987654321, 1e300,
                              -1e308, 328.08, 38416.338263888};
@@ -280,6 +283,7 @@ TEST(PocketNumbers, FormattingMatchesTheCLibraryInTheCLocale) {
             EXPECT_EQ(got, expected);
         }
     }
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(PocketNumbers, ParsingFollowsAtoiAndAtof) {
@@ -299,6 +303,7 @@ TEST(PocketNumbers, ParsingFollowsAtoiAndAtof) {
     EXPECT_EQ(ppc::ParseReal("0x10"), 16.0);
     EXPECT_EQ(ppc::ParseReal("0x"), 0.0);
     EXPECT_EQ(ppc::ParseReal("1,5"), 1.0);  // never the locale's comma
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
     EXPECT_TRUE(std::isinf(ppc::ParseReal("1e999")));
     EXPECT_EQ(ppc::ParseReal("-1e-999"), 0.0);
     EXPECT_TRUE(std::isinf(ppc::ParseReal("-inf")));
@@ -310,7 +315,7 @@ TEST(PocketNumbers, ParsingFollowsAtoiAndAtof) {
     std::string s;
     ppc::AppendFixed(s, 1.5, 6);
     EXPECT_EQ(s, "1.500000");
-    std::setlocale(LC_ALL, "C");
+    std::setlocale(LC_ALL, previous.c_str());
 }
 
 TEST(PocketLines, PiecesAsFgetsHandsThemOut) {

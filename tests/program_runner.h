@@ -1,0 +1,27 @@
+// Runs one of the programs as a child process with a time limit, its output
+// and error streams caught in files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ferolin_test {
+
+struct ProgramRun {
+    bool finished = false;  // ended within the time limit (killed otherwise)
+    bool signaled = false;  // ended by a signal (a crash)
+    int status = -1;        // exit status when it ended normally
+    double seconds = 0;     // time until it ended
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `arguments` in the test's environment without the
+// display variables, with `extra` ("NAME=VALUE") set on top. A program still
+// running after `limitSeconds` is killed. `scratch` is a folder for the two
+// capture files.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& extra, const std::string& scratch,
+                      double limitSeconds = 60);
+
+}  // namespace ferolin_test
