@@ -6,10 +6,19 @@
 # package that the installation pulled in.
 #
 #   sudo scripts/check-package.sh          (run from anywhere; needs root)
+#   sudo scripts/check-package.sh --fresh  (also on a fresh Debian 12)
 #
 # It refuses to run when a package named ferolin is installed already, so
 # that it never replaces or removes someone's installation.
+#
+# With --fresh it also makes a minimal Debian 12 (bookworm) system with
+# debootstrap in a temporary folder (plus man-db, as a standard installation
+# has it), installs the package there with apt-get, which fetches the
+# dependencies from the Debian mirror, checks it the same way, purges it, and
+# deletes that system again (KEEP_FRESH=1 keeps it in /var/tmp).
 set -u
+fresh=no
+[ "${1:-}" = --fresh ] && fresh=yes
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-build}
 case $build in /*) ;; *) build=$here/$build ;; esac
@@ -149,6 +158,81 @@ dpkg-query -W -f='${Package}\n' | sort >"$work/packages.end"
 cmp -s "$work/packages.before" "$work/packages.end" &&
     pass "the installed package set is as before" ||
     fail "package set changed: $(diff "$work/packages.before" "$work/packages.end" | grep '^[<>]' | tr '\n' ' ')"
+
+if [ $fresh = yes ]; then
+    step "a fresh Debian 12 system (debootstrap --variant=minbase bookworm)"
+    if ! command -v debootstrap >/dev/null; then
+        apt_get install -y -qq --no-install-recommends debootstrap >/dev/null 2>&1 ||
+            { fail "cannot install debootstrap"; exit 1; }
+    fi
+    mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+    system=$(mktemp -d /var/tmp/ferolin-bookworm.XXXXXX)
+    cleanup_system() {
+        mountpoint -q "$system/proc" && umount "$system/proc"
+        if [ "${KEEP_FRESH:-0}" = 1 ]; then echo "kept $system"; else rm -rf --one-file-system "$system"; fi
+        rm -rf "$work"
+    }
+    trap cleanup_system EXIT
+    if debootstrap --variant=minbase --include=man-db bookworm "$system" "$mirror" \
+            >"$work/debootstrap.log" 2>&1; then
+        pass "debootstrap bookworm into $system"
+    else
+        tail -20 "$work/debootstrap.log"
+        fail "debootstrap"
+        exit 1
+    fi
+    mount -t proc proc "$system/proc"
+    cp /etc/resolv.conf "$system/etc/resolv.conf"
+    inside() {
+        chroot "$system" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+            HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive QT_QPA_PLATFORM=offscreen "$@"
+    }
+    inside dpkg-query -W -f='${Package}\n' | sort >"$work/fresh.before"
+    echo "the fresh system holds $(wc -l <"$work/fresh.before") packages"
+    cp "$deb" "$system/tmp/"
+    cp "$here/samples/hike.log" "$system/tmp/hike.log"
+    inside apt-get update -qq >/dev/null 2>&1
+    if inside apt-get install -y "/tmp/$(basename "$deb")" >"$work/fresh-install.log" 2>&1; then
+        pass "apt-get install ./$(basename "$deb") on the fresh system"
+        inside dpkg-query -W -f='${Package}\n' | sort >"$work/fresh.installed"
+        echo "installed with it: $(comm -13 "$work/fresh.before" "$work/fresh.installed" | tr '\n' ' ')"
+    else
+        tail -30 "$work/fresh-install.log"
+        fail "apt-get install on the fresh system"
+        exit 1
+    fi
+    out=$(inside ferolin --version 2>&1) && [ "$out" = "Ferolin $version" ] &&
+        pass "ferolin --version: $out" || fail "ferolin --version: $out"
+    inside sh -c 'cd /tmp && ferolin --no-settings hike.log txt' && [ -s "$system/tmp/hike.txt" ] &&
+        pass "ferolin --no-settings hike.log txt" || fail "ferolin batch conversion"
+    if [ -x "$system/usr/bin/ferolix" ]; then
+        out=$(inside ferolix --version 2>&1) && pass "ferolix --version: $out" ||
+            fail "ferolix --version: $out"
+        inside sh -c 'cd /tmp && ferolix hike.log -o hike.gpx' && [ -s "$system/tmp/hike.gpx" ] &&
+            pass "ferolix hike.log -o hike.gpx wrote $(grep -c '<trkpt' "$system/tmp/hike.gpx") track points" ||
+            fail "ferolix hike.log -o hike.gpx"
+    fi
+    for page in ferolin ferolix; do
+        [ -x "$system/usr/bin/$page" ] || continue
+        where=$(inside man -w $page 2>&1) && pass "man -w $page: $where" || fail "man -w $page: $where"
+        inside sh -c "MANWIDTH=80 man $page 2>/dev/null" | grep -q '^SYNOPSIS' &&
+            pass "man $page shows the page" || fail "man $page"
+    done
+    [ -f "$system/usr/share/applications/org.ferolin.Ferolin.desktop" ] &&
+        pass "menu entry org.ferolin.Ferolin.desktop" || fail "no menu entry"
+    inside apt-get remove --purge -y ferolin >/dev/null 2>&1 &&
+        inside apt-get autoremove --purge -y >/dev/null 2>&1 &&
+        pass "apt-get remove --purge ferolin; apt-get autoremove --purge" || fail "removal"
+    left=0
+    while read -r f; do
+        if [ -e "$system$f" ]; then echo "left behind: $f"; left=$((left + 1)); fi
+    done <"$work/files"
+    [ $left = 0 ] && pass "none of the package's files is left" || fail "$left files left behind"
+    inside dpkg-query -W -f='${Package}\n' | sort >"$work/fresh.after"
+    cmp -s "$work/fresh.before" "$work/fresh.after" &&
+        pass "the fresh system's package set is as before" ||
+        fail "package set changed: $(diff "$work/fresh.before" "$work/fresh.after" | grep '^[<>]' | tr '\n' ' ')"
+fi
 
 echo
 if [ $failures = 0 ]; then
