@@ -218,8 +218,11 @@ if [ $fresh = yes ]; then
         inside sh -c "MANWIDTH=80 man $page 2>/dev/null" | grep -q '^SYNOPSIS' &&
             pass "man $page shows the page" || fail "man $page"
     done
-    [ -f "$system/usr/share/applications/org.ferolin.Ferolin.desktop" ] &&
-        pass "menu entry org.ferolin.Ferolin.desktop" || fail "no menu entry"
+    for entry in org.ferolin.Ferolin.desktop org.ferolin.Ferolix.desktop; do
+        [ "$entry" = org.ferolin.Ferolix.desktop ] && [ ! -x "$system/usr/bin/ferolix" ] && continue
+        [ -f "$system/usr/share/applications/$entry" ] &&
+            pass "menu entry $entry" || fail "no menu entry $entry"
+    done
     inside apt-get remove --purge -y ferolin >/dev/null 2>&1 &&
         inside apt-get autoremove --purge -y >/dev/null 2>&1 &&
         pass "apt-get remove --purge ferolin; apt-get autoremove --purge" || fail "removal"
