@@ -1,0 +1,85 @@
+// Shared pieces of the handheld edition's tests: a small track of three
+// points and the comma-decimal locale.
+#pragma once
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "pocket/ppc_track.h"
+
+namespace pocket_test {
+
+// Record 5: 5 March 2005 08:07:06.5, 45.5 N 3.25 W, 100 m, 36 km/h.
+// Record 6: 5 March 2005 08:07:09.5, 12.345678 S 123.456789 E, altitude 0.
+// Record 7: 29 February 2004 23:59:59.999, 0/0, -5.5 m, 0.5 km/h.
+inline std::vector<PPCTrackPoint> ThreePoints() {
+    std::vector<PPCTrackPoint> p(3, PPCTrackPoint{});
+    p[0].record = 5;
+    p[0].eventType = 1;
+    p[0].year = 2005;
+    p[0].month = 3;
+    p[0].day = 5;
+    p[0].hour = 8;
+    p[0].minute = 7;
+    p[0].seconds = 6.5;
+    p[0].latitude = 45.5;
+    p[0].longitude = -3.25;
+    p[0].altitude = 100;
+    p[0].pdop = 2.5;
+    p[0].hdop = 1.25;
+    p[0].vdop = 3;
+    p[0].satellites = 7;
+    p[0].speed = 36;
+    p[0].direction = 90.5;
+
+    p[1].record = 6;
+    p[1].year = 2005;
+    p[1].month = 3;
+    p[1].day = 5;
+    p[1].hour = 8;
+    p[1].minute = 7;
+    p[1].seconds = 9.5;
+    p[1].latitude = -12.345678;
+    p[1].longitude = 123.456789;
+    p[1].satellites = 4;
+    p[1].speed = 18;
+
+    p[2].record = 7;
+    p[2].year = 2004;
+    p[2].month = 2;
+    p[2].day = 29;
+    p[2].hour = 23;
+    p[2].minute = 59;
+    p[2].seconds = 59.999;
+    p[2].altitude = -5.5;
+    p[2].speed = 0.5;
+    p[2].direction = 359.9;
+    return p;
+}
+
+// The same three points as BlueGPS datalog text.
+inline std::string ThreePointDatalog() {
+    return "BlueGPS Datalog\r\nAbout total Numbers: 3\r\n=====================\r\n"
+           "Record: 5\r\nEvent Type: 1\r\nYear: 2005\r\nMonth: 3\r\nDay: 5\r\nHour: 8\r\n"
+           "Minute: 7\r\nSecond: 6.5\r\nLatitude: 45.5\r\nLongitude: -3.25\r\nAltitude: 100\r\n"
+           "PDOP: 2.5\r\nHDOP: 1.25\r\nSatellite No: 7\r\nSpeed(KMs/hr): 36\r\nDirection: 90.5\r\n"
+           "=====================\r\n"
+           "Record: 6\r\nYear: 2005\r\nMonth: 3\r\nDay: 5\r\nHour: 8\r\nMinute: 7\r\n"
+           "Second: 9.5\r\nLatitude: -12.345678\r\nLongitude: 123.456789\r\nAltitude: 0\r\n"
+           "Satellite No: 4\r\nSpeed(KMs/hr): 18\r\n=====================\r\n"
+           "Record: 7\r\nYear: 2004\r\nMonth: 2\r\nDay: 29\r\nHour: 23\r\nMinute: 59\r\n"
+           "Second: 59.999\r\nAltitude: -5.5\r\nSpeed(KMs/hr): 0.5\r\nDirection: 359.9\r\n"
+           "=====================\r\n";
+}
+
+// Switches the whole C library to the German locale (decimal comma); false
+// when the locale is not installed.
+inline bool UseCommaLocale() {
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) return false;
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", 1.5);
+    return std::string(text) == "1,5";
+}
+
+}  // namespace pocket_test
