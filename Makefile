@@ -40,6 +40,7 @@ test: build build-asan
 
 bench: build
 	$(BUILD)/bin/ferolin_bench 1000000
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_window 1000000
 
 # libFuzzer run of the datalog reader (clang): make fuzz FUZZ_SECONDS=300
 FUZZ_SECONDS ?= 60

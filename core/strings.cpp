@@ -46,6 +46,46 @@ const StringEntry kStringTable[] = {
     {kStrFilterRdn, "IGN Rando (*.rdn)|*.rdn|"},
     {kStrFilterAllFiles, "All files (*.*)|*.*||"},
     {kStrFilterLog, "Magellan SD (*.log)|*.log|"},
+
+    // The window.
+    {kStrAboutMenu, "&About Ferolin..."},
+    {kStrExport, "Export"},
+    {kStrOpen, "Open"},
+    {kStrExit, "Exit"},
+    {kStrSpeedColumn, "Speed(KMs/hr)"},
+    {kStrVersion, "1.51"},
+    {kStrOptionsCaption, "Options"},
+    {kStrDate, "Date"},
+    {kStrTime, "Time"},
+    {kStrStatistics, "Statistics"},
+    {kStrDateTime, "Date / Time"},
+    {kStrMakerPage, "https://github.com/ferolin/ferolin"},
+    {kStrMakerAddress, "github.com/ferolin/ferolin"},
+    {kStrDownload, "Download"},
+    {kStrOptions, "Options"},
+    {kStrShowDetails, "Show details"},
+    {kStrSetStartTime, "Set as start time"},
+    {kStrSetStopTime, "Set as stop time"},
+    {kStrExclude, "Exclude"},
+    {kStrViewGoogleEarth, "View in Google Earth"},
+    {kStrDonationPage, "https://github.com/ferolin/ferolin#support"},
+    {kStrViewVirtualEarth, "View in MSN Virtual Earth"},
+    // Bing Maps: map centre cp, road style, zoom 10, a pushpin sp with a title.
+    {kStrVirtualEarthAddress,
+     "https://www.bing.com/maps/default.aspx?cp=%f~%f&style=r&lvl=10&v=2&sp=an.%f_%f_%05d_%s"},
+    {kStrWaypointsList, "Waypoints list"},
+    {kStrVerticalExtrusion, "Vertical extrusion"},
+    {kStrTessellation, "Tessellation"},
+    {kStrAbsoluteAltitude, "Absolute altitude"},
+    {kStrGsa, "GSA"},
+    {kStrCga, "CGA"},
+    {kStrRmc, "RMC"},
+    {kStrGll, "GLL"},
+    {kStrVtg, "VTG"},
+    {kStrViewGoogleMaps, "View in Google Maps"},
+    // Google Maps search of the point's coordinates; the record number and
+    // the text travel along in the fragment, which the page ignores.
+    {kStrGoogleMapsAddress, "https://www.google.com/maps/search/?api=1&query=%2$f,%3$f#%1$d~%4$s"},
 };
 
 }  // namespace

@@ -150,18 +150,10 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
 StoredSelection LoadStoredSelection() {
     StoredSelection stored;
     SettingsKey key = OpenSettingsKey();
-    uint32_t ruleCount = 0;
-    ReadSettingDword(kSettingRules, ruleCount, 0, key);
-    std::string text;
-    for (uint32_t i = 0; key && i < ruleCount; ++i) {
-        ExclusionRule rule{};
-        // A rule that cannot be read or shown in the rule list is dropped.
-        if (LoadRule(static_cast<int>(i), rule, key) == kSettingsOk && DescribeRule(rule, text))
-            stored.rules.push_back(rule);
-    }
+    stored.rules = LoadStoredRules(key);
     // The window shows the height with two decimals and reads that text back
     // at export; the batch run uses the same value.
-    const float geoid = ReadSettingFloat(kSettingGeoidHeight, kDefaultGeoidHeight, key);
+    const float geoid = ReadStoredGeoidHeight(key);
     std::string shown;
     AppendFixed(shown, geoid, 2);
     stored.geoidHeight = static_cast<float>(ParseReal(shown));
@@ -240,6 +232,17 @@ int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& 
     return host.messages() ? 1 : 0;
 }
 
+bool IsWindowCommandLine(const std::vector<std::string>& arguments,
+                         std::vector<std::string>& windowArguments) {
+    BatchOptions options;
+    std::string error;
+    if (!ParseBatchArguments(arguments, options, error) || options.help || options.version ||
+        options.positional.size() >= 2)
+        return false;
+    windowArguments = options.positional;
+    return true;
+}
+
 int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     BatchOptions options;
     std::string error;
@@ -255,11 +258,7 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
         out << "Ferolin 1.51\n";
         return 0;
     }
-    if (options.positional.size() < 2) {
-        out << "ferolin: the window is not part of this build yet; "
-               "convert files with: ferolin PATTERN EXT (see --help)\n";
-        return 0;
-    }
+    if (options.positional.size() < 2) return 0;  // the window's command lines
     const int row = FindWriterRow(options.positional[1]);
     if (row < 0) {
         err << "unknown output format: " << options.positional[1] << '\n';

@@ -49,7 +49,13 @@ StoredSelection LoadStoredSelection();
 // 0 when every file converted, 1 when any file gave a message.
 int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err);
 
-// The whole command line of `ferolin`; returns the process exit status.
+// True when the arguments ask for the window (nothing, or one FILE), which then
+// receives `windowArguments`; false for the batch mode, --help, --version and
+// usage errors, which FerolinMain handles without a display.
+bool IsWindowCommandLine(const std::vector<std::string>& arguments,
+                         std::vector<std::string>& windowArguments);
+
+// The batch command line of `ferolin`; returns the process exit status.
 int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace ferolin

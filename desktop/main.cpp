@@ -1,11 +1,19 @@
-// ferolin: the desktop GPS track converter.
+// ferolin: the desktop GPS track converter. The window opens without
+// arguments or with one track file; a pattern and an output extension run
+// the batch conversion, which needs no display and creates no application
+// object.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "desktop/batch.h"
+#include "desktop/converter_app.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    return ferolin::FerolinMain(arguments, std::cout, std::cerr);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::vector<std::string> windowArguments;
+    if (!ferolin::IsWindowCommandLine(arguments, windowArguments))
+        return ferolin::FerolinMain(arguments, std::cout, std::cerr);
+    ferolin::CConverterApp app(argc, argv);
+    return app.Run(windowArguments);
 }

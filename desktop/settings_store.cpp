@@ -4,6 +4,10 @@
 #include <QSettings>
 #include <QVariant>
 
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -111,6 +115,36 @@ long LoadRule(int index, ExclusionRule& rule, SettingsKey key) {
     if (size != sizeof loaded) return kSettingsNotFound;
     rule = loaded;
     return kSettingsOk;
+}
+
+std::vector<ExclusionRule> LoadStoredRules(SettingsKey key) {
+    std::vector<ExclusionRule> rules;
+    KeyScope scope(key);
+    if (!scope.get()) return rules;
+    uint32_t count = 0;
+    ReadSettingDword(kSettingRules, count, 0, scope.get());
+    // The numbers below the count whose "%03d" name is in the store.
+    std::vector<int> numbers;
+    for (const QString& name : scope.get()->childKeys()) {
+        bool ok = false;
+        const uint number = name.toUInt(&ok, 10);
+        if (!ok || number >= count || number > 0x7FFFFFFFu) continue;
+        if (RuleName(static_cast<int>(number)) != name.toStdString()) continue;
+        numbers.push_back(static_cast<int>(number));
+    }
+    std::sort(numbers.begin(), numbers.end());
+    std::string text;
+    for (int number : numbers) {
+        ExclusionRule rule{};
+        if (LoadRule(number, rule, scope.get()) == kSettingsOk && DescribeRule(rule, text))
+            rules.push_back(rule);
+    }
+    return rules;
+}
+
+float ReadStoredGeoidHeight(SettingsKey key) {
+    const float height = ReadSettingFloat(kSettingGeoidHeight, kDefaultGeoidHeight, key);
+    return std::isfinite(height) ? height : kDefaultGeoidHeight;
 }
 
 float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/selection.h"
 
@@ -42,6 +43,16 @@ long WriteSettingBinary(const char* name, const void* data, uint32_t size,
 // any other length is damaged and does not load.
 long SaveRule(int index, const ExclusionRule& rule, SettingsKey key = nullptr);
 long LoadRule(int index, ExclusionRule& rule, SettingsKey key = nullptr);
+
+// The saved exclusion rules, in number order: the values "000", "001", ...
+// below the stored "Rules" count. Only names the store actually holds are
+// read, so a damaged count costs nothing; a rule that does not load or that
+// the rule list cannot show is dropped.
+std::vector<ExclusionRule> LoadStoredRules(SettingsKey key);
+
+// The saved geoid height; a value that is not a finite number counts as
+// missing and gives the default.
+float ReadStoredGeoidHeight(SettingsKey key);
 
 // A float kept as the bits of a 32-bit number.
 float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key = nullptr);

@@ -1,0 +1,152 @@
+// Opens a generated datalog in the main window on the offscreen platform and
+// prints the time until the list is ready at its last row, the time to
+// repaint the list at scattered places (scrolling), and the peak memory:
+// ferolin_bench_window [POINTS] [FOLDER].
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTableView>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "core/driver.h"
+#include "datalog_generator.h"
+#include "desktop/converter_app.h"
+#include "desktop/main_dlg.h"
+#include "desktop/track_model.h"
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Reference pass: reads the file in large blocks and counts its lines.
+size_t CountLines(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) return 0;
+    std::unique_ptr<char[]> block(new char[1 << 16]);
+    size_t lines = 0;
+    ssize_t n;
+    while ((n = read(fd, block.get(), 1 << 16)) > 0)
+        for (const char* p = block.get(); (p = static_cast<const char*>(
+                                               std::memchr(p, '\n', block.get() + n - p)));
+             ++p)
+            ++lines;
+    close(fd);
+    return lines;
+}
+
+// Processor time of this process (user + system), which the other programs
+// on a busy machine do not inflate.
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const uint32_t points = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))
+                                     : 1000000;
+    const std::string folder = argc > 2 ? argv[2] : "/tmp";
+    const std::string input = folder + "/ferolin_bench_window.log";
+    // The window saves its settings when it closes: keep them away from the
+    // user's own.
+    const std::string config = folder + "/ferolin_bench_config";
+    std::filesystem::create_directories(config);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    auto t0 = std::chrono::steady_clock::now();
+    if (!ferolin_tools::WriteSampleDatalog(input, points, 1)) {
+        std::fprintf(stderr, "cannot write %s\n", input.c_str());
+        return 1;
+    }
+    const double generate = Seconds(t0);
+    t0 = std::chrono::steady_clock::now();
+    const size_t lines = CountLines(input);
+    const double scan = Seconds(t0);
+
+    // The reader alone, for comparison with the whole opening in the window.
+    double read = 0, readCpu = 0;
+    {
+        struct QuietHost : ferolin::DriverHost {
+            void ShowMessage(const std::string&, int, ferolin::MessageIcon) override {}
+        } host;
+        ferolin::CurrentTrack track;
+        t0 = std::chrono::steady_clock::now();
+        const double c0 = CpuSeconds();
+        ferolin::LoadTrack(track, input, host);
+        read = Seconds(t0);
+        readCpu = CpuSeconds() - c0;
+    }
+
+    ferolin::CConverterApp app(argc, argv);
+    int failures = 0;
+    double open = 0, ready = 0, readyCpu = 0, frame = 0;
+    int rows = 0;
+    {
+        ferolin::CMainDlg dialog;
+        dialog.seams().message = [&failures](QWidget*, const QString& text, QMessageBox::Icon) {
+            std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+            ++failures;
+        };
+        dialog.show();
+        QCoreApplication::processEvents();
+
+        t0 = std::chrono::steady_clock::now();
+        const double c0 = CpuSeconds();
+        dialog.OpenPath(QString::fromStdString(input));
+        open = Seconds(t0);
+        QTableView* list = dialog.trackList();
+        list->scrollToBottom();
+        list->setCurrentIndex(list->model()->index(list->model()->rowCount() - 1, 0));
+        list->viewport()->repaint();
+        QCoreApplication::processEvents();
+        ready = Seconds(t0);
+        readyCpu = CpuSeconds() - c0;
+        rows = list->model()->rowCount();
+
+        // Scrolling: jump to scattered places and repaint the list there.
+        QScrollBar* bar = list->verticalScrollBar();
+        constexpr int kFrames = 200;
+        uint32_t seed = 12345;
+        t0 = std::chrono::steady_clock::now();
+        for (int i = 0; i < kFrames; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            bar->setValue(static_cast<int>(seed % static_cast<uint32_t>(bar->maximum() + 1)));
+            list->viewport()->repaint();
+        }
+        frame = Seconds(t0) / kFrames;
+        dialog.reject();
+    }
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("points                 %u (%d rows listed)\n", points, rows);
+    std::printf("generate datalog       %.3f s\n", generate);
+    std::printf("scan lines             %.3f s (%zu lines; reference)\n", scan, lines);
+    std::printf("read datalog alone     %.3f s (processor %.3f s)\n", read, readCpu);
+    std::printf("open (load + list)     %.3f s\n", open);
+    std::printf("ready at the last row  %.3f s (processor %.3f s; limit 2 s)\n", ready, readyCpu);
+    std::printf("open / scan            %.2f\n", open / scan);
+    std::printf("scroll and repaint     %.2f ms per frame\n", frame * 1000);
+    std::printf("peak memory            %.1f MiB\n", usage.ru_maxrss / 1024.0);
+    std::remove(input.c_str());
+    std::filesystem::remove_all(config);
+    return failures == 0 && rows == static_cast<int>(points) ? 0 : 1;
+}

@@ -1,0 +1,187 @@
+// The desktop program's window: the point list of the current track, the
+// Open, Options, Download, Export and Exit buttons with the output-format
+// list, and the "Options" group with the selection controls (time window,
+// geoid height, smoothing, exclusion rules). It is the driver's host: the
+// driver fills the list through it, takes the selection and the writers'
+// option words from it and shows its messages through it.
+#pragma once
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/driver.h"
+#include "core/selection.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+namespace ferolin {
+
+class CPointDetailsDlg;
+class TrackListModel;
+
+// Serial ports a logger can be on: /dev/ttyUSB*, ttyACM*, rfcomm*, ttyS*.
+QStringList ListSerialPorts(const QString& folder = QStringLiteral("/dev"));
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+class CMainDlg : public QDialog, public DriverHost {
+    Q_OBJECT
+public:
+    // The modal steps the window takes, replaceable so that tests can drive
+    // the window without blocking; each defaults to the real Qt dialog.
+    struct Seams {
+        // The chosen file, or empty when the user cancels.
+        std::function<QString(QWidget* parent, const QString& folder, const QString& filter)>
+            openFileName;
+        std::function<QString(QWidget* parent, const QString& initialPath, const QString& filter,
+                              const QString& defaultSuffix)>
+            saveFileName;
+        std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon icon)>
+            message;
+        // The serial port to download from, or empty.
+        std::function<QString(QWidget* parent, const QStringList& ports)> choosePort;
+        // Runs a modal dialog (the options sheet, the About box).
+        std::function<int(QDialog& dialog)> runModal;
+        // Opens the context menu at a screen position; returns the chosen action.
+        std::function<QAction*(QMenu& menu, const QPoint& at)> popupMenu;
+    };
+
+    explicit CMainDlg(QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    Seams& seams() { return seams_; }
+
+    // The end of the start-up: the point details window (shown when it was
+    // open at the last exit), then the command line (nothing, or one file to
+    // load). False when the program is to end (a batch command line).
+    bool Start(const std::vector<std::string>& arguments);
+
+    // Saves the settings, releases the track and removes the temporary KML
+    // files; runs once, at the latest when the window is destroyed.
+    void Shutdown();
+
+    // Open as the button does after its dialog: reset, then load `path`.
+    void OpenPath(const QString& path);
+    // Export of the current track to `path` through the writer row `row`.
+    int ExportPath(const QString& path, int row);
+
+    const CurrentTrack& track() const { return track_; }
+    TrackListModel* model() const { return model_; }
+    QTableView* trackList() const { return list_; }
+    CPointDetailsDlg* details() const { return details_; }
+    QMenu* contextMenu() const { return menu_; }
+    QString lastFolder() const { return lastFolder_; }
+
+    // DriverHost.
+    void ShowMessage(const std::string& path, int stringId, MessageIcon icon) override;
+    void BeginWork() override;
+    void EndWork() override;
+    void TrackLoaded(const CurrentTrack& track) override;
+    void ShowNoPoint() override;
+    void BuildCriteria(uint32_t fieldMask, SelectionCriteria& criteria) override;
+    uint32_t WriterOptions(const FormatEntry& row) override;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // The texts of the edits as the window last took them from its controls
+    // (at Export, Add and Exit); the settings are saved from these.
+    struct Values {
+        QString start[5];  // day, month, year, hour, minute
+        QString stop[5];
+        QString geoid;
+        QString smooth;
+        QString reference;
+    };
+    enum Bound { kStart, kStop };
+
+    void BuildControls();
+    void BuildContextMenu();
+    void InstallDefaultSeams();
+    void RestoreSettings();
+    void CopyControlsToValues();
+    void CopyValuesToControls();
+    void FillBound(Bound bound, const TrackPoint* point, bool check);
+    void FollowCheck(Bound bound);
+    bool AddRuleToList(const ExclusionRule& rule);
+    void ResetTrack();
+    void RememberFolder(const QString& path);
+    void Message(int stringId, QMessageBox::Icon icon);
+
+    void OnOpen();
+    void OnOptions();
+    void OnDownload();
+    void OnExport();
+    void OnExit();
+    void OnAbout();
+    void OnAddRule();
+    void OnRemoveRule();
+    void OnClearRules();
+    void OnRowClicked(int row, bool show);
+    void OnContextMenu(const QPoint& at);
+    void OnShowDetails();
+    void OnSetBound(Bound bound);
+    void OnExclude();
+    void OnGoogleEarth();
+    void OnGoogleMaps();
+    void OnVirtualEarth();
+
+    Seams seams_;
+    CurrentTrack track_;
+    Values values_;
+    std::vector<ExclusionRule> rules_;  // one per item of the rule list
+    bool detailsWereOpen_ = false;
+    bool shutDown_ = false;
+    int busy_ = 0;
+    QString lastFolder_;
+
+    TrackListModel* model_;
+    CPointDetailsDlg* details_;
+    QMenu* menu_;
+    QLabel* fileLabel_;
+    QToolButton* donateIcon_;
+    QTableView* list_;
+    QPushButton* openButton_;
+    QPushButton* optionsButton_;
+    QPushButton* downloadButton_;
+    QComboBox* formatList_;
+    QPushButton* exportButton_;
+    QPushButton* exitButton_;
+    QPushButton* aboutButton_;
+    QCheckBox* boundCheck_[2];
+    QLineEdit* boundEdits_[2][5];
+    QCheckBox* geoidCheck_;
+    QLineEdit* geoidEdit_;
+    QCheckBox* smoothCheck_;
+    QLineEdit* smoothEdit_;
+    QComboBox* dataTypeList_;
+    QComboBox* comparatorList_;
+    QLineEdit* referenceEdit_;
+    QListWidget* ruleList_;
+    QPushButton* addButton_;
+    QPushButton* removeButton_;
+    QPushButton* clearButton_;
+};
+
+}  // namespace ferolin

@@ -1,0 +1,145 @@
+#include "desktop/options_property.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "core/format_table.h"
+#include "core/selection.h"
+#include "core/strings.h"
+#include "desktop/settings_store.h"
+#include "desktop/window_text.h"
+#include "formats/nmea_sentences.h"
+
+namespace ferolin {
+
+namespace {
+
+// The boxes of each page, in the page's order; column 0 is the left one.
+constexpr OptionCheck kGpxChecks[] = {
+    {kStrSatelliteNo, kDataSatellites, 1, 0, "satCheck"},
+    {kStrAltitude, kDataAltitude, 0, 0, "altitudeCheck"},
+    {kStrPdop, kDataPdop, 1, 1, "dopCheck"},
+    {kStrHdop, kDataHdop, 1, 2, "hdopCheck"},
+    {kStrVdop, kDataVdop, 1, 3, "vdopCheck"},
+    {kStrSpeed, kDataSpeed, 0, 1, "speedCheck"},
+    {kStrDirection, kDataDirection, 0, 2, "directionCheck"},
+    {kStrDateTime, kOptionGpxDateTime, 0, 3, "dateTimeCheck"},
+};
+
+constexpr OptionCheck kKmlChecks[] = {
+    {kStrStatistics, kOptionKmlStatistics, 0, 0, "statCheck"},
+    {kStrWaypointsList, kOptionKmlWaypoints, 0, 1, "waypointCheck"},
+    {kStrAbsoluteAltitude, kOptionKmlAbsoluteAltitude, 1, 1, "altitudeCheck"},
+    {kStrVerticalExtrusion, kOptionKmlExtrude, 0, 2, "extrudeCheck"},
+    {kStrTessellation, kOptionKmlTessellate, 1, 2, "tessellateCheck"},
+};
+
+// The text and CSV tables share their boxes.
+constexpr OptionCheck kTableChecks[] = {
+    {kStrStatistics, kOptionTableStatistics, 0, 0, "statCheck"},
+    {kStrLatitude, kDataLatitude, 0, 4, "latitudeCheck"},
+    {kStrLongitude, kDataLongitude, 0, 5, "longitudeCheck"},
+    {kStrSatelliteNo, kDataSatellites, 1, 1, "satCheck"},
+    {kStrAltitude, kDataAltitude, 0, 6, "altitudeCheck"},
+    {kStrPdop, kDataPdop, 1, 4, "dopCheck"},
+    {kStrHdop, kDataHdop, 1, 5, "hdopCheck"},
+    {kStrVdop, kDataVdop, 1, 6, "vdopCheck"},
+    {kStrSpeed, kDataSpeed, 1, 2, "speedCheck"},
+    {kStrDirection, kDataDirection, 1, 3, "directionCheck"},
+    {kStrDate, kOptionTableDate, 0, 2, "dateCheck"},
+    {kStrTime, kOptionTableTime, 0, 3, "timeCheck"},
+    {kStrRecord, kDataRecord, 0, 1, "recordCheck"},
+};
+
+constexpr OptionCheck kNmeaChecks[] = {
+    {kStrGsa, kNmeaGsa, 0, 0, "gsaCheck"},
+    {kStrCga, kNmeaGga, 1, 0, "cgaCheck"},
+    {kStrRmc, kNmeaRmc, 0, 1, "rmcCheck"},
+    {kStrGll, kNmeaGll, 1, 1, "gllCheck"},
+    {kStrVtg, kNmeaVtg, 0, 2, "vtgCheck"},
+};
+
+}  // namespace
+
+COptionPage::COptionPage(const char* extension, std::span<const OptionCheck> checks,
+                         QWidget* parent)
+    : QWidget(parent), extension_(extension), checks_(checks) {
+    auto* grid = new QGridLayout(this);
+    grid->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    grid->setHorizontalSpacing(24);
+    for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i) {
+        const OptionCheck& check = checks_[i];
+        boxes_[i] = new QCheckBox(LoadQString(check.labelId), this);
+        boxes_[i]->setObjectName(QString::fromLatin1(check.objectName));
+        grid->addWidget(boxes_[i], check.row, check.column);
+    }
+}
+
+void COptionPage::Load() {
+    if (loaded_) return;
+    loaded_ = true;
+    uint32_t word = kAllOptions;
+    ReadSettingDword(WriterOptionName(extension_).c_str(), word, kAllOptions);
+    for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i)
+        boxes_[i]->setChecked((word & checks_[i].bit) != 0);
+}
+
+uint32_t COptionPage::Word() const {
+    uint32_t word = 0;
+    for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i)
+        if (boxes_[i]->isChecked()) word |= checks_[i].bit;
+    return word;
+}
+
+CGPXPage::CGPXPage(QWidget* parent) : COptionPage("gpx", kGpxChecks, parent) {}
+CKMLPage::CKMLPage(QWidget* parent) : COptionPage("kml", kKmlChecks, parent) {}
+CTXTPage::CTXTPage(QWidget* parent) : COptionPage("txt", kTableChecks, parent) {}
+CCSVPage::CCSVPage(QWidget* parent) : COptionPage("csv", kTableChecks, parent) {}
+CNMEAPage::CNMEAPage(QWidget* parent) : COptionPage("nmea", kNmeaChecks, parent) {}
+
+COptionsProperty::COptionsProperty(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("optionsSheet"));
+    setWindowTitle(LoadQString(kStrOptionsCaption));
+    auto* layout = new QVBoxLayout(this);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("optionsTabs"));
+    tabs_->addTab(new CGPXPage(tabs_), QStringLiteral("GPX Writer"));
+    tabs_->addTab(new CKMLPage(tabs_), QStringLiteral("KML Writer"));
+    tabs_->addTab(new CTXTPage(tabs_), QStringLiteral("TXT Writer"));
+    tabs_->addTab(new CCSVPage(tabs_), QStringLiteral("CSV Writer"));
+    tabs_->addTab(new CNMEAPage(tabs_), QStringLiteral("NMEA Writer"));
+    tabs_->setCurrentIndex(0);
+    layout->addWidget(tabs_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &COptionsProperty::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COptionsProperty::reject);
+    // A page reads its word when it is first displayed.
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (isVisible())
+            if (COptionPage* p = page(index)) p->Load();
+    });
+}
+
+COptionPage* COptionsProperty::page(int index) const {
+    return qobject_cast<COptionPage*>(tabs_->widget(index));
+}
+
+void COptionsProperty::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (COptionPage* p = page(tabs_->currentIndex())) p->Load();
+}
+
+void COptionsProperty::accept() {
+    SettingsKey key = OpenSettingsKey();
+    for (int i = 0; i < tabs_->count(); ++i)
+        if (COptionPage* p = page(i); p && p->loaded())
+            WriteSettingDword(WriterOptionName(p->extension()).c_str(), p->Word(), key);
+    CloseSettingsKey(key);
+    QDialog::accept();
+}
+
+}  // namespace ferolin

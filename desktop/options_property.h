@@ -1,0 +1,105 @@
+// The writer options sheet: one page per configurable writer, each a column
+// of check boxes standing for bits of that writer's option word ("WRT_" and
+// the upper-case extension in the settings store). A page loads its word when
+// it is first displayed; OK stores the word of every page displayed, built
+// from its boxes alone; Cancel stores nothing.
+#pragma once
+
+#include <QDialog>
+#include <QWidget>
+
+#include <cstdint>
+#include <span>
+
+class QCheckBox;
+class QTabWidget;
+
+namespace ferolin {
+
+// One check box of a page: its label (string table), the option bit it
+// stands for, its place in the page's two columns and its objectName.
+struct OptionCheck {
+    int labelId;
+    uint32_t bit;
+    int column;
+    int row;
+    const char* objectName;
+};
+
+class COptionPage : public QWidget {
+    Q_OBJECT
+public:
+    COptionPage(const char* extension, std::span<const OptionCheck> checks, QWidget* parent);
+
+    const char* extension() const { return extension_; }
+    bool loaded() const { return loaded_; }
+    // First display: the stored word (all ones when absent) sets the boxes.
+    void Load();
+    // The word of the checked boxes, which OK stores under the page's value
+    // name ("WRT_" and the upper-case extension).
+    uint32_t Word() const;
+
+private:
+    const char* extension_;
+    std::span<const OptionCheck> checks_;
+    QCheckBox* boxes_[16] = {};
+    bool loaded_ = false;
+};
+
+class CGPXPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CGPXPage(QWidget* parent = nullptr);
+};
+class CKMLPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CKMLPage(QWidget* parent = nullptr);
+};
+class CTXTPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CTXTPage(QWidget* parent = nullptr);
+};
+class CCSVPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CCSVPage(QWidget* parent = nullptr);
+};
+class CNMEAPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CNMEAPage(QWidget* parent = nullptr);
+};
+
+// Option bits the pages set, besides the data-type bits.
+constexpr uint32_t kOptionGpxDateTime = 0x200;
+constexpr uint32_t kOptionTableDate = 0x200;
+constexpr uint32_t kOptionTableTime = 0x1000;
+constexpr uint32_t kOptionTableStatistics = 0x10000;
+constexpr uint32_t kOptionKmlStatistics = 0x10000;
+constexpr uint32_t kOptionKmlAbsoluteAltitude = 0x100000;
+constexpr uint32_t kOptionKmlExtrude = 0x200000;
+constexpr uint32_t kOptionKmlWaypoints = 0x400000;
+constexpr uint32_t kOptionKmlTessellate = 0x800000;
+
+// The sheet, captioned "Options", pages GPX, KML, TXT, CSV and NMEA Writer
+// in that order, the first selected; OK and Cancel, no Apply.
+class COptionsProperty : public QDialog {
+    Q_OBJECT
+public:
+    explicit COptionsProperty(QWidget* parent = nullptr);
+
+    QTabWidget* tabs() const { return tabs_; }
+    COptionPage* page(int index) const;
+
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QTabWidget* tabs_;
+};
+
+}  // namespace ferolin

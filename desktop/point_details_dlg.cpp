@@ -1,0 +1,126 @@
+#include "desktop/point_details_dlg.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QToolButton>
+
+#include "core/strings.h"
+#include "core/text_format.h"
+#include "desktop/window_text.h"
+
+namespace ferolin {
+
+namespace {
+
+struct DetailRow {
+    const char* label;
+    const char* objectName;
+};
+
+constexpr DetailRow kRows[CPointDetailsDlg::kValueCount] = {
+    {"Record :", "recordValue"},       {"Date :", "dateValue"},
+    {"Time :", "timeValue"},           {"Latitude :", "latitudeValue"},
+    {"Longitude :", "longitudeValue"}, {"Altitude (Mtrs) :", "altitudeValue"},
+    {"Speed (KMs/hr) :", "speedValue"}, {"Direction (Deg) :", "directionValue"},
+    {"Satellite :", "satelliteValue"}, {"PDOP :", "pdopValue"},
+    {"HDOP :", "hdopValue"},           {"VDOP :", "vdopValue"},
+};
+
+}  // namespace
+
+CPointDetailsDlg::CPointDetailsDlg(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("pointDetails"));
+    setWindowTitle(LoadQString(kStrShowDetails));
+    setModal(false);
+    auto* grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(2);
+    const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("-000.000000")) + 4;
+    for (int i = 0; i < kValueCount; ++i) {
+        auto* label = new QLabel(QString::fromLatin1(kRows[i].label), this);
+        values_[i] = new QLabel(this);
+        values_[i]->setObjectName(QString::fromLatin1(kRows[i].objectName));
+        values_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        values_[i]->setMinimumWidth(valueWidth);
+        values_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(label, i, 0);
+        grid->addWidget(values_[i], i, 1);
+    }
+    // The "Google Earth" button of the window stays hidden and does nothing;
+    // the point list's context menu hands points to Google Earth.
+    earthButton_ = new QToolButton(this);
+    earthButton_->setObjectName(QStringLiteral("googleEarthButton"));
+    earthButton_->setText(QStringLiteral("Google Earth"));
+    earthButton_->hide();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CPointDetailsDlg::ShowPoint(const TrackPoint* p, bool show) {
+    if (!placed_) {
+        placed_ = true;
+        adjustSize();
+        // Without a stored position the window opens beside its owner.
+        QPoint at = pos();
+        if (QWidget* owner = parentWidget())
+            at = owner->frameGeometry().topRight() + QPoint(8, 0);
+        SettingsKey key = OpenSettingsKey();
+        uint32_t x = static_cast<uint32_t>(at.x()), y = static_cast<uint32_t>(at.y());
+        ReadSettingDword(kSettingInfoDlgX, x, x, key);
+        ReadSettingDword(kSettingInfoDlgY, y, y, key);
+        CloseSettingsKey(key);
+        move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)), frameSize()));
+    }
+    std::string texts[kValueCount];
+    if (p) {
+        TextBuffer time;
+        AppendInt(time, p->hour, 2);
+        time.Append(':');
+        AppendInt(time, p->minute, 2);
+        time.Append(':');
+        AppendFixedPadded(time, p->seconds, 3, 6);
+        texts[0] = IntText(p->record);
+        texts[1] = IntText(p->day, 2) + "/" + IntText(p->month, 2) + "/" + IntText(p->year, 2);
+        texts[2] = std::string(time.View());
+        texts[3] = FixedText(p->latitude, 6);
+        texts[4] = FixedText(p->longitude, 6);
+        texts[5] = FixedText(p->altitude, 2);
+        texts[6] = FixedText(p->speed, 2);
+        texts[7] = FixedText(p->direction, 2);
+        texts[8] = IntText(p->satellites);
+        texts[9] = FixedText(p->pdop, 3);
+        texts[10] = FixedText(p->hdop, 3);
+        texts[11] = FixedText(p->vdop, 3);
+    }
+    for (int i = 0; i < kValueCount; ++i) values_[i]->setText(ToQString(texts[i]));
+    if (show) {
+        shown_ = true;
+        QDialog::show();
+        raise();
+    }
+}
+
+void CPointDetailsDlg::SavePosition(SettingsKey key) {
+    if (!placed_) return;
+    const QPoint at = pos();
+    WriteSettingDword(kSettingInfoDlgX, static_cast<uint32_t>(at.x()), key);
+    WriteSettingDword(kSettingInfoDlgY, static_cast<uint32_t>(at.y()), key);
+}
+
+QString CPointDetailsDlg::ValueText(int index) const {
+    return index >= 0 && index < kValueCount ? values_[index]->text() : QString();
+}
+
+void CPointDetailsDlg::closeEvent(QCloseEvent* event) {
+    shown_ = false;
+    hide();
+    event->ignore();
+}
+
+void CPointDetailsDlg::reject() {
+    // Escape closes the window like its close box.
+    shown_ = false;
+    hide();
+}
+
+}  // namespace ferolin

@@ -1,0 +1,68 @@
+#include "desktop/track_model.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "core/strings.h"
+#include "core/text_format.h"
+#include "desktop/window_text.h"
+
+namespace ferolin {
+
+TrackListModel::TrackListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TrackListModel::SetTrack(const TrackPoint* points, uint32_t count) {
+    beginResetModel();
+    points_ = count ? points : nullptr;
+    // A view counts its rows in int; more points than that cannot be listed.
+    count_ = points_ ? static_cast<int>(std::min<uint32_t>(
+                           count, static_cast<uint32_t>(std::numeric_limits<int>::max())))
+                     : 0;
+    endResetModel();
+}
+
+const TrackPoint* TrackListModel::PointAt(int row) const {
+    return row >= 0 && row < count_ ? points_ + row : nullptr;
+}
+
+int TrackListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count_;
+}
+
+int TrackListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QString TrackListModel::CellText(const TrackPoint& p, int column) {
+    TextBuffer text;
+    switch (column) {
+        case kRecord: AppendInt(text, p.record, 5); break;
+        case kLongitude: AppendFixed(text, p.longitude, 6); break;
+        case kLatitude: AppendFixed(text, p.latitude, 6); break;
+        case kAltitude: AppendFixed(text, p.altitude, 2); break;
+        case kSpeed: AppendFixed(text, p.speed, 2); break;
+        default: break;
+    }
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant TrackListModel::data(const QModelIndex& index, int role) const {
+    const TrackPoint* p = index.isValid() ? PointAt(index.row()) : nullptr;
+    if (!p) return {};
+    if (role == Qt::DisplayRole) return CellText(*p, index.column());
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    return {};
+}
+
+QVariant TrackListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    if (role != Qt::DisplayRole) return {};
+    static constexpr int kHeaders[kColumnCount] = {kStrRecord, kStrLongitude, kStrLatitude,
+                                                   kStrAltitude, kStrSpeedColumn};
+    return section >= 0 && section < kColumnCount ? LoadQString(kHeaders[section]) : QVariant();
+}
+
+}  // namespace ferolin

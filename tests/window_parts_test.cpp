@@ -1,0 +1,403 @@
+// The options sheet, the point details window, the map viewers and the
+// window's text helpers.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include <cstdlib>
+
+#include "core/strings.h"
+#include "desktop/main_dlg.h"
+#include "desktop/map_viewers.h"
+#include "desktop/options_property.h"
+#include "desktop/point_details_dlg.h"
+#include "desktop/settings_store.h"
+#include "desktop/track_model.h"
+#include "desktop/window_text.h"
+#include "desktop_test_support.h"
+#include "test_support.h"
+#include "window_test_support.h"
+
+using namespace ferolin;
+using namespace ferolin_test;
+
+namespace {
+
+uint32_t Stored(const char* name) {
+    uint32_t value = 0;
+    return ReadSettingDword(name, value, 0) == kSettingsOk ? value : 0xDEADu;
+}
+
+QStringList BoxTexts(QWidget* page) {
+    QStringList texts;
+    for (QCheckBox* box : page->findChildren<QCheckBox*>()) texts << box->text();
+    return texts;
+}
+
+void SetAll(QWidget* page, bool checked) {
+    for (QCheckBox* box : page->findChildren<QCheckBox*>()) box->setChecked(checked);
+}
+
+bool AllChecked(QWidget* page) {
+    for (QCheckBox* box : page->findChildren<QCheckBox*>())
+        if (!box->isChecked()) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
+    ClearSettings();
+    {
+        COptionsProperty sheet;
+        EXPECT_EQ(sheet.windowTitle(), "Options");
+        QStringList tabs;
+        for (int i = 0; i < sheet.tabs()->count(); ++i) tabs << sheet.tabs()->tabText(i);
+        EXPECT_EQ(tabs, QStringList({"GPX Writer", "KML Writer", "TXT Writer", "CSV Writer",
+                                     "NMEA Writer"}));
+        QStringList buttons;
+        for (QPushButton* b : sheet.findChild<QDialogButtonBox*>()->findChildren<QPushButton*>())
+            buttons << b->text().remove('&');
+        EXPECT_EQ(buttons.size(), 2);  // OK and Cancel, no Apply
+        EXPECT_FALSE(buttons.contains("Apply"));
+        EXPECT_EQ(BoxTexts(sheet.page(0)),
+                  QStringList({"Satellite No", "Altitude", "PDOP", "HDOP", "VDOP", "Speed",
+                               "Direction", "Date / Time"}));
+        EXPECT_EQ(BoxTexts(sheet.page(1)),
+                  QStringList({"Statistics", "Waypoints list", "Absolute altitude",
+                               "Vertical extrusion", "Tessellation"}));
+        EXPECT_EQ(BoxTexts(sheet.page(4)), QStringList({"GSA", "CGA", "RMC", "GLL", "VTG"}));
+        EXPECT_EQ(BoxTexts(sheet.page(2)).size(), 13);
+
+        // First use: every box checked; OK at once stores the GPX page only.
+        sheet.show();
+        EXPECT_EQ(sheet.tabs()->currentIndex(), 0);
+        EXPECT_TRUE(AllChecked(sheet.page(0)));
+        EXPECT_FALSE(sheet.page(1)->loaded());
+        sheet.accept();
+    }
+    EXPECT_EQ(Stored("WRT_GPX"), 0x3F9u);
+    EXPECT_EQ(Stored("WRT_KML"), 0xDEADu);
+    EXPECT_EQ(Stored("WRT_TXT"), 0xDEADu);
+    {
+        COptionsProperty sheet;
+        sheet.show();
+        sheet.tabs()->setCurrentIndex(1);
+        EXPECT_TRUE(AllChecked(sheet.page(1)));
+        sheet.page(1)->findChild<QCheckBox*>("tessellateCheck")->setChecked(false);
+        sheet.tabs()->setCurrentIndex(3);
+        SetAll(sheet.page(3), false);
+        sheet.tabs()->setCurrentIndex(4);
+        sheet.accept();
+    }
+    EXPECT_EQ(Stored("WRT_KML"), 0x710000u);  // the heading-lines bit is gone
+    EXPECT_EQ(Stored("WRT_CSV"), 0u);
+    EXPECT_EQ(Stored("WRT_NMEA"), 0x1F000000u);
+    EXPECT_EQ(Stored("WRT_TXT"), 0xDEADu);  // never shown
+    EXPECT_EQ(Stored("WRT_GPX"), 0x3F9u);
+
+    WriteSettingDword("WRT_TXT", 0x8008);
+    {
+        COptionsProperty sheet;
+        sheet.show();
+        sheet.tabs()->setCurrentIndex(2);
+        QWidget* txt = sheet.page(2);
+        EXPECT_TRUE(txt->findChild<QCheckBox*>("recordCheck")->isChecked());
+        EXPECT_TRUE(txt->findChild<QCheckBox*>("altitudeCheck")->isChecked());
+        EXPECT_FALSE(txt->findChild<QCheckBox*>("statCheck")->isChecked());
+        EXPECT_FALSE(txt->findChild<QCheckBox*>("timeCheck")->isChecked());
+        txt->findChild<QCheckBox*>("statCheck")->setChecked(true);
+        sheet.reject();  // Cancel stores nothing
+    }
+    EXPECT_EQ(Stored("WRT_TXT"), 0x8008u);
+
+    // The window's Options button runs the sheet modally.
+    Driver driver;
+    auto dialog = MakeDialog(driver);
+    driver.onModal = [](QDialog& d) {
+        auto* sheet = qobject_cast<COptionsProperty*>(&d);
+        ASSERT_NE(sheet, nullptr);
+        sheet->tabs()->setCurrentIndex(2);
+        sheet->page(2)->findChild<QCheckBox*>("timeCheck")->setChecked(true);
+        sheet->accept();
+    };
+    QTest::mouseClick(dialog->findChild<QPushButton*>("optionsButton"), Qt::LeftButton);
+    EXPECT_EQ(Stored("WRT_TXT"), 0x9008u);
+}
+
+TEST(PointDetails, TwelveValuesRefreshedAndShownOnRequest) {
+    ClearSettings();
+    QWidget owner;
+    CPointDetailsDlg details(&owner);
+    EXPECT_EQ(details.windowTitle(), "Show details");
+    TrackPoint p{};
+    p.record = 42;
+    p.day = 5;
+    p.month = 3;
+    p.year = 2007;
+    p.hour = 7;
+    p.minute = 30;
+    p.seconds = 7.25f;
+    p.latitude = 45.188587;
+    p.longitude = -5.5;
+    p.altitude = 211.4f;
+    p.pdop = 1.9f;
+    p.hdop = 1.25f;
+    p.vdop = 2.5f;
+    p.speed = 5.87f;
+    p.direction = 37.5f;
+    p.satellites = 11;
+    details.ShowPoint(&p, false);
+    EXPECT_FALSE(details.isVisible());
+    const char* expected[] = {"42",     "05/03/2007", "07:30:07.250", "45.188587",
+                              "-5.500000", "211.40",  "5.87",         "37.50",
+                              "11",     "1.900",      "1.250",        "2.500"};
+    for (int i = 0; i < CPointDetailsDlg::kValueCount; ++i)
+        EXPECT_EQ(details.ValueText(i), expected[i]) << i;
+    EXPECT_EQ(details.findChild<QLabel*>("dateValue")->alignment() & Qt::AlignRight,
+              Qt::AlignRight);
+    EXPECT_FALSE(details.findChild<QToolButton*>("googleEarthButton")->isVisible());
+
+    details.ShowPoint(nullptr, true);
+    EXPECT_TRUE(details.isVisible());
+    EXPECT_TRUE(details.IsShown());
+    for (int i = 0; i < CPointDetailsDlg::kValueCount; ++i) EXPECT_TRUE(details.ValueText(i).isEmpty());
+
+    details.close();  // the close box hides the window
+    EXPECT_FALSE(details.isVisible());
+    EXPECT_FALSE(details.IsShown());
+    details.ShowPoint(&p, false);  // refreshed while hidden
+    EXPECT_FALSE(details.isVisible());
+    EXPECT_EQ(details.ValueText(0), "42");
+    details.ShowPoint(&p, true);
+    EXPECT_TRUE(details.isVisible());
+}
+
+namespace {
+
+class MapViewers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearSettings();
+        const char* previous = std::getenv("TMPDIR");
+        savedTmp = previous ? previous : "";
+        hadTmp = previous != nullptr;
+        setenv("TMPDIR", tmp.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (hadTmp) setenv("TMPDIR", savedTmp.c_str(), 1);
+        else unsetenv("TMPDIR");
+    }
+    static TrackPoint Point() {
+        TrackPoint p{};
+        p.record = 42;
+        p.day = 5;
+        p.month = 3;
+        p.year = 2007;
+        p.hour = 7;
+        p.minute = 30;
+        p.seconds = 7.75f;
+        p.latitude = 45.5;
+        p.longitude = 5.25;
+        p.altitude = 211.5f;
+        p.speed = 3.5f;
+        return p;
+    }
+    static std::string Kml(const std::string& name) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+               "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n"
+               "<Placemark>\r\n"
+               "<name>" + name + "</name>\r\n"
+               "<description><![CDATA[05/03/2007 07:30:07<br>Altitude 211.50 Meters<br>"
+               "Speed 3.50 KMs/hr]]></description>\r\n"
+               "<Style><IconStyle><Icon><href>root://icons/palette-3.png</href><x>160</x>"
+               "<w>32</w><h>32</h></Icon></IconStyle></Style>\r\n"
+               "<Point>\r\n"
+               "<altitudeMode>absolute</altitudeMode>\r\n"
+               "<extrude>1</extrude>\r\n"
+               "<coordinates>5.250000,45.500000,211.500000</coordinates></Point>\r\n"
+               "</Placemark>\r\n"
+               "</kml>\r\n";
+    }
+
+    TempDir tmp;
+    std::string savedTmp;
+    bool hadTmp = false;
+    std::vector<QUrl> urls;
+};
+
+}  // namespace
+
+TEST_F(MapViewers, OnePointKmlIsCreatedAfreshInTheTemporaryFolder) {
+    UrlRecorder recorder(urls);
+    const TrackPoint p = Point();
+    const std::string path = tmp.File("frn_walk_00042.kml");
+    ASSERT_EQ(ShowPointInGoogleEarth("walk", &p), 0);
+    EXPECT_EQ(ReadFile(path), Kml("walk - 00042"));
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0], QUrl::fromLocalFile(QString::fromStdString(path)));
+
+    // Names are escaped in the file; "#" and "%" survive the hand-over.
+    const std::string odd = tmp.File("frn_r&d <1> #2 100%_00042.kml");
+    ASSERT_EQ(ShowPointInGoogleEarth("r&d <1> #2 100%", &p), 0);
+    EXPECT_EQ(ReadFile(odd), Kml("r&amp;d &lt;1&gt; #2 100% - 00042"));
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_EQ(urls[1].toLocalFile().toStdString(), odd);
+
+    // A link planted at the name is replaced, its target left alone.
+    const std::string victim = tmp.File("victim.txt");
+    WriteFile(victim, "keep");
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
+    ASSERT_EQ(ShowPointInGoogleEarth("walk", &p), 0);
+    EXPECT_EQ(ReadFile(victim), "keep");
+    struct stat info;
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(ReadFile(path), Kml("walk - 00042"));
+
+    // What cannot be removed makes the hand-over fail and opens nothing.
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    EXPECT_EQ(ShowPointInGoogleEarth("walk", &p), 1);
+    EXPECT_EQ(ShowPointInGoogleEarth("walk", nullptr), 1);
+    EXPECT_EQ(urls.size(), 3u);
+    ASSERT_EQ(rmdir(path.c_str()), 0);
+
+    // Only the program's frn*.kml files go at exit.
+    WriteFile(tmp.File("frn_other_00001.kml"), "x");
+    WriteFile(tmp.File("other.kml"), "x");
+    WriteFile(tmp.File("frnotes.txt"), "x");
+    WriteFile(tmp.File("Frn_upper.kml"), "x");
+    ASSERT_EQ(ShowPointInGoogleEarth("walk", &p), 0);
+    DeleteTempKmlFiles();
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(FileExists(odd));
+    EXPECT_FALSE(FileExists(tmp.File("frn_other_00001.kml")));
+    EXPECT_TRUE(FileExists(tmp.File("other.kml")));
+    EXPECT_TRUE(FileExists(tmp.File("frnotes.txt")));
+    EXPECT_TRUE(FileExists(tmp.File("Frn_upper.kml")));
+    EXPECT_EQ(ReadFile(victim), "keep");
+}
+
+TEST_F(MapViewers, TheContextMenuHandsThePointOver) {
+    UrlRecorder recorder(urls);
+    TempDir data;
+    const std::string input = data.File("walk.log");
+    WriteFile(input, Datalog({"Record: 7\r\nLatitude: 48.5\r\nLongitude: 2.25\r\nAltitude: 30\r\n",
+                              "Record: 8\r\nLatitude: -33.9\r\nLongitude: -70.125\r\n"}));
+    {
+        Driver driver;
+        auto dialog = MakeDialog(driver);
+        dialog->show();
+        dialog->OpenPath(QString::fromStdString(input));
+        driver.menuChoice = "virtualEarthAction";
+        RightClickRow(*dialog, 0);
+        driver.menuChoice = "googleMapsAction";
+        RightClickRow(*dialog, 1);
+        driver.menuChoice = "googleEarthAction";
+        RightClickRow(*dialog, 0);
+        ASSERT_EQ(urls.size(), 3u);
+        EXPECT_EQ(urls[0].toString().toStdString(),
+                  "https://www.bing.com/maps/default.aspx?cp=48.500000~2.250000&style=r&lvl=10&v=2"
+                  "&sp=an.48.500000_2.250000_00007_");
+        EXPECT_EQ(urls[1].toString().toStdString(),
+                  "https://www.google.com/maps/search/?api=1&query=-33.900000,-70.125000#8~");
+        const std::string kml = tmp.File("frn_walk_00007.kml");
+        EXPECT_EQ(urls[2], QUrl::fromLocalFile(QString::fromStdString(kml)));
+        EXPECT_TRUE(FileExists(kml));
+
+        // A name that cannot be replaced: the message, nothing opened.
+        ASSERT_EQ(mkdir(tmp.File("frn_walk_00008.kml").c_str(), 0700), 0);
+        RightClickRow(*dialog, 1);
+        EXPECT_EQ(urls.size(), 3u);
+        ASSERT_EQ(driver.messages.size(), 1u);
+        EXPECT_EQ(driver.messages[0].text, "Cannot write to the file.");
+        EXPECT_EQ(driver.messages[0].icon, QMessageBox::Critical);
+
+        // The links to the maker's pages.
+        QTest::mouseClick(dialog->findChild<QToolButton*>("donateIcon"), Qt::LeftButton);
+        ASSERT_EQ(urls.size(), 4u);
+        EXPECT_EQ(urls[3].toString(), LoadQString(kStrDonationPage));
+        driver.onModal = [&](QDialog& about) {
+            EXPECT_EQ(about.windowTitle(), "About Ferolin");
+            EXPECT_EQ(about.findChild<QLabel*>("versionLabel")->text(), "Ferolin v1.51");
+            QPushButton* link = about.findChild<QPushButton*>("webLinkButton");
+            EXPECT_EQ(link->text(), LoadQString(kStrMakerAddress));
+            QTest::mouseClick(link, Qt::LeftButton);
+        };
+        QTest::mouseClick(dialog->findChild<QPushButton*>("aboutButton"), Qt::LeftButton);
+        ASSERT_EQ(urls.size(), 5u);
+        EXPECT_EQ(urls[4].toString(), LoadQString(kStrMakerPage));
+        EXPECT_TRUE(FileExists(kml));
+    }
+    // Closing the window removes the file.
+    EXPECT_FALSE(FileExists(tmp.File("frn_walk_00007.kml")));
+    rmdir(tmp.File("frn_walk_00008.kml").c_str());
+}
+
+TEST(TrackList, AMillionPointsListedWhereTheyLie) {
+    constexpr uint32_t kCount = 1000000;
+    TrackPointArray points = AllocateTrackPoints(kCount);
+    ASSERT_TRUE(points);
+    points[kCount - 1].record = 1000000;
+    points[kCount - 1].longitude = -0.5;
+    points[kCount - 1].altitude = -12.345f;
+    points[kCount - 1].speed = 99.999f;
+    TrackListModel model;
+    model.SetTrack(points.get(), kCount);
+    ASSERT_EQ(model.rowCount(), static_cast<int>(kCount));
+    EXPECT_EQ(model.PointAt(kCount - 1), &points[kCount - 1]);
+    EXPECT_EQ(model.PointAt(kCount), nullptr);
+    const QModelIndex last = model.index(kCount - 1, 0);
+    EXPECT_EQ(last.data().toString(), "1000000");
+    EXPECT_EQ(last.siblingAtColumn(1).data().toString(), "-0.500000");
+    EXPECT_EQ(last.siblingAtColumn(3).data().toString(), "-12.35");
+    EXPECT_EQ(last.siblingAtColumn(4).data().toString(), "100.00");
+    EXPECT_EQ(model.index(0, 2).data().toString(), "0.000000");
+
+    QTableView view;
+    view.setModel(&model);
+    view.show();
+    view.scrollToBottom();
+    EXPECT_GE(view.rowAt(view.viewport()->height() - 2), static_cast<int>(kCount) - 50);
+    model.SetTrack(nullptr, 0);
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST(WindowText, FiltersAndAddressTemplates) {
+    const QString open = QtFileFilter(std::string(LoadString(kStrFilterOpen)) +
+                                      LoadString(kStrFilterAllFiles));
+    const QStringList filters = open.split(";;");
+    ASSERT_EQ(filters.size(), 11);
+    EXPECT_EQ(filters[0], "Ferolin (*.frn *.log *.txt *.nme *.nmea *.plt *.trk *.gpx *.rdn *.kml)");
+    EXPECT_EQ(filters[2], "BlueGPS Datalog (*.log *.txt)");
+    EXPECT_EQ(filters[10], "All files (*)");
+    EXPECT_EQ(QtFileFilter("Text (*.txt)|*.txt|"), "Text (*.txt)");
+
+    const TemplateArgument arguments[] = {TemplateArgument::Int(7), TemplateArgument::Real(-0.5),
+                                          TemplateArgument::Text("x")};
+    EXPECT_EQ(FormatTemplate("%05d|%f|%.2f|%s|%%|%3$s%1$d", arguments, 3),
+              "00007|-0.500000|0.00||%|x7");  // a missing argument prints nothing
+    EXPECT_EQ(FormatTemplate("%d %d %d", arguments, 3), "7 0 0");  // wrong kinds print 0
+    EXPECT_EQ(FormatTemplate("100%", arguments, 3), "100%");
+}
+
+TEST(WindowPlacement, PositionsOffEveryScreenComeBack) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(KeepOnScreen(area.topLeft() + QPoint(10, 20), QSize(300, 200)),
+              area.topLeft() + QPoint(10, 20));
+    const QPoint back = KeepOnScreen(QPoint(-5000, 70000), QSize(300, 200));
+    EXPECT_TRUE(area.contains(back));
+    EXPECT_TRUE(area.contains(KeepOnScreen(QPoint(area.right() + 50, area.top()), QSize(300, 200))));
+}

@@ -1,0 +1,106 @@
+#include "window_test_support.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTableView>
+#include <QTest>
+
+#include "desktop/map_viewers.h"
+
+namespace ferolin_test {
+
+std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& d) {
+    auto dialog = std::make_unique<ferolin::CMainDlg>();
+    auto& seams = dialog->seams();
+    seams.openFileName = [&d](QWidget*, const QString& folder, const QString&) {
+        d.openFolders.push_back(folder);
+        return d.openAnswer;
+    };
+    seams.saveFileName = [&d](QWidget*, const QString& initial, const QString& filter,
+                              const QString&) {
+        d.saveInitialPaths.push_back(initial);
+        d.saveFilters.push_back(filter);
+        return d.saveAnswer;
+    };
+    seams.message = [&d](QWidget*, const QString& text, QMessageBox::Icon icon) {
+        d.messages.push_back({text, icon});
+    };
+    seams.choosePort = [&d](QWidget*, const QStringList& ports) {
+        d.offeredPorts = ports;
+        return d.portAnswer;
+    };
+    seams.runModal = [&d](QDialog& modal) {
+        modal.show();
+        if (d.onModal) d.onModal(modal);
+        const int result = modal.result();
+        modal.hide();
+        return result;
+    };
+    seams.popupMenu = [&d](QMenu& menu, const QPoint&) -> QAction* {
+        ++d.menus;
+        QAction* action = menu.findChild<QAction*>(d.menuChoice);
+        if (action) action->trigger();
+        return action;
+    };
+    return dialog;
+}
+
+UrlRecorder::UrlRecorder(std::vector<QUrl>& urls) {
+    ferolin::SetUrlOpener([&urls](const QUrl& url) {
+        urls.push_back(url);
+        return true;
+    });
+}
+
+UrlRecorder::~UrlRecorder() { ferolin::SetUrlOpener(nullptr); }
+
+std::string Datalog(const std::vector<std::string>& blocks) {
+    std::string text = "BlueGPS Datalog\r\nAbout total Numbers: " + std::to_string(blocks.size()) +
+                       "\r\n=====================\r\n";
+    for (const std::string& block : blocks) text += block + "=====================\r\n";
+    return text;
+}
+
+std::string ThreePoints() {
+    std::vector<std::string> blocks;
+    for (int i = 1; i <= 3; ++i)
+        blocks.push_back("Record: " + std::to_string(i) +
+                         "\r\nYear: 2007\r\nMonth: 3\r\nDay: 9\r\nHour: 10\r\nMinute: " +
+                         std::to_string(i) + "\r\nLatitude: 45.5\r\nLongitude: 5." +
+                         std::to_string(i) + "\r\nAltitude: " + std::to_string(100 * i) +
+                         "\r\nSpeed(KMs/hr): " + std::to_string(i) + ".5\r\n");
+    return Datalog(blocks);
+}
+
+namespace {
+
+QPoint RowCentre(ferolin::CMainDlg& dialog, int row) {
+    QTableView* view = dialog.trackList();
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    return view->visualRect(index).center();
+}
+
+}  // namespace
+
+void ClickRow(ferolin::CMainDlg& dialog, int row) {
+    QTest::mouseClick(dialog.trackList()->viewport(), Qt::LeftButton, {}, RowCentre(dialog, row));
+}
+
+void DoubleClickRow(ferolin::CMainDlg& dialog, int row) {
+    const QPoint at = RowCentre(dialog, row);
+    QWidget* viewport = dialog.trackList()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+}
+
+void RightClickAt(ferolin::CMainDlg& dialog, const QPoint& at) {
+    QWidget* viewport = dialog.trackList()->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+}
+
+void RightClickRow(ferolin::CMainDlg& dialog, int row) { RightClickAt(dialog, RowCentre(dialog, row)); }
+
+}  // namespace ferolin_test
