@@ -69,3 +69,9 @@ fuzz: deps
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(ASAN_FULL_BUILD) build-fuzz $(OUT)
+
+# Debian package of the programs: $(BUILD)/ferolin_<version>_<arch>.deb
+# (scripts/check-package.sh builds it, installs it with apt and removes it again)
+.PHONY: package
+package: build
+	cmake --build $(BUILD) --target package

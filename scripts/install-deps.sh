@@ -5,6 +5,9 @@ set -e
 PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales gpsbabel"
 # The track view draws its profiles with Qt Charts, whose CMake package needs Qt OpenGL.
 PACKAGES="$PACKAGES qt6-charts-dev libqt6opengl6-dev"
+# Desktop integration files, manual pages and the Debian package (make package).
+PACKAGES="$PACKAGES desktop-file-utils appstream librsvg2-bin man-db groff-base libxml2-utils"
+PACKAGES="$PACKAGES shared-mime-info libglib2.0-bin dpkg-dev"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
