@@ -27,6 +27,7 @@ mkdir -p "$build/fuzz-logs"
 run_one() {
     t=$1
     mkdir -p "$build/corpus/$t" "$here/regressions/$t"
+    rm -f "$build/fuzz-logs/$t.status"
     # allocator_may_return_null=0: an allocation the sanitizer refuses is a
     # finding, not a null pointer the reader may quietly survive.
     ASAN_OPTIONS=allocator_may_return_null=0:detect_leaks=1 \
