@@ -52,7 +52,8 @@ bench: build
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS    ?= 1
 FUZZ_TARGETS ?=
-fuzz: deps
+fuzz:
+	@sh scripts/install-deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	      -DFEROLIN_LIBFUZZER=ON -DFEROLIN_SANITIZE=ON -DFEROLIN_DESKTOP=OFF -DFEROLIN_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_all

@@ -3,6 +3,8 @@
 # generates the comma-decimal locale the locale tests run under.
 set -e
 PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales gpsbabel"
+# `make fuzz` also needs clang and its libFuzzer.
+[ "${1:-}" = fuzz ] && PACKAGES="$PACKAGES clang libfuzzer-14-dev"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
