@@ -57,15 +57,19 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_window 1000000
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/ferolin_bench_trackview 1000000
 
-# libFuzzer run of the datalog reader (clang): make fuzz FUZZ_SECONDS=300
+# libFuzzer run of every reader (clang, address and undefined-behaviour
+# sanitizers), FUZZ_SECONDS each, FUZZ_JOBS at a time:
+#   make fuzz FUZZ_SECONDS=600
+# Crash inputs land in fuzz/regressions/<target>/, which `make test` replays.
 FUZZ_SECONDS ?= 60
-fuzz: deps
+FUZZ_JOBS    ?= 1
+FUZZ_TARGETS ?=
+fuzz:
+	@sh scripts/install-deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	      -DFEROLIN_LIBFUZZER=ON -DFEROLIN_SANITIZE=ON -DFEROLIN_DESKTOP=OFF -DFEROLIN_TESTS=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_bluegps
-	mkdir -p build-fuzz/corpus && cp fuzz/corpus/bluegps/* build-fuzz/corpus/
-	ASAN_OPTIONS=allocator_may_return_null=1 build-fuzz/bin/fuzz_bluegps \
-	    -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 build-fuzz/corpus
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
+	sh fuzz/run_fuzz.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_JOBS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(ASAN_FULL_BUILD) build-fuzz $(OUT)

@@ -36,9 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t count = 0;
     const int status = ferolin::ReceiveLoggerRecords(source, announced, points, count);
     if (status == 0 && count > 0) {
-        int32_t sum = 0;
-        for (uint32_t i = 0; i < count; ++i) sum += points[i].record + points[i].satellites;
-        volatile int32_t sink = sum;
+        uint32_t sum = 0;
+        for (uint32_t i = 0; i < count; ++i)
+            sum += static_cast<uint32_t>(points[i].record) + static_cast<uint8_t>(points[i].satellites);
+        volatile uint32_t sink = sum;
         (void)sink;
     }
     // The same bytes as single replies.

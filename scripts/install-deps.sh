@@ -8,6 +8,8 @@ PACKAGES="$PACKAGES qt6-charts-dev libqt6opengl6-dev"
 # Desktop integration files, manual pages and the Debian package (make package).
 PACKAGES="$PACKAGES desktop-file-utils appstream librsvg2-bin man-db groff-base libxml2-utils"
 PACKAGES="$PACKAGES shared-mime-info libglib2.0-bin dpkg-dev"
+# `make fuzz` also needs clang and its libFuzzer.
+[ "${1:-}" = fuzz ] && PACKAGES="$PACKAGES clang libfuzzer-14-dev"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
