@@ -12,9 +12,11 @@
 #include "core/line_reader.h"
 #include "formats/bluegps.h"
 #include "formats/text_table.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -24,20 +26,9 @@ namespace {
 
 const char* const kSeparatorLine = "=====================\n";
 
-struct Read {
-    int status;
-    TrackPointArray points;
-    uint32_t count;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadText(const std::string& text) {
-    TempDir dir;
-    const std::string path = dir.File("track.log");
-    WriteFile(path, text);
-    Read r{};
-    r.status = ReadBlueGpsLog(path, r.points, r.count);
-    return r;
-}
+Read ReadText(const std::string& text) { return ReadFromFile(ReadBlueGpsLog, "track.log", text); }
 
 std::string Block(int record) {
     return "Record: " + std::to_string(record) + "\n" + kSeparatorLine;

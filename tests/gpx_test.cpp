@@ -8,10 +8,12 @@
 #include "core/driver.h"
 #include "core/format_table.h"
 #include "formats/gpx.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
 using ferolin_test::IsWellFormedXml;
@@ -75,20 +77,9 @@ std::string Write(const std::string& name, const ExportEntry* entries, uint32_t 
     return ReadFile(path);
 }
 
-struct Read {
-    int status = -1;
-    TrackPointArray points;
-    uint32_t count = 0;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadDoc(const std::string& document) {
-    TempDir dir;
-    const std::string path = dir.File("track.gpx");
-    WriteFile(path, document);
-    Read r;
-    r.status = ReadGpxTrack(path, r.points, r.count);
-    return r;
-}
+Read ReadDoc(const std::string& document) { return ReadFromFile(ReadGpxTrack, "track.gpx", document); }
 
 std::string Gpx(const std::string& body) {
     return "<?xml version=\"1.0\"?><gpx version=\"1.0\" xmlns=\"http://www.topografix.com/GPX/1/0\">" +

@@ -9,10 +9,12 @@
 #include "core/driver.h"
 #include "core/format_table.h"
 #include "formats/kml.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::GermanLocale;
 using ferolin_test::IsWellFormedXml;
 using ferolin_test::ReadFile;
@@ -92,20 +94,9 @@ std::string Marker(const std::string& name, const std::string& desc, const std::
            "</Placemark>\r\n";
 }
 
-struct Read {
-    int status = -1;
-    TrackPointArray points;
-    uint32_t count = 0;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadDoc(const std::string& document) {
-    TempDir dir;
-    const std::string path = dir.File("track.kml");
-    WriteFile(path, document);
-    Read r;
-    r.status = ReadKmlTrack(path, r.points, r.count);
-    return r;
-}
+Read ReadDoc(const std::string& document) { return ReadFromFile(ReadKmlTrack, "track.kml", document); }
 
 std::string Kml(const std::string& coordinates) {
     return "<kml xmlns=\"http://earth.google.com/kml/2.0\"><Placemark><LineString><coordinates>" +

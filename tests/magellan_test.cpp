@@ -8,9 +8,11 @@
 #include "core/format_table.h"
 #include "core/strings.h"
 #include "formats/magellan.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -18,20 +20,9 @@ using ferolin_test::WriteFile;
 
 namespace {
 
-struct Read {
-    int status = -1;
-    TrackPointArray points;
-    uint32_t count = 0;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadLog(const std::string& text) {
-    TempDir dir;
-    const std::string path = dir.File("track.log");
-    WriteFile(path, text);
-    Read r;
-    r.status = ReadMagellanLog(path, r.points, r.count);
-    return r;
-}
+Read ReadLog(const std::string& text) { return ReadFromFile(ReadMagellanLog, "track.log", text); }
 
 // ddmm.mmm to degrees as the format defines it.
 double FromMagellan(double v) {

@@ -10,9 +10,11 @@
 #include "core/format_table.h"
 #include "formats/nmea.h"
 #include "formats/nmea_sentences.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -20,21 +22,10 @@ using ferolin_test::WriteFile;
 
 namespace {
 
-struct Read {
-    int status = -1;
-    TrackPointArray points;
-    uint32_t count = 0;
-};
+using Read = ferolin_test::ReadResult;
 
 // Reads `text` as a trace from a real file.
-Read ReadTrace(const std::string& text) {
-    TempDir dir;
-    const std::string path = dir.File("trace.nmea");
-    WriteFile(path, text);
-    Read r;
-    r.status = ReadNmeaLog(path, r.points, r.count);
-    return r;
-}
+Read ReadTrace(const std::string& text) { return ReadFromFile(ReadNmeaLog, "trace.nmea", text); }
 
 double Degrees(int whole, double minutes) { return whole + minutes / 60.0; }
 

@@ -9,9 +9,11 @@
 #include "core/calendar.h"
 #include "core/driver.h"
 #include "formats/ozi_plt.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
 using ferolin_test::WriteFile;
@@ -36,20 +38,9 @@ TrackPoint Point(double latitude, double longitude, int year, int month, int day
     return p;
 }
 
-struct Read {
-    int status;
-    TrackPointArray points;
-    uint32_t count;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadPlt(const std::string& text) {
-    TempDir dir;
-    const std::string path = dir.File("track.plt");
-    WriteFile(path, text);
-    Read r{};
-    r.status = ReadOziTrack(path, r.points, r.count);
-    return r;
-}
+Read ReadPlt(const std::string& text) { return ReadFromFile(ReadOziTrack, "track.plt", text); }
 
 // The six header lines of a file followed by its point lines.
 std::string File(const std::string& points) {

@@ -8,9 +8,11 @@
 
 #include "core/driver.h"
 #include "formats/pcx5.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
 using ferolin_test::WriteFile;
@@ -51,20 +53,9 @@ TrackPoint Point(double latitude, double longitude, int year, int month, int day
     return p;
 }
 
-struct Read {
-    int status;
-    TrackPointArray points;
-    uint32_t count;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadTrk(const std::string& text) {
-    TempDir dir;
-    const std::string path = dir.File("track.trk");
-    WriteFile(path, text);
-    Read r{};
-    r.status = ReadPcx5Track(path, r.points, r.count);
-    return r;
-}
+Read ReadTrk(const std::string& text) { return ReadFromFile(ReadPcx5Track, "track.trk", text); }
 
 int Date(const TrackPoint& p) { return p.year * 10000 + p.month * 100 + p.day; }
 int Time(const TrackPoint& p) { return p.hour * 10000 + p.minute * 100; }

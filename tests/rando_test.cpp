@@ -9,10 +9,12 @@
 #include "core/driver.h"
 #include "core/format_table.h"
 #include "formats/rando.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
 using ferolin_test::IsWellFormedXml;
@@ -22,20 +24,9 @@ using ferolin_test::WriteFile;
 
 namespace {
 
-struct Read {
-    int status = -1;
-    TrackPointArray points;
-    uint32_t count = 0;
-};
+using Read = ferolin_test::ReadResult;
 
-Read ReadDoc(const std::string& document) {
-    TempDir dir;
-    const std::string path = dir.File("hike.rdn");
-    WriteFile(path, document);
-    Read r;
-    r.status = ReadRandoHike(path, r.points, r.count);
-    return r;
-}
+Read ReadDoc(const std::string& document) { return ReadFromFile(ReadRandoHike, "hike.rdn", document); }
 
 std::string Stage(const std::string& inside) { return "<ETAPE>" + inside + "</ETAPE>"; }
 
