@@ -9,45 +9,18 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/text_table.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
 using ferolin_test::FileExists;
+using ferolin_test::RecordingHost;
+using Message = ferolin_test::HostMessage;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
 using ferolin_test::WriteFile;
 
 namespace {
-
-struct Message {
-    std::string path;
-    std::string text;
-    MessageIcon icon;
-};
-
-// Records what the driver tells its user.
-class RecordingHost : public DriverHost {
-public:
-    void ShowMessage(const std::string& path, int id, MessageIcon icon) override {
-        messages.push_back({path, LoadString(id), icon});
-    }
-    void BeginWork() override { ++depth; }
-    void EndWork() override { --depth; }
-    void TrackLoaded(const CurrentTrack& track) override { loaded.push_back(track.displayName); }
-    void ShowNoPoint() override { ++noPoint; }
-    void BuildCriteria(uint32_t mask, SelectionCriteria& c) override {
-        c = SelectionCriteria{};
-        SetCriteriaRules(c, rules, mask);
-    }
-    uint32_t WriterOptions(const FormatEntry&) override { return options; }
-
-    std::vector<Message> messages;
-    std::vector<std::string> loaded;
-    std::vector<const ExclusionRule*> rules;
-    uint32_t options = kAllOptions;
-    int noPoint = 0;
-    int depth = 0;
-};
 
 std::string Datalog(int records) {
     std::string text = "About total Numbers: " + std::to_string(records) +

@@ -13,6 +13,7 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::RecordingHost;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -400,13 +401,10 @@ TEST(GpxFormat, RoundTripUnderACommaLocaleThroughTheDriver) {
     const std::string path = dir.File("round.gpx");
     WriteFile(path, text);
 
-    struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override { messages += id; }
-        int messages = 0;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, path, host), 0);
-    EXPECT_EQ(host.messages, 0);
+    EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
     ASSERT_EQ(track.count, 2u);
     const TrackPoint& a = track.points[0];

@@ -14,6 +14,7 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::RecordingHost;
 using ferolin_test::ReadFromFile;
 using ferolin_test::GermanLocale;
 using ferolin_test::IsWellFormedXml;
@@ -424,10 +425,7 @@ TEST(KmlFormat, RoundTripUnderACommaLocale) {
     EXPECT_TRUE(IsWellFormedXml(text));
     EXPECT_NE(text.find("-45.500000,"), std::string::npos);  // points, not commas, in numbers
 
-    struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override { messages += id; }
-        int messages = 0;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, path, host), 0);
     EXPECT_EQ(track.fieldMask, 0x000Eu);

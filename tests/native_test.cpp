@@ -11,9 +11,11 @@
 
 #include "core/driver.h"
 #include "formats/native.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::RecordingHost;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
 using ferolin_test::WriteFile;
@@ -177,12 +179,7 @@ TEST(NativeFile, LoadsAndExportsThroughTheFormatTable) {
     p.day = 0;  // keeps the selection out of the way
     const ExportEntry e{&p, p.altitude};
     ASSERT_EQ(WriteNativeTrack(dir.File("in.frn"), &e, 1, 0), 0);
-    struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override {
-            messages.push_back(id);
-        }
-        std::vector<int> messages;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, dir.File("in.frn"), host), 0);
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
@@ -196,5 +193,5 @@ TEST(NativeFile, LoadsAndExportsThroughTheFormatTable) {
     WriteFile(dir.File("none.frn"), Header(0));
     EXPECT_NE(LoadTrack(track, dir.File("none.frn"), host), 0);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0], 110);  // "No track point in the file."
+    EXPECT_EQ(host.messages[0].text, "No track point in the file.");
 }

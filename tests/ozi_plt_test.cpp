@@ -13,6 +13,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::RecordingHost;
 using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -304,12 +305,7 @@ TEST(OziReader, ShortAndMissingFiles) {
 TEST(OziFormat, LoadsAndExportsThroughTheFormatTable) {
     TempDir dir;
     WriteGolden(dir.File("in.plt"));
-    struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override {
-            messages.push_back(id);
-        }
-        std::vector<int> messages;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, dir.File("in.plt"), host), 0);
     EXPECT_EQ(track.count, 6u);

@@ -12,6 +12,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::RecordingHost;
 using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -259,12 +260,7 @@ TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
 TEST(Pcx5Format, LoadsAndExportsThroughTheFirstTrkRow) {
     TempDir dir;
     WriteGolden(dir.File("in.trk"));
-    struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override {
-            messages.push_back(id);
-        }
-        std::vector<int> messages;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, dir.File("in.trk"), host), 0);
     EXPECT_EQ(track.count, 5u);

@@ -14,6 +14,7 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::RecordingHost;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -203,13 +204,10 @@ TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
     ASSERT_EQ(WriteRandoHike(path, e.data(), 30, kAllOptions), 0);
     EXPECT_NE(ReadFile(path).find("<POSITION>43.123456,-1.500000</POSITION>"), std::string::npos);
 
-    struct Host : DriverHost {
-        void ShowMessage(const std::string&, int id, MessageIcon) override { messages += id; }
-        int messages = 0;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, path, host), 0);
-    EXPECT_EQ(host.messages, 0);
+    EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(track.fieldMask, 0x000Eu);
     ASSERT_EQ(track.count, 30u);
     for (int i = 0; i < 30; ++i) {

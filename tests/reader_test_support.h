@@ -1,9 +1,15 @@
-// Runs a reader of the format table on a text written to a real file.
+// Runs a reader of the format table on a text written to a real file, and a
+// driver host that records what the driver tells its user.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
+#include "core/driver.h"
+#include "core/selection.h"
+#include "core/strings.h"
 #include "core/track_point.h"
 #include "test_support.h"
 
@@ -13,6 +19,37 @@ struct ReadResult {
     int status = -1;
     ferolin::TrackPointArray points;
     uint32_t count = 0;
+};
+
+// A message the driver gave its user, with its text.
+struct HostMessage {
+    std::string path;
+    std::string text;
+    ferolin::MessageIcon icon;
+};
+
+// Records what the driver tells its user.
+class RecordingHost : public ferolin::DriverHost {
+public:
+    void ShowMessage(const std::string& path, int id, ferolin::MessageIcon icon) override {
+        messages.push_back({path, ferolin::LoadString(id), icon});
+    }
+    void BeginWork() override { ++depth; }
+    void EndWork() override { --depth; }
+    void TrackLoaded(const ferolin::CurrentTrack& track) override { loaded.push_back(track.displayName); }
+    void ShowNoPoint() override { ++noPoint; }
+    void BuildCriteria(uint32_t mask, ferolin::SelectionCriteria& c) override {
+        c = ferolin::SelectionCriteria{};
+        ferolin::SetCriteriaRules(c, rules, mask);
+    }
+    uint32_t WriterOptions(const ferolin::FormatEntry&) override { return options; }
+
+    std::vector<HostMessage> messages;
+    std::vector<std::string> loaded;
+    std::vector<const ferolin::ExclusionRule*> rules;
+    uint32_t options = ferolin::kAllOptions;
+    int noPoint = 0;
+    int depth = 0;
 };
 
 // Writes `text` to a file named `name` in a fresh folder and reads it back
