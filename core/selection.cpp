@@ -81,12 +81,22 @@ static int64_t BoundTime(const TimeBound& b) {
     return CalendarTime(b.year, b.month, b.day, b.hour, b.minute, 0);
 }
 
-bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria) {
+// The time window's bounds as seconds, worked out once per selection rather
+// than once per point.
+struct WindowBounds {
+    int64_t start, stop;
+    explicit WindowBounds(const SelectionCriteria& c)
+        : start(c.flags & kSelectStart ? BoundTime(c.start) : 0),
+          stop(c.flags & kSelectStop ? BoundTime(c.stop) : 0) {}
+};
+
+static bool Passes(const TrackPoint& point, const SelectionCriteria& criteria,
+                   const WindowBounds& bounds) {
     if (criteria.flags == 0) return true;
     if (criteria.flags & (kSelectStart | kSelectStop)) {
         const int64_t t = TrackPointTime(point);
-        if ((criteria.flags & kSelectStart) && t < BoundTime(criteria.start)) return false;
-        if ((criteria.flags & kSelectStop) && t > BoundTime(criteria.stop)) return false;
+        if ((criteria.flags & kSelectStart) && t < bounds.start) return false;
+        if ((criteria.flags & kSelectStop) && t > bounds.stop) return false;
     }
     if (criteria.flags & kSelectRules) {
         for (const ExclusionRule* rule : criteria.rules) {
@@ -99,15 +109,20 @@ bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria) {
     return true;
 }
 
+bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria) {
+    return Passes(point, criteria, WindowBounds(criteria));
+}
+
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,
                                          const SelectionCriteria& criteria) {
     std::vector<ExportEntry> list;
     if (!points || count == 0) return list;
     list.reserve(count);
     const bool geoid = criteria.flags & kSelectGeoid;
+    const WindowBounds bounds(criteria);
     for (uint32_t i = 0; i < count; ++i) {
         const TrackPoint& p = points[i];
-        if (!PointPasses(p, criteria)) continue;
+        if (!Passes(p, criteria, bounds)) continue;
         list.push_back({&p, geoid ? p.altitude - criteria.geoidHeight : p.altitude});
     }
     if (criteria.flags & kSelectSmooth) SmoothAltitudes(list, criteria.smoothingWidth);
