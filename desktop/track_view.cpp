@@ -339,6 +339,12 @@ CProfileChart::CProfileChart(QWidget* parent) : QChartView(parent) {
     setMinimumSize(240, 160);
 }
 
+void CProfileChart::ReplaceChart(QChart* newChart) {
+    QChart* old = chart();
+    setChart(newChart);
+    if (old != newChart) delete old;
+}
+
 QPointF CProfileChart::PixelOf(const QPointF& value) const {
     const QList<QAbstractSeries*> series = chart()->series();
     if (series.isEmpty()) return QPointF();
@@ -490,7 +496,7 @@ void CTrackViewDlg::BuildProfiles() {
         s->attachAxis(altitudeAxis_);
     }
     hideFromLegend(altitude, altitudeMarker_);
-    altitudeChart_->setChart(altitude);
+    altitudeChart_->ReplaceChart(altitude);
 
     auto* speed = new QChart;
     speed->setTitle(QStringLiteral("Speed profile"));
@@ -517,7 +523,7 @@ void CTrackViewDlg::BuildProfiles() {
         s->attachAxis(speedAxis_);
     }
     speed->legend()->hide();
-    speedChart_->setChart(speed);
+    speedChart_->ReplaceChart(speed);
 }
 
 void CTrackViewDlg::SetTrack(const TrackPoint* points, uint32_t count) {

@@ -107,6 +107,10 @@ public:
     // The pixel of a value of the chart's series in this view.
     QPointF PixelOf(const QPointF& value) const;
 
+    // Shows `chart`, which the view then owns, and deletes the chart it
+    // showed before (the view lets go of a replaced chart without deleting it).
+    void ReplaceChart(QChart* chart);
+
 signals:
     void pointPicked(int index);
     void resized();
