@@ -43,6 +43,12 @@ public:
         ferolin::SetCriteriaRules(c, rules, mask);
     }
     uint32_t WriterOptions(const ferolin::FormatEntry&) override { return options; }
+    // The texts of the messages, in order.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const HostMessage& m : messages) texts.push_back(m.text);
+        return texts;
+    }
 
     std::vector<HostMessage> messages;
     std::vector<std::string> loaded;
