@@ -58,6 +58,31 @@ public:
     int depth = 0;
 };
 
+// A point at a place, on a date and at a time of day; every other field is 0.
+inline ferolin::TrackPoint DatedPoint(double latitude, double longitude, int year, int month,
+                                      int day, int hour = 0, int minute = 0, float seconds = 0) {
+    ferolin::TrackPoint p{};
+    p.latitude = latitude;
+    p.longitude = longitude;
+    p.year = static_cast<int16_t>(year);
+    p.month = static_cast<int8_t>(month);
+    p.day = static_cast<int8_t>(day);
+    p.hour = static_cast<int8_t>(hour);
+    p.minute = static_cast<int8_t>(minute);
+    p.seconds = seconds;
+    return p;
+}
+
+// A date as one number, yyyymmdd, so that one comparison shows all of it.
+template <typename Dated>
+int DateOf(const Dated& p) {
+    return p.year * 10000 + p.month * 100 + p.day;
+}
+// A point's time of day as one number, hhmmss.ss.
+inline double TimeOf(const ferolin::TrackPoint& p) {
+    return p.hour * 10000 + p.minute * 100 + p.seconds;
+}
+
 // Writes `text` to a file named `name` in a fresh folder and reads it back
 // through `reader`.
 template <typename Reader>
