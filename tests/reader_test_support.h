@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include <vector>
 
@@ -80,8 +81,14 @@ int DateOf(const Dated& p) {
 }
 // A point's time of day as one number, hhmmss.ss.
 inline double TimeOf(const ferolin::TrackPoint& p) {
-    return p.hour * 10000 + p.minute * 100 + p.seconds;
+    return p.hour * 10000 + p.minute * 100 + static_cast<double>(p.seconds);
 }
+// Position, date (yyyymmdd), time of day (hhmmss.ss) and altitude of a point,
+// to compare with one expectation that prints all of them when it fails.
+inline std::tuple<double, double, int, double, float> Summary(const ferolin::TrackPoint& p) {
+    return {p.latitude, p.longitude, DateOf(p), TimeOf(p), p.altitude};
+}
+using PointSummary = std::tuple<double, double, int, double, float>;
 
 // Writes `text` to a file named `name` in a fresh folder and reads it back
 // through `reader`.
