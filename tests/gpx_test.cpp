@@ -14,6 +14,8 @@
 
 using namespace ferolin;
 using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
+using ferolin_test::DatedPoint;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -45,25 +47,11 @@ struct Points {
     TrackPoint p[2] = {};
     ExportEntry e[2];
     Points() {
-        p[0].record = 1;
-        p[0].latitude = 48.1173;
-        p[0].longitude = 11.516667;
-        p[0].altitude = 999;  // the entry's altitude is written, not this one
-        p[0].day = 9;
-        p[0].month = 3;
-        p[0].year = 2007;
-        p[0].hour = 7;
-        p[0].minute = 5;
-        p[0].seconds = 3.25f;
-        p[0].speed = 36;
-        p[0].direction = 123.5f;
-        p[0].satellites = 8;
-        p[0].hdop = 1.25f;
-        p[0].vdop = 2.5f;
-        p[0].pdop = 3.75f;
-        p[1].record = 2;
-        p[1].latitude = -45.5;
-        p[1].longitude = -3.25;
+        // The entry's altitude is written, not the point's.
+        p[0] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 7, 5, 3.25f),
+                       {.record = 1, .altitude = 999, .speed = 36, .direction = 123.5f,
+                        .satellites = 8, .pdop = 3.75f, .hdop = 1.25f, .vdop = 2.5f});
+        p[1] = WithFix(DatedPoint(-45.5, -3.25, 0, 0, 0), {.record = 2});
         e[0] = {&p[0], 212.5f};
         e[1] = {&p[1], -15.0f};
     }
@@ -142,9 +130,7 @@ TEST(GpxWriter, OptionBitsChooseElementsAndOptionZeroKeepsTheFrame) {
 }
 
 TEST(GpxWriter, SingleEntryBoundsAreSinglePrecision) {
-    TrackPoint p{};
-    p.latitude = 48.8566;
-    p.longitude = 2.3522;
+    const TrackPoint p = DatedPoint(48.8566, 2.3522, 0, 0, 0);
     const ExportEntry e{&p, 0};
     const std::string text = Write("paris.gpx", &e, 1, 0);
     EXPECT_NE(text.find("<bounds minlat=\"48.856602\" minlon=\"2.352200\" maxlat=\"48.856602\" "
@@ -156,14 +142,7 @@ TEST(GpxWriter, SingleEntryBoundsAreSinglePrecision) {
 TEST(GpxWriter, TimeOnlyForDatedPointsAndSecondsNeverReachSixty) {
     TrackPoint p[5] = {};
     const float seconds[5] = {59.9996f, 59.9994f, 75.0f, -0.5f, 9.0f};
-    for (int i = 0; i < 5; ++i) {
-        p[i].year = 2007;
-        p[i].month = 12;
-        p[i].day = 31;
-        p[i].hour = 23;
-        p[i].minute = 59;
-        p[i].seconds = seconds[i];
-    }
+    for (int i = 0; i < 5; ++i) p[i] = DatedPoint(0, 0, 2007, 12, 31, 23, 59, seconds[i]);
     p[4].day = 0;  // no date: no time element
     ExportEntry e[5];
     for (int i = 0; i < 5; ++i) e[i] = {&p[i], 0};
@@ -445,15 +424,7 @@ TEST(GpxFormat, GpsbabelReadsTheSamePoints) {
     std::vector<TrackPoint> p(50);
     std::vector<ExportEntry> e(50);
     for (int i = 0; i < 50; ++i) {
-        p[i] = TrackPoint{};
-        p[i].latitude = -45.5 + i * 0.731;
-        p[i].longitude = 170.25 - i * 7.125;
-        p[i].year = 2007;
-        p[i].month = 3;
-        p[i].day = 9;
-        p[i].hour = 7;
-        p[i].minute = static_cast<int8_t>(i);
-        p[i].seconds = 0.25f * i;
+        p[i] = DatedPoint(-45.5 + i * 0.731, 170.25 - i * 7.125, 2007, 3, 9, 7, i, 0.25f * i);
         e[i] = {&p[i], static_cast<float>(100 + 10.5 * i)};
     }
     TempDir dir;

@@ -15,6 +15,8 @@
 
 using namespace ferolin;
 using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
+using ferolin_test::DatedPoint;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -34,14 +36,10 @@ std::string Stage(const std::string& inside) { return "<ETAPE>" + inside + "</ET
 }  // namespace
 
 TEST(RandoWriter, WritesTheHeaderCountAndStages) {
-    TrackPoint p[2] = {};
-    p[0].latitude = 45.5;
-    p[0].longitude = 6.25;
-    p[0].altitude = 999;  // the entry's altitude is written
-    p[0].speed = 12;
-    p[0].year = 2006;
-    p[1].latitude = -0.0000004;
-    p[1].longitude = -179.999999;
+    // The entry's altitude is written, not the point's.
+    const TrackPoint p[2] = {
+        WithFix(DatedPoint(45.5, 6.25, 2006, 0, 0), {.altitude = 999, .speed = 12}),
+        DatedPoint(-0.0000004, -179.999999, 0, 0, 0)};
     const ExportEntry e[2] = {{&p[0], 1234.5f}, {&p[1], -3.25f}};
     FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
     TempDir dir;
@@ -187,16 +185,8 @@ TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
     std::vector<TrackPoint> p(30);
     std::vector<ExportEntry> e(30);
     for (int i = 0; i < 30; ++i) {
-        p[i] = TrackPoint{};
-        p[i].record = 1000 + i;
-        p[i].latitude = 43.123456 + i * 0.015625;
-        p[i].longitude = -1.5 + i * 0.03125;
-        p[i].speed = 5;
-        p[i].hdop = 1;
-        p[i].satellites = 7;
-        p[i].year = 2007;
-        p[i].month = 3;
-        p[i].day = 5;
+        p[i] = WithFix(DatedPoint(43.123456 + i * 0.015625, -1.5 + i * 0.03125, 2007, 3, 5),
+                       {.record = 1000 + i, .speed = 5, .satellites = 7, .hdop = 1});
         e[i] = {&p[i], static_cast<float>(250.75 + i)};
     }
     TempDir dir;

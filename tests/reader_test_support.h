@@ -74,6 +74,30 @@ inline ferolin::TrackPoint DatedPoint(double latitude, double longitude, int yea
     return p;
 }
 
+// The fields of a fix beyond place and time, named where they are set:
+// WithFix(DatedPoint(...), {.altitude = 100, .satellites = 7}).
+struct Fix {
+    int record = 0;
+    float altitude = 0;
+    float speed = 0;  // km/h
+    float direction = 0;
+    int satellites = 0;
+    float pdop = 0;
+    float hdop = 0;
+    float vdop = 0;
+};
+inline ferolin::TrackPoint WithFix(ferolin::TrackPoint p, const Fix& f) {
+    p.record = f.record;
+    p.altitude = f.altitude;
+    p.speed = f.speed;
+    p.direction = f.direction;
+    p.satellites = static_cast<int8_t>(f.satellites);
+    p.pdop = f.pdop;
+    p.hdop = f.hdop;
+    p.vdop = f.vdop;
+    return p;
+}
+
 // A date as one number, yyyymmdd, so that one comparison shows all of it.
 template <typename Dated>
 int DateOf(const Dated& p) {
