@@ -14,7 +14,10 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::DatedPoint;
 using ferolin_test::ReadFromFile;
+using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -28,17 +31,6 @@ using Read = ferolin_test::ReadResult;
 Read ReadTrace(const std::string& text) { return ReadFromFile(ReadNmeaLog, "trace.nmea", text); }
 
 double Degrees(int whole, double minutes) { return whole + minutes / 60.0; }
-
-// Sets the comma-decimal locale for one scope.
-class GermanLocale {
-public:
-    GermanLocale() : ok_(std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {}
-    ~GermanLocale() { std::setlocale(LC_ALL, "C"); }
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
 
 }  // namespace
 
@@ -280,30 +272,14 @@ TEST(ReadNmeaLog, OtherTalkersStandInWhenThereIsNoGpSentence) {
 }
 
 TEST(WriteNmeaFile, WritesTheSelectedSentencesByteForByte) {
-    TrackPoint a{};
-    a.latitude = 48.5;
-    a.longitude = -2.25;
-    a.hour = 9;
-    a.minute = 5;
-    a.seconds = 7.25f;
-    a.day = 1;
-    a.month = 2;
-    a.year = 2010;
-    a.pdop = 2.5f;
-    a.hdop = 1.5f;
-    a.vdop = 3.0f;
-    a.satellites = 7;
-    a.speed = 18.52f;
-    a.direction = 45.5f;
-    a.altitude = 999;  // the entry's altitude is written
-    TrackPoint b{};     // no date: RMC date 000000
-    b.latitude = -33.5;
-    b.longitude = 151.25;
-    b.hour = 23;
-    b.minute = 59;
-    b.seconds = 59.9996f;  // stops at 59.999
-    b.hdop = 0.9f;
-    b.satellites = 12;
+    // The entry's altitude is written, not the point's.
+    const TrackPoint a =
+        WithFix(DatedPoint(48.5, -2.25, 2010, 2, 1, 9, 5, 7.25f),
+                {.altitude = 999, .speed = 18.52f, .direction = 45.5f, .satellites = 7,
+                 .pdop = 2.5f, .hdop = 1.5f, .vdop = 3.0f});
+    // No date: RMC date 000000; the seconds stop at 59.999.
+    const TrackPoint b = WithFix(DatedPoint(-33.5, 151.25, 0, 0, 0, 23, 59, 59.9996f),
+                                 {.satellites = 12, .hdop = 0.9f});
     const ExportEntry entries[] = {{&a, 123.45f}, {&b, -3.7f}};
 
     TempDir dir;
@@ -385,8 +361,8 @@ TEST(WriteNmeaFile, ReadsBackWhatItWrote) {
 }
 
 TEST(Nmea, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
-    GermanLocale locale;
-    ASSERT_TRUE(locale.ok()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
+    ferolin_test::GermanLocale locale;
+    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
     const Read r = ReadTrace(
         "$GPGGA,123519.5,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\n"
         "$GPRMC,123519.5,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n"
@@ -479,14 +455,10 @@ TEST(Nmea, RowsOfTheFormatTable) {
     TempDir dir;
     const std::string path = dir.File("TRIP.NME");
     WriteFile(path, "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
-    class Host : public DriverHost {
-    public:
-        void ShowMessage(const std::string&, int, MessageIcon) override { ++messages; }
-        int messages = 0;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, path, host), 0);
     EXPECT_EQ(track.count, 1u);
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
-    EXPECT_EQ(host.messages, 0);
+    EXPECT_TRUE(host.messages.empty());
 }
