@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pocket/ppc_track.h"
@@ -23,6 +24,14 @@ inline std::vector<PPCTrackPoint> ThreePoints() {
         {.record = 7, .year = 2004, .month = 2, .day = 29, .hour = 23, .minute = 59,
          .seconds = 59.999, .altitude = -5.5, .speed = 0.5, .direction = 359.9},
     };
+}
+
+// Every field of a record, to compare two records with one expectation that
+// prints both when it fails.
+inline auto Fields(const PPCTrackPoint& p) {
+    return std::tuple(p.record, p.eventType, p.year, p.month, p.day, p.hour, p.minute, p.seconds,
+                      p.latitude, p.longitude, p.altitude, p.pdop, p.hdop, p.vdop, p.satellites,
+                      p.speed, p.direction);
 }
 
 // The same three points as BlueGPS datalog text.
