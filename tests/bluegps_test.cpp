@@ -16,6 +16,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
@@ -98,9 +99,7 @@ TEST(BlueGpsReader, ReadsEveryKeyOfARecord) {
     EXPECT_EQ(+p.hour, 10);
     EXPECT_EQ(+p.minute, 5);
     EXPECT_EQ(+p.seconds, 7.25f);
-    EXPECT_EQ(+p.latitude, -45.5);
-    EXPECT_EQ(+p.longitude, -3.25);
-    EXPECT_EQ(+p.altitude, 545.5f);
+    EXPECT_EQ(Place(p), Place(-45.5, -3.25, 545.5f));
     EXPECT_EQ(+p.pdop, 1.5f);
     EXPECT_EQ(+p.hdop, 0.75f);
     EXPECT_EQ(+p.vdop, 0.0f);

@@ -16,6 +16,7 @@ using namespace ferolin;
 using ferolin_test::RecordingHost;
 using ferolin_test::WithFix;
 using ferolin_test::DatedPoint;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -257,9 +258,7 @@ TEST(GpxReader, ReadsEveryValueOfATrackPoint) {
     ASSERT_EQ(r.count, 2u);
     const TrackPoint& a = r.points[0];
     EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(+a.latitude, 48.1173);
-    EXPECT_EQ(+a.longitude, -11.516667);
-    EXPECT_EQ(+a.altitude, 212.5f);
+    EXPECT_EQ(Place(a), Place(48.1173, -11.516667, 212.5f));
     EXPECT_EQ(+a.year, 2006);
     EXPECT_EQ(+a.month, 5);
     EXPECT_EQ(+a.day, 1);
@@ -309,9 +308,7 @@ TEST(GpxReader, Gpx11ExtensionsPrefixesAndOtherCases) {
         "</x:TrackPointExtension></g:extensions></g:TRKPT></g:trkseg></g:trk></g:GPX>");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 45.5);  // x:lat is another attribute
-    EXPECT_EQ(+r.points[0].longitude, 6.25);
-    EXPECT_EQ(+r.points[0].altitude, 812.25f);
+    EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 812.25f));  // x:lat is another attribute
     EXPECT_EQ(+r.points[0].speed, 9.0f);
     EXPECT_EQ(+r.points[0].direction, 270.0f);
 }
@@ -342,9 +339,7 @@ TEST(GpxReader, NumbersIgnoreTheLocaleAndNonNumbersReadAsZero) {
                                "<hdop>inf</hdop><pdop>abc</pdop><vdop>0x10</vdop>"
                                "<speed>1.5</speed></trkpt></trkseg></trk>"));
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 1.5);
-    EXPECT_EQ(+r.points[0].longitude, 2.0);
-    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(1.5, 2.0, 0.0f));
     EXPECT_EQ(+r.points[0].hdop, 0.0f);
     EXPECT_EQ(+r.points[0].pdop, 0.0f);
     EXPECT_EQ(+r.points[0].vdop, 0.0f);
@@ -388,9 +383,7 @@ TEST(GpxFormat, RoundTripUnderACommaLocaleThroughTheDriver) {
     ASSERT_EQ(track.count, 2u);
     const TrackPoint& a = track.points[0];
     EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(+a.latitude, 48.1173);
-    EXPECT_EQ(+a.longitude, 11.516667);
-    EXPECT_EQ(+a.altitude, 212.5f);  // the entry's altitude
+    EXPECT_EQ(Place(a), Place(48.1173, 11.516667, 212.5f));  // the entry's altitude
     EXPECT_EQ(+a.year, 2007);
     EXPECT_EQ(+a.month, 3);
     EXPECT_EQ(+a.day, 9);
@@ -405,9 +398,7 @@ TEST(GpxFormat, RoundTripUnderACommaLocaleThroughTheDriver) {
     EXPECT_EQ(+a.pdop, 3.75f);
     const TrackPoint& b = track.points[1];
     EXPECT_EQ(+b.record, 2);
-    EXPECT_EQ(+b.latitude, -45.5);
-    EXPECT_EQ(+b.longitude, -3.25);
-    EXPECT_EQ(+b.altitude, -15.0f);
+    EXPECT_EQ(Place(b), Place(-45.5, -3.25, -15.0f));
     EXPECT_EQ(+b.year, 0);  // no date was written
 
     // Export through the table row, as the batch mode does.

@@ -17,6 +17,7 @@ using namespace ferolin;
 using ferolin_test::RecordingHost;
 using ferolin_test::WithFix;
 using ferolin_test::DatedPoint;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::GermanLocale;
 using ferolin_test::IsWellFormedXml;
@@ -299,13 +300,9 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
     ASSERT_EQ(r.count, 3u);  // a line string inside a multi-geometry counts
     EXPECT_EQ(+r.points[2].longitude, 6.0);
     EXPECT_EQ(+r.points[0].record, 1);
-    EXPECT_EQ(+r.points[0].longitude, 11.5);
-    EXPECT_EQ(+r.points[0].latitude, 48.25);
-    EXPECT_EQ(+r.points[0].altitude, 212.5f);
+    EXPECT_EQ(Place(r.points[0]), Place(48.25, 11.5, 212.5f));
     EXPECT_EQ(+r.points[1].record, 2);
-    EXPECT_EQ(+r.points[1].longitude, -3.25);
-    EXPECT_EQ(+r.points[1].latitude, -45.5);
-    EXPECT_EQ(+r.points[1].altitude, -15.0f);
+    EXPECT_EQ(Place(r.points[1]), Place(-45.5, -3.25, -15.0f));
     EXPECT_EQ(+r.points[1].year, 0);
     EXPECT_EQ(+r.points[1].speed, 0.0f);
 
@@ -320,12 +317,8 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
 TEST(KmlReader, TokensRegroupInThreesWithTabsAsSeparators) {
     Read r = ReadDoc(Kml("1,2 3,4 5,6"));
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(+r.points[0].longitude, 1.0);
-    EXPECT_EQ(+r.points[0].latitude, 2.0);
-    EXPECT_EQ(+r.points[0].altitude, 3.0f);
-    EXPECT_EQ(+r.points[1].longitude, 4.0);
-    EXPECT_EQ(+r.points[1].latitude, 5.0);
-    EXPECT_EQ(+r.points[1].altitude, 6.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(2.0, 1.0, 3.0f));
+    EXPECT_EQ(Place(r.points[1]), Place(5.0, 4.0, 6.0f));
 
     r = ReadDoc(Kml("1\t2\t3\t4,,5,,,6,7"));  // the seventh number is left over
     ASSERT_EQ(r.count, 2u);
@@ -337,9 +330,7 @@ TEST(KmlReader, TokensRegroupInThreesWithTabsAsSeparators) {
     EXPECT_EQ(ReadDoc(Kml(" \r\n ")).count, 0u);
     r = ReadDoc(Kml("abc,nan,inf"));
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].longitude, 0.0);
-    EXPECT_EQ(+r.points[0].latitude, 0.0);
-    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(0.0, 0.0, 0.0f));
 }
 
 TEST(KmlReader, SplitTextCaseAndPrefixes) {
@@ -347,9 +338,7 @@ TEST(KmlReader, SplitTextCaseAndPrefixes) {
     // several parser notifications; it reads as one.
     Read r = ReadDoc(Kml("1.<!-- c -->5,2&#46;5,3<![CDATA[.5 4]]>,5,6&#x20;7,8,9"));
     ASSERT_EQ(r.count, 3u);
-    EXPECT_EQ(+r.points[0].longitude, 1.5);
-    EXPECT_EQ(+r.points[0].latitude, 2.5);
-    EXPECT_EQ(+r.points[0].altitude, 3.5f);
+    EXPECT_EQ(Place(r.points[0]), Place(2.5, 1.5, 3.5f));
     EXPECT_EQ(+r.points[1].longitude, 4.0);
     EXPECT_EQ(+r.points[2].altitude, 9.0f);
 
@@ -409,9 +398,7 @@ TEST(KmlFormat, RoundTripUnderACommaLocale) {
     ASSERT_EQ(track.count, 20u);
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(+track.points[i].record, i + 1);
-        EXPECT_EQ(+track.points[i].latitude, +p[i].latitude);
-        EXPECT_EQ(+track.points[i].longitude, +p[i].longitude);
-        EXPECT_EQ(+track.points[i].altitude, +e[i].altitude);
+        EXPECT_EQ(Place(track.points[i]), Place(+p[i].latitude, +p[i].longitude, +e[i].altitude));
         EXPECT_EQ(+track.points[i].speed, 0.0f);
     }
 

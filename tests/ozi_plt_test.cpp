@@ -16,6 +16,7 @@ using namespace ferolin;
 using ferolin_test::DatedPoint;
 using ferolin_test::DateOf;
 using ferolin_test::RecordingHost;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -198,9 +199,7 @@ TEST(OziReader, ScansEachLineAsFarAsItMatches) {
     EXPECT_EQ(+p[1].latitude, -1.25);
     EXPECT_EQ(+p[1].longitude, 0.0);
 
-    EXPECT_EQ(+p[2].latitude, 10.0);
-    EXPECT_EQ(+p[2].longitude, 20.0);
-    EXPECT_EQ(+p[2].altitude, 0.0f);
+    EXPECT_EQ(Place(p[2]), Place(10.0, 20.0, 0.0f));
 
     EXPECT_EQ(+p[3].longitude, 21.0);
     EXPECT_EQ(+p[3].altitude, 0.0f);

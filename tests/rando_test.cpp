@@ -17,6 +17,7 @@ using namespace ferolin;
 using ferolin_test::RecordingHost;
 using ferolin_test::WithFix;
 using ferolin_test::DatedPoint;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -126,23 +127,13 @@ TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 7u);
     for (uint32_t i = 0; i < 7; ++i) EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
-    EXPECT_EQ(+r.points[0].latitude, 45.5);
-    EXPECT_EQ(+r.points[0].longitude, 6.25);
-    EXPECT_EQ(+r.points[0].altitude, 812.5f);
-    EXPECT_EQ(+r.points[1].latitude, 46.5);
-    EXPECT_EQ(+r.points[1].longitude, 0.0);
-    EXPECT_EQ(+r.points[1].altitude, 0.0f);
-    EXPECT_EQ(+r.points[2].latitude, 1.0);
-    EXPECT_EQ(+r.points[2].longitude, 2.0);
-    EXPECT_EQ(+r.points[2].altitude, 100.0f);
-    EXPECT_EQ(+r.points[3].latitude, 0.0);
-    EXPECT_EQ(+r.points[3].longitude, 0.0);
-    EXPECT_EQ(+r.points[3].altitude, 0.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 812.5f));
+    EXPECT_EQ(Place(r.points[1]), Place(46.5, 0.0, 0.0f));
+    EXPECT_EQ(Place(r.points[2]), Place(1.0, 2.0, 100.0f));
+    EXPECT_EQ(Place(r.points[3]), Place(0.0, 0.0, 0.0f));
     EXPECT_EQ(+r.points[5].latitude, 4.0);
     EXPECT_EQ(+r.points[5].longitude, 5.0);
-    EXPECT_EQ(+r.points[6].latitude, -7.125);
-    EXPECT_EQ(+r.points[6].longitude, -8.5);
-    EXPECT_EQ(+r.points[6].altitude, -12.0f);
+    EXPECT_EQ(Place(r.points[6]), Place(-7.125, -8.5, -12.0f));
 }
 
 TEST(RandoReader, AccentedWindows1252NamesAndOtherCases) {

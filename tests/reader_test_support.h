@@ -113,6 +113,13 @@ inline std::tuple<double, double, int, double, float> Summary(const ferolin::Tra
     return {p.latitude, p.longitude, DateOf(p), TimeOf(p), p.altitude};
 }
 using PointSummary = std::tuple<double, double, int, double, float>;
+// Latitude, longitude and altitude of a point, or as expected.
+inline std::tuple<double, double, float> Place(const ferolin::TrackPoint& p) {
+    return {p.latitude, p.longitude, p.altitude};
+}
+inline std::tuple<double, double, float> Place(double latitude, double longitude, float altitude) {
+    return {latitude, longitude, altitude};
+}
 
 // Writes `text` to a file named `name` in a fresh folder and reads it back
 // through `reader`.
