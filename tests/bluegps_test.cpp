@@ -17,6 +17,9 @@
 
 using namespace ferolin;
 using ferolin_test::Place;
+using ferolin_test::DatedPoint;
+using ferolin_test::Fields;
+using ferolin_test::WithFix;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
@@ -91,21 +94,10 @@ TEST(BlueGpsReader, ReadsEveryKeyOfARecord) {
         "Direction: 84.25\r\n=====================\r\n");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    const TrackPoint& p = r.points[0];
-    EXPECT_EQ(+p.record, 17);
-    EXPECT_EQ(+p.year, 2007);
-    EXPECT_EQ(+p.month, 3);
-    EXPECT_EQ(+p.day, 9);
-    EXPECT_EQ(+p.hour, 10);
-    EXPECT_EQ(+p.minute, 5);
-    EXPECT_EQ(+p.seconds, 7.25f);
-    EXPECT_EQ(Place(p), Place(-45.5, -3.25, 545.5f));
-    EXPECT_EQ(+p.pdop, 1.5f);
-    EXPECT_EQ(+p.hdop, 0.75f);
-    EXPECT_EQ(+p.vdop, 0.0f);
-    EXPECT_EQ(+p.satellites, 8);
-    EXPECT_EQ(+p.speed, 4.5f);
-    EXPECT_EQ(+p.direction, 84.25f);
+    EXPECT_EQ(Fields(r.points[0]),
+              Fields(WithFix(DatedPoint(-45.5, -3.25, 2007, 3, 9, 10, 5, 7.25f),
+                             {.record = 17, .altitude = 545.5f, .speed = 4.5f, .direction = 84.25f,
+                              .satellites = 8, .pdop = 1.5f, .hdop = 0.75f})));
 }
 
 TEST(BlueGpsReader, ValuesConvertLikeTheCLibraryIntoTheFieldWidths) {

@@ -13,6 +13,7 @@
 
 using namespace ferolin;
 using ferolin_test::DatedPoint;
+using ferolin_test::Fields;
 using ferolin_test::ReadFromFile;
 using ferolin_test::RecordingHost;
 using ferolin_test::WithFix;
@@ -46,20 +47,12 @@ TEST(ReadMagellanLog, ConvertsTheTrackSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 3u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(+a.record, 1);
     EXPECT_DOUBLE_EQ(+a.latitude, FromMagellan(4807.038));
     EXPECT_NEAR(+a.latitude, 48.1173, 1e-12);
     EXPECT_DOUBLE_EQ(+a.longitude, FromMagellan(1131.0));
-    EXPECT_FLOAT_EQ(+a.altitude, 545.0f);
-    EXPECT_EQ(+a.hour, 12);
-    EXPECT_EQ(+a.minute, 1);
-    EXPECT_FLOAT_EQ(+a.seconds, 5.5f);
-    EXPECT_EQ(+a.day, 23);
-    EXPECT_EQ(+a.month, 3);
-    EXPECT_EQ(+a.year, 1994);  // two-digit years from 70 on are the 1900s
-    EXPECT_EQ(+a.speed, 0.0f);
-    EXPECT_EQ(+a.pdop, 0.0f);
-    EXPECT_EQ(+a.satellites, 0);
+    // Two-digit years from 70 on are the 1900s; no fix quality fields.
+    EXPECT_EQ(Fields(a), Fields(WithFix(DatedPoint(+a.latitude, +a.longitude, 1994, 3, 23, 12, 1, 5.5f),
+                                        {.record = 1, .altitude = 545})));
 
     const TrackPoint& b = r.points[1];  // no record for the waypoint line
     EXPECT_EQ(+b.record, 2);

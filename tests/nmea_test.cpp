@@ -15,6 +15,7 @@
 
 using namespace ferolin;
 using ferolin_test::DatedPoint;
+using ferolin_test::Fields;
 using ferolin_test::ReadFromFile;
 using ferolin_test::RecordingHost;
 using ferolin_test::WithFix;
@@ -58,23 +59,14 @@ TEST(ReadNmeaLog, ConvertsEveryFieldOfTheThreeSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(+a.hour, 12);
-    EXPECT_EQ(+a.minute, 35);
-    EXPECT_FLOAT_EQ(+a.seconds, 19.5f);
     EXPECT_DOUBLE_EQ(+a.latitude, Degrees(48, 7.038));
     EXPECT_DOUBLE_EQ(+a.longitude, Degrees(11, 31.0));
-    EXPECT_EQ(+a.satellites, 8);
-    EXPECT_FLOAT_EQ(+a.altitude, 545.4f);
     EXPECT_FLOAT_EQ(+a.speed, static_cast<float>(22.4 * 1.852));
-    EXPECT_FLOAT_EQ(+a.direction, 84.4f);
-    EXPECT_EQ(+a.day, 23);
-    EXPECT_EQ(+a.month, 3);
-    EXPECT_EQ(+a.year, 1994);
     // The checksum stays glued to the last field; the number stops at "*".
-    EXPECT_FLOAT_EQ(+a.pdop, 2.5f);
-    EXPECT_FLOAT_EQ(+a.hdop, 1.3f);
-    EXPECT_FLOAT_EQ(+a.vdop, 2.1f);
+    EXPECT_EQ(Fields(a), Fields(WithFix(DatedPoint(+a.latitude, +a.longitude, 1994, 3, 23, 12, 35, 19.5f),
+                                        {.record = 1, .altitude = 545.4f, .speed = +a.speed,
+                                         .direction = 84.4f, .satellites = 8, .pdop = 2.5f,
+                                         .hdop = 1.3f, .vdop = 2.1f})));
 
     // South and west negate; satellites keep their low 8 bits (300 -> 44);
     // a void fix ("V") reads like a valid one; wrong checksums are not checked.

@@ -113,6 +113,13 @@ inline std::tuple<double, double, int, double, float> Summary(const ferolin::Tra
     return {p.latitude, p.longitude, DateOf(p), TimeOf(p), p.altitude};
 }
 using PointSummary = std::tuple<double, double, int, double, float>;
+// Every field of a point, to compare two points with one expectation that
+// prints both when it fails.
+inline auto Fields(const ferolin::TrackPoint& p) {
+    return std::tuple(+p.record, +p.year, +p.month, +p.day, +p.hour, +p.minute, +p.seconds,
+                      +p.latitude, +p.longitude, +p.altitude, +p.pdop, +p.hdop, +p.vdop, +p.speed,
+                      +p.direction, +p.satellites);
+}
 // Latitude, longitude and altitude of a point, or as expected.
 inline std::tuple<double, double, float> Place(const ferolin::TrackPoint& p) {
     return {p.latitude, p.longitude, p.altitude};
