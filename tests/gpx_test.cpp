@@ -13,6 +13,7 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::Fields;
 using ferolin_test::RecordingHost;
 using ferolin_test::WithFix;
 using ferolin_test::DatedPoint;
@@ -256,27 +257,14 @@ TEST(GpxReader, ReadsEveryValueOfATrackPoint) {
         "</trkseg></trk>"));
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
-    const TrackPoint& a = r.points[0];
-    EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(Place(a), Place(48.1173, -11.516667, 212.5f));
-    EXPECT_EQ(+a.year, 2006);
-    EXPECT_EQ(+a.month, 5);
-    EXPECT_EQ(+a.day, 1);
-    EXPECT_EQ(+a.hour, 10);
-    EXPECT_EQ(+a.minute, 20);
-    EXPECT_EQ(+a.seconds, 30.0f);
-    EXPECT_EQ(+a.direction, 123.5f);
-    EXPECT_EQ(+a.speed, 3.6f);
-    EXPECT_EQ(+a.satellites, 44);  // 300, low 8 bits
-    EXPECT_EQ(+a.hdop, 1.25f);
-    EXPECT_EQ(+a.vdop, 2.5f);
-    EXPECT_EQ(+a.pdop, 3.75f);
-    const TrackPoint& b = r.points[1];
-    EXPECT_EQ(+b.record, 2);
-    EXPECT_EQ(+b.latitude, 10.0);
-    EXPECT_EQ(+b.seconds, 30.5f);  // the offset is ignored
-    EXPECT_EQ(+b.hour, 10);
-    EXPECT_EQ(+b.altitude, 0.0f);
+    // 300 satellites keep their low 8 bits; the speed is in m/s; the time
+    // zone offset is ignored.
+    EXPECT_EQ(Fields(r.points[0]),
+              Fields(WithFix(DatedPoint(48.1173, -11.516667, 2006, 5, 1, 10, 20, 30),
+                             {.record = 1, .altitude = 212.5f, .speed = 3.6f, .direction = 123.5f,
+                              .satellites = 44, .pdop = 3.75f, .hdop = 1.25f, .vdop = 2.5f})));
+    EXPECT_EQ(Fields(r.points[1]),
+              Fields(WithFix(DatedPoint(10, 2, 2006, 5, 1, 10, 20, 30.5f), {.record = 2})));
 }
 
 TEST(GpxReader, OnlyValuesInsideTrackPointsCount) {
