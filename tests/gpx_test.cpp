@@ -369,25 +369,14 @@ TEST(GpxFormat, RoundTripUnderACommaLocaleThroughTheDriver) {
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
     ASSERT_EQ(track.count, 2u);
+    // The entries' altitudes; speed through m/s and back; no date on the
+    // second point was written.
     const TrackPoint& a = track.points[0];
-    EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(Place(a), Place(48.1173, 11.516667, 212.5f));  // the entry's altitude
-    EXPECT_EQ(+a.year, 2007);
-    EXPECT_EQ(+a.month, 3);
-    EXPECT_EQ(+a.day, 9);
-    EXPECT_EQ(+a.hour, 7);
-    EXPECT_EQ(+a.minute, 5);
-    EXPECT_EQ(+a.seconds, 3.25f);
     EXPECT_FLOAT_EQ(+a.speed, 36.0f);
-    EXPECT_EQ(+a.direction, 123.5f);
-    EXPECT_EQ(+a.satellites, 8);
-    EXPECT_EQ(+a.hdop, 1.25f);
-    EXPECT_EQ(+a.vdop, 2.5f);
-    EXPECT_EQ(+a.pdop, 3.75f);
-    const TrackPoint& b = track.points[1];
-    EXPECT_EQ(+b.record, 2);
-    EXPECT_EQ(Place(b), Place(-45.5, -3.25, -15.0f));
-    EXPECT_EQ(+b.year, 0);  // no date was written
+    EXPECT_EQ(Fields(a), Fields(WithFix(pts.p[0], {.record = 1, .altitude = 212.5f, .speed = +a.speed,
+                                                   .direction = 123.5f, .satellites = 8,
+                                                   .pdop = 3.75f, .hdop = 1.25f, .vdop = 2.5f})));
+    EXPECT_EQ(Fields(track.points[1]), Fields(WithFix(pts.p[1], {.record = 2, .altitude = -15})));
 
     // Export through the table row, as the batch mode does.
     const int row = FindWriterRow("GPX");
