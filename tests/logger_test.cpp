@@ -100,22 +100,13 @@ const Record kRecords[] = {
 
 // Packed fields are compared by value (unary plus), never bound by reference.
 void ExpectPoint(const TrackPoint& p, const Record& r) {
-    EXPECT_EQ(+p.record, r.number);
-    EXPECT_EQ(+p.year, 2000 + r.year);
-    EXPECT_EQ(+p.month, r.month);
-    EXPECT_EQ(+p.day, r.day);
-    EXPECT_EQ(+p.hour, r.hour);
-    EXPECT_EQ(+p.minute, r.minute);
-    EXPECT_EQ(+p.seconds, r.seconds);
-    EXPECT_EQ(+p.latitude, r.latitude);
-    EXPECT_EQ(+p.longitude, r.longitude);
-    EXPECT_EQ(+p.altitude, r.altitude);
-    EXPECT_EQ(+p.pdop, r.pdop);
-    EXPECT_EQ(+p.hdop, r.hdop);
-    EXPECT_EQ(+p.vdop, 0.0f);
-    EXPECT_EQ(+p.speed, r.speed);
-    EXPECT_EQ(+p.direction, r.direction);
-    EXPECT_EQ(+p.satellites, r.satellites);
+    using namespace ferolin_test;
+    EXPECT_EQ(Fields(p), Fields(WithFix(DatedPoint(r.latitude, r.longitude, 2000 + r.year, r.month,
+                                                   r.day, r.hour, r.minute, r.seconds),
+                                        {.record = r.number, .altitude = r.altitude,
+                                         .speed = r.speed, .direction = r.direction,
+                                         .satellites = r.satellites, .pdop = r.pdop,
+                                         .hdop = r.hdop})));
 }
 
 // What the program must send, spelled out byte by byte.
