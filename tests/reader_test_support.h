@@ -110,7 +110,7 @@ inline double TimeOf(const ferolin::TrackPoint& p) {
 // Position, date (yyyymmdd), time of day (hhmmss.ss) and altitude of a point,
 // to compare with one expectation that prints all of them when it fails.
 inline std::tuple<double, double, int, double, float> Summary(const ferolin::TrackPoint& p) {
-    return {p.latitude, p.longitude, DateOf(p), TimeOf(p), p.altitude};
+    return {+p.latitude, +p.longitude, DateOf(p), TimeOf(p), +p.altitude};
 }
 using PointSummary = std::tuple<double, double, int, double, float>;
 // Every field of a point, to compare two points with one expectation that
@@ -122,7 +122,7 @@ inline auto Fields(const ferolin::TrackPoint& p) {
 }
 // Latitude, longitude and altitude of a point, or as expected.
 inline std::tuple<double, double, float> Place(const ferolin::TrackPoint& p) {
-    return {p.latitude, p.longitude, p.altitude};
+    return {+p.latitude, +p.longitude, +p.altitude};
 }
 inline std::tuple<double, double, float> Place(double latitude, double longitude, float altitude) {
     return {latitude, longitude, altitude};
