@@ -181,17 +181,13 @@ TEST(ReadNmeaLog, ShortFieldsAndLongLinesStayInBounds) {
     EXPECT_EQ(+r.points[0].latitude, 0.0);
     EXPECT_EQ(+r.points[1].record, 2);
     // The RMC time "1234": hour 12, minute 34, no seconds.
-    EXPECT_EQ(+r.points[1].hour, 12);
-    EXPECT_EQ(+r.points[1].minute, 34);
-    EXPECT_EQ(+r.points[1].seconds, 0.0f);
+    EXPECT_EQ(ferolin_test::TimeOf(r.points[1]), 123400);
 
     // Fields shorter than their layout: the missing digits read as 0 and
     // never come from the next field.
     r = ReadTrace("$GPGGA,1,4,N,12,W,1,,,,M,,M,,\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].hour, 1);
-    EXPECT_EQ(+r.points[0].minute, 0);
-    EXPECT_EQ(+r.points[0].seconds, 0.0f);
+    EXPECT_EQ(ferolin_test::TimeOf(r.points[0]), 10000);
     EXPECT_DOUBLE_EQ(+r.points[0].latitude, 4.0);
     EXPECT_DOUBLE_EQ(+r.points[0].longitude, -12.0);
 
