@@ -204,23 +204,12 @@ struct TwoPoints {
     TrackPoint p[2] = {};
     ExportEntry e[2];
     TwoPoints() {
-        for (int i = 0; i < 2; ++i) {
-            p[i].record = i + 1;
-            p[i].day = 9;
-            p[i].month = 3;
-            p[i].year = 2007;
-            p[i].hour = 10;
-            p[i].latitude = 48.1173;
-            p[i].longitude = 11.516667;
-            p[i].pdop = 1.5f;
-            p[i].hdop = 0.75f;
-            p[i].satellites = 8;
-            p[i].direction = 84.4f;
-        }
-        p[1].minute = 30;
-        p[1].seconds = 15.5f;
-        p[1].speed = 3.0f;
-        p[1].satellites = 11;
+        p[0] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 10),
+                       {.record = 1, .direction = 84.4f, .satellites = 8, .pdop = 1.5f,
+                        .hdop = 0.75f});
+        p[1] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 10, 30, 15.5f),
+                       {.record = 2, .speed = 3.0f, .direction = 84.4f, .satellites = 11,
+                        .pdop = 1.5f, .hdop = 0.75f});
         e[0] = {&p[0], 100.0f};
         e[1] = {&p[1], 1100.0f};
     }
