@@ -16,6 +16,10 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::Place;
+using ferolin_test::DatedPoint;
+using ferolin_test::Fields;
+using ferolin_test::WithFix;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
@@ -90,23 +94,10 @@ TEST(BlueGpsReader, ReadsEveryKeyOfARecord) {
         "Direction: 84.25\r\n=====================\r\n");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    const TrackPoint& p = r.points[0];
-    EXPECT_EQ(+p.record, 17);
-    EXPECT_EQ(+p.year, 2007);
-    EXPECT_EQ(+p.month, 3);
-    EXPECT_EQ(+p.day, 9);
-    EXPECT_EQ(+p.hour, 10);
-    EXPECT_EQ(+p.minute, 5);
-    EXPECT_EQ(+p.seconds, 7.25f);
-    EXPECT_EQ(+p.latitude, -45.5);
-    EXPECT_EQ(+p.longitude, -3.25);
-    EXPECT_EQ(+p.altitude, 545.5f);
-    EXPECT_EQ(+p.pdop, 1.5f);
-    EXPECT_EQ(+p.hdop, 0.75f);
-    EXPECT_EQ(+p.vdop, 0.0f);
-    EXPECT_EQ(+p.satellites, 8);
-    EXPECT_EQ(+p.speed, 4.5f);
-    EXPECT_EQ(+p.direction, 84.25f);
+    EXPECT_EQ(Fields(r.points[0]),
+              Fields(WithFix(DatedPoint(-45.5, -3.25, 2007, 3, 9, 10, 5, 7.25f),
+                             {.record = 17, .altitude = 545.5f, .speed = 4.5f, .direction = 84.25f,
+                              .satellites = 8, .pdop = 1.5f, .hdop = 0.75f})));
 }
 
 TEST(BlueGpsReader, ValuesConvertLikeTheCLibraryIntoTheFieldWidths) {
@@ -213,23 +204,12 @@ struct TwoPoints {
     TrackPoint p[2] = {};
     ExportEntry e[2];
     TwoPoints() {
-        for (int i = 0; i < 2; ++i) {
-            p[i].record = i + 1;
-            p[i].day = 9;
-            p[i].month = 3;
-            p[i].year = 2007;
-            p[i].hour = 10;
-            p[i].latitude = 48.1173;
-            p[i].longitude = 11.516667;
-            p[i].pdop = 1.5f;
-            p[i].hdop = 0.75f;
-            p[i].satellites = 8;
-            p[i].direction = 84.4f;
-        }
-        p[1].minute = 30;
-        p[1].seconds = 15.5f;
-        p[1].speed = 3.0f;
-        p[1].satellites = 11;
+        p[0] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 10),
+                       {.record = 1, .direction = 84.4f, .satellites = 8, .pdop = 1.5f,
+                        .hdop = 0.75f});
+        p[1] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 10, 30, 15.5f),
+                       {.record = 2, .speed = 3.0f, .direction = 84.4f, .satellites = 11,
+                        .pdop = 1.5f, .hdop = 0.75f});
         e[0] = {&p[0], 100.0f};
         e[1] = {&p[1], 1100.0f};
     }

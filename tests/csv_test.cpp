@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "formats/csv.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::DatedPoint;
 using ferolin_test::FileExists;
+using ferolin_test::WithFix;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
 
@@ -14,19 +17,8 @@ struct Points {
     TrackPoint p[2] = {};
     ExportEntry e[2];
     Points() {
-        p[0].record = 1;
-        p[0].latitude = 48.1173;
-        p[0].longitude = 11.516667;
-        p[0].day = 9;
-        p[0].month = 3;
-        p[0].year = 2007;
-        p[0].hour = 7;
-        p[0].minute = 5;
-        p[0].seconds = 3.25f;
-        p[1].record = 2;
-        p[1].latitude = -45.5;
-        p[1].longitude = -3.25;
-        p[1].speed = 12.5f;
+        p[0] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 7, 5, 3.25f), {.record = 1});
+        p[1] = WithFix(DatedPoint(-45.5, -3.25, 0, 0, 0), {.record = 2, .speed = 12.5f});
         e[0] = {&p[0], 212.5f};
         e[1] = {&p[1], -15.0f};
     }

@@ -13,7 +13,11 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
+using ferolin_test::Fields;
 using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
+using ferolin_test::DatedPoint;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -45,25 +49,11 @@ struct Points {
     TrackPoint p[2] = {};
     ExportEntry e[2];
     Points() {
-        p[0].record = 1;
-        p[0].latitude = 48.1173;
-        p[0].longitude = 11.516667;
-        p[0].altitude = 999;  // the entry's altitude is written, not this one
-        p[0].day = 9;
-        p[0].month = 3;
-        p[0].year = 2007;
-        p[0].hour = 7;
-        p[0].minute = 5;
-        p[0].seconds = 3.25f;
-        p[0].speed = 36;
-        p[0].direction = 123.5f;
-        p[0].satellites = 8;
-        p[0].hdop = 1.25f;
-        p[0].vdop = 2.5f;
-        p[0].pdop = 3.75f;
-        p[1].record = 2;
-        p[1].latitude = -45.5;
-        p[1].longitude = -3.25;
+        // The entry's altitude is written, not the point's.
+        p[0] = WithFix(DatedPoint(48.1173, 11.516667, 2007, 3, 9, 7, 5, 3.25f),
+                       {.record = 1, .altitude = 999, .speed = 36, .direction = 123.5f,
+                        .satellites = 8, .pdop = 3.75f, .hdop = 1.25f, .vdop = 2.5f});
+        p[1] = WithFix(DatedPoint(-45.5, -3.25, 0, 0, 0), {.record = 2});
         e[0] = {&p[0], 212.5f};
         e[1] = {&p[1], -15.0f};
     }
@@ -142,9 +132,7 @@ TEST(GpxWriter, OptionBitsChooseElementsAndOptionZeroKeepsTheFrame) {
 }
 
 TEST(GpxWriter, SingleEntryBoundsAreSinglePrecision) {
-    TrackPoint p{};
-    p.latitude = 48.8566;
-    p.longitude = 2.3522;
+    const TrackPoint p = DatedPoint(48.8566, 2.3522, 0, 0, 0);
     const ExportEntry e{&p, 0};
     const std::string text = Write("paris.gpx", &e, 1, 0);
     EXPECT_NE(text.find("<bounds minlat=\"48.856602\" minlon=\"2.352200\" maxlat=\"48.856602\" "
@@ -156,14 +144,7 @@ TEST(GpxWriter, SingleEntryBoundsAreSinglePrecision) {
 TEST(GpxWriter, TimeOnlyForDatedPointsAndSecondsNeverReachSixty) {
     TrackPoint p[5] = {};
     const float seconds[5] = {59.9996f, 59.9994f, 75.0f, -0.5f, 9.0f};
-    for (int i = 0; i < 5; ++i) {
-        p[i].year = 2007;
-        p[i].month = 12;
-        p[i].day = 31;
-        p[i].hour = 23;
-        p[i].minute = 59;
-        p[i].seconds = seconds[i];
-    }
+    for (int i = 0; i < 5; ++i) p[i] = DatedPoint(0, 0, 2007, 12, 31, 23, 59, seconds[i]);
     p[4].day = 0;  // no date: no time element
     ExportEntry e[5];
     for (int i = 0; i < 5; ++i) e[i] = {&p[i], 0};
@@ -276,29 +257,14 @@ TEST(GpxReader, ReadsEveryValueOfATrackPoint) {
         "</trkseg></trk>"));
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
-    const TrackPoint& a = r.points[0];
-    EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(+a.latitude, 48.1173);
-    EXPECT_EQ(+a.longitude, -11.516667);
-    EXPECT_EQ(+a.altitude, 212.5f);
-    EXPECT_EQ(+a.year, 2006);
-    EXPECT_EQ(+a.month, 5);
-    EXPECT_EQ(+a.day, 1);
-    EXPECT_EQ(+a.hour, 10);
-    EXPECT_EQ(+a.minute, 20);
-    EXPECT_EQ(+a.seconds, 30.0f);
-    EXPECT_EQ(+a.direction, 123.5f);
-    EXPECT_EQ(+a.speed, 3.6f);
-    EXPECT_EQ(+a.satellites, 44);  // 300, low 8 bits
-    EXPECT_EQ(+a.hdop, 1.25f);
-    EXPECT_EQ(+a.vdop, 2.5f);
-    EXPECT_EQ(+a.pdop, 3.75f);
-    const TrackPoint& b = r.points[1];
-    EXPECT_EQ(+b.record, 2);
-    EXPECT_EQ(+b.latitude, 10.0);
-    EXPECT_EQ(+b.seconds, 30.5f);  // the offset is ignored
-    EXPECT_EQ(+b.hour, 10);
-    EXPECT_EQ(+b.altitude, 0.0f);
+    // 300 satellites keep their low 8 bits; the speed is in m/s; the time
+    // zone offset is ignored.
+    EXPECT_EQ(Fields(r.points[0]),
+              Fields(WithFix(DatedPoint(48.1173, -11.516667, 2006, 5, 1, 10, 20, 30),
+                             {.record = 1, .altitude = 212.5f, .speed = 3.6f, .direction = 123.5f,
+                              .satellites = 44, .pdop = 3.75f, .hdop = 1.25f, .vdop = 2.5f})));
+    EXPECT_EQ(Fields(r.points[1]),
+              Fields(WithFix(DatedPoint(10, 2, 2006, 5, 1, 10, 20, 30.5f), {.record = 2})));
 }
 
 TEST(GpxReader, OnlyValuesInsideTrackPointsCount) {
@@ -330,9 +296,7 @@ TEST(GpxReader, Gpx11ExtensionsPrefixesAndOtherCases) {
         "</x:TrackPointExtension></g:extensions></g:TRKPT></g:trkseg></g:trk></g:GPX>");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 45.5);  // x:lat is another attribute
-    EXPECT_EQ(+r.points[0].longitude, 6.25);
-    EXPECT_EQ(+r.points[0].altitude, 812.25f);
+    EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 812.25f));  // x:lat is another attribute
     EXPECT_EQ(+r.points[0].speed, 9.0f);
     EXPECT_EQ(+r.points[0].direction, 270.0f);
 }
@@ -363,9 +327,7 @@ TEST(GpxReader, NumbersIgnoreTheLocaleAndNonNumbersReadAsZero) {
                                "<hdop>inf</hdop><pdop>abc</pdop><vdop>0x10</vdop>"
                                "<speed>1.5</speed></trkpt></trkseg></trk>"));
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 1.5);
-    EXPECT_EQ(+r.points[0].longitude, 2.0);
-    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(1.5, 2.0, 0.0f));
     EXPECT_EQ(+r.points[0].hdop, 0.0f);
     EXPECT_EQ(+r.points[0].pdop, 0.0f);
     EXPECT_EQ(+r.points[0].vdop, 0.0f);
@@ -407,29 +369,14 @@ TEST(GpxFormat, RoundTripUnderACommaLocaleThroughTheDriver) {
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
     ASSERT_EQ(track.count, 2u);
+    // The entries' altitudes; speed through m/s and back; no date on the
+    // second point was written.
     const TrackPoint& a = track.points[0];
-    EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(+a.latitude, 48.1173);
-    EXPECT_EQ(+a.longitude, 11.516667);
-    EXPECT_EQ(+a.altitude, 212.5f);  // the entry's altitude
-    EXPECT_EQ(+a.year, 2007);
-    EXPECT_EQ(+a.month, 3);
-    EXPECT_EQ(+a.day, 9);
-    EXPECT_EQ(+a.hour, 7);
-    EXPECT_EQ(+a.minute, 5);
-    EXPECT_EQ(+a.seconds, 3.25f);
     EXPECT_FLOAT_EQ(+a.speed, 36.0f);
-    EXPECT_EQ(+a.direction, 123.5f);
-    EXPECT_EQ(+a.satellites, 8);
-    EXPECT_EQ(+a.hdop, 1.25f);
-    EXPECT_EQ(+a.vdop, 2.5f);
-    EXPECT_EQ(+a.pdop, 3.75f);
-    const TrackPoint& b = track.points[1];
-    EXPECT_EQ(+b.record, 2);
-    EXPECT_EQ(+b.latitude, -45.5);
-    EXPECT_EQ(+b.longitude, -3.25);
-    EXPECT_EQ(+b.altitude, -15.0f);
-    EXPECT_EQ(+b.year, 0);  // no date was written
+    EXPECT_EQ(Fields(a), Fields(WithFix(pts.p[0], {.record = 1, .altitude = 212.5f, .speed = +a.speed,
+                                                   .direction = 123.5f, .satellites = 8,
+                                                   .pdop = 3.75f, .hdop = 1.25f, .vdop = 2.5f})));
+    EXPECT_EQ(Fields(track.points[1]), Fields(WithFix(pts.p[1], {.record = 2, .altitude = -15})));
 
     // Export through the table row, as the batch mode does.
     const int row = FindWriterRow("GPX");
@@ -445,15 +392,7 @@ TEST(GpxFormat, GpsbabelReadsTheSamePoints) {
     std::vector<TrackPoint> p(50);
     std::vector<ExportEntry> e(50);
     for (int i = 0; i < 50; ++i) {
-        p[i] = TrackPoint{};
-        p[i].latitude = -45.5 + i * 0.731;
-        p[i].longitude = 170.25 - i * 7.125;
-        p[i].year = 2007;
-        p[i].month = 3;
-        p[i].day = 9;
-        p[i].hour = 7;
-        p[i].minute = static_cast<int8_t>(i);
-        p[i].seconds = 0.25f * i;
+        p[i] = DatedPoint(-45.5 + i * 0.731, 170.25 - i * 7.125, 2007, 3, 9, 7, i, 0.25f * i);
         e[i] = {&p[i], static_cast<float>(100 + 10.5 * i)};
     }
     TempDir dir;

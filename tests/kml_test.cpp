@@ -15,6 +15,9 @@
 
 using namespace ferolin;
 using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
+using ferolin_test::DatedPoint;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::GermanLocale;
 using ferolin_test::IsWellFormedXml;
@@ -59,20 +62,10 @@ struct Points {
     TrackPoint p[2] = {};
     ExportEntry e[2];
     Points() {
-        for (int i = 0; i < 2; ++i) {
-            p[i].record = i + 1;
-            p[i].day = 9;
-            p[i].month = 3;
-            p[i].year = 2007;
-            p[i].altitude = 5555;  // entries carry the altitude written
-        }
-        p[0].hour = 7;
-        p[0].minute = 5;
-        p[0].seconds = 3.25f;
-        p[0].speed = 36;
-        p[1].hour = 8;
-        p[1].minute = 7;
-        p[1].seconds = 8.9f;
+        // Entries carry the altitude written.
+        p[0] = WithFix(DatedPoint(0, 0, 2007, 3, 9, 7, 5, 3.25f),
+                       {.record = 1, .altitude = 5555, .speed = 36});
+        p[1] = WithFix(DatedPoint(0, 0, 2007, 3, 9, 8, 7, 8.9f), {.record = 2, .altitude = 5555});
         e[0] = {&p[0], 100.0f};
         e[1] = {&p[1], 1100.0f};
     }
@@ -160,19 +153,9 @@ TEST(KmlWriter, EveryPartWithEveryOption) {
 }
 
 TEST(KmlWriter, OptionWordZeroWritesTrackAndMarkersOnly) {
-    TrackPoint p[3] = {};
-    p[0].latitude = 48.1173;
-    p[0].longitude = 11.516667;
-    p[1].latitude = -45.5;
-    p[1].longitude = -3.25;
-    p[2].latitude = 1;
-    p[2].longitude = 2;
-    p[2].year = 2007;
-    p[2].month = 12;
-    p[2].day = 31;
-    p[2].hour = 23;
-    p[2].minute = 59;
-    p[2].seconds = 59.99f;
+    const TrackPoint p[3] = {DatedPoint(48.1173, 11.516667, 0, 0, 0),
+                             DatedPoint(-45.5, -3.25, 0, 0, 0),
+                             DatedPoint(1, 2, 2007, 12, 31, 23, 59, 59.99f)};
     const ExportEntry e[3] = {{&p[0], 212.5f}, {&p[1], -15.0f}, {&p[2], 0.125f}};
     EXPECT_EQ(Write("t.kml", e, 3, 0),
               kHead + kCredit +
@@ -248,13 +231,8 @@ TEST(KmlWriter, NumbersMatchTheCLibraryOnManyValues) {
 }
 
 TEST(KmlWriter, SingleEntryZeroStatisticsAndLongDurations) {
-    TrackPoint p[2] = {};
-    p[0].year = 2007;
-    p[0].month = 1;
-    p[0].day = 1;
-    p[1] = p[0];
-    p[1].day = 2;
-    p[1].hour = 1;  // 90 000 s later
+    // The second point 90 000 s after the first.
+    const TrackPoint p[2] = {DatedPoint(0, 0, 2007, 1, 1), DatedPoint(0, 0, 2007, 1, 2, 1)};
     const ExportEntry one[1] = {{&p[0], 0}};
     EXPECT_EQ(Write("one.kml", one, 1, kKmlStatistics),
               kHead + kCredit +
@@ -322,13 +300,9 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
     ASSERT_EQ(r.count, 3u);  // a line string inside a multi-geometry counts
     EXPECT_EQ(+r.points[2].longitude, 6.0);
     EXPECT_EQ(+r.points[0].record, 1);
-    EXPECT_EQ(+r.points[0].longitude, 11.5);
-    EXPECT_EQ(+r.points[0].latitude, 48.25);
-    EXPECT_EQ(+r.points[0].altitude, 212.5f);
+    EXPECT_EQ(Place(r.points[0]), Place(48.25, 11.5, 212.5f));
     EXPECT_EQ(+r.points[1].record, 2);
-    EXPECT_EQ(+r.points[1].longitude, -3.25);
-    EXPECT_EQ(+r.points[1].latitude, -45.5);
-    EXPECT_EQ(+r.points[1].altitude, -15.0f);
+    EXPECT_EQ(Place(r.points[1]), Place(-45.5, -3.25, -15.0f));
     EXPECT_EQ(+r.points[1].year, 0);
     EXPECT_EQ(+r.points[1].speed, 0.0f);
 
@@ -343,12 +317,8 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
 TEST(KmlReader, TokensRegroupInThreesWithTabsAsSeparators) {
     Read r = ReadDoc(Kml("1,2 3,4 5,6"));
     ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(+r.points[0].longitude, 1.0);
-    EXPECT_EQ(+r.points[0].latitude, 2.0);
-    EXPECT_EQ(+r.points[0].altitude, 3.0f);
-    EXPECT_EQ(+r.points[1].longitude, 4.0);
-    EXPECT_EQ(+r.points[1].latitude, 5.0);
-    EXPECT_EQ(+r.points[1].altitude, 6.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(2.0, 1.0, 3.0f));
+    EXPECT_EQ(Place(r.points[1]), Place(5.0, 4.0, 6.0f));
 
     r = ReadDoc(Kml("1\t2\t3\t4,,5,,,6,7"));  // the seventh number is left over
     ASSERT_EQ(r.count, 2u);
@@ -360,9 +330,7 @@ TEST(KmlReader, TokensRegroupInThreesWithTabsAsSeparators) {
     EXPECT_EQ(ReadDoc(Kml(" \r\n ")).count, 0u);
     r = ReadDoc(Kml("abc,nan,inf"));
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].longitude, 0.0);
-    EXPECT_EQ(+r.points[0].latitude, 0.0);
-    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(0.0, 0.0, 0.0f));
 }
 
 TEST(KmlReader, SplitTextCaseAndPrefixes) {
@@ -370,9 +338,7 @@ TEST(KmlReader, SplitTextCaseAndPrefixes) {
     // several parser notifications; it reads as one.
     Read r = ReadDoc(Kml("1.<!-- c -->5,2&#46;5,3<![CDATA[.5 4]]>,5,6&#x20;7,8,9"));
     ASSERT_EQ(r.count, 3u);
-    EXPECT_EQ(+r.points[0].longitude, 1.5);
-    EXPECT_EQ(+r.points[0].latitude, 2.5);
-    EXPECT_EQ(+r.points[0].altitude, 3.5f);
+    EXPECT_EQ(Place(r.points[0]), Place(2.5, 1.5, 3.5f));
     EXPECT_EQ(+r.points[1].longitude, 4.0);
     EXPECT_EQ(+r.points[2].altitude, 9.0f);
 
@@ -432,9 +398,7 @@ TEST(KmlFormat, RoundTripUnderACommaLocale) {
     ASSERT_EQ(track.count, 20u);
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(+track.points[i].record, i + 1);
-        EXPECT_EQ(+track.points[i].latitude, +p[i].latitude);
-        EXPECT_EQ(+track.points[i].longitude, +p[i].longitude);
-        EXPECT_EQ(+track.points[i].altitude, +e[i].altitude);
+        EXPECT_EQ(Place(track.points[i]), Place(+p[i].latitude, +p[i].longitude, +e[i].altitude));
         EXPECT_EQ(+track.points[i].speed, 0.0f);
     }
 

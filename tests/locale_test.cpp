@@ -19,6 +19,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::LocaleScope;
 using ferolin_test::ProgramRun;
 using ferolin_test::ReadFile;
 using ferolin_test::RunProgram;
@@ -28,22 +29,6 @@ using ferolin_test::WriteFile;
 namespace {
 
 constexpr const char* kGerman = "de_DE.UTF-8";
-
-// Switches the whole C library to a locale for one scope.
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* name) {
-        const char* previous = std::setlocale(LC_ALL, nullptr);
-        previous_ = previous ? previous : "C";
-        ok_ = std::setlocale(LC_ALL, name) != nullptr;
-    }
-    ~LocaleScope() { std::setlocale(LC_ALL, previous_.c_str()); }
-    bool ok() const { return ok_; }
-
-private:
-    std::string previous_;
-    bool ok_ = false;
-};
 
 class QuietHost : public DriverHost {
 public:
@@ -102,7 +87,7 @@ TEST(Locale, TheCommaLocaleIsInstalled) {
     // The German runs of the suites depend on it: without it they would
     // quietly run in C.
     LocaleScope german(kGerman);
-    ASSERT_TRUE(german.ok()) << kGerman << " is missing: run scripts/install-deps.sh as root";
+    ASSERT_TRUE(german.active()) << kGerman << " is missing: run scripts/install-deps.sh as root";
     char text[16];
     std::snprintf(text, sizeof text, "%.1f", 2.5);
     EXPECT_STREQ(text, "2,5");
@@ -110,7 +95,7 @@ TEST(Locale, TheCommaLocaleIsInstalled) {
 
 TEST(Locale, NumbersAreParsedWithThePointInEveryLocale) {
     LocaleScope german(kGerman);
-    ASSERT_TRUE(german.ok()) << kGerman << " is missing";
+    ASSERT_TRUE(german.active()) << kGerman << " is missing";
     EXPECT_EQ(ParseReal("12.75"), 12.75);
     EXPECT_EQ(ParseReal("12,75"), 12.0);
     // Beyond the range of a double, as the C library reads it in C.
@@ -133,7 +118,7 @@ TEST(Locale, EveryWriterAndReaderGivesTheSameBytesUnderBothLocales) {
     }
     {
         LocaleScope german(kGerman);
-        ASSERT_TRUE(german.ok()) << kGerman << " is missing";
+        ASSERT_TRUE(german.active()) << kGerman << " is missing";
         loadedDe = LoadedBytes(source, messages);
     }
     ASSERT_EQ(loadedC.size(), 3 * sizeof(TrackPoint)) << messages;

@@ -15,12 +15,14 @@
 #include "core/strings.h"
 #include "formats/logger.h"
 #include "pty_support.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
 using ferolin_test::IsRawMode;
 using ferolin_test::PseudoTerminal;
 using ferolin_test::ReadFile;
+using ferolin_test::RecordingHost;
 using ferolin_test::SameLineSettings;
 using ferolin_test::SecondsSince;
 using ferolin_test::TempDir;
@@ -98,22 +100,13 @@ const Record kRecords[] = {
 
 // Packed fields are compared by value (unary plus), never bound by reference.
 void ExpectPoint(const TrackPoint& p, const Record& r) {
-    EXPECT_EQ(+p.record, r.number);
-    EXPECT_EQ(+p.year, 2000 + r.year);
-    EXPECT_EQ(+p.month, r.month);
-    EXPECT_EQ(+p.day, r.day);
-    EXPECT_EQ(+p.hour, r.hour);
-    EXPECT_EQ(+p.minute, r.minute);
-    EXPECT_EQ(+p.seconds, r.seconds);
-    EXPECT_EQ(+p.latitude, r.latitude);
-    EXPECT_EQ(+p.longitude, r.longitude);
-    EXPECT_EQ(+p.altitude, r.altitude);
-    EXPECT_EQ(+p.pdop, r.pdop);
-    EXPECT_EQ(+p.hdop, r.hdop);
-    EXPECT_EQ(+p.vdop, 0.0f);
-    EXPECT_EQ(+p.speed, r.speed);
-    EXPECT_EQ(+p.direction, r.direction);
-    EXPECT_EQ(+p.satellites, r.satellites);
+    using namespace ferolin_test;
+    EXPECT_EQ(Fields(p), Fields(WithFix(DatedPoint(r.latitude, r.longitude, 2000 + r.year, r.month,
+                                                   r.day, r.hour, r.minute, r.seconds),
+                                        {.record = r.number, .altitude = r.altitude,
+                                         .speed = r.speed, .direction = r.direction,
+                                         .satellites = r.satellites, .pdop = r.pdop,
+                                         .hdop = r.hdop})));
 }
 
 // What the program must send, spelled out byte by byte.
@@ -232,19 +225,32 @@ struct Download {
     double seconds;
 };
 
-Download RunDownload(const std::string& path) {
-    Download d{};
-    const auto start = std::chrono::steady_clock::now();
-    d.status = DownloadLoggerTrack(path, d.points, d.count);
-    d.seconds = SecondsSince(start);
-    return d;
-}
+// A download from the played logger, with what the logger saw of it.
+struct Played : Download {
+    std::string received;
+    termios during{};
+    bool exclusive = false;
+    int handshakes = 0;
+};
 
 class LoggerDownload : public ::testing::Test {
 protected:
     void SetUp() override {
         pty.LinkAs(dir.File("ttyFAKE"));
         path = dir.File("ttyFAKE.rbt");
+    }
+    Played Play(const LoggerPlay& play) {
+        PlayedLogger logger(pty, play);
+        Played d{};
+        const auto start = std::chrono::steady_clock::now();
+        d.status = DownloadLoggerTrack(path, d.points, d.count);
+        d.seconds = SecondsSince(start);
+        logger.Join();
+        d.received = logger.received;
+        d.during = logger.during;
+        d.exclusive = logger.exclusive;
+        d.handshakes = logger.handshakes;
+        return d;
     }
     TempDir dir;
     PseudoTerminal pty;
@@ -258,9 +264,7 @@ TEST_F(LoggerDownload, ReadsEveryRecordOnALineInTheKernelDefaultMode) {
     LoggerPlay play;
     play.unansweredHandshakes = 1;  // the second handshake gets its answer
     play.afterStart = Records(3);
-    PlayedLogger logger(pty, play);
-    const Download d = RunDownload(path);
-    logger.Join();
+    Played d = Play(play);
 
     EXPECT_EQ(d.status, 0);
     ASSERT_EQ(d.count, 3u);
@@ -268,11 +272,11 @@ TEST_F(LoggerDownload, ReadsEveryRecordOnALineInTheKernelDefaultMode) {
     EXPECT_EQ(+d.points[0].year, 2007);
     EXPECT_EQ(+d.points[1].record, 65535);
 
-    EXPECT_EQ(logger.received, kSwitchCommand + kHandshakeFrame + kHandshakeFrame + kQueryFrame +
+    EXPECT_EQ(d.received, kSwitchCommand + kHandshakeFrame + kHandshakeFrame + kQueryFrame +
                                    kCountFrame + kTransferFrame + kStartFrame + kEndFrame);
-    EXPECT_TRUE(logger.exclusive);
-    EXPECT_TRUE(IsRawMode(logger.during));
-    EXPECT_EQ(cfgetospeed(&logger.during), cfgetospeed(&before));  // the speed stays
+    EXPECT_TRUE(d.exclusive);
+    EXPECT_TRUE(IsRawMode(d.during));
+    EXPECT_EQ(cfgetospeed(&d.during), cfgetospeed(&before));  // the speed stays
     EXPECT_FALSE(pty.Exclusive());
     EXPECT_TRUE(SameLineSettings(pty.Settings(), before));
     // Two half-second pauses and one unanswered handshake (2 s and 5 ms a byte).
@@ -285,19 +289,17 @@ TEST_F(LoggerDownload, FewerRecordsThanAnnouncedKeepsThoseThatCame) {
     pty.SetSettings(before);
     LoggerPlay play;
     play.afterStart = Records(2);  // three announced
-    PlayedLogger logger(pty, play);
-    const Download d = RunDownload(path);
-    logger.Join();
+    Played d = Play(play);
 
     EXPECT_EQ(d.status, 0);
     ASSERT_EQ(d.count, 2u);
     ExpectPoint(d.points[0], kRecords[0]);
     ExpectPoint(d.points[1], kRecords[1]);
-    EXPECT_EQ(logger.received, kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame +
+    EXPECT_EQ(d.received, kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame +
                                    kTransferFrame + kStartFrame + kEndFrame);
-    EXPECT_TRUE(IsRawMode(logger.during));
-    EXPECT_EQ(cfgetospeed(&logger.during), static_cast<speed_t>(B4800));
-    EXPECT_TRUE(logger.during.c_cflag & CSTOPB);  // line settings other than raw mode stay
+    EXPECT_TRUE(IsRawMode(d.during));
+    EXPECT_EQ(cfgetospeed(&d.during), static_cast<speed_t>(B4800));
+    EXPECT_TRUE(d.during.c_cflag & CSTOPB);  // line settings other than raw mode stay
     EXPECT_TRUE(SameLineSettings(pty.Settings(), before));
 }
 
@@ -306,26 +308,18 @@ TEST_F(LoggerDownload, ACutOffOrShortRecordFrameEndsTheRecords) {
     LoggerPlay play;
     play.countReply = Bytes({36, 4, 0, 0, 0});
     play.afterStart = Records(1) + Frame(RecordPayload(kRecords[1])).substr(0, 30);
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 0);
-        ASSERT_EQ(d.count, 1u);
-        ExpectPoint(d.points[0], kRecords[0]);
-        EXPECT_EQ(logger.received.substr(logger.received.size() - 8), kEndFrame);
-    }
+    Played d = Play(play);
+    EXPECT_EQ(d.status, 0);
+    ASSERT_EQ(d.count, 1u);
+    ExpectPoint(d.points[0], kRecords[0]);
+    EXPECT_EQ(d.received.substr(d.received.size() - 8), kEndFrame);
     // A whole frame with code 7 but only 51 payload bytes is no record: the
     // records end there, the frame after it is not taken.
     play.afterStart = Records(2) + Frame(RecordPayload(kRecords[2]).substr(0, 51)) + Records(1);
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 0);
-        ASSERT_EQ(d.count, 2u);
-        ExpectPoint(d.points[1], kRecords[1]);
-    }
+    d = Play(play);
+    EXPECT_EQ(d.status, 0);
+    ASSERT_EQ(d.count, 2u);
+    ExpectPoint(d.points[1], kRecords[1]);
 }
 
 TEST_F(LoggerDownload, AnnouncedCountOnlyBoundsTheRecords) {
@@ -333,43 +327,28 @@ TEST_F(LoggerDownload, AnnouncedCountOnlyBoundsTheRecords) {
     LoggerPlay play;
     play.countReply = Bytes({36, 0xFF, 0xFF, 0xFF, 0xFF});
     play.afterStart = Records(2);
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 0);
-        ASSERT_EQ(d.count, 2u);
-        ExpectPoint(d.points[1], kRecords[1]);
-    }
+    Played d = Play(play);
+    EXPECT_EQ(d.status, 0);
+    ASSERT_EQ(d.count, 2u);
+    ExpectPoint(d.points[1], kRecords[1]);
     // One announced, three sent: one taken, and the end frame follows at once.
     play.countReply = Bytes({36, 1, 0, 0, 0});
     play.afterStart = Records(3);
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 0);
-        ASSERT_EQ(d.count, 1u);
-        ExpectPoint(d.points[0], kRecords[0]);
-        EXPECT_LT(d.seconds, 2.0);
-    }
+    d = Play(play);
+    EXPECT_EQ(d.status, 0);
+    ASSERT_EQ(d.count, 1u);
+    ExpectPoint(d.points[0], kRecords[0]);
+    EXPECT_LT(d.seconds, 2.0);
     // None stored: no transfer is asked for; the driver says the track is empty.
     play.countReply = Bytes({36, 0, 0, 0, 0});
-    {
-        PlayedLogger logger(pty, play);
-        struct Host : DriverHost {
-            void ShowMessage(const std::string&, int id, MessageIcon) override {
-                messages.push_back(LoadString(id));
-            }
-            std::vector<std::string> messages;
-        } host;
-        CurrentTrack track;
-        EXPECT_EQ(LoadTrack(track, path, host), 1);
-        logger.Join();
-        EXPECT_EQ(host.messages, std::vector<std::string>{"No track point in the file."});
-        EXPECT_EQ(logger.received,
-                  kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame + kEndFrame);
-    }
+    PlayedLogger logger(pty, play);
+    RecordingHost host;
+    CurrentTrack track;
+    EXPECT_EQ(LoadTrack(track, path, host), 1);
+    logger.Join();
+    EXPECT_EQ(host.Texts(), std::vector<std::string>{"No track point in the file."});
+    EXPECT_EQ(logger.received,
+              kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame + kEndFrame);
 }
 
 TEST_F(LoggerDownload, WrongRepliesFailAndStillEndTheExchange) {
@@ -377,36 +356,24 @@ TEST_F(LoggerDownload, WrongRepliesFailAndStillEndTheExchange) {
     // goes out.
     LoggerPlay play;
     play.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n";
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 1);
-        EXPECT_EQ(d.count, 0u);
-        EXPECT_FALSE(d.points);
-        EXPECT_EQ(logger.received, kEndFrame);
-    }
+    Played d = Play(play);
+    EXPECT_EQ(d.status, 1);
+    EXPECT_EQ(d.count, 0u);
+    EXPECT_FALSE(d.points);
+    EXPECT_EQ(d.received, kEndFrame);
     // The query answered with another code.
     play = LoggerPlay{};
     play.queryReply = 72;
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 1);
-        EXPECT_EQ(logger.received, kSwitchCommand + kHandshakeFrame + kQueryFrame + kEndFrame);
-    }
+    d = Play(play);
+    EXPECT_EQ(d.status, 1);
+    EXPECT_EQ(d.received, kSwitchCommand + kHandshakeFrame + kQueryFrame + kEndFrame);
     // A count reply too short to hold a count.
     play = LoggerPlay{};
     play.countReply = Bytes({36, 3});
-    {
-        PlayedLogger logger(pty, play);
-        const Download d = RunDownload(path);
-        logger.Join();
-        EXPECT_EQ(d.status, 1);
-        EXPECT_EQ(logger.received,
-                  kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame + kEndFrame);
-    }
+    d = Play(play);
+    EXPECT_EQ(d.status, 1);
+    EXPECT_EQ(d.received,
+              kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame + kEndFrame);
     EXPECT_FALSE(pty.Exclusive());
 }
 
@@ -415,15 +382,13 @@ TEST_F(LoggerDownload, GivesUpAfterTenUnansweredHandshakes) {
     const termios before = pty.Settings();
     LoggerPlay play;
     play.unansweredHandshakes = -1;
-    PlayedLogger logger(pty, play);
-    const Download d = RunDownload(path);
-    logger.Join();
+    Played d = Play(play);
     EXPECT_EQ(d.status, 1);
     EXPECT_EQ(d.count, 0u);
-    EXPECT_EQ(logger.handshakes, 10);
+    EXPECT_EQ(d.handshakes, 10);
     std::string expected = kSwitchCommand;
     for (int i = 0; i < 10; ++i) expected += kHandshakeFrame;
-    EXPECT_EQ(logger.received, expected + kEndFrame);
+    EXPECT_EQ(d.received, expected + kEndFrame);
     EXPECT_GE(d.seconds, 10 * 2.02);
     EXPECT_LT(d.seconds, 25.0);
     EXPECT_FALSE(pty.Exclusive());
@@ -438,19 +403,13 @@ TEST_F(LoggerDownload, BatchDownloadsIntoTheTitleWithTheOutputExtension) {
     LoggerPlay play;
     play.afterStart = Records(3);
     PlayedLogger logger(pty, play);
-    struct Host : DriverHost {
-        void ShowMessage(const std::string& p, int id, MessageIcon) override {
-            messages.push_back(p + ": " + LoadString(id));
-        }
-        void TrackLoaded(const CurrentTrack& track) override { names.push_back(track.displayName); }
-        std::vector<std::string> messages, names;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     EXPECT_FALSE(RunCommandLine({"ttyFAKE.rbt", "txt"}, track, host));
     logger.Join();
     ASSERT_EQ(chdir(previous), 0);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.names, std::vector<std::string>{"Downloaded from GPS"});
+    EXPECT_EQ(host.loaded, std::vector<std::string>{"Downloaded from GPS"});
     const std::string text = ReadFile(dir.File("ttyFAKE.txt"));
     EXPECT_EQ(text.rfind("Generated by Ferolin 1.51\r\n", 0), 0u);
     EXPECT_NE(text.find("\r\n02573\t09/03/2007\t10:13:04.250\t"), std::string::npos);

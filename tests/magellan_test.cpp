@@ -12,7 +12,11 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::DatedPoint;
+using ferolin_test::Fields;
 using ferolin_test::ReadFromFile;
+using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -30,16 +34,6 @@ double FromMagellan(double v) {
     return whole + (v - whole * 100) / 60;
 }
 
-class Host : public DriverHost {
-public:
-    void ShowMessage(const std::string&, int id, MessageIcon icon) override {
-        messages.push_back(LoadString(id));
-        icons.push_back(icon);
-    }
-    std::vector<std::string> messages;
-    std::vector<MessageIcon> icons;
-};
-
 }  // namespace
 
 TEST(ReadMagellanLog, ConvertsTheTrackSentences) {
@@ -53,20 +47,12 @@ TEST(ReadMagellanLog, ConvertsTheTrackSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 3u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(+a.record, 1);
     EXPECT_DOUBLE_EQ(+a.latitude, FromMagellan(4807.038));
     EXPECT_NEAR(+a.latitude, 48.1173, 1e-12);
     EXPECT_DOUBLE_EQ(+a.longitude, FromMagellan(1131.0));
-    EXPECT_FLOAT_EQ(+a.altitude, 545.0f);
-    EXPECT_EQ(+a.hour, 12);
-    EXPECT_EQ(+a.minute, 1);
-    EXPECT_FLOAT_EQ(+a.seconds, 5.5f);
-    EXPECT_EQ(+a.day, 23);
-    EXPECT_EQ(+a.month, 3);
-    EXPECT_EQ(+a.year, 1994);  // two-digit years from 70 on are the 1900s
-    EXPECT_EQ(+a.speed, 0.0f);
-    EXPECT_EQ(+a.pdop, 0.0f);
-    EXPECT_EQ(+a.satellites, 0);
+    // Two-digit years from 70 on are the 1900s; no fix quality fields.
+    EXPECT_EQ(Fields(a), Fields(WithFix(DatedPoint(+a.latitude, +a.longitude, 1994, 3, 23, 12, 1, 5.5f),
+                                        {.record = 1, .altitude = 545})));
 
     const TrackPoint& b = r.points[1];  // no record for the waypoint line
     EXPECT_EQ(+b.record, 2);
@@ -112,9 +98,8 @@ TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
     for (const auto& d : dates) {
         r = ReadLog(std::string("$PMGNTRK,1,N,1,E,1,M,1,A,,") + d.date + "*00\n");
         ASSERT_EQ(r.count, 1u) << d.date;
-        EXPECT_EQ(+r.points[0].day, d.day) << d.date;
-        EXPECT_EQ(+r.points[0].month, d.month) << d.date;
-        EXPECT_EQ(+r.points[0].year, d.year) << d.date;
+        EXPECT_EQ(ferolin_test::DateOf(r.points[0]), d.year * 10000 + d.month * 100 + d.day)
+            << d.date;
         // Short fields: the missing digits read as 0.
         EXPECT_EQ(+r.points[0].hour, 1);
         EXPECT_EQ(+r.points[0].minute, 0);
@@ -144,25 +129,9 @@ TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
 }
 
 TEST(WriteMagellanLog, WritesOneSentencePerEntryByteForByte) {
-    TrackPoint a{};
-    a.latitude = -33.5;
-    a.longitude = 151.25;
-    a.hour = 12;
-    a.minute = 1;
-    a.seconds = 5.5f;
-    a.day = 9;
-    a.month = 3;
-    a.year = 2007;
-    a.altitude = 1;  // the entry's altitude is written
-    TrackPoint b{};
-    b.latitude = 48.1173;
-    b.longitude = -11.5;
-    b.hour = 23;
-    b.minute = 59;
-    b.seconds = 59.999f;  // stops at 59.99
-    b.day = 31;
-    b.month = 12;
-    b.year = 1999;
+    // The entry's altitude is written, not the point's.
+    const TrackPoint a = WithFix(DatedPoint(-33.5, 151.25, 2007, 3, 9, 12, 1, 5.5f), {.altitude = 1});
+    const TrackPoint b = DatedPoint(48.1173, -11.5, 1999, 12, 31, 23, 59, 59.999f);  // 59.99 written
     const TrackPoint c{};
     const ExportEntry entries[] = {{&a, 545.9f}, {&b, -3.7f}, {&c, 0.0f}};
     TempDir dir;
@@ -195,11 +164,8 @@ TEST(WriteMagellanLog, WritesOneSentencePerEntryByteForByte) {
 }
 
 TEST(Magellan, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
-    struct Locale {
-        bool ok = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-        ~Locale() { std::setlocale(LC_ALL, "C"); }
-    } locale;
-    ASSERT_TRUE(locale.ok) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
+    ferolin_test::GermanLocale locale;
+    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
     const Read r = ReadLog("$PMGNTRK,3330.000,S,15115.000,E,00545,M,120105.50,A,,090307*64\r\n");
     ASSERT_EQ(r.count, 1u);
     EXPECT_DOUBLE_EQ(+r.points[0].latitude, -33.5);
@@ -223,7 +189,7 @@ TEST(Magellan, ReachedThroughTheFallBacksOfItsRows) {
     TempDir dir;
     const std::string track = "$PMGNTRK,4807.038,N,01131.000,E,00545,M,120105.50,A,,230394*7B\r\n";
     for (const char* name : {"walk.log", "WALK.TRK", "walk.upt"}) {
-        Host host;
+        RecordingHost host;
         CurrentTrack current;
         WriteFile(dir.File(name), track + track);
         ASSERT_EQ(LoadTrack(current, dir.File(name), host), 0) << name;
@@ -233,13 +199,13 @@ TEST(Magellan, ReachedThroughTheFallBacksOfItsRows) {
     }
 
     // A ".log" that is neither a datalog nor a Magellan log has no point.
-    Host host;
+    RecordingHost host;
     CurrentTrack current;
     WriteFile(dir.File("notes.log"), "shopping list\n");
     EXPECT_EQ(LoadTrack(current, dir.File("notes.log"), host), 1);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0], "No track point in the file.");
-    EXPECT_EQ(host.icons[0], MessageIcon::kExclamation);
+    EXPECT_EQ(host.messages[0].text, "No track point in the file.");
+    EXPECT_EQ(host.messages[0].icon, MessageIcon::kExclamation);
     EXPECT_EQ(current.fieldMask, 0x000Eu);
 
     // Exported through the "log" row.

@@ -18,6 +18,7 @@
 #include "formats/nmea_port.h"
 #include "formats/nmea_sentences.h"
 #include "pty_support.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 
 using namespace ferolin;
@@ -118,23 +119,10 @@ double DayDifference(double a, double b) {
 
 TrackPoint MakePoint(double lat, double lon, int sats, float pdop, float hdop, float vdop,
                      float speed, float direction) {
-    TrackPoint p{};
-    p.latitude = lat;
-    p.longitude = lon;
-    p.satellites = static_cast<int8_t>(sats);
-    p.pdop = pdop;
-    p.hdop = hdop;
-    p.vdop = vdop;
-    p.speed = speed;
-    p.direction = direction;
     // The point's own date and time are never sent to the port.
-    p.day = 9;
-    p.month = 3;
-    p.year = 2007;
-    p.hour = 10;
-    p.minute = 13;
-    p.seconds = 4.25f;
-    return p;
+    return ferolin_test::WithFix(ferolin_test::DatedPoint(lat, lon, 2007, 3, 9, 10, 13, 4.25f),
+                                 {.speed = speed, .direction = direction, .satellites = sats,
+                                  .pdop = pdop, .hdop = hdop, .vdop = vdop});
 }
 
 const TrackPoint kPoints[] = {

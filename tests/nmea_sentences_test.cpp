@@ -3,27 +3,17 @@
 #include <string>
 
 #include "formats/nmea_sentences.h"
+#include "reader_test_support.h"
 
 namespace ferolin {
 namespace {
 
 TEST(NmeaSentences, AllFiveSentencesInTableOrder) {
-    TrackPoint p{};
-    p.latitude = -33.5;
-    p.longitude = 2.25;
-    p.hour = 12;
-    p.minute = 34;
-    p.seconds = 56.5f;
-    p.day = 7;
-    p.month = 3;
-    p.year = 2007;
-    p.pdop = 1.5f;
-    p.hdop = 0.9f;
-    p.vdop = 1.2f;
-    p.satellites = 8;
-    p.speed = 18.52f;   // 10 knots
-    p.direction = 90;
-    p.altitude = 999;   // the entry's altitude is the one written
+    // 18.52 km/h is 10 knots; the entry's altitude is the one written.
+    const TrackPoint p = ferolin_test::WithFix(
+        ferolin_test::DatedPoint(-33.5, 2.25, 2007, 3, 7, 12, 34, 56.5f),
+        {.altitude = 999, .speed = 18.52f, .direction = 90, .satellites = 8, .pdop = 1.5f,
+         .hdop = 0.9f, .vdop = 1.2f});
     const ExportEntry e{&p, 123.5f};
 
     TextBuffer time, date, out;
@@ -67,10 +57,7 @@ TEST(NmeaSentences, ChecksumCoversEverythingAfterTheDollar) {
     EXPECT_EQ(NmeaChecksum("$"), 0);
     EXPECT_EQ(NmeaChecksum("$AB"), 'A' ^ 'B');
     EXPECT_EQ(NmeaChecksum("$A,B"), 'A' ^ ',' ^ 'B');
-    TrackPoint p{};
-    p.day = 1;
-    p.month = 1;
-    p.year = 1999;
+    const TrackPoint p = ferolin_test::DatedPoint(0, 0, 1999, 1, 1);
     TextBuffer date;
     AppendNmeaPointDate(date, p);
     EXPECT_EQ(date.View(), "010199");

@@ -14,7 +14,11 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::DatedPoint;
+using ferolin_test::Fields;
 using ferolin_test::ReadFromFile;
+using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
 using ferolin_test::FileExists;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -28,17 +32,6 @@ using Read = ferolin_test::ReadResult;
 Read ReadTrace(const std::string& text) { return ReadFromFile(ReadNmeaLog, "trace.nmea", text); }
 
 double Degrees(int whole, double minutes) { return whole + minutes / 60.0; }
-
-// Sets the comma-decimal locale for one scope.
-class GermanLocale {
-public:
-    GermanLocale() : ok_(std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {}
-    ~GermanLocale() { std::setlocale(LC_ALL, "C"); }
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
 
 }  // namespace
 
@@ -66,23 +59,14 @@ TEST(ReadNmeaLog, ConvertsEveryFieldOfTheThreeSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 2u);
     const TrackPoint& a = r.points[0];
-    EXPECT_EQ(+a.record, 1);
-    EXPECT_EQ(+a.hour, 12);
-    EXPECT_EQ(+a.minute, 35);
-    EXPECT_FLOAT_EQ(+a.seconds, 19.5f);
     EXPECT_DOUBLE_EQ(+a.latitude, Degrees(48, 7.038));
     EXPECT_DOUBLE_EQ(+a.longitude, Degrees(11, 31.0));
-    EXPECT_EQ(+a.satellites, 8);
-    EXPECT_FLOAT_EQ(+a.altitude, 545.4f);
     EXPECT_FLOAT_EQ(+a.speed, static_cast<float>(22.4 * 1.852));
-    EXPECT_FLOAT_EQ(+a.direction, 84.4f);
-    EXPECT_EQ(+a.day, 23);
-    EXPECT_EQ(+a.month, 3);
-    EXPECT_EQ(+a.year, 1994);
     // The checksum stays glued to the last field; the number stops at "*".
-    EXPECT_FLOAT_EQ(+a.pdop, 2.5f);
-    EXPECT_FLOAT_EQ(+a.hdop, 1.3f);
-    EXPECT_FLOAT_EQ(+a.vdop, 2.1f);
+    EXPECT_EQ(Fields(a), Fields(WithFix(DatedPoint(+a.latitude, +a.longitude, 1994, 3, 23, 12, 35, 19.5f),
+                                        {.record = 1, .altitude = 545.4f, .speed = +a.speed,
+                                         .direction = 84.4f, .satellites = 8, .pdop = 2.5f,
+                                         .hdop = 1.3f, .vdop = 2.1f})));
 
     // South and west negate; satellites keep their low 8 bits (300 -> 44);
     // a void fix ("V") reads like a valid one; wrong checksums are not checked.
@@ -197,17 +181,13 @@ TEST(ReadNmeaLog, ShortFieldsAndLongLinesStayInBounds) {
     EXPECT_EQ(+r.points[0].latitude, 0.0);
     EXPECT_EQ(+r.points[1].record, 2);
     // The RMC time "1234": hour 12, minute 34, no seconds.
-    EXPECT_EQ(+r.points[1].hour, 12);
-    EXPECT_EQ(+r.points[1].minute, 34);
-    EXPECT_EQ(+r.points[1].seconds, 0.0f);
+    EXPECT_EQ(ferolin_test::TimeOf(r.points[1]), 123400);
 
     // Fields shorter than their layout: the missing digits read as 0 and
     // never come from the next field.
     r = ReadTrace("$GPGGA,1,4,N,12,W,1,,,,M,,M,,\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].hour, 1);
-    EXPECT_EQ(+r.points[0].minute, 0);
-    EXPECT_EQ(+r.points[0].seconds, 0.0f);
+    EXPECT_EQ(ferolin_test::TimeOf(r.points[0]), 10000);
     EXPECT_DOUBLE_EQ(+r.points[0].latitude, 4.0);
     EXPECT_DOUBLE_EQ(+r.points[0].longitude, -12.0);
 
@@ -280,30 +260,14 @@ TEST(ReadNmeaLog, OtherTalkersStandInWhenThereIsNoGpSentence) {
 }
 
 TEST(WriteNmeaFile, WritesTheSelectedSentencesByteForByte) {
-    TrackPoint a{};
-    a.latitude = 48.5;
-    a.longitude = -2.25;
-    a.hour = 9;
-    a.minute = 5;
-    a.seconds = 7.25f;
-    a.day = 1;
-    a.month = 2;
-    a.year = 2010;
-    a.pdop = 2.5f;
-    a.hdop = 1.5f;
-    a.vdop = 3.0f;
-    a.satellites = 7;
-    a.speed = 18.52f;
-    a.direction = 45.5f;
-    a.altitude = 999;  // the entry's altitude is written
-    TrackPoint b{};     // no date: RMC date 000000
-    b.latitude = -33.5;
-    b.longitude = 151.25;
-    b.hour = 23;
-    b.minute = 59;
-    b.seconds = 59.9996f;  // stops at 59.999
-    b.hdop = 0.9f;
-    b.satellites = 12;
+    // The entry's altitude is written, not the point's.
+    const TrackPoint a =
+        WithFix(DatedPoint(48.5, -2.25, 2010, 2, 1, 9, 5, 7.25f),
+                {.altitude = 999, .speed = 18.52f, .direction = 45.5f, .satellites = 7,
+                 .pdop = 2.5f, .hdop = 1.5f, .vdop = 3.0f});
+    // No date: RMC date 000000; the seconds stop at 59.999.
+    const TrackPoint b = WithFix(DatedPoint(-33.5, 151.25, 0, 0, 0, 23, 59, 59.9996f),
+                                 {.satellites = 12, .hdop = 0.9f});
     const ExportEntry entries[] = {{&a, 123.45f}, {&b, -3.7f}};
 
     TempDir dir;
@@ -385,8 +349,8 @@ TEST(WriteNmeaFile, ReadsBackWhatItWrote) {
 }
 
 TEST(Nmea, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
-    GermanLocale locale;
-    ASSERT_TRUE(locale.ok()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
+    ferolin_test::GermanLocale locale;
+    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
     const Read r = ReadTrace(
         "$GPGGA,123519.5,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\n"
         "$GPRMC,123519.5,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n"
@@ -479,14 +443,10 @@ TEST(Nmea, RowsOfTheFormatTable) {
     TempDir dir;
     const std::string path = dir.File("TRIP.NME");
     WriteFile(path, "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
-    class Host : public DriverHost {
-    public:
-        void ShowMessage(const std::string&, int, MessageIcon) override { ++messages; }
-        int messages = 0;
-    } host;
+    RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, path, host), 0);
     EXPECT_EQ(track.count, 1u);
     EXPECT_EQ(track.fieldMask, 0xFFFFu);
-    EXPECT_EQ(host.messages, 0);
+    EXPECT_TRUE(host.messages.empty());
 }

@@ -13,7 +13,10 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::DatedPoint;
+using ferolin_test::DateOf;
 using ferolin_test::RecordingHost;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -23,21 +26,6 @@ namespace {
 
 const char* const kHeader =
     "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nAltitude is in Feet\r\nReserved 3\r\n";
-
-TrackPoint Point(double latitude, double longitude, int year, int month, int day, int hour = 0,
-                 int minute = 0, float seconds = 0) {
-    TrackPoint p{};
-    p.latitude = latitude;
-    p.longitude = longitude;
-    p.year = static_cast<int16_t>(year);
-    p.month = static_cast<int8_t>(month);
-    p.day = static_cast<int8_t>(day);
-    p.hour = static_cast<int8_t>(hour);
-    p.minute = static_cast<int8_t>(minute);
-    p.seconds = seconds;
-    p.speed = 12;  // not carried by the format
-    return p;
-}
 
 using Read = ferolin_test::ReadResult;
 
@@ -49,14 +37,16 @@ std::string File(const std::string& points) {
 }
 
 std::vector<TrackPoint> GoldenPoints() {
-    return {
-        Point(48.1234567, -1.5, 2007, 1, 9),                  // midnight
-        Point(-5.25, 123.456789, 2007, 1, 9, 12),             // noon
-        Point(0, 0, 0, 0, 0),                                 // no date
-        Point(1, 2, 2007, 13, 5),                             // month outside 1-12
-        Point(3, 4, 2007, 3, 0),                              // day 0: no date
-        Point(10.5, -100.25, 2007, 1, 1, 6, 0, 59.9f),        // seconds truncated
+    std::vector<TrackPoint> points = {
+        DatedPoint(48.1234567, -1.5, 2007, 1, 9),              // midnight
+        DatedPoint(-5.25, 123.456789, 2007, 1, 9, 12),         // noon
+        DatedPoint(0, 0, 0, 0, 0),                             // no date
+        DatedPoint(1, 2, 2007, 13, 5),                         // month outside 1-12
+        DatedPoint(3, 4, 2007, 3, 0),                          // day 0: no date
+        DatedPoint(10.5, -100.25, 2007, 1, 1, 6, 0, 59.9f),    // seconds truncated
     };
+    for (TrackPoint& p : points) p.speed = 12;  // not carried by the format
+    return points;
 }
 
 const char* const kGoldenPoints =
@@ -92,29 +82,26 @@ TEST(Calendar, DayNumbersAndMonthNames) {
     EXPECT_TRUE(std::isfinite(OziDayNumber(-32768, -128, -128, -128, -128, -2147483647)));
 
     DayNumberDate d{};
+    auto secondsOfDay = [&d] { return d.hour * 3600 + d.minute * 60 + d.second; };
     ASSERT_TRUE(DateFromOziDayNumber(39083.5, d));
-    EXPECT_EQ(d.year, 2007);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 1);
-    EXPECT_EQ(d.hour, 12);
-    EXPECT_EQ(d.minute, 0);
-    EXPECT_EQ(d.second, 0);
+    EXPECT_EQ(DateOf(d), 20070101);
+    EXPECT_EQ(secondsOfDay(), 12 * 3600);
     ASSERT_TRUE(DateFromOziDayNumber(367, d));
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 19010101);
+    EXPECT_EQ(DateOf(d), 19010101);
     ASSERT_TRUE(DateFromOziDayNumber(-36522, d));
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 18000101);
+    EXPECT_EQ(DateOf(d), 18000101);
     ASSERT_TRUE(DateFromOziDayNumber(73110, d));
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 21000301);
+    EXPECT_EQ(DateOf(d), 21000301);
     // Before day 0 the fraction is still the time of day.
     ASSERT_TRUE(DateFromOziDayNumber(-1.25, d));
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 18991229);
+    EXPECT_EQ(DateOf(d), 18991229);
     EXPECT_EQ(d.hour, 6);
     // 23:59:59.9999 rounds to midnight of the next day.
     ASSERT_TRUE(DateFromOziDayNumber(39091.999999999, d));
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20070110);
-    EXPECT_EQ(d.hour * 3600 + d.minute * 60 + d.second, 0);
+    EXPECT_EQ(DateOf(d), 20070110);
+    EXPECT_EQ(secondsOfDay(), 0);
     ASSERT_TRUE(DateFromOziDayNumber(39083.0 + 86399.0 / 86400, d));
-    EXPECT_EQ(d.hour * 3600 + d.minute * 60 + d.second, 86399);
+    EXPECT_EQ(secondsOfDay(), 86399);
     // Years 100 to 9999 only; beyond, and for non-finite numbers, no date.
     EXPECT_TRUE(DateFromOziDayNumber(2958465.5, d));
     EXPECT_EQ(d.year, 9999);
@@ -148,59 +135,45 @@ TEST(OziWriter, WritesTheHeaderAndPointLinesByteForByte) {
               std::string(kHeader) + "0, 2, 65280, empty, 1, 0, 0, 65280\r\n 0\r\n");
 
     // A folder that does not exist cannot take the file.
-    const TrackPoint p = Point(1, 2, 0, 0, 0);
+    const TrackPoint p = DatedPoint(1, 2, 0, 0, 0);
     const ExportEntry e{&p, 0};
     EXPECT_EQ(WriteOziTrack(dir.File("missing/x.plt"), &e, 1, 0), 1);
 }
 
-TEST(OziWriter, NumbersIgnoreTheLocale) {
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
-    TempDir dir;
-    const std::string text = WriteGolden(dir.File("t.plt"));
-    Read r{};
-    r.status = ReadOziTrack(dir.File("t.plt"), r.points, r.count);
-    std::setlocale(LC_ALL, "C");
-    EXPECT_EQ(text, std::string(kHeader) + "0, 2, 65280, t, 1, 0, 0, 65280\r\n 6\r\n" +
-                        kGoldenPoints);
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 6u);
-    EXPECT_EQ(+r.points[1].latitude, -5.25);
-    EXPECT_EQ(+r.points[1].longitude, 123.456789);
-    EXPECT_EQ(+r.points[1].hour, 12);
-}
-
 TEST(OziReader, ReadsBackWhatTheWriterWrote) {
-    TempDir dir;
-    WriteGolden(dir.File("t.plt"));
-    Read r{};
-    r.status = ReadOziTrack(dir.File("t.plt"), r.points, r.count);
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 6u);
-    const auto in = GoldenPoints();
-    const float altitudes[] = {100, -12.5f, 0, 1000, 0, 10};
-    for (uint32_t i = 0; i < r.count; ++i) {
-        const TrackPoint& p = r.points[i];
-        EXPECT_EQ(+p.record, static_cast<int>(i + 1));
-        EXPECT_DOUBLE_EQ(+p.latitude, +in[i].latitude);
-        EXPECT_DOUBLE_EQ(+p.longitude, +in[i].longitude);
-        EXPECT_NEAR(+p.altitude, altitudes[i], 0.00001);
-        EXPECT_EQ(+p.speed, 0.0f);  // lost
+    // Numbers written and read ignore the locale: the same text and points
+    // under the comma-decimal one.
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ferolin_test::LocaleScope scope(locale);
+        ASSERT_TRUE(scope.active());
+        TempDir dir;
+        EXPECT_EQ(WriteGolden(dir.File("t.plt")),
+                  std::string(kHeader) + "0, 2, 65280, t, 1, 0, 0, 65280\r\n 6\r\n" + kGoldenPoints);
+        Read r{};
+        r.status = ReadOziTrack(dir.File("t.plt"), r.points, r.count);
+        ASSERT_EQ(r.status, 0);
+        ASSERT_EQ(r.count, 6u);
+        const auto in = GoldenPoints();
+        const float altitudes[] = {100, -12.5f, 0, 1000, 0, 10};
+        for (uint32_t i = 0; i < r.count; ++i) {
+            const TrackPoint& p = r.points[i];
+            EXPECT_EQ(+p.record, static_cast<int>(i + 1));
+            EXPECT_DOUBLE_EQ(+p.latitude, +in[i].latitude);
+            EXPECT_DOUBLE_EQ(+p.longitude, +in[i].longitude);
+            EXPECT_NEAR(+p.altitude, altitudes[i], 0.00001);
+            EXPECT_EQ(+p.speed, 0.0f);  // lost
+        }
+        // Midnight and noon of 9 January 2007 come back as such.
+        EXPECT_EQ(DateOf(r.points[0]), 20070109);
+        EXPECT_EQ(+r.points[0].hour, 0);
+        EXPECT_EQ(DateOf(r.points[1]), 20070109);
+        EXPECT_EQ(+r.points[1].hour, 12);
+        // The undated points stay undated.
+        for (int i : {2, 3, 4}) EXPECT_EQ(DateOf(r.points[i]), 0) << i;
+        // Whole seconds: 06:00:59.9 was written as 06:00:59.
+        EXPECT_EQ(ferolin_test::TimeOf(r.points[5]), 60059);
     }
-    // Midnight and noon of 9 January 2007 come back as such.
-    EXPECT_EQ(r.points[0].year * 10000 + r.points[0].month * 100 + r.points[0].day, 20070109);
-    EXPECT_EQ(+r.points[0].hour, 0);
-    EXPECT_EQ(r.points[1].year * 10000 + r.points[1].month * 100 + r.points[1].day, 20070109);
-    EXPECT_EQ(+r.points[1].hour, 12);
-    // The undated points stay undated.
-    for (int i : {2, 3, 4}) {
-        EXPECT_EQ(+r.points[i].year, 0);
-        EXPECT_EQ(+r.points[i].month, 0);
-        EXPECT_EQ(+r.points[i].day, 0);
-    }
-    // Whole seconds: 06:00:59.9 was written as 06:00:59.
-    EXPECT_EQ(+r.points[5].hour, 6);
-    EXPECT_EQ(+r.points[5].minute, 0);
-    EXPECT_EQ(+r.points[5].seconds, 59.0f);
 }
 
 TEST(OziReader, ScansEachLineAsFarAsItMatches) {
@@ -220,15 +193,13 @@ TEST(OziReader, ScansEachLineAsFarAsItMatches) {
     EXPECT_EQ(+p[0].latitude, 48.5);
     EXPECT_EQ(+p[0].longitude, 2.5);
     EXPECT_FLOAT_EQ(+p[0].altitude, 304.8f);
-    EXPECT_EQ(p[0].year * 10000 + p[0].month * 100 + p[0].day, 20070101);
+    EXPECT_EQ(DateOf(p[0]), 20070101);
     EXPECT_EQ(+p[0].hour, 12);
 
     EXPECT_EQ(+p[1].latitude, -1.25);
     EXPECT_EQ(+p[1].longitude, 0.0);
 
-    EXPECT_EQ(+p[2].latitude, 10.0);
-    EXPECT_EQ(+p[2].longitude, 20.0);
-    EXPECT_EQ(+p[2].altitude, 0.0f);
+    EXPECT_EQ(Place(p[2]), Place(10.0, 20.0, 0.0f));
 
     EXPECT_EQ(+p[3].longitude, 21.0);
     EXPECT_EQ(+p[3].altitude, 0.0f);
@@ -337,43 +308,26 @@ TEST(OziFormat, LoadsAndExportsThroughTheFormatTable) {
               std::string::npos);
 }
 
-namespace {
-
-// gpsbabel from the system's packages, when installed.
-bool HaveGpsbabel() { return std::system("gpsbabel -V > /dev/null 2>&1") == 0; }
-
-}  // namespace
-
 TEST(OziFormat, GpsbabelReadsAndWritesTheSameTracks) {
-    if (!HaveGpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
+    if (!ferolin_test::HasGpsbabel()) GTEST_SKIP() << "gpsbabel is not installed";
     TempDir dir;
     // Our file, read by gpsbabel and written as its CSV table.
-    const TrackPoint a = Point(48.1234567, -1.5, 2007, 1, 9);
-    const TrackPoint b = Point(-5.25, 123.456789, 2007, 1, 9, 12);
+    const TrackPoint a = DatedPoint(48.1234567, -1.5, 2007, 1, 9);
+    const TrackPoint b = DatedPoint(-5.25, 123.456789, 2007, 1, 9, 12);
     const ExportEntry entries[] = {{&a, 100}, {&b, -12.5f}};
     ASSERT_EQ(WriteOziTrack(dir.File("ours.plt"), entries, 2, 0), 0);
-    const std::string convert = "gpsbabel -t -i ozi -f '" + dir.File("ours.plt") +
-                                "' -o unicsv -F '" + dir.File("ours.csv") + "'";
-    ASSERT_EQ(std::system(convert.c_str()), 0);
-    // Its lines, without line ends and without fractions of seconds (gpsbabel
-    // 1.8 shows the noon point as 12:00:00.500).
-    std::vector<std::string> lines;
-    const std::string csv = ReadFile(dir.File("ours.csv"));
-    for (std::size_t at = 0; at < csv.size();) {
-        std::size_t end = csv.find('\n', at);
-        if (end == std::string::npos) end = csv.size();
-        std::string line = csv.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::size_t time = line.rfind(',');
-        if (time != std::string::npos && line.find('.', time) != std::string::npos)
-            line.erase(line.find('.', time));
-        lines.push_back(line);
-        at = end + 1;
+    const auto babel = ferolin_test::ReadWithGpsbabel("ozi", dir.File("ours.plt"), dir.File("ours.csv"));
+    ASSERT_EQ(babel.size(), 2u);
+    // Positions to gpsbabel's six decimals; times without fractions of
+    // seconds (gpsbabel 1.8 shows the noon point as 12:00:00.500).
+    for (int i = 0; i < 2; ++i) {
+        const TrackPoint& p = i ? b : a;
+        EXPECT_NEAR(babel[i].latitude, +p.latitude, 0.5e-6) << i;
+        EXPECT_NEAR(babel[i].longitude, +p.longitude, 0.5e-6) << i;
+        EXPECT_EQ(babel[i].altitude, +entries[i].altitude) << i;
+        EXPECT_EQ(babel[i].date, "2007/01/09") << i;
+        EXPECT_EQ(babel[i].time.substr(0, 8), i ? "12:00:00" : "00:00:00") << i;
     }
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "No,Latitude,Longitude,Altitude,Date,Time",
-                         "1,48.123457,-1.500000,100.0,2007/01/09,00:00:00",
-                         "2,-5.250000,123.456789,-12.5,2007/01/09,12:00:00"}));
 
     // gpsbabel's file (its own header, count line and number widths) read here.
     WriteFile(dir.File("in.csv"),
@@ -390,10 +344,10 @@ TEST(OziFormat, GpsbabelReadsAndWritesTheSameTracks) {
     EXPECT_EQ(+r.points[0].latitude, 48.5);
     EXPECT_EQ(+r.points[0].longitude, -1.25);
     EXPECT_NEAR(+r.points[0].altitude, 100.0, 0.05);
-    EXPECT_EQ(r.points[0].year * 10000 + r.points[0].month * 100 + r.points[0].day, 20070109);
-    EXPECT_EQ(r.points[0].hour * 3600 + r.points[0].minute * 60 + r.points[0].seconds, 43200);
+    EXPECT_EQ(DateOf(r.points[0]), 20070109);
+    EXPECT_EQ(ferolin_test::TimeOf(r.points[0]), 120000);
     EXPECT_EQ(+r.points[1].latitude, -33.75);
     EXPECT_EQ(+r.points[1].longitude, 151.5);
     EXPECT_NEAR(+r.points[1].altitude, -12.5, 0.05);
-    EXPECT_EQ(r.points[1].hour * 3600 + r.points[1].minute * 60 + r.points[1].seconds, 43230);
+    EXPECT_EQ(ferolin_test::TimeOf(r.points[1]), 120030);
 }

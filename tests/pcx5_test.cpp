@@ -12,7 +12,13 @@
 #include "test_support.h"
 
 using namespace ferolin;
+using ferolin_test::DatedPoint;
+using ferolin_test::DateOf;
+using ferolin_test::FixedClock;
+using ferolin_test::PointSummary;
 using ferolin_test::RecordingHost;
+using ferolin_test::Summary;
+using ferolin_test::TimeOf;
 using ferolin_test::ReadFromFile;
 using ferolin_test::ReadFile;
 using ferolin_test::TempDir;
@@ -33,33 +39,9 @@ const char* const kHeader =
     "\r\n"
     "H  LATITUDE    LONGITUDE    DATE      TIME     ALT    ;track\r\n";
 
-// Sets SOURCE_DATE_EPOCH for the life of the object.
-class FixedClock {
-public:
-    explicit FixedClock(const char* seconds) { setenv("SOURCE_DATE_EPOCH", seconds, 1); }
-    ~FixedClock() { unsetenv("SOURCE_DATE_EPOCH"); }
-};
-
-TrackPoint Point(double latitude, double longitude, int year, int month, int day, int hour = 0,
-                 int minute = 0, float seconds = 0) {
-    TrackPoint p{};
-    p.latitude = latitude;
-    p.longitude = longitude;
-    p.year = static_cast<int16_t>(year);
-    p.month = static_cast<int8_t>(month);
-    p.day = static_cast<int8_t>(day);
-    p.hour = static_cast<int8_t>(hour);
-    p.minute = static_cast<int8_t>(minute);
-    p.seconds = seconds;
-    return p;
-}
-
 using Read = ferolin_test::ReadResult;
 
 Read ReadTrk(const std::string& text) { return ReadFromFile(ReadPcx5Track, "track.trk", text); }
-
-int Date(const TrackPoint& p) { return p.year * 10000 + p.month * 100 + p.day; }
-int Time(const TrackPoint& p) { return p.hour * 10000 + p.minute * 100; }
 
 // 1700000000 is 14 November 2023, 22:13:20 UTC.
 const char* const kGoldenPoints =
@@ -71,11 +53,11 @@ const char* const kGoldenPoints =
 
 std::string WriteGolden(const std::string& path) {
     const std::vector<TrackPoint> points = {
-        Point(48.1234567, -1.5, 2007, 1, 9, 13, 5, 7.9f),
-        Point(-33.5, 151.25, 0, 0, 0, 1, 2, 3),             // no date: the clock's
-        Point(0, 0, 1999, 12, 31, 23, 59, 59.99f),
-        Point(5, -179.9999999, 2007, 13, 1),                // month 13: the clock's
-        Point(-0.0000001, 0.0000001, 2000, 2, 1),
+        DatedPoint(48.1234567, -1.5, 2007, 1, 9, 13, 5, 7.9f),
+        DatedPoint(-33.5, 151.25, 0, 0, 0, 1, 2, 3),             // no date: the clock's
+        DatedPoint(0, 0, 1999, 12, 31, 23, 59, 59.99f),
+        DatedPoint(5, -179.9999999, 2007, 13, 1),                // month 13: the clock's
+        DatedPoint(-0.0000001, 0.0000001, 2000, 2, 1),
     };
     const float altitudes[] = {100.4f, -12.4f, 0.4f, 8848.86f, 2.5f};
     std::vector<ExportEntry> entries;
@@ -94,51 +76,38 @@ TEST(Pcx5Writer, WritesTheHeaderBlocksAndPointLinesByteForByte) {
     EXPECT_EQ(WritePcx5Track(dir.File("empty.trk"), nullptr, 0, 0), 0);
     EXPECT_EQ(ReadFile(dir.File("empty.trk")), kHeader);
 
-    const TrackPoint p = Point(1, 2, 2007, 1, 1);
+    const TrackPoint p = DatedPoint(1, 2, 2007, 1, 1);
     const ExportEntry e{&p, 0};
     EXPECT_EQ(WritePcx5Track(dir.File("missing/x.trk"), &e, 1, 0), 1);
 }
 
-TEST(Pcx5Writer, NumbersIgnoreTheLocale) {
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
-    TempDir dir;
-    const std::string text = WriteGolden(dir.File("t.trk"));
-    Read r{};
-    r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
-    std::setlocale(LC_ALL, "C");
-    EXPECT_EQ(text, std::string(kHeader) + kGoldenPoints);
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 5u);
-    EXPECT_EQ(+r.points[0].latitude, 48.1234567);
-}
-
 TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
-    TempDir dir;
-    WriteGolden(dir.File("t.trk"));
-    Read r{};
-    r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 5u);
-    const TrackPoint* p = r.points.get();
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(+p[i].record, i + 1);
-    EXPECT_EQ(+p[0].latitude, 48.1234567);
-    EXPECT_EQ(+p[0].longitude, -1.5);
-    EXPECT_EQ(Date(p[0]), 20070109);
-    EXPECT_EQ(Time(p[0]), 130500);
-    EXPECT_EQ(+p[0].seconds, 7.0f);
-    EXPECT_EQ(+p[0].altitude, 100.0f);
-    EXPECT_EQ(+p[1].latitude, -33.5);
-    EXPECT_EQ(+p[1].longitude, 151.25);
-    EXPECT_EQ(Date(p[1]), 20231114);
-    EXPECT_EQ(Time(p[1]), 221300);
-    EXPECT_EQ(+p[1].seconds, 20.0f);
-    EXPECT_EQ(+p[1].altitude, -12.0f);
-    EXPECT_EQ(Date(p[2]), 19991231);
-    EXPECT_EQ(+p[3].longitude, -179.9999999);
-    EXPECT_EQ(+p[3].altitude, 8849.0f);
-    EXPECT_EQ(+p[4].latitude, -0.0000001);
-    EXPECT_EQ(Date(p[4]), 20000201);
-    EXPECT_EQ(+p[4].speed, 0.0f);
+    // Dates the writer took from the clock come back as dates of their own.
+    const PointSummary want[] = {
+        {48.1234567, -1.5, 20070109, 130507, 100},
+        {-33.5, 151.25, 20231114, 221320, -12},
+        {0, 0, 19991231, 235959, 0},
+        {5, -179.9999999, 20231114, 221320, 8849},
+        {-0.0000001, 0.0000001, 20000201, 0, 2},
+    };
+    // Numbers written and read ignore the locale: the same text and points
+    // under the comma-decimal one.
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ferolin_test::LocaleScope scope(locale);
+        ASSERT_TRUE(scope.active());
+        TempDir dir;
+        EXPECT_EQ(WriteGolden(dir.File("t.trk")), std::string(kHeader) + kGoldenPoints);
+        Read r{};
+        r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
+        ASSERT_EQ(r.status, 0);
+        ASSERT_EQ(r.count, 5u);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(+r.points[i].record, i + 1);
+            EXPECT_EQ(Summary(r.points[i]), want[i]) << i;
+        }
+        EXPECT_EQ(+r.points[4].speed, 0.0f);
+    }
 }
 
 TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
@@ -150,9 +119,8 @@ TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
     ASSERT_EQ(r.count, 1u);
     EXPECT_DOUBLE_EQ(+r.points[0].latitude, 48 + 20 / 60.0 + 30.5 / 3600);
     EXPECT_DOUBLE_EQ(+r.points[0].longitude, -1.5);
-    EXPECT_EQ(Date(r.points[0]), 20070109);
-    EXPECT_EQ(Time(r.points[0]), 101100);
-    EXPECT_EQ(+r.points[0].seconds, 12.5f);
+    EXPECT_EQ(DateOf(r.points[0]), 20070109);
+    EXPECT_EQ(TimeOf(r.points[0]), 101112.5);
     EXPECT_EQ(+r.points[0].altitude, 0.0f);
 
     // Degrees and decimal minutes; the unit in any case, after any blanks.
@@ -160,7 +128,7 @@ TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
     ASSERT_EQ(r.count, 1u);
     EXPECT_DOUBLE_EQ(+r.points[0].latitude, -48.5);
     EXPECT_DOUBLE_EQ(+r.points[0].longitude, -1.5);
-    EXPECT_EQ(Date(r.points[0]), 19990109);  // unknown month: January
+    EXPECT_EQ(DateOf(r.points[0]), 19990109);  // unknown month: January
     EXPECT_EQ(+r.points[0].altitude, 12.75f);
 
     // Decimal degrees with signs or without; the unit may change on the way.
@@ -201,26 +169,16 @@ TEST(Pcx5Reader, DatesTimesAndShortFields) {
                            "T\tN6\t\tE6\t02-JUN-10\t11:12:13\t-12.4\n");
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 7u);
-    const TrackPoint* p = r.points.get();
-    EXPECT_EQ(Date(p[0]), 19701201);
-    EXPECT_EQ(Time(p[0]), 10200);
-    EXPECT_EQ(+p[0].seconds, 3.0f);
-    EXPECT_EQ(+p[0].altitude, 5.0f);
-    EXPECT_EQ(Date(p[1]), 20690331);
-    EXPECT_EQ(+p[1].seconds, 59.75f);
-    EXPECT_EQ(Date(p[2]), 20000101);
-    EXPECT_EQ(Time(p[2]), 0);
-    EXPECT_EQ(+p[2].altitude, 7.0f);
-    EXPECT_EQ(+p[3].longitude, 4.0);
-    EXPECT_EQ(Date(p[3]), 0);
-    EXPECT_EQ(+p[3].altitude, 0.0f);
-    EXPECT_EQ(+p[4].latitude, 0.0);
-    EXPECT_EQ(+p[4].record, 5);
-    EXPECT_EQ(+p[5].latitude, 0.0);
-    EXPECT_EQ(+p[6].latitude, 6.0);
-    EXPECT_EQ(+p[6].longitude, 6.0);
-    EXPECT_EQ(Date(p[6]), 20100602);
-    EXPECT_EQ(+p[6].altitude, -12.4f);
+    const PointSummary want[] = {
+        {1, 1, 19701201, 10203, 5},       {2, 2, 20690331, 235959.75, 6},
+        {3, 3, 20000101, 0, 7},           {4, 4, 0, 0, 0},
+        {0, 0, 0, 0, 0},                  {0, 0, 0, 0, 0},
+        {6, 6, 20100602, 111213, -12.4f},
+    };
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(+r.points[i].record, i + 1);
+        EXPECT_EQ(Summary(r.points[i]), want[i]) << i;
+    }
 }
 
 TEST(Pcx5Reader, NeedsTheSoftwareHeader) {

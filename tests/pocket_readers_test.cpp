@@ -48,27 +48,9 @@ TEST_F(PocketReaders, DatalogFillsEveryKeyedField) {
     const Read r = Datalog(pocket_test::ThreePointDatalog());
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 3u);
-    const PPCTrackPoint& a = r[0];
-    EXPECT_EQ(a.record, 5);
-    EXPECT_EQ(a.eventType, 1);
-    EXPECT_EQ(a.year, 2005);
-    EXPECT_EQ(a.month, 3);
-    EXPECT_EQ(a.day, 5);
-    EXPECT_EQ(a.hour, 8);
-    EXPECT_EQ(a.minute, 7);
-    EXPECT_EQ(a.seconds, 6.5);
-    EXPECT_EQ(a.latitude, 45.5);
-    EXPECT_EQ(a.longitude, -3.25);
-    EXPECT_EQ(a.altitude, 100);
-    EXPECT_EQ(a.pdop, 2.5);
-    EXPECT_EQ(a.hdop, 1.25);
-    EXPECT_EQ(a.vdop, 0);  // the datalog has none
-    EXPECT_EQ(a.satellites, 7);
-    EXPECT_EQ(a.speed, 36);
-    EXPECT_EQ(a.direction, 90.5);
-    EXPECT_EQ(r[1].latitude, -12.345678);
-    EXPECT_EQ(r[2].seconds, 59.999);
-    EXPECT_EQ(r[2].altitude, -5.5);
+    auto want = pocket_test::ThreePoints();
+    want[0].vdop = 0;  // the datalog has none
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(pocket_test::Fields(r[i]), pocket_test::Fields(want[i])) << i;
 }
 
 TEST_F(PocketReaders, DatalogCountRules) {
@@ -79,12 +61,8 @@ TEST_F(PocketReaders, DatalogCountRules) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 5u);
     EXPECT_EQ(r[2].record, 3);
-    for (uint32_t i = 3; i < 5; ++i) {
-        EXPECT_EQ(r[i].record, 0);
-        EXPECT_EQ(r[i].year, 0);
-        EXPECT_EQ(r[i].month, 0);
-        EXPECT_EQ(r[i].latitude, 0);
-    }
+    for (uint32_t i = 3; i < 5; ++i)
+        EXPECT_EQ(pocket_test::Fields(r[i]), pocket_test::Fields(PPCTrackPoint{})) << i;
 
     // A first count of 0 is passed over; the later 2 counts. Key lines before
     // the first separator are ignored, blocks beyond the count too.
@@ -173,23 +151,16 @@ TEST_F(PocketReaders, NmeaConvertsTheSentences) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 1u);
     const PPCTrackPoint& p = r[0];
-    EXPECT_EQ(p.record, 1);
-    EXPECT_EQ(p.eventType, 1);
-    EXPECT_EQ(p.hour, 12);
-    EXPECT_EQ(p.minute, 35);
-    EXPECT_EQ(p.seconds, 19);
     EXPECT_NEAR(p.latitude, 48.1173, 1e-12);
     EXPECT_NEAR(p.longitude, -(11 + 31.0 / 60), 1e-12);
     EXPECT_NEAR(p.speed, 41.4848, 1e-12);  // 22.4 knots
-    EXPECT_EQ(p.direction, 84.4);
-    EXPECT_EQ(p.day, 23);
-    EXPECT_EQ(p.month, 3);
-    EXPECT_EQ(p.year, 1994);
-    EXPECT_EQ(p.satellites, 8);
-    EXPECT_EQ(p.altitude, 545.4);
-    EXPECT_EQ(p.pdop, 2.5);
-    EXPECT_EQ(p.hdop, 1.3);
-    EXPECT_EQ(p.vdop, 2.1);  // field 17 ends at the checksum's "*"
+    // VDOP: field 17 ends at the checksum's "*".
+    const PPCTrackPoint want{.record = 1, .eventType = 1, .year = 1994, .month = 3, .day = 23,
+                             .hour = 12, .minute = 35, .seconds = 19, .latitude = p.latitude,
+                             .longitude = p.longitude, .altitude = 545.4, .pdop = 2.5,
+                             .hdop = 1.3, .vdop = 2.1, .satellites = 8, .speed = p.speed,
+                             .direction = 84.4};
+    EXPECT_EQ(pocket_test::Fields(p), pocket_test::Fields(want));
 
     // Status V, southern and eastern hemispheres, fractional seconds, the
     // year 70 in the 1900s.
@@ -281,14 +252,10 @@ TEST_F(PocketReaders, NmeaTakesFieldsUpToTheLastCompleteComma) {
     // "2", latitude "4", longitude "01".
     r = Nmea("$GPRMC,7,A,4,N,01,E,,,2,\r\n");
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r[0].hour, 7);
-    EXPECT_EQ(r[0].minute, 0);
-    EXPECT_EQ(r[0].seconds, 0);
-    EXPECT_EQ(r[0].latitude, 4);
-    EXPECT_EQ(r[0].longitude, 1);
-    EXPECT_EQ(r[0].day, 2);
-    EXPECT_EQ(r[0].month, 0);
-    EXPECT_EQ(r[0].year, 2000);  // year 0 is below 70
+    // Year 0 is below 70: 2000.
+    EXPECT_EQ(pocket_test::Fields(r[0]),
+              pocket_test::Fields({.record = 1, .eventType = 1, .year = 2000, .day = 2, .hour = 7,
+                                   .latitude = 4, .longitude = 1}));
 
     // Year digits 69 give 2069; four-digit years stay.
     r = Nmea("$GPRMC,,,,,,,,,010169,\r\n$GPRMC,,,,,,,,,01012005,\r\n");
@@ -308,12 +275,8 @@ TEST_F(PocketReaders, NmeaLongLinesArriveInPieces) {
     const std::string longGga = "$GPGGA," + std::string(120, '1') + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M\r\n";
     const Read r = Nmea(longGsa + longGga + kRmc);
     ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(r[0].pdop, 2.5);
-    EXPECT_EQ(r[0].hdop, 0);
-    EXPECT_EQ(r[0].vdop, 0);
-    EXPECT_EQ(r[0].satellites, 0);
-    EXPECT_EQ(r[0].altitude, 0);
-    EXPECT_EQ(r[0].hour, 12);
+    EXPECT_EQ(std::tuple(r[0].pdop, r[0].hdop, r[0].vdop, r[0].satellites, r[0].altitude, r[0].hour),
+              std::tuple(2.5, 0.0, 0.0, 0, 0.0, 12));
 }
 
 TEST(PocketReadersMemory, SameAsFromFile) {

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pocket/ppc_track.h"
@@ -14,48 +15,23 @@ namespace pocket_test {
 // Record 6: 5 March 2005 08:07:09.5, 12.345678 S 123.456789 E, altitude 0.
 // Record 7: 29 February 2004 23:59:59.999, 0/0, -5.5 m, 0.5 km/h.
 inline std::vector<PPCTrackPoint> ThreePoints() {
-    std::vector<PPCTrackPoint> p(3, PPCTrackPoint{});
-    p[0].record = 5;
-    p[0].eventType = 1;
-    p[0].year = 2005;
-    p[0].month = 3;
-    p[0].day = 5;
-    p[0].hour = 8;
-    p[0].minute = 7;
-    p[0].seconds = 6.5;
-    p[0].latitude = 45.5;
-    p[0].longitude = -3.25;
-    p[0].altitude = 100;
-    p[0].pdop = 2.5;
-    p[0].hdop = 1.25;
-    p[0].vdop = 3;
-    p[0].satellites = 7;
-    p[0].speed = 36;
-    p[0].direction = 90.5;
+    return {
+        {.record = 5, .eventType = 1, .year = 2005, .month = 3, .day = 5, .hour = 8, .minute = 7,
+         .seconds = 6.5, .latitude = 45.5, .longitude = -3.25, .altitude = 100, .pdop = 2.5,
+         .hdop = 1.25, .vdop = 3, .satellites = 7, .speed = 36, .direction = 90.5},
+        {.record = 6, .year = 2005, .month = 3, .day = 5, .hour = 8, .minute = 7, .seconds = 9.5,
+         .latitude = -12.345678, .longitude = 123.456789, .satellites = 4, .speed = 18},
+        {.record = 7, .year = 2004, .month = 2, .day = 29, .hour = 23, .minute = 59,
+         .seconds = 59.999, .altitude = -5.5, .speed = 0.5, .direction = 359.9},
+    };
+}
 
-    p[1].record = 6;
-    p[1].year = 2005;
-    p[1].month = 3;
-    p[1].day = 5;
-    p[1].hour = 8;
-    p[1].minute = 7;
-    p[1].seconds = 9.5;
-    p[1].latitude = -12.345678;
-    p[1].longitude = 123.456789;
-    p[1].satellites = 4;
-    p[1].speed = 18;
-
-    p[2].record = 7;
-    p[2].year = 2004;
-    p[2].month = 2;
-    p[2].day = 29;
-    p[2].hour = 23;
-    p[2].minute = 59;
-    p[2].seconds = 59.999;
-    p[2].altitude = -5.5;
-    p[2].speed = 0.5;
-    p[2].direction = 359.9;
-    return p;
+// Every field of a record, to compare two records with one expectation that
+// prints both when it fails.
+inline auto Fields(const PPCTrackPoint& p) {
+    return std::tuple(p.record, p.eventType, p.year, p.month, p.day, p.hour, p.minute, p.seconds,
+                      p.latitude, p.longitude, p.altitude, p.pdop, p.hdop, p.vdop, p.satellites,
+                      p.speed, p.direction);
 }
 
 // The same three points as BlueGPS datalog text.

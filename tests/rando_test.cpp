@@ -15,6 +15,9 @@
 
 using namespace ferolin;
 using ferolin_test::RecordingHost;
+using ferolin_test::WithFix;
+using ferolin_test::DatedPoint;
+using ferolin_test::Place;
 using ferolin_test::ReadFromFile;
 using ferolin_test::FixedClock;
 using ferolin_test::GermanLocale;
@@ -34,14 +37,10 @@ std::string Stage(const std::string& inside) { return "<ETAPE>" + inside + "</ET
 }  // namespace
 
 TEST(RandoWriter, WritesTheHeaderCountAndStages) {
-    TrackPoint p[2] = {};
-    p[0].latitude = 45.5;
-    p[0].longitude = 6.25;
-    p[0].altitude = 999;  // the entry's altitude is written
-    p[0].speed = 12;
-    p[0].year = 2006;
-    p[1].latitude = -0.0000004;
-    p[1].longitude = -179.999999;
+    // The entry's altitude is written, not the point's.
+    const TrackPoint p[2] = {
+        WithFix(DatedPoint(45.5, 6.25, 2006, 0, 0), {.altitude = 999, .speed = 12}),
+        DatedPoint(-0.0000004, -179.999999, 0, 0, 0)};
     const ExportEntry e[2] = {{&p[0], 1234.5f}, {&p[1], -3.25f}};
     FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
     TempDir dir;
@@ -128,23 +127,13 @@ TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.count, 7u);
     for (uint32_t i = 0; i < 7; ++i) EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
-    EXPECT_EQ(+r.points[0].latitude, 45.5);
-    EXPECT_EQ(+r.points[0].longitude, 6.25);
-    EXPECT_EQ(+r.points[0].altitude, 812.5f);
-    EXPECT_EQ(+r.points[1].latitude, 46.5);
-    EXPECT_EQ(+r.points[1].longitude, 0.0);
-    EXPECT_EQ(+r.points[1].altitude, 0.0f);
-    EXPECT_EQ(+r.points[2].latitude, 1.0);
-    EXPECT_EQ(+r.points[2].longitude, 2.0);
-    EXPECT_EQ(+r.points[2].altitude, 100.0f);
-    EXPECT_EQ(+r.points[3].latitude, 0.0);
-    EXPECT_EQ(+r.points[3].longitude, 0.0);
-    EXPECT_EQ(+r.points[3].altitude, 0.0f);
+    EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 812.5f));
+    EXPECT_EQ(Place(r.points[1]), Place(46.5, 0.0, 0.0f));
+    EXPECT_EQ(Place(r.points[2]), Place(1.0, 2.0, 100.0f));
+    EXPECT_EQ(Place(r.points[3]), Place(0.0, 0.0, 0.0f));
     EXPECT_EQ(+r.points[5].latitude, 4.0);
     EXPECT_EQ(+r.points[5].longitude, 5.0);
-    EXPECT_EQ(+r.points[6].latitude, -7.125);
-    EXPECT_EQ(+r.points[6].longitude, -8.5);
-    EXPECT_EQ(+r.points[6].altitude, -12.0f);
+    EXPECT_EQ(Place(r.points[6]), Place(-7.125, -8.5, -12.0f));
 }
 
 TEST(RandoReader, AccentedWindows1252NamesAndOtherCases) {
@@ -187,16 +176,8 @@ TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
     std::vector<TrackPoint> p(30);
     std::vector<ExportEntry> e(30);
     for (int i = 0; i < 30; ++i) {
-        p[i] = TrackPoint{};
-        p[i].record = 1000 + i;
-        p[i].latitude = 43.123456 + i * 0.015625;
-        p[i].longitude = -1.5 + i * 0.03125;
-        p[i].speed = 5;
-        p[i].hdop = 1;
-        p[i].satellites = 7;
-        p[i].year = 2007;
-        p[i].month = 3;
-        p[i].day = 5;
+        p[i] = WithFix(DatedPoint(43.123456 + i * 0.015625, -1.5 + i * 0.03125, 2007, 3, 5),
+                       {.record = 1000 + i, .speed = 5, .satellites = 7, .hdop = 1});
         e[i] = {&p[i], static_cast<float>(250.75 + i)};
     }
     TempDir dir;

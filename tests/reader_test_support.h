@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include <vector>
 
@@ -43,6 +44,12 @@ public:
         ferolin::SetCriteriaRules(c, rules, mask);
     }
     uint32_t WriterOptions(const ferolin::FormatEntry&) override { return options; }
+    // The texts of the messages, in order.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const HostMessage& m : messages) texts.push_back(m.text);
+        return texts;
+    }
 
     std::vector<HostMessage> messages;
     std::vector<std::string> loaded;
@@ -51,6 +58,75 @@ public:
     int noPoint = 0;
     int depth = 0;
 };
+
+// A point at a place, on a date and at a time of day; every other field is 0.
+inline ferolin::TrackPoint DatedPoint(double latitude, double longitude, int year, int month,
+                                      int day, int hour = 0, int minute = 0, float seconds = 0) {
+    ferolin::TrackPoint p{};
+    p.latitude = latitude;
+    p.longitude = longitude;
+    p.year = static_cast<int16_t>(year);
+    p.month = static_cast<int8_t>(month);
+    p.day = static_cast<int8_t>(day);
+    p.hour = static_cast<int8_t>(hour);
+    p.minute = static_cast<int8_t>(minute);
+    p.seconds = seconds;
+    return p;
+}
+
+// The fields of a fix beyond place and time, named where they are set:
+// WithFix(DatedPoint(...), {.altitude = 100, .satellites = 7}).
+struct Fix {
+    int record = 0;
+    float altitude = 0;
+    float speed = 0;  // km/h
+    float direction = 0;
+    int satellites = 0;
+    float pdop = 0;
+    float hdop = 0;
+    float vdop = 0;
+};
+inline ferolin::TrackPoint WithFix(ferolin::TrackPoint p, const Fix& f) {
+    p.record = f.record;
+    p.altitude = f.altitude;
+    p.speed = f.speed;
+    p.direction = f.direction;
+    p.satellites = static_cast<int8_t>(f.satellites);
+    p.pdop = f.pdop;
+    p.hdop = f.hdop;
+    p.vdop = f.vdop;
+    return p;
+}
+
+// A date as one number, yyyymmdd, so that one comparison shows all of it.
+template <typename Dated>
+int DateOf(const Dated& p) {
+    return p.year * 10000 + p.month * 100 + p.day;
+}
+// A point's time of day as one number, hhmmss.ss.
+inline double TimeOf(const ferolin::TrackPoint& p) {
+    return p.hour * 10000 + p.minute * 100 + static_cast<double>(p.seconds);
+}
+// Position, date (yyyymmdd), time of day (hhmmss.ss) and altitude of a point,
+// to compare with one expectation that prints all of them when it fails.
+inline std::tuple<double, double, int, double, float> Summary(const ferolin::TrackPoint& p) {
+    return {+p.latitude, +p.longitude, DateOf(p), TimeOf(p), +p.altitude};
+}
+using PointSummary = std::tuple<double, double, int, double, float>;
+// Every field of a point, to compare two points with one expectation that
+// prints both when it fails.
+inline auto Fields(const ferolin::TrackPoint& p) {
+    return std::tuple(+p.record, +p.year, +p.month, +p.day, +p.hour, +p.minute, +p.seconds,
+                      +p.latitude, +p.longitude, +p.altitude, +p.pdop, +p.hdop, +p.vdop, +p.speed,
+                      +p.direction, +p.satellites);
+}
+// Latitude, longitude and altitude of a point, or as expected.
+inline std::tuple<double, double, float> Place(const ferolin::TrackPoint& p) {
+    return {+p.latitude, +p.longitude, +p.altitude};
+}
+inline std::tuple<double, double, float> Place(double latitude, double longitude, float altitude) {
+    return {latitude, longitude, altitude};
+}
 
 // Writes `text` to a file named `name` in a fresh folder and reads it back
 // through `reader`.

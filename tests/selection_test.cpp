@@ -3,21 +3,15 @@
 #include <vector>
 
 #include "core/selection.h"
+#include "reader_test_support.h"
 
 using namespace ferolin;
 
 namespace {
 
 TrackPoint At(int h, int mi, float s, int record = 1) {
-    TrackPoint p{};
-    p.record = record;
-    p.year = 2007;
-    p.month = 1;
-    p.day = 1;
-    p.hour = static_cast<int8_t>(h);
-    p.minute = static_cast<int8_t>(mi);
-    p.seconds = s;
-    return p;
+    return ferolin_test::WithFix(ferolin_test::DatedPoint(0, 0, 2007, 1, 1, h, mi, s),
+                                 {.record = record});
 }
 
 TimeBound Bound(int h, int mi) { return TimeBound{2007, 1, 1, static_cast<int8_t>(h), static_cast<int8_t>(mi), 0}; }

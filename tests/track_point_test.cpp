@@ -3,19 +3,13 @@
 #include <cstring>
 
 #include "core/track_point.h"
+#include "reader_test_support.h"
 
 using namespace ferolin;
 
 namespace {
 TrackPoint Dated(int y, int mo, int d, int h, int mi, float s) {
-    TrackPoint p{};
-    p.year = static_cast<int16_t>(y);
-    p.month = static_cast<int8_t>(mo);
-    p.day = static_cast<int8_t>(d);
-    p.hour = static_cast<int8_t>(h);
-    p.minute = static_cast<int8_t>(mi);
-    p.seconds = s;
-    return p;
+    return ferolin_test::DatedPoint(0, 0, y, mo, d, h, mi, s);
 }
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include "desktop/track_model.h"
 #include "desktop/window_text.h"
 #include "desktop_test_support.h"
+#include "reader_test_support.h"
 #include "test_support.h"
 #include "window_test_support.h"
 
@@ -140,23 +141,10 @@ TEST(PointDetails, TwelveValuesRefreshedAndShownOnRequest) {
     QWidget owner;
     CPointDetailsDlg details(&owner);
     EXPECT_EQ(details.windowTitle(), "Show details");
-    TrackPoint p{};
-    p.record = 42;
-    p.day = 5;
-    p.month = 3;
-    p.year = 2007;
-    p.hour = 7;
-    p.minute = 30;
-    p.seconds = 7.25f;
-    p.latitude = 45.188587;
-    p.longitude = -5.5;
-    p.altitude = 211.4f;
-    p.pdop = 1.9f;
-    p.hdop = 1.25f;
-    p.vdop = 2.5f;
-    p.speed = 5.87f;
-    p.direction = 37.5f;
-    p.satellites = 11;
+    TrackPoint p = ferolin_test::WithFix(
+        ferolin_test::DatedPoint(45.188587, -5.5, 2007, 3, 5, 7, 30, 7.25f),
+        {.record = 42, .altitude = 211.4f, .speed = 5.87f, .direction = 37.5f, .satellites = 11,
+         .pdop = 1.9f, .hdop = 1.25f, .vdop = 2.5f});
     details.ShowPoint(&p, false);
     EXPECT_FALSE(details.isVisible());
     const char* expected[] = {"42",     "05/03/2007", "07:30:07.250", "45.188587",
@@ -199,19 +187,8 @@ protected:
         else unsetenv("TMPDIR");
     }
     static TrackPoint Point() {
-        TrackPoint p{};
-        p.record = 42;
-        p.day = 5;
-        p.month = 3;
-        p.year = 2007;
-        p.hour = 7;
-        p.minute = 30;
-        p.seconds = 7.75f;
-        p.latitude = 45.5;
-        p.longitude = 5.25;
-        p.altitude = 211.5f;
-        p.speed = 3.5f;
-        return p;
+        return ferolin_test::WithFix(ferolin_test::DatedPoint(45.5, 5.25, 2007, 3, 5, 7, 30, 7.75f),
+                                     {.record = 42, .altitude = 211.5f, .speed = 3.5f});
     }
     static std::string Kml(const std::string& name) {
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
