@@ -208,6 +208,7 @@ TEST(GpxWriter, NumbersMatchTheCLibraryOnManyValues) {
     const std::string text = Write("t.gpx", e.data(), n, kAllOptions);
 
     // The expected text through the C library's printf, line by line.
+    const ferolin_test::CNumbers cNumbers;
     float minLat = static_cast<float>(p[0].latitude), maxLat = minLat;
     float minLon = static_cast<float>(p[0].longitude), maxLon = minLon;
     for (uint32_t i = 1; i < n; ++i) {
@@ -305,6 +306,7 @@ TEST(GpxReader, TimeTextsScanLikeTheirPattern) {
     const auto time = [](const char* text) {
         TrackPoint p{};
         ParseGpxTime(text, p);
+        const ferolin_test::CNumbers cNumbers;
         char out[64];
         std::snprintf(out, sizeof out, "%d %d %d %d %d %.3f", p.year, p.month, p.day, p.hour,
                       p.minute, p.seconds);
@@ -408,6 +410,7 @@ TEST(GpxFormat, GpsbabelReadsTheSamePoints) {
         // gpsbabel leaves out a zero fraction: compare the time as a number.
         int hour = -1, minute = -1;
         double second = -1;
+        const ferolin_test::CNumbers cNumbers;
         ASSERT_EQ(std::sscanf(babel[i].time.c_str(), "%d:%d:%lf", &hour, &minute, &second), 3);
         EXPECT_EQ(hour, 7) << i;
         EXPECT_EQ(minute, i) << i;

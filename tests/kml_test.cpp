@@ -197,6 +197,7 @@ TEST(KmlWriter, NumbersMatchTheCLibraryOnManyValues) {
     // The expected text through the C library's printf.
     char buffer[512];
     const auto line = [&buffer](const char* format, auto... values) {
+        const ferolin_test::CNumbers cNumbers;
         std::snprintf(buffer, sizeof buffer, format, values...);
         return std::string(buffer);
     };

@@ -96,6 +96,7 @@ double TimeOfDay(const std::string& t) {
     if (t.size() != 10 || t[6] != '.') return -1;
     for (std::size_t i = 0; i < t.size(); ++i)
         if (i != 6 && (t[i] < '0' || t[i] > '9')) return -1;
+    const ferolin_test::CNumbers cNumbers;
     return std::stoi(t.substr(0, 2)) * 3600 + std::stoi(t.substr(2, 2)) * 60 +
            std::stod(t.substr(4));
 }

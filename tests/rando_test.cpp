@@ -98,6 +98,7 @@ TEST(RandoWriter, NumbersMatchTheCLibraryOnManyValues) {
         "\t\t<VERSION_XML>1.1</VERSION_XML>\r\n\t\t<VERSION_BASE>IHA03AA</VERSION_BASE>\r\n"
         "\t\t<DATE>01/01/1970</DATE>\r\n\t\t<HEURE>00:00:00</HEURE>\r\n\t</ENTETE>\r\n"
         "\t<INFORMATIONS>\r\n\t\t<NB_ETAPES>2000</NB_ETAPES>\r\n\t</INFORMATIONS>\r\n";
+    const ferolin_test::CNumbers cNumbers;
     char line[256];
     for (uint32_t i = 0; i < n; ++i) {
         std::snprintf(line, sizeof line,

@@ -2,6 +2,8 @@
 // clock, a locale for one scope and the gpsbabel peer.
 #pragma once
 
+#include <locale.h>
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +78,24 @@ public:
     GermanLocale() : LocaleScope("de_DE.UTF-8") {}
 };
 
+// This thread reads and prints numbers in the C locale for the life of the
+// object, whatever the process's locale: the reference values the tests
+// compute with printf, atof or sscanf must not take a comma for the point.
+class CNumbers {
+public:
+    CNumbers() : c_(newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0))), old_(uselocale(c_)) {}
+    ~CNumbers() {
+        uselocale(old_);
+        freelocale(c_);
+    }
+    CNumbers(const CNumbers&) = delete;
+    CNumbers& operator=(const CNumbers&) = delete;
+
+private:
+    locale_t c_;
+    locale_t old_;
+};
+
 // gpsbabel from the system's packages, when installed.
 inline bool HasGpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
 
@@ -98,6 +118,7 @@ inline std::vector<BabelPoint> ReadWithGpsbabel(const std::string& format, const
     if (std::system(command.c_str()) != 0) return points;
     FILE* file = std::fopen(csv.c_str(), "r");
     if (!file) return points;
+    const CNumbers cNumbers;
     std::vector<std::string> header;
     char line[4096];
     while (std::fgets(line, sizeof line, file)) {

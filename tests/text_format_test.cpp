@@ -11,12 +11,14 @@
 #include <string>
 
 #include "core/text_format.h"
+#include "test_support.h"
 
 using namespace ferolin;
 
 namespace {
 
 std::string Printf(const char* format, double v) {
+    const ferolin_test::CNumbers cNumbers;
     const int n = std::snprintf(nullptr, 0, format, v);
     std::string s(static_cast<size_t>(n), '\0');
     std::snprintf(s.data(), s.size() + 1, format, v);
@@ -131,7 +133,14 @@ TEST(TextFormat, ParseRealReadsDecimalNumbersLikeAtof) {
     const char* inputs[] = {"1.5", "  -45.5 N", "+3.25", "", "abc", ".5", "-.5e1", "1e", "1e+",
                             "12,5", "1e999", "-1e999", "1e-400", "  \t7", "5.", "+-3",
                             "00012.250", "4916.45,N", "-0"};
-    for (const char* s : inputs) EXPECT_EQ(ParseReal(s), std::atof(s)) << '"' << s << '"';
+    for (const char* s : inputs) {
+        double expected;
+        {
+            const ferolin_test::CNumbers cNumbers;
+            expected = std::atof(s);
+        }
+        EXPECT_EQ(ParseReal(s), expected) << '"' << s << '"';
+    }
 }
 
 TEST(TextFormat, ParseRealReadsNonDecimalFormsAsZero) {
