@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "formats/native.h"
+#include "fuzz_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int fd = memfd_create("fuzz_native", MFD_CLOEXEC);
@@ -21,13 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t count = 0;
     const int status = ferolin::ReadNativeDescriptor(fd, points, count);
     close(fd);
-    if (status == 0 && count > 0) {
-        uint32_t sum = 0;
-        for (uint32_t i = 0; i < count; i += 1 + count / 1024)
-            sum += static_cast<uint32_t>(points[i].record);
-        sum += static_cast<uint8_t>(points[count - 1].satellites);
-        volatile uint32_t sink = sum;
-        (void)sink;
-    }
+    if (status == 0) ferolin_fuzz::TouchPoints(points, count);
     return 0;
 }

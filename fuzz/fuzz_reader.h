@@ -1,0 +1,41 @@
+// What the fuzz targets of the desktop program's readers share: the input
+// bytes as text, and a walk over the points a reader returns, so that a
+// count larger than the array shows up as an invalid read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "core/track_point.h"
+
+namespace ferolin_fuzz {
+
+inline std::string_view Text(const uint8_t* data, size_t size) {
+    return std::string_view(reinterpret_cast<const char*>(data), size);
+}
+
+// Reads points across the whole array and all of the last one. The sum is
+// unsigned: record numbers may hold any int value.
+inline void TouchPoints(const ferolin::TrackPointArray& points, uint32_t count) {
+    if (count == 0) return;
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < count; i += 1 + count / 1024)
+        sum += static_cast<uint32_t>(points[i].record);
+    const ferolin::TrackPoint& last = points[count - 1];
+    sum += static_cast<uint32_t>(last.record) + static_cast<uint8_t>(last.day) +
+           static_cast<uint8_t>(last.satellites);
+    volatile uint32_t sink = sum;
+    (void)sink;
+}
+
+// Runs a reader's text entry point on the input and walks what it returns.
+template <typename ReadText>
+int FuzzTextReader(ReadText read, const uint8_t* data, size_t size) {
+    ferolin::TrackPointArray points;
+    uint32_t count = 0;
+    if (read(Text(data, size), points, count) == 0) TouchPoints(points, count);
+    return 0;
+}
+
+}  // namespace ferolin_fuzz
