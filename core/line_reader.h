@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/track_point.h"
+
 namespace ferolin {
 
 class LineReader {
@@ -48,5 +50,41 @@ private:
     std::size_t memorySize_ = 0;
     std::size_t totalSize_ = SIZE_MAX;
 };
+
+// Where a reader takes its lines from: a file, or text in memory (fuzzing
+// and tests). A reader that passes over its input twice opens it twice.
+class LineSource {
+public:
+    static LineSource File(const std::string& path) { return LineSource(&path, {}); }
+    static LineSource Memory(std::string_view text) { return LineSource(nullptr, text); }
+
+    // Starts `reader` at the beginning of the input; false when the file
+    // cannot be opened.
+    bool Open(LineReader& reader) const {
+        if (path_) return reader.Open(*path_);
+        reader.OpenMemory(text_);
+        return true;
+    }
+
+private:
+    LineSource(const std::string* path, std::string_view text) : path_(path), text_(text) {}
+    const std::string* path_;
+    std::string_view text_;
+};
+
+// Runs a one-pass reader over the lines of `source`, in pieces of at most
+// `maxPiece` characters; an input that cannot be opened gives status 1 and
+// no points.
+template <typename ReadLines>
+int ReadSourceLines(const LineSource& source, std::size_t maxPiece, TrackPointArray& points,
+                    uint32_t& count, ReadLines readLines) {
+    LineReader lines(maxPiece);
+    if (!source.Open(lines)) {
+        points.reset();
+        count = 0;
+        return 1;
+    }
+    return readLines(lines, points, count);
+}
 
 }  // namespace ferolin

@@ -108,13 +108,7 @@ int ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count
 }
 
 int ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    LineReader lines(1023);
-    if (!lines.Open(path)) {
-        points.reset();
-        count = 0;
-        return 1;
-    }
-    return ReadBlueGpsLines(lines, points, count);
+    return ReadSourceLines(LineSource::File(path), 1023, points, count, ReadBlueGpsLines);
 }
 
 }  // namespace ferolin

@@ -109,19 +109,12 @@ void AppendTrackLine(TextBuffer& out, const ExportEntry& e) {
 }  // namespace
 
 int ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    LineReader reader(kNmeaPiece);
-    if (!reader.Open(path)) {
-        points.reset();
-        count = 0;
-        return 1;
-    }
-    return ReadMagellanLines(reader, points, count);
+    return ReadSourceLines(LineSource::File(path), kNmeaPiece, points, count, ReadMagellanLines);
 }
 
 int ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    LineReader reader(kNmeaPiece);
-    reader.OpenMemory(text);
-    return ReadMagellanLines(reader, points, count);
+    return ReadSourceLines(LineSource::Memory(text), kNmeaPiece, points, count,
+                           ReadMagellanLines);
 }
 
 int WriteMagellanLog(const std::string& path, const ExportEntry* entries, uint32_t count,

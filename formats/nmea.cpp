@@ -205,19 +205,11 @@ int ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
 }  // namespace
 
 int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    LineReader lines(kNmeaPiece);
-    if (!lines.Open(path)) {
-        points.reset();
-        count = 0;
-        return 1;
-    }
-    return ReadNmeaLines(lines, points, count);
+    return ReadSourceLines(LineSource::File(path), kNmeaPiece, points, count, ReadNmeaLines);
 }
 
 int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    LineReader lines(kNmeaPiece);
-    lines.OpenMemory(text);
-    return ReadNmeaLines(lines, points, count);
+    return ReadSourceLines(LineSource::Memory(text), kNmeaPiece, points, count, ReadNmeaLines);
 }
 
 int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,

@@ -1,7 +1,5 @@
 #include "formats/ozi_plt.h"
 
-#include <functional>
-
 #include "core/calendar.h"
 #include "core/line_reader.h"
 #include "core/output_file.h"
@@ -56,15 +54,14 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
 }
 
 // Two passes over the input: count the point lines, then fill that many
-// records. `open` positions a fresh reader at the start of the input.
-int ReadOzi(const std::function<bool(LineReader&)>& open, TrackPointArray& points,
-            uint32_t& count) {
+// records; each pass opens the source afresh.
+int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t lines = 0;
     {
         LineReader reader(kPiece);
-        if (!open(reader)) return 1;
+        if (!source.Open(reader)) return 1;
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         // Record numbers are 32-bit: no more lines than they can number.
@@ -78,7 +75,7 @@ int ReadOzi(const std::function<bool(LineReader&)>& open, TrackPointArray& point
     // and return how many were filled.
     LineReader reader(kPiece);
     uint32_t filled = 0;
-    if (open(reader)) {
+    if (source.Open(reader)) {
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         while (filled < lines && reader.Next(piece)) {
@@ -104,16 +101,11 @@ void AppendDayNumber(TextBuffer& out, const TrackPoint& p) {
 }  // namespace
 
 int ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadOzi([&path](LineReader& r) { return r.Open(path); }, points, count);
+    return ReadOzi(LineSource::File(path), points, count);
 }
 
 int ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadOzi(
-        [text](LineReader& r) {
-            r.OpenMemory(text);
-            return true;
-        },
-        points, count);
+    return ReadOzi(LineSource::Memory(text), points, count);
 }
 
 int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t count,

@@ -1,7 +1,6 @@
 #include "formats/pcx5.h"
 
 #include <cmath>
-#include <functional>
 
 #include "core/calendar.h"
 #include "core/clock.h"
@@ -121,14 +120,13 @@ void ParsePointLine(std::string_view line, Unit unit, TrackPoint& t) {
 }
 
 // Two passes: count the T lines, then parse those after the header mark.
-int ReadPcx5(const std::function<bool(LineReader&)>& open, TrackPointArray& points,
-             uint32_t& count) {
+int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t tLines = 0;
     {
         LineReader reader(kPiece);
-        if (!open(reader)) return 1;
+        if (!source.Open(reader)) return 1;
         std::string_view line;
         while (tLines < 0x7FFFFFFFu && reader.Next(line))
             if (!line.empty() && line[0] == 'T') ++tLines;
@@ -140,7 +138,7 @@ int ReadPcx5(const std::function<bool(LineReader&)>& open, TrackPointArray& poin
     }
 
     LineReader reader(kPiece);
-    if (!open(reader)) return 1;
+    if (!source.Open(reader)) return 1;
     bool marked = false;
     Unit unit = Unit::kDeg;
     uint32_t parsed = 0;
@@ -199,16 +197,11 @@ void AppendDateTime(TextBuffer& out, int day, int month, int year, int hour, int
 }  // namespace
 
 int ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadPcx5([&path](LineReader& r) { return r.Open(path); }, points, count);
+    return ReadPcx5(LineSource::File(path), points, count);
 }
 
 int ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadPcx5(
-        [text](LineReader& r) {
-            r.OpenMemory(text);
-            return true;
-        },
-        points, count);
+    return ReadPcx5(LineSource::Memory(text), points, count);
 }
 
 int WritePcx5Track(const std::string& path, const ExportEntry* entries, uint32_t count,
