@@ -251,6 +251,13 @@ void AppendFixed(std::string& out, double value, int precision, int width, bool 
     out.append(digits, n);
 }
 
+void AppendHourMinute(std::string& out, int64_t hour, int64_t minute) {
+    AppendInt(out, hour, 2);
+    out += ':';
+    AppendInt(out, minute, 2);
+    out += ':';
+}
+
 void AppendInt(std::string& out, int64_t value, int width) {
     char digits[24];
     const uint64_t magnitude =

@@ -87,6 +87,8 @@ private:
 void AppendFixed(std::string& out, double value, int precision, int width = 0, bool plus = false);
 // "%0<width>d" (width 0: "%d").
 void AppendInt(std::string& out, int64_t value, int width = 0);
+// "%02d:%02d:": the hours and minutes of a time, ready for its seconds.
+void AppendHourMinute(std::string& out, int64_t hour, int64_t minute);
 
 // atoi: blanks, optional sign, digits, the rest ignored; 0 without digits;
 // values beyond the int range are limited to it.

@@ -66,7 +66,7 @@ int PPCWriteText(const std::string& path, const PPCTrackPoint* points, uint32_t 
            "VDOP: \tSatellite No: \tSpeed(KMs/hr): \tDirection: \r\n";
     for (uint32_t i = 0; i < count; ++i) {
         const PPCTrackPoint& p = points[i];
-        if (flag != 0 && p.altitude == 0.0) continue;
+        if (PPCSkipsPoint(p, flag)) continue;
         AppendInt(out, p.record, 5);
         out += '\t';
         AppendInt(out, p.day, 2);
@@ -75,10 +75,7 @@ int PPCWriteText(const std::string& path, const PPCTrackPoint* points, uint32_t 
         out += '/';
         AppendInt(out, p.year);
         out += '\t';
-        AppendInt(out, p.hour, 2);
-        out += ':';
-        AppendInt(out, p.minute, 2);
-        out += ':';
+        ppc::AppendHourMinute(out, p.hour, p.minute);
         AppendFixed(out, p.seconds, 3, 6);
         for (double v : {p.latitude, p.longitude, p.altitude, p.pdop, p.hdop, p.vdop}) {
             out += '\t';

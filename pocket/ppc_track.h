@@ -59,6 +59,8 @@ int PPCWritePcx5(const std::string& path, const PPCTrackPoint* points, uint32_t 
 int PPCWritePlt(const std::string& path, const std::string& name, const PPCTrackPoint* points,
                 uint32_t count, int flag);
 int PPCWriteText(const std::string& path, const PPCTrackPoint* points, uint32_t count, int flag);
+// Whether a writer given `flag` leaves the point out.
+inline bool PPCSkipsPoint(const PPCTrackPoint& p, int flag) { return flag != 0 && p.altitude == 0.0; }
 
 // Days since 30 December 1899 plus the time of day as a fraction. Years from
 // 1901 to 2099 follow the calendar (every fourth year a leap year); earlier

@@ -21,7 +21,6 @@ const char* MonthAbbreviation(const char* const (&table)[12], int32_t month) {
     return month >= 1 && month <= 12 ? table[month - 1] : "???";
 }
 
-bool Skipped(const PPCTrackPoint& p, int flag) { return flag != 0 && p.altitude == 0.0; }
 
 // The track name for a file that declares ISO-8859-1: UTF-8 decoded, each
 // character of Latin-1 written as its byte, any other character (or a byte
@@ -68,6 +67,16 @@ void AppendLatin1Name(std::string& out, const std::string& name) {
 
 // "%02d" and friends for the date and time fields.
 void AppendTwo(std::string& out, int64_t value) { AppendInt(out, value, 2); }
+
+// "%02d-%s-%02d": day, month abbreviation from `months`, two-digit year.
+void AppendDayMonthYear(std::string& out, const PPCTrackPoint& p,
+                        const char* const (&months)[12]) {
+    AppendTwo(out, p.day);
+    out += '-';
+    out += MonthAbbreviation(months, p.month);
+    out += '-';
+    AppendTwo(out, p.year % 100);
+}
 
 }  // namespace
 
@@ -120,7 +129,7 @@ int PPCWriteGpx(const std::string& path, const std::string& name, const PPCTrack
     constexpr double kMetresPerSecond = 1.0 / 3.6;
     for (uint32_t i = 0; i < count; ++i) {
         const PPCTrackPoint& p = points[i];
-        if (Skipped(p, flag)) continue;
+        if (PPCSkipsPoint(p, flag)) continue;
         out += "\t\t\t<trkpt lat=\"";
         AppendFixed(out, p.latitude, 6);
         out += "\" lon=\"";
@@ -134,10 +143,7 @@ int PPCWriteGpx(const std::string& path, const std::string& name, const PPCTrack
         out += '-';
         AppendTwo(out, p.day);
         out += 'T';
-        AppendTwo(out, p.hour);
-        out += ':';
-        AppendTwo(out, p.minute);
-        out += ':';
+        ppc::AppendHourMinute(out, p.hour, p.minute);
         AppendFixed(out, p.seconds, 3, 6);
         out += "Z</time>\r\n\t\t\t<course>";
         AppendFixed(out, p.direction, 6);
@@ -169,7 +175,7 @@ int PPCWritePcx5(const std::string& path, const PPCTrackPoint* points, uint32_t 
            "\r\nH  LATITUDE    LONGITUDE    DATE      TIME     ALT    ;track\r\n";
     for (uint32_t i = 0; i < count; ++i) {
         const PPCTrackPoint& p = points[i];
-        if (Skipped(p, flag)) continue;
+        if (PPCSkipsPoint(p, flag)) continue;
         out += "T  ";
         // The sign of "%+011.7f" becomes the hemisphere letter.
         std::size_t at = out.size();
@@ -180,16 +186,9 @@ int PPCWritePcx5(const std::string& path, const PPCTrackPoint* points, uint32_t 
         AppendFixed(out, p.longitude, 7, 12, true);
         out[at] = p.longitude < 0 ? 'W' : 'E';
         out += ' ';
-        AppendTwo(out, p.day);
-        out += '-';
-        out += MonthAbbreviation(kMonthsUpper, p.month);
-        out += '-';
-        AppendTwo(out, p.year % 100);
+        AppendDayMonthYear(out, p, kMonthsUpper);
         out += ' ';
-        AppendTwo(out, p.hour);
-        out += ':';
-        AppendTwo(out, p.minute);
-        out += ':';
+        ppc::AppendHourMinute(out, p.hour, p.minute);
         AppendTwo(out, PPCWholeSeconds(p.seconds));
         out += ' ';
         AppendFixed(out, p.altitude, 0, 5);
@@ -212,7 +211,7 @@ int PPCWritePlt(const std::string& path, const std::string& name, const PPCTrack
     out += "\r\n";
     for (uint32_t i = 0; i < count; ++i) {
         const PPCTrackPoint& p = points[i];
-        if (Skipped(p, flag)) continue;
+        if (PPCSkipsPoint(p, flag)) continue;
         const int32_t whole = PPCWholeSeconds(p.seconds);
         AppendFixed(out, p.latitude, 7, 11, true);
         out += ", ";
@@ -222,16 +221,9 @@ int PPCWritePlt(const std::string& path, const std::string& name, const PPCTrack
         out += ", ";
         AppendFixed(out, PPCDayNumber(p.day, p.month, p.year, p.hour, p.minute, whole), 6);
         out += ", ";
-        AppendTwo(out, p.day);
-        out += '-';
-        out += MonthAbbreviation(kMonthsMixed, p.month);
-        out += '-';
-        AppendTwo(out, p.year % 100);
+        AppendDayMonthYear(out, p, kMonthsMixed);
         out += ", ";
-        AppendTwo(out, p.hour);
-        out += ':';
-        AppendTwo(out, p.minute);
-        out += ':';
+        ppc::AppendHourMinute(out, p.hour, p.minute);
         AppendTwo(out, whole);
         out += "\r\n";
         file.FlushSome();
