@@ -150,6 +150,14 @@ void AppendFixedPadded(TextBuffer& out, double value, int precision, int width) 
     out.Advance(n);
 }
 
+void AppendDuration(TextBuffer& out, int32_t seconds) {
+    AppendInt(out, seconds / 3600, 2);
+    out.Append(':');
+    AppendInt(out, (seconds / 60) % 60, 2);
+    out.Append(':');
+    AppendInt(out, seconds % 60, 2);
+}
+
 void AppendInt(TextBuffer& out, int64_t value, int width) {
     const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
     char* p = out.Reserve(24 + w);

@@ -101,17 +101,12 @@ void AppendStatistics(TextBuffer& out, const ExportEntry* entries, uint32_t coun
                       uint32_t options) {
     TrackStatistics s;
     ComputeTrackStatistics(entries, count, s);
-    const int32_t d = s.durationSeconds;
     out.Append("<Folder>\r\n");
     BeginDesc(out);
     out.Append("Distance ");
     AppendFixed(out, s.distanceKm, 3);
     out.Append(" KMs<br>Duration ");
-    AppendInt(out, d / 3600, 2);
-    out.Append(':');
-    AppendInt(out, (d / 60) % 60, 2);
-    out.Append(':');
-    AppendInt(out, d % 60, 2);
+    AppendDuration(out, s.durationSeconds);
     out.Append("<br>Average Speed ");
     AppendFixed(out, s.averageSpeed, 2);
     out.Append(" KMs/hr<br>Average Speed (without stop) ");

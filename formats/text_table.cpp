@@ -44,14 +44,8 @@ void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t
     out.Append("Distance ");
     AppendFixed(out, s.distanceKm, 3);
     out.Append(" KMs\r\n");
-    // Hours are not reduced modulo 24; a negative duration keeps C's signs.
-    const int32_t d = s.durationSeconds;
     out.Append("Duration ");
-    AppendInt(out, d / 3600, 2);
-    out.Append(':');
-    AppendInt(out, (d / 60) % 60, 2);
-    out.Append(':');
-    AppendInt(out, d % 60, 2);
+    AppendDuration(out, s.durationSeconds);
     out.Append("\r\n");
 
     // Each line only when its value is not 0.
