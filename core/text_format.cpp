@@ -150,11 +150,15 @@ void AppendFixedPadded(TextBuffer& out, double value, int precision, int width) 
     out.Advance(n);
 }
 
+void AppendHourMinute(TextBuffer& out, int64_t hour, int64_t minute) {
+    AppendInt(out, hour, 2);
+    out.Append(':');
+    AppendInt(out, minute, 2);
+    out.Append(':');
+}
+
 void AppendDuration(TextBuffer& out, int32_t seconds) {
-    AppendInt(out, seconds / 3600, 2);
-    out.Append(':');
-    AppendInt(out, (seconds / 60) % 60, 2);
-    out.Append(':');
+    AppendHourMinute(out, seconds / 3600, (seconds / 60) % 60);
     AppendInt(out, seconds % 60, 2);
 }
 

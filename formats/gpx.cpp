@@ -203,10 +203,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
     out.Append('-');
     AppendInt(out, now.day, 2);
     out.Append('T');
-    AppendInt(out, now.hour, 2);
-    out.Append(':');
-    AppendInt(out, now.minute, 2);
-    out.Append(':');
+    AppendHourMinute(out, now.hour, now.minute);
     AppendInt(out, now.second, 2);
     out.Append("</time>\r\n");
     out.Append("<bounds minlat=\"");
@@ -243,10 +240,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
             out.Append('-');
             AppendInt(out, p.day, 2);
             out.Append('T');
-            AppendInt(out, p.hour, 2);
-            out.Append(':');
-            AppendInt(out, p.minute, 2);
-            out.Append(':');
+            AppendHourMinute(out, p.hour, p.minute);
             AppendFixedPadded(out, PrintableSeconds(p.seconds), 3, 6);
             out.Append("Z</time>\r\n");
         }

@@ -50,10 +50,7 @@ void AppendDateTime(TextBuffer& out, const TrackPoint& p) {
     out.Append('/');
     AppendInt(out, p.year);
     out.Append(' ');
-    AppendInt(out, p.hour, 2);
-    out.Append(':');
-    AppendInt(out, p.minute, 2);
-    out.Append(':');
+    AppendHourMinute(out, p.hour, p.minute);
     AppendInt(out, TruncateToInt(p.seconds), 2);  // whole seconds
 }
 

@@ -82,10 +82,7 @@ int WriteRandoHike(const std::string& path, const ExportEntry* entries, uint32_t
     out.Append('/');
     AppendInt(out, now.year, 4);
     out.Append("</DATE>\r\n\t\t<HEURE>");
-    AppendInt(out, now.hour, 2);
-    out.Append(':');
-    AppendInt(out, now.minute, 2);
-    out.Append(':');
+    AppendHourMinute(out, now.hour, now.minute);
     AppendInt(out, now.second, 2);
     out.Append("</HEURE>\r\n\t</ENTETE>\r\n\t<INFORMATIONS>\r\n\t\t<NB_ETAPES>");
     AppendInt(out, count);

@@ -17,10 +17,7 @@ void AppendCell(TextBuffer& out, ColumnValue value, const ExportEntry& e, int ye
             AppendInt(out, p.year, yearWidth);
             break;
         case ColumnValue::kTime:
-            AppendInt(out, p.hour, 2);
-            out.Append(':');
-            AppendInt(out, p.minute, 2);
-            out.Append(':');
+            AppendHourMinute(out, p.hour, p.minute);
             AppendFixedPadded(out, p.seconds, 3, 6);
             break;
         case ColumnValue::kLatitude: AppendFixed(out, p.latitude, 6); break;
