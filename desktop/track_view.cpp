@@ -463,8 +463,21 @@ CTrackViewDlg::CTrackViewDlg(QWidget* owner) : QWidget(owner, Qt::Window) {
 CTrackViewDlg::~CTrackViewDlg() { SavePlacement(); }
 
 void CTrackViewDlg::BuildProfiles() {
-    auto hideFromLegend = [](QChart* chart, QAbstractSeries* series) {
-        for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
+    // The black dot that marks the selected point on a profile.
+    auto makeMarker = [] {
+        auto* marker = new QScatterSeries;
+        marker->setMarkerSize(10);
+        marker->setColor(Qt::black);
+        marker->setBorderColor(Qt::white);
+        return marker;
+    };
+    auto attachAxes = [](QChart* chart, QAbstractAxis* x, QAbstractAxis* y) {
+        chart->addAxis(x, Qt::AlignBottom);
+        chart->addAxis(y, Qt::AlignLeft);
+        for (QAbstractSeries* s : chart->series()) {
+            s->attachAxis(x);
+            s->attachAxis(y);
+        }
     };
 
     auto* altitude = new QChart;
@@ -476,10 +489,7 @@ void CTrackViewDlg::BuildProfiles() {
     exportedSeries_ = new QLineSeries;
     exportedSeries_->setName(QStringLiteral("Exported altitude"));
     exportedSeries_->setPen(QPen(QColor(30, 90, 200), 2));
-    altitudeMarker_ = new QScatterSeries;
-    altitudeMarker_->setMarkerSize(10);
-    altitudeMarker_->setColor(Qt::black);
-    altitudeMarker_->setBorderColor(Qt::white);
+    altitudeMarker_ = makeMarker();
     altitude->addSeries(rawSeries_);
     altitude->addSeries(exportedSeries_);
     altitude->addSeries(altitudeMarker_);
@@ -489,13 +499,9 @@ void CTrackViewDlg::BuildProfiles() {
     altitudeAxis_ = new QValueAxis;
     altitudeAxis_->setTitleText(QStringLiteral("Altitude (m)"));
     altitudeAxis_->setLabelFormat(QStringLiteral("%.0f"));
-    altitude->addAxis(distanceAxis_, Qt::AlignBottom);
-    altitude->addAxis(altitudeAxis_, Qt::AlignLeft);
-    for (QAbstractSeries* s : altitude->series()) {
-        s->attachAxis(distanceAxis_);
-        s->attachAxis(altitudeAxis_);
-    }
-    hideFromLegend(altitude, altitudeMarker_);
+    attachAxes(altitude, distanceAxis_, altitudeAxis_);
+    for (QLegendMarker* marker : altitude->legend()->markers(altitudeMarker_))
+        marker->setVisible(false);
     altitudeChart_->ReplaceChart(altitude);
 
     auto* speed = new QChart;
@@ -504,10 +510,7 @@ void CTrackViewDlg::BuildProfiles() {
     speedSeries_ = new QLineSeries;
     speedSeries_->setName(QStringLiteral("Speed"));
     speedSeries_->setPen(QPen(QColor(200, 100, 20), 1.5));
-    speedMarker_ = new QScatterSeries;
-    speedMarker_->setMarkerSize(10);
-    speedMarker_->setColor(Qt::black);
-    speedMarker_->setBorderColor(Qt::white);
+    speedMarker_ = makeMarker();
     speed->addSeries(speedSeries_);
     speed->addSeries(speedMarker_);
     timeAxis_ = new QDateTimeAxis;
@@ -516,12 +519,7 @@ void CTrackViewDlg::BuildProfiles() {
     speedAxis_ = new QValueAxis;
     speedAxis_->setTitleText(QStringLiteral("Speed (km/h)"));
     speedAxis_->setLabelFormat(QStringLiteral("%.0f"));
-    speed->addAxis(timeAxis_, Qt::AlignBottom);
-    speed->addAxis(speedAxis_, Qt::AlignLeft);
-    for (QAbstractSeries* s : speed->series()) {
-        s->attachAxis(timeAxis_);
-        s->attachAxis(speedAxis_);
-    }
+    attachAxes(speed, timeAxis_, speedAxis_);
     speed->legend()->hide();
     speedChart_->ReplaceChart(speed);
 }
