@@ -74,29 +74,29 @@ TEST_F(PocketReaders, DatalogCountRules) {
     EXPECT_EQ(r[0].year, 0);
     EXPECT_EQ(r[1].record, 2);
 
-    // No count line, or only zero ones: no track point, nothing allocated.
-    r = Datalog("About total Numbers: 0\r\n" + kSep + "Record: 1\r\n" + kSep);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-    EXPECT_EQ(r.points.get(), nullptr);
-    r = Datalog("");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-
-    // A negative count, or one above the file's size in bytes, is a damaged
+    // No count line, or only zero ones: no track point, nothing allocated. A
+    // negative count, or one above the file's size in bytes, is a damaged
     // header: the open fails instead of allocating.
-    r = Datalog("About total Numbers: -3\r\n" + kSep);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.count, 0u);
-    r = Datalog("About total Numbers: 4000000000\r\n" + kSep + "Record: 1\r\n" + kSep);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.points.get(), nullptr);
-    const std::string small = "About total Numbers: 40\r\n" + kSep;  // 46 bytes
-    r = Datalog(small);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 40u);
-    r = Datalog("About total Numbers: 50\r\n" + kSep);
-    EXPECT_EQ(r.status, 1);
+    struct Row {
+        std::string text;
+        int status;
+        uint32_t count;
+    };
+    const Row rows[] = {
+        {"About total Numbers: 0\r\n" + kSep + "Record: 1\r\n" + kSep, 0, 0},
+        {"", 0, 0},
+        {"About total Numbers: -3\r\n" + kSep, 1, 0},
+        {"About total Numbers: 4000000000\r\n" + kSep + "Record: 1\r\n" + kSep, 1, 0},
+        {"About total Numbers: 40\r\n" + kSep, 0, 40},  // 46 bytes
+        {"About total Numbers: 50\r\n" + kSep, 1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        r = Datalog(row.text);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.count, row.count);
+        if (row.count == 0) EXPECT_EQ(r.points.get(), nullptr);
+    }
 }
 
 TEST_F(PocketReaders, DatalogKeysMatchExactlyAtTheLineStart) {
