@@ -275,22 +275,16 @@ TEST(PocketNumbers, FormattingMatchesTheCLibraryInTheCLocale) {
 }
 
 TEST(PocketNumbers, ParsingFollowsAtoiAndAtof) {
-    EXPECT_EQ(ppc::ParseInt(""), 0);
-    EXPECT_EQ(ppc::ParseInt("  42abc"), 42);
-    EXPECT_EQ(ppc::ParseInt("-17"), -17);
-    EXPECT_EQ(ppc::ParseInt("+8"), 8);
-    EXPECT_EQ(ppc::ParseInt("x1"), 0);
-    EXPECT_EQ(ppc::ParseInt("99999999999999999999"), INT32_MAX);
-    EXPECT_EQ(ppc::ParseInt("-99999999999999999999"), INT32_MIN);
+    const std::pair<const char*, int32_t> ints[] = {
+        {"", 0}, {"  42abc", 42}, {"-17", -17}, {"+8", 8}, {"x1", 0},
+        {"99999999999999999999", INT32_MAX}, {"-99999999999999999999", INT32_MIN}};
+    for (const auto& [text, value] : ints) EXPECT_EQ(ppc::ParseInt(text), value) << text;
     EXPECT_EQ(ppc::ParseInt64("-9223372036854775808"), INT64_MIN);
-    EXPECT_EQ(ppc::ParseReal(""), 0.0);
-    EXPECT_EQ(ppc::ParseReal(" 1.25 m"), 1.25);
-    EXPECT_EQ(ppc::ParseReal("-.5"), -0.5);
-    EXPECT_EQ(ppc::ParseReal("+2e3"), 2000.0);
-    EXPECT_EQ(ppc::ParseReal("1e"), 1.0);
-    EXPECT_EQ(ppc::ParseReal("0x10"), 16.0);
-    EXPECT_EQ(ppc::ParseReal("0x"), 0.0);
-    EXPECT_EQ(ppc::ParseReal("1,5"), 1.0);  // never the locale's comma
+    // Never the locale's comma.
+    const std::pair<const char*, double> reals[] = {
+        {"", 0.0},   {" 1.25 m", 1.25}, {"-.5", -0.5}, {"+2e3", 2000.0},
+        {"1e", 1.0}, {"0x10", 16.0},    {"0x", 0.0},   {"1,5", 1.0}};
+    for (const auto& [text, value] : reals) EXPECT_EQ(ppc::ParseReal(text), value) << text;
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     EXPECT_TRUE(std::isinf(ppc::ParseReal("1e999")));
     EXPECT_EQ(ppc::ParseReal("-1e-999"), 0.0);

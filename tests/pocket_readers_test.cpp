@@ -166,14 +166,10 @@ TEST_F(PocketReaders, NmeaConvertsTheSentences) {
     // year 70 in the 1900s.
     const Read v = Nmea(kRmc2);
     ASSERT_EQ(v.count, 1u);
-    EXPECT_EQ(v[0].eventType, 0);
-    EXPECT_EQ(v[0].seconds, 20.75);
     EXPECT_NEAR(v[0].latitude, -33.808333333333333, 1e-12);
     EXPECT_NEAR(v[0].longitude, 151.20416666666667, 1e-12);
-    EXPECT_EQ(v[0].direction, 359.0);
-    EXPECT_EQ(v[0].year, 1970);
-    EXPECT_EQ(v[0].day, 1);
-    EXPECT_EQ(v[0].month, 1);
+    EXPECT_EQ(std::tuple(v[0].eventType, v[0].seconds, v[0].direction, v[0].year, v[0].month, v[0].day),
+              std::tuple(0, 20.75, 359.0, 1970, 1, 1));
 }
 
 TEST_F(PocketReaders, NmeaGroupsOneRecordPerRmc) {
