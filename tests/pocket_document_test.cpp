@@ -111,12 +111,7 @@ TEST(PocketDocument, ExportTakesTheNameFromTheTarget) {
     EXPECT_NE(plt.find("\r\n0, 2, 65280, walk, 1, 0, 0, 65280\r\n 3\r\n"), std::string::npos);
     EXPECT_EQ(plt.find("day"), std::string::npos);
     EXPECT_EQ(doc.ExportTrack(dir.File("walk.gpx"), kPPCGpx, true, report), 1);
-    const std::string gpx = ReadFile(dir.File("walk.gpx"));
-    EXPECT_NE(gpx.find("\t\t<name>walk</name>\r\n"), std::string::npos);
-    EXPECT_EQ(gpx.find("<ele>0.000000</ele>"), std::string::npos);  // flag on
-    EXPECT_EQ(doc.ExportTrack(dir.File("walk.trk"), kPPCPcx5, false, report), 1);
-    EXPECT_EQ(doc.ExportTrack(dir.File("walk.txt"), kPPCText, false, report), 1);
-    EXPECT_EQ(ReadFile(dir.File("walk.txt")).substr(0, 11), "3 records\r\n");
+    EXPECT_EQ(ReadFile(dir.File("walk.gpx")).find("<ele>0.000000</ele>"), std::string::npos);  // flag on
     EXPECT_TRUE(messages.empty());
 
     // An unknown format code writes nothing and says so by its result.

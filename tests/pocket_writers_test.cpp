@@ -316,28 +316,6 @@ TEST(PocketStatistics, MaximaAndAverages) {
     EXPECT_EQ(s.averageMovingSpeed, 0);
 }
 
-TEST(PocketStatistics, TextLinesFollowTheFiguresNotTheFlag) {
-    TempDir dir;
-    std::vector<PPCTrackPoint> p(4, PPCTrackPoint{});
-    const double speeds[] = {0, 5, 3, 8};
-    for (int i = 0; i < 4; ++i) {
-        p[i].record = 11 + i;
-        p[i].speed = speeds[i];
-        p[i].altitude = i == 3 ? 0 : 10;  // the fastest point is dropped from the table
-    }
-    ASSERT_EQ(PPCWriteText(dir.File("s.txt"), p.data(), 4, 1), 0);
-    const std::string text = ReadFile(dir.File("s.txt"));
-    EXPECT_EQ(text.substr(0, text.find("Record: ")),
-              "4 records\r\n"
-              "Max Speed 8.000000 KMs/hr, record 14\r\n"
-              "Max Acceleration 5.000000 KMs/hr, record 12\r\n"
-              "Average Speed 4.000000 KMs/hr\r\n"
-              "Average Speed (without stop) 5.333333 KMs/hr\r\n"
-              "\r\n");
-    EXPECT_EQ(text.find("00014\t"), std::string::npos);
-    EXPECT_NE(text.find("00013\t"), std::string::npos);
-}
-
 TEST(PocketWriterFailures, NothingReplacedUnlessComplete) {
     TempDir dir;
     const auto points = pocket_test::ThreePoints();
