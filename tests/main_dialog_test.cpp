@@ -8,14 +8,12 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableView>
 #include <QTest>
 

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
