@@ -6,6 +6,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pocket/ppc_document.h"
@@ -146,26 +147,30 @@ Parsed Parse(const std::vector<std::string>& args) {
 }
 
 TEST(PocketCommandLine, ModesAndUsageErrors) {
-    Parsed r = Parse({});
-    EXPECT_EQ(r.line.mode, PPCCommandLine::kWindow);
-    EXPECT_EQ(r.line.file, "");
-    r = Parse({"walk.log"});
-    EXPECT_EQ(r.line.mode, PPCCommandLine::kWindow);
-    EXPECT_EQ(r.line.file, "walk.log");
+    struct Row {
+        std::vector<std::string> args;
+        PPCCommandLine::Mode mode;
+        std::string file, output;
+        int format;
+        bool allPoints;
+    };
+    const Row rows[] = {
+        {{}, PPCCommandLine::kWindow, "", "", 0, false},
+        {{"walk.log"}, PPCCommandLine::kWindow, "walk.log", "", 0, false},
+        {{"walk.log", "-o", "out/walk.GPX"}, PPCCommandLine::kHeadless, "walk.log", "out/walk.GPX", kPPCGpx, false},
+        {{"-o", "w.trk", "--all-points", "walk.nmea"}, PPCCommandLine::kHeadless, "walk.nmea", "w.trk", kPPCPcx5, true},
+        {{"a", "-o", "b.txt"}, PPCCommandLine::kHeadless, "a", "b.txt", kPPCText, false},
+        // After "--" every word is a file: a name may start with "-".
+        {{"-o", "b.plt", "--", "-odd.log"}, PPCCommandLine::kHeadless, "-odd.log", "b.plt", kPPCPlt, false},
+    };
+    for (const Row& row : rows) {
+        const PPCCommandLine line = Parse(row.args).line;
+        SCOPED_TRACE(row.args.empty() ? std::string("(none)") : row.args.back());
+        EXPECT_EQ(std::tuple(line.mode, line.file, line.output, line.format, line.allPoints),
+                  std::tuple(row.mode, row.file, row.output, row.format, row.allPoints));
+    }
 
-    r = Parse({"walk.log", "-o", "out/walk.GPX"});
-    EXPECT_EQ(r.line.mode, PPCCommandLine::kHeadless);
-    EXPECT_EQ(r.line.format, kPPCGpx);
-    EXPECT_FALSE(r.line.allPoints);
-    r = Parse({"-o", "w.trk", "--all-points", "walk.nmea"});
-    EXPECT_EQ(r.line.mode, PPCCommandLine::kHeadless);
-    EXPECT_EQ(r.line.format, kPPCPcx5);
-    EXPECT_TRUE(r.line.allPoints);
-    EXPECT_EQ(Parse({"a", "-o", "b.txt"}).line.format, kPPCText);
-    EXPECT_EQ(Parse({"a", "-o", "b.plt"}).line.format, kPPCPlt);
-    EXPECT_EQ(Parse({"--", "-odd.log", "-o", "b.plt"}).line.file, "-odd.log");
-
-    r = Parse({"--version"});
+    Parsed r = Parse({"--version"});
     EXPECT_EQ(r.line.mode, PPCCommandLine::kFinished);
     EXPECT_EQ(r.line.status, 0);
     EXPECT_NE(r.out.find("1.2"), std::string::npos);
@@ -176,7 +181,8 @@ TEST(PocketCommandLine, ModesAndUsageErrors) {
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"-o"}, {"-o", "x.txt"}, {"a", "b"}, {"--all-points"},
                                                {"a", "--all-points"}, {"a", "-x"},
-                                               {"a", "-o", "b.txt", "-o", "c.txt"}}) {
+                                               {"a", "-o", "b.txt", "-o", "c.txt"},
+                                               {"--", "a", "-o", "b.txt"}}) {
         r = Parse(bad);
         EXPECT_EQ(r.line.mode, PPCCommandLine::kFinished);
         EXPECT_EQ(r.line.status, 2);
