@@ -74,29 +74,29 @@ TEST_F(PocketReaders, DatalogCountRules) {
     EXPECT_EQ(r[0].year, 0);
     EXPECT_EQ(r[1].record, 2);
 
-    // No count line, or only zero ones: no track point, nothing allocated.
-    r = Datalog("About total Numbers: 0\r\n" + kSep + "Record: 1\r\n" + kSep);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-    EXPECT_EQ(r.points.get(), nullptr);
-    r = Datalog("");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-
-    // A negative count, or one above the file's size in bytes, is a damaged
+    // No count line, or only zero ones: no track point, nothing allocated. A
+    // negative count, or one above the file's size in bytes, is a damaged
     // header: the open fails instead of allocating.
-    r = Datalog("About total Numbers: -3\r\n" + kSep);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.count, 0u);
-    r = Datalog("About total Numbers: 4000000000\r\n" + kSep + "Record: 1\r\n" + kSep);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.points.get(), nullptr);
-    const std::string small = "About total Numbers: 40\r\n" + kSep;  // 46 bytes
-    r = Datalog(small);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 40u);
-    r = Datalog("About total Numbers: 50\r\n" + kSep);
-    EXPECT_EQ(r.status, 1);
+    struct Row {
+        std::string text;
+        int status;
+        uint32_t count;
+    };
+    const Row rows[] = {
+        {"About total Numbers: 0\r\n" + kSep + "Record: 1\r\n" + kSep, 0, 0},
+        {"", 0, 0},
+        {"About total Numbers: -3\r\n" + kSep, 1, 0},
+        {"About total Numbers: 4000000000\r\n" + kSep + "Record: 1\r\n" + kSep, 1, 0},
+        {"About total Numbers: 40\r\n" + kSep, 0, 40},  // 46 bytes
+        {"About total Numbers: 50\r\n" + kSep, 1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        r = Datalog(row.text);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.count, row.count);
+        if (row.count == 0) EXPECT_EQ(r.points.get(), nullptr);
+    }
 }
 
 TEST_F(PocketReaders, DatalogKeysMatchExactlyAtTheLineStart) {
@@ -166,14 +166,10 @@ TEST_F(PocketReaders, NmeaConvertsTheSentences) {
     // year 70 in the 1900s.
     const Read v = Nmea(kRmc2);
     ASSERT_EQ(v.count, 1u);
-    EXPECT_EQ(v[0].eventType, 0);
-    EXPECT_EQ(v[0].seconds, 20.75);
     EXPECT_NEAR(v[0].latitude, -33.808333333333333, 1e-12);
     EXPECT_NEAR(v[0].longitude, 151.20416666666667, 1e-12);
-    EXPECT_EQ(v[0].direction, 359.0);
-    EXPECT_EQ(v[0].year, 1970);
-    EXPECT_EQ(v[0].day, 1);
-    EXPECT_EQ(v[0].month, 1);
+    EXPECT_EQ(std::tuple(v[0].eventType, v[0].seconds, v[0].direction, v[0].year, v[0].month, v[0].day),
+              std::tuple(0, 20.75, 359.0, 1970, 1, 1));
 }
 
 TEST_F(PocketReaders, NmeaGroupsOneRecordPerRmc) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <csignal>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pocket/ppc_track.h"
@@ -158,28 +159,36 @@ INSTANTIATE_TEST_SUITE_P(Locales, PocketWriters, ::testing::Values(false, true),
                              return param.param ? std::string("GermanLocale") : std::string("CLocale");
                          });
 
-TEST_P(PocketWriters, GpxWritesEveryElementOfEveryPoint) {
+TEST_P(PocketWriters, EveryPointAndTheAltitudeZeroFlag) {
+    // The flag drops the point at altitude 0 only (B); -5.5 m (C) stays. The
+    // PLT count line and the text statistics still count every point.
+    const std::string gpxHead = kGpxHead + "\t\t<name>walk</name>\r\n\t\t<trkseg>\r\n";
+    const std::string textHead = kTextStatistics + kTextHeader;
+    struct Row {
+        int format;
+        std::string all, flagged, empty;
+    };
+    const Row rows[] = {
+        {kPPCGpx, gpxHead + kGpxA + kGpxB + kGpxC + kGpxTail, gpxHead + kGpxA + kGpxC + kGpxTail,
+         gpxHead + kGpxTail},
+        {kPPCPcx5, kPcx5Head + kPcx5A + kPcx5B + kPcx5C, kPcx5Head + kPcx5A + kPcx5C, kPcx5Head},
+        {kPPCPlt, kPltHead + " 3\r\n" + kPltA + kPltB + kPltC, kPltHead + " 3\r\n" + kPltA + kPltC,
+         kPltHead + " 0\r\n"},
+        {kPPCText, textHead + kTextA + kTextB + kTextC, textHead + kTextA + kTextC,
+         "0 records\r\n"
+         "Max Speed 0.000000 KMs/hr, record 0\r\n"
+         "Max Acceleration 0.000000 KMs/hr, record 0\r\n"
+         "Average Speed 0.000000 KMs/hr\r\n"
+         "Average Speed (without stop) 0.000000 KMs/hr\r\n"
+         "\r\n" + kTextHeader},
+    };
     const auto points = pocket_test::ThreePoints();
-    const std::string head = kGpxHead + "\t\t<name>walk</name>\r\n\t\t<trkseg>\r\n";
-    EXPECT_EQ(Write(kPPCGpx, points, 0), head + kGpxA + kGpxB + kGpxC + kGpxTail);
-    // The flag drops the point at altitude 0 only; -5.5 m stays.
-    EXPECT_EQ(Write(kPPCGpx, points, 1), head + kGpxA + kGpxC + kGpxTail);
-    EXPECT_EQ(Write(kPPCGpx, {}, 1), head + kGpxTail);
-}
-
-TEST_P(PocketWriters, Pcx5WritesHemisphereLettersAndRoundedAltitudes) {
-    const auto points = pocket_test::ThreePoints();
-    EXPECT_EQ(Write(kPPCPcx5, points, 0), kPcx5Head + kPcx5A + kPcx5B + kPcx5C);
-    EXPECT_EQ(Write(kPPCPcx5, points, 1), kPcx5Head + kPcx5A + kPcx5C);
-    EXPECT_EQ(Write(kPPCPcx5, {}, 0), kPcx5Head);
-}
-
-TEST_P(PocketWriters, PltAnnouncesEveryPointAndWritesFeetAndDayNumbers) {
-    const auto points = pocket_test::ThreePoints();
-    EXPECT_EQ(Write(kPPCPlt, points, 0), kPltHead + " 3\r\n" + kPltA + kPltB + kPltC);
-    // The count line still announces the skipped point.
-    EXPECT_EQ(Write(kPPCPlt, points, 1), kPltHead + " 3\r\n" + kPltA + kPltC);
-    EXPECT_EQ(Write(kPPCPlt, {}, 0), kPltHead + " 0\r\n");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.format);
+        EXPECT_EQ(Write(row.format, points, 0), row.all);
+        EXPECT_EQ(Write(row.format, points, 1), row.flagged);
+        EXPECT_EQ(Write(row.format, {}, 1), row.empty);
+    }
 
     // Ten points, two of them at altitude 0: " 10" and eight point lines.
     std::vector<PPCTrackPoint> ten(10, points[0]);
@@ -188,21 +197,6 @@ TEST_P(PocketWriters, PltAnnouncesEveryPointAndWritesFeetAndDayNumbers) {
     std::string expected = kPltHead + " 10\r\n";
     for (int i = 0; i < 8; ++i) expected += kPltA;
     EXPECT_EQ(Write(kPPCPlt, ten, 1), expected);
-}
-
-TEST_P(PocketWriters, TextCountsEveryPointInItsStatistics) {
-    const auto points = pocket_test::ThreePoints();
-    EXPECT_EQ(Write(kPPCText, points, 0), kTextStatistics + kTextHeader + kTextA + kTextB + kTextC);
-    // The flag thins the table only: "3 records" and the same figures.
-    EXPECT_EQ(Write(kPPCText, points, 1), kTextStatistics + kTextHeader + kTextA + kTextC);
-    EXPECT_EQ(Write(kPPCText, {}, 1),
-              "0 records\r\n"
-              "Max Speed 0.000000 KMs/hr, record 0\r\n"
-              "Max Acceleration 0.000000 KMs/hr, record 0\r\n"
-              "Average Speed 0.000000 KMs/hr\r\n"
-              "Average Speed (without stop) 0.000000 KMs/hr\r\n"
-              "\r\n" +
-                  kTextHeader);
 }
 
 TEST_P(PocketWriters, ZeroRecordsAndMonthsOutsideTheYear) {
@@ -276,7 +270,7 @@ TEST(PocketWholeSeconds, TruncatesAndLimits) {
 }
 
 TEST(PocketStatistics, MaximaAndAverages) {
-    auto track = [](std::initializer_list<double> speeds) {
+    auto track = [](const std::vector<double>& speeds) {
         std::vector<PPCTrackPoint> points;
         int32_t record = 101;
         for (double s : speeds) {
@@ -287,72 +281,39 @@ TEST(PocketStatistics, MaximaAndAverages) {
         }
         return points;
     };
-    // 0, 5, 3, 8: the fourth is the fastest; its rise of 5 is not above the
-    // second point's rise of 5, which stays.
-    auto p = track({0, 5, 3, 8});
-    PPCTrackStatistics s = PPCComputeStatistics(p.data(), 4);
-    EXPECT_EQ(s.maxSpeed, 8);
-    EXPECT_EQ(s.maxSpeedRecord, 104);
-    EXPECT_EQ(s.maxAcceleration, 5);
-    EXPECT_EQ(s.maxAccelerationRecord, 102);
-    EXPECT_EQ(s.averageSpeed, 4);
-    EXPECT_EQ(s.averageMovingSpeed, 16.0 / 3);
-
-    // Equal maxima: the first one wins.
-    p = track({2, 9, 2, 9});
-    s = PPCComputeStatistics(p.data(), 4);
-    EXPECT_EQ(s.maxSpeedRecord, 102);
-    EXPECT_EQ(s.maxAccelerationRecord, 102);
-
-    // Speeds that only fall: acceleration 0 at the first point.
-    p = track({9, 7, 7, 2});
-    s = PPCComputeStatistics(p.data(), 4);
-    EXPECT_EQ(s.maxAcceleration, 0);
-    EXPECT_EQ(s.maxAccelerationRecord, 101);
-    EXPECT_EQ(s.maxSpeedRecord, 101);
-
-    // One point: its speed is the maximum and the average.
-    p = track({4.5});
-    s = PPCComputeStatistics(p.data(), 1);
-    EXPECT_EQ(s.maxSpeed, 4.5);
-    EXPECT_EQ(s.averageSpeed, 4.5);
-    EXPECT_EQ(s.maxAcceleration, 0);
-    EXPECT_EQ(s.maxAccelerationRecord, 101);
-
-    // Nothing above 1 km/h (1.0 itself is not): no division by zero.
-    p = track({0.5, 1.0, 0});
-    s = PPCComputeStatistics(p.data(), 3);
-    EXPECT_EQ(s.averageMovingSpeed, 0);
-    EXPECT_EQ(s.averageSpeed, 0.5);
-
+    struct Row {
+        std::vector<double> speeds;
+        double maxSpeed;
+        int32_t maxSpeedRecord;
+        double maxAcceleration;
+        int32_t maxAccelerationRecord;
+        double average, moving;
+    };
+    const Row rows[] = {
+        // The fourth is the fastest; its rise of 5 is not above the second
+        // point's rise of 5, which stays.
+        {{0, 5, 3, 8}, 8, 104, 5, 102, 4, 16.0 / 3},
+        {{2, 9, 2, 9}, 9, 102, 7, 102, 5.5, 5.5},  // equal maxima: the first wins
+        {{9, 7, 7, 2}, 9, 101, 0, 101, 6.25, 6.25},  // only falling: acceleration 0 at the first
+        {{4.5}, 4.5, 101, 0, 101, 4.5, 4.5},
+        // Nothing above 1 km/h (1.0 itself is not): no division by zero.
+        {{0.5, 1.0, 0}, 1.0, 102, 0.5, 102, 0.5, 0},
+    };
+    for (const Row& row : rows) {
+        const auto p = track(row.speeds);
+        const PPCTrackStatistics s = PPCComputeStatistics(p.data(), static_cast<uint32_t>(p.size()));
+        SCOPED_TRACE(p.size());
+        EXPECT_EQ(std::tuple(s.maxSpeed, s.maxSpeedRecord, s.maxAcceleration, s.maxAccelerationRecord,
+                             s.averageSpeed, s.averageMovingSpeed),
+                  std::tuple(row.maxSpeed, row.maxSpeedRecord, row.maxAcceleration,
+                             row.maxAccelerationRecord, row.average, row.moving));
+    }
     // An empty array.
-    s = PPCComputeStatistics(nullptr, 0);
+    const PPCTrackStatistics s = PPCComputeStatistics(nullptr, 0);
     EXPECT_EQ(s.maxSpeed, 0);
     EXPECT_EQ(s.maxSpeedRecord, 0);
     EXPECT_EQ(s.averageSpeed, 0);
     EXPECT_EQ(s.averageMovingSpeed, 0);
-}
-
-TEST(PocketStatistics, TextLinesFollowTheFiguresNotTheFlag) {
-    TempDir dir;
-    std::vector<PPCTrackPoint> p(4, PPCTrackPoint{});
-    const double speeds[] = {0, 5, 3, 8};
-    for (int i = 0; i < 4; ++i) {
-        p[i].record = 11 + i;
-        p[i].speed = speeds[i];
-        p[i].altitude = i == 3 ? 0 : 10;  // the fastest point is dropped from the table
-    }
-    ASSERT_EQ(PPCWriteText(dir.File("s.txt"), p.data(), 4, 1), 0);
-    const std::string text = ReadFile(dir.File("s.txt"));
-    EXPECT_EQ(text.substr(0, text.find("Record: ")),
-              "4 records\r\n"
-              "Max Speed 8.000000 KMs/hr, record 14\r\n"
-              "Max Acceleration 5.000000 KMs/hr, record 12\r\n"
-              "Average Speed 4.000000 KMs/hr\r\n"
-              "Average Speed (without stop) 5.333333 KMs/hr\r\n"
-              "\r\n");
-    EXPECT_EQ(text.find("00014\t"), std::string::npos);
-    EXPECT_NE(text.find("00013\t"), std::string::npos);
 }
 
 TEST(PocketWriterFailures, NothingReplacedUnlessComplete) {

@@ -30,6 +30,7 @@
 #include "desktop/track_model.h"
 #include "desktop/track_view.h"
 #include "desktop_test_support.h"
+#include "window_test_support.h"
 
 using namespace ferolin;
 
@@ -43,14 +44,10 @@ void Settle() {
 
 // A main dialog that answers its modal steps without blocking.
 struct Window {
-    CMainDlg dialog;
-    QStringList messages;
+    ferolin_test::Driver driver;
+    std::unique_ptr<CMainDlg> owner = ferolin_test::MakeDialog(driver);
+    CMainDlg& dialog = *owner;
     Window() {
-        dialog.seams().message = [this](QWidget*, const QString& text, QMessageBox::Icon) {
-            messages << text;
-        };
-        dialog.seams().runModal = [](QDialog&) { return 0; };
-        dialog.seams().popupMenu = [](QMenu&, const QPoint&) { return nullptr; };
         dialog.Start({});
         dialog.show();
         Settle();
@@ -107,7 +104,7 @@ TEST(TrackView, ListAndViewSelectEachOther) {
     CTrackViewDlg& view = w.view();
     EXPECT_FALSE(view.isVisible());
     w.dialog.OpenPath(kSample);
-    ASSERT_TRUE(w.messages.isEmpty()) << w.messages.join(';').toStdString();
+    ASSERT_TRUE(w.driver.messages.empty()) << w.driver.messages[0].text.toStdString();
     const CurrentTrack& track = w.dialog.track();
     ASSERT_EQ(track.count, 600u);
 

@@ -26,10 +26,7 @@ std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& d) {
     seams.message = [&d](QWidget*, const QString& text, QMessageBox::Icon icon) {
         d.messages.push_back({text, icon});
     };
-    seams.choosePort = [&d](QWidget*, const QStringList& ports) {
-        d.offeredPorts = ports;
-        return d.portAnswer;
-    };
+    seams.choosePort = [&d](QWidget*, const QStringList&) { return d.portAnswer; };
     seams.runModal = [&d](QDialog& modal) {
         modal.show();
         if (d.onModal) d.onModal(modal);

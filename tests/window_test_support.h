@@ -38,9 +38,7 @@ struct Driver {
     std::vector<QString> openFolders;
     std::vector<QString> saveInitialPaths;
     std::vector<QString> saveFilters;
-    QStringList offeredPorts;
     int menus = 0;
-    std::vector<QUrl> urls;                       // handed to the desktop
 };
 
 std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& driver);
