@@ -95,7 +95,9 @@ TEST_F(PocketReaders, DatalogCountRules) {
         r = Datalog(row.text);
         EXPECT_EQ(r.status, row.status);
         EXPECT_EQ(r.count, row.count);
-        if (row.count == 0) EXPECT_EQ(r.points.get(), nullptr);
+        if (row.count == 0) {
+            EXPECT_EQ(r.points.get(), nullptr);
+        }
     }
 }
 
