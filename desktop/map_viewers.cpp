@@ -124,7 +124,9 @@ void DeleteTempKmlFiles() {
     if (!dir) return;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (name.size() < 7 || name.compare(0, 3, "frn") != 0 ||
+        // Only names the program makes, "frn_..."; a user's own "frnotes.kml"
+        // in the same folder is none of its files.
+        if (name.size() < 8 || name.compare(0, 4, "frn_") != 0 ||
             name.compare(name.size() - 4, 4, ".kml") != 0)
             continue;
         const std::string path = folder + "/" + std::string(name);

@@ -225,10 +225,11 @@ TEST_F(MapViewers, OnePointKmlIsCreatedAfreshInTheTemporaryFolder) {
     EXPECT_EQ(urls.size(), 3u);
     ASSERT_EQ(rmdir(path.c_str()), 0);
 
-    // Only the program's frn*.kml files go at exit.
+    // Only the program's frn_*.kml files go at exit.
     WriteFile(tmp.File("frn_other_00001.kml"), "x");
     WriteFile(tmp.File("other.kml"), "x");
     WriteFile(tmp.File("frnotes.txt"), "x");
+    WriteFile(tmp.File("frnotes.kml"), "x");
     WriteFile(tmp.File("Frn_upper.kml"), "x");
     ASSERT_EQ(ShowPointInGoogleEarth("walk", &p), 0);
     DeleteTempKmlFiles();
@@ -237,6 +238,7 @@ TEST_F(MapViewers, OnePointKmlIsCreatedAfreshInTheTemporaryFolder) {
     EXPECT_FALSE(FileExists(tmp.File("frn_other_00001.kml")));
     EXPECT_TRUE(FileExists(tmp.File("other.kml")));
     EXPECT_TRUE(FileExists(tmp.File("frnotes.txt")));
+    EXPECT_TRUE(FileExists(tmp.File("frnotes.kml")));
     EXPECT_TRUE(FileExists(tmp.File("Frn_upper.kml")));
     EXPECT_EQ(ReadFile(victim), "keep");
 }
