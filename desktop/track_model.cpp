@@ -34,7 +34,10 @@ int TrackListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString TrackListModel::CellText(const TrackPoint& p, int column) {
-    TextBuffer text;
+    // Called for every cell on screen at every repaint: the buffer is kept
+    // between calls so that only the QString allocates.
+    thread_local TextBuffer text;
+    text.clear();
     switch (column) {
         case kRecord: AppendInt(text, p.record, 5); break;
         case kLongitude: AppendFixed(text, p.longitude, 6); break;
