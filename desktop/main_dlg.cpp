@@ -41,6 +41,7 @@
 #include "desktop/map_viewers.h"
 #include "desktop/options_property.h"
 #include "desktop/point_details_dlg.h"
+#include "desktop/screen_place.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
 #include "desktop/track_view.h"

@@ -7,6 +7,7 @@
 
 #include "core/strings.h"
 #include "core/text_format.h"
+#include "desktop/screen_place.h"
 #include "desktop/window_text.h"
 
 namespace ferolin {

@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "desktop/screen_place.h"
+
 namespace ferolin {
 
 namespace {
@@ -47,20 +49,6 @@ void SetPaddedRange(QValueAxis* axis, double low, double high, double flatRoom) 
         high += room;
     }
     axis->setRange(low, high);
-}
-
-// The window's frame must reach a screen for the user to grab it.
-QPoint OnSomeScreen(QPoint topLeft, QSize size) {
-    const QRect strip(topLeft, QSize(std::clamp(size.width(), 1, 200), 24));
-    for (const QScreen* screen : QGuiApplication::screens())
-        if (screen->availableGeometry().intersects(strip)) return topLeft;
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) return topLeft;
-    const QRect area = primary->availableGeometry();
-    return QPoint(std::clamp(topLeft.x(), area.left(),
-                             std::max(area.left(), area.right() + 1 - size.width())),
-                  std::clamp(topLeft.y(), area.top(),
-                             std::max(area.top(), area.bottom() + 1 - size.height())));
 }
 
 }  // namespace
@@ -709,7 +697,7 @@ void CTrackViewDlg::RestorePlacement() {
         resize(std::clamp(placement.width, minimumSizeHint().width(), 16384),
                std::clamp(placement.height, minimumSizeHint().height(), 16384));
     if (placement.hasPosition) {
-        move(OnSomeScreen(QPoint(placement.x, placement.y), frameGeometry().size()));
+        move(KeepOnScreen(QPoint(placement.x, placement.y), frameGeometry().size()));
         placed_ = true;
     }
 }

@@ -1,8 +1,5 @@
 #include "desktop/window_text.h"
 
-#include <QGuiApplication>
-#include <QRect>
-#include <QScreen>
 #include <QStringList>
 
 #include <algorithm>
@@ -41,22 +38,6 @@ QString QtFileFilter(std::string_view filter) {
         filters << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
-}
-
-QPoint KeepOnScreen(QPoint topLeft, QSize size) {
-    // The title bar's strip must lie on a screen for the user to grab it.
-    const QRect strip(topLeft, QSize(std::max(1, std::min(size.width(), 200)), 24));
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    for (const QScreen* screen : screens)
-        if (screen->availableGeometry().intersects(strip)) return topLeft;
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) return topLeft;
-    const QRect area = primary->availableGeometry();
-    const int x = std::clamp(topLeft.x(), area.left(),
-                             std::max(area.left(), area.right() + 1 - size.width()));
-    const int y = std::clamp(topLeft.y(), area.top(),
-                             std::max(area.top(), area.bottom() + 1 - size.height()));
-    return QPoint(x, y);
 }
 
 std::string FormatTemplate(std::string_view pattern, const TemplateArgument* arguments,

@@ -3,8 +3,6 @@
 // templates and window placement.
 #pragma once
 
-#include <QPoint>
-#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -31,10 +29,6 @@ std::string IntText(int64_t value, int width = 0);
 // matches the names against that part. "*.*" becomes "*" so that files
 // without an extension are listed too.
 QString QtFileFilter(std::string_view filter);
-
-// Moves a window whose title strip lies off every screen back onto the
-// primary one; positions on some screen are kept.
-QPoint KeepOnScreen(QPoint topLeft, QSize size);
 
 // Formats a web-address template of the string table: "%d", "%0<w>d", "%f",
 // "%.<p>f" and "%s", each optionally numbered ("%2$f") to take the arguments
