@@ -55,7 +55,9 @@ private:
 // and tests). A reader that passes over its input twice opens it twice.
 class LineSource {
 public:
+    // The source refers to `path`, which must outlive it.
     static LineSource File(const std::string& path) { return LineSource(&path, {}); }
+    static LineSource File(std::string&&) = delete;
     static LineSource Memory(std::string_view text) { return LineSource(nullptr, text); }
 
     // Starts `reader` at the beginning of the input; false when the file

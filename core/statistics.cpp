@@ -6,8 +6,6 @@ namespace ferolin {
 
 namespace {
 
-constexpr double kDegreesToRadians = 0.017453292519943393;
-constexpr double kInverseEarthRadius = 1.5696123057604772e-07;  // 1 / 6371000 m
 constexpr double kStopThreshold = 1.0;  // km/h; only faster entries are moving
 
 }  // namespace

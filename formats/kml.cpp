@@ -12,9 +12,7 @@ namespace ferolin {
 
 namespace {
 
-constexpr double kDegreesToRadians = 0.017453292519943393;
 constexpr double kRadiansToDegrees = 57.295779513082;
-constexpr double kInverseEarthRadius = 1.5696123057604772e-07;  // 1 / 6371000 m
 
 constexpr const char* kKmlOpen = "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n";
 constexpr const char* kWptStyle =

@@ -31,9 +31,8 @@ static_assert(sizeof kTransferRequest == 17);
 constexpr int kHandshakeAttempts = 10;
 constexpr auto kSettleTime = std::chrono::milliseconds(500);
 
-// Reads may take 5 ms a byte and 2 s in all, writes 5 ms a byte and 150 ms.
+// Reads may take 5 ms a byte and 2 s in all (writes: WriteTimeoutMs).
 int ReadTimeoutMs(std::size_t bytes) { return static_cast<int>(2000 + 5 * bytes); }
-int WriteTimeoutMs(std::size_t bytes) { return static_cast<int>(150 + 5 * bytes); }
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Le32(const uint8_t* p) {

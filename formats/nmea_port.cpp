@@ -11,11 +11,6 @@ namespace ferolin {
 
 namespace {
 
-// A write may take 5 ms a byte and 150 ms more; a line that takes nothing in
-// that time (flow control held, nobody reading) costs the point its
-// sentences, not the replay.
-int WriteTimeoutMs(std::size_t bytes) { return static_cast<int>(150 + 5 * bytes); }
-
 // The current UTC time "hhmmss.sss" and date "ddmmyy" from the system clock,
 // whatever SOURCE_DATE_EPOCH says: the listener expects live time.
 void AppendLiveTimeAndDate(TextBuffer& time, TextBuffer& date) {
@@ -54,6 +49,7 @@ int SendNmeaToPortPaced(const std::string& path, const ExportEntry* entries, uin
         date.clear();
         AppendLiveTimeAndDate(time, date);
         AppendNmeaSentences(sentences, entries[i], options, time.View(), date.View());
+        // A stuck line costs the point its sentences, not the replay.
         if (!sentences.empty())
             port.Write(sentences.data(), sentences.size(), WriteTimeoutMs(sentences.size()));
         std::this_thread::sleep_for(pace);

@@ -236,7 +236,7 @@ void SerialPort::Close() {
     // has not read yet.
     int queued = 0;
     if (ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
-        const int waitMs = queued > 370 ? 2000 : 150 + 5 * queued;
+        const int waitMs = queued > 370 ? 2000 : WriteTimeoutMs(static_cast<std::size_t>(queued));
         const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
         while (Clock::now() < deadline && ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -33,6 +33,11 @@ int OpenTerminal(const std::string& device);
 // line knows no such speed.
 bool TerminalSpeed(uint32_t baud, speed_t& speed);
 
+// How long a write of `bytes` may take: 5 ms a byte and 150 ms more. A line
+// that takes nothing in that time (flow control held, nobody reading) costs
+// the write, not the program.
+inline int WriteTimeoutMs(std::size_t bytes) { return static_cast<int>(150 + 5 * bytes); }
+
 class SerialPort {
 public:
     SerialPort() = default;
