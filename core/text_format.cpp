@@ -157,9 +157,13 @@ void AppendHourMinute(TextBuffer& out, int64_t hour, int64_t minute) {
     out.Append(':');
 }
 
+void AppendClockTime(TextBuffer& out, int64_t hour, int64_t minute, int64_t second) {
+    AppendHourMinute(out, hour, minute);
+    AppendInt(out, second, 2);
+}
+
 void AppendDuration(TextBuffer& out, int32_t seconds) {
-    AppendHourMinute(out, seconds / 3600, (seconds / 60) % 60);
-    AppendInt(out, seconds % 60, 2);
+    AppendClockTime(out, seconds / 3600, (seconds / 60) % 60, seconds % 60);
 }
 
 void AppendInt(TextBuffer& out, int64_t value, int width) {

@@ -62,6 +62,8 @@ void AppendFixedPadded(TextBuffer& out, double value, int precision, int width);
 void AppendInt(TextBuffer& out, int64_t value, int width = 0);
 // "%02d:%02d:": the hours and minutes of a time, ready for its seconds.
 void AppendHourMinute(TextBuffer& out, int64_t hour, int64_t minute);
+// "%02d:%02d:%02d": a time in whole seconds.
+void AppendClockTime(TextBuffer& out, int64_t hour, int64_t minute, int64_t second);
 // A duration as "%02d:%02d:%02d" of hours, minutes and seconds. Hours are not
 // reduced modulo 24; a negative duration keeps C's signs in each part.
 void AppendDuration(TextBuffer& out, int32_t seconds);

@@ -203,8 +203,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
     out.Append('-');
     AppendInt(out, now.day, 2);
     out.Append('T');
-    AppendHourMinute(out, now.hour, now.minute);
-    AppendInt(out, now.second, 2);
+    AppendClockTime(out, now.hour, now.minute, now.second);
     out.Append("</time>\r\n");
     out.Append("<bounds minlat=\"");
     AppendFixed(out, minLat, 6);

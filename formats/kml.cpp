@@ -48,8 +48,7 @@ void AppendDateTime(TextBuffer& out, const TrackPoint& p) {
     out.Append('/');
     AppendInt(out, p.year);
     out.Append(' ');
-    AppendHourMinute(out, p.hour, p.minute);
-    AppendInt(out, TruncateToInt(p.seconds), 2);  // whole seconds
+    AppendClockTime(out, p.hour, p.minute, TruncateToInt(p.seconds));  // whole seconds
 }
 
 void AppendTriple(TextBuffer& out, double longitude, double latitude, double altitude) {

@@ -187,8 +187,7 @@ void AppendDateTime(TextBuffer& out, int day, int month, int year, int hour, int
     out.Append('-');
     AppendInt(out, year % 100, 2);
     out.Append(' ');
-    AppendHourMinute(out, hour, minute);
-    AppendInt(out, second, 2);
+    AppendClockTime(out, hour, minute, second);
 }
 
 }  // namespace

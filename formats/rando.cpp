@@ -82,8 +82,7 @@ int WriteRandoHike(const std::string& path, const ExportEntry* entries, uint32_t
     out.Append('/');
     AppendInt(out, now.year, 4);
     out.Append("</DATE>\r\n\t\t<HEURE>");
-    AppendHourMinute(out, now.hour, now.minute);
-    AppendInt(out, now.second, 2);
+    AppendClockTime(out, now.hour, now.minute, now.second);
     out.Append("</HEURE>\r\n\t</ENTETE>\r\n\t<INFORMATIONS>\r\n\t\t<NB_ETAPES>");
     AppendInt(out, count);
     out.Append("</NB_ETAPES>\r\n\t</INFORMATIONS>\r\n");
