@@ -97,13 +97,8 @@ void AppendTrackLine(TextBuffer& out, const ExportEntry& e) {
     if (seconds >= 59.995 && seconds < 60.0) seconds = 59.99;
     AppendFixedPadded(out, seconds, 2, 5);
     out.Append(",A,,");
-    AppendInt(out, p.day, 2);
-    AppendInt(out, p.month, 2);
-    AppendInt(out, p.year % 100, 2);
-    const uint8_t sum = NmeaChecksum(out.View().substr(start));
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const char tail[5] = {'*', kHex[sum >> 4], kHex[sum & 0xF], '\r', '\n'};
-    out.Append(std::string_view(tail, sizeof tail));
+    AppendNmeaPointDate(out, p);
+    EndNmeaSentence(out, start);
 }
 
 }  // namespace

@@ -8,14 +8,6 @@ namespace {
 
 constexpr double kKnotsPerKmh = 0.5399568034557235;
 
-// Closes the sentence whose "$" stands at `start` in the buffer.
-void EndSentence(TextBuffer& out, std::size_t start) {
-    const uint8_t sum = NmeaChecksum(out.View().substr(start));
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    char tail[5] = {'*', kHex[sum >> 4], kHex[sum & 0xF], '\r', '\n'};
-    out.Append(std::string_view(tail, sizeof tail));
-}
-
 void AppendDegreesMinutes(TextBuffer& out, double value, int degreeWidth) {
     const double magnitude = std::fabs(value);
     const int degrees = TruncateToInt(magnitude);
@@ -29,6 +21,13 @@ uint8_t NmeaChecksum(std::string_view body) {
     uint8_t sum = 0;
     for (std::size_t i = 1; i < body.size(); ++i) sum ^= static_cast<uint8_t>(body[i]);
     return sum;
+}
+
+void EndNmeaSentence(TextBuffer& out, std::size_t start) {
+    const uint8_t sum = NmeaChecksum(out.View().substr(start));
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const char tail[5] = {'*', kHex[sum >> 4], kHex[sum & 0xF], '\r', '\n'};
+    out.Append(std::string_view(tail, sizeof tail));
 }
 
 void AppendNmeaLatitude(TextBuffer& out, double latitude) {
@@ -78,7 +77,7 @@ void AppendNmeaSentences(TextBuffer& out, const ExportEntry& e, uint32_t options
         out.Append(',');
         AppendFixed(out, p.vdop, 1);
         out.Append(',');
-        EndSentence(out, start);
+        EndNmeaSentence(out, start);
     }
     if (options & kNmeaGga) {
         const std::size_t start = out.size();
@@ -93,7 +92,7 @@ void AppendNmeaSentences(TextBuffer& out, const ExportEntry& e, uint32_t options
         out.Append(',');
         AppendFixed(out, e.altitude, 1);
         out.Append(",M,,M,,");
-        EndSentence(out, start);
+        EndNmeaSentence(out, start);
     }
     if (options & kNmeaRmc) {
         const std::size_t start = out.size();
@@ -108,7 +107,7 @@ void AppendNmeaSentences(TextBuffer& out, const ExportEntry& e, uint32_t options
         out.Append(',');
         out.Append(date);
         out.Append(",,");
-        EndSentence(out, start);
+        EndNmeaSentence(out, start);
     }
     if (options & kNmeaGll) {
         const std::size_t start = out.size();
@@ -117,7 +116,7 @@ void AppendNmeaSentences(TextBuffer& out, const ExportEntry& e, uint32_t options
         out.Append(',');
         out.Append(time);
         out.Append(",A");
-        EndSentence(out, start);
+        EndNmeaSentence(out, start);
     }
     if (options & kNmeaVtg) {
         const std::size_t start = out.size();
@@ -128,7 +127,7 @@ void AppendNmeaSentences(TextBuffer& out, const ExportEntry& e, uint32_t options
         out.Append(",N,");
         AppendFixed(out, p.speed, 6);
         out.Append(",K");
-        EndSentence(out, start);
+        EndNmeaSentence(out, start);
     }
 }
 

@@ -22,6 +22,8 @@ constexpr uint32_t kNmeaBaudMask = 0xFFFFF;
 
 // Exclusive-or of every character of the body after its first one (the "$").
 uint8_t NmeaChecksum(std::string_view body);
+// Closes the sentence whose "$" stands at `start` in the buffer: "*XX\r\n".
+void EndNmeaSentence(TextBuffer& out, std::size_t start);
 
 // Latitude "%02d%07.4f" (whole degrees of the absolute value, then the rest as
 // minutes; no carry when the minutes print as 60.0000) and its hemisphere.
