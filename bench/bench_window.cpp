@@ -50,15 +50,17 @@ int main(int argc, char** argv) {
     // The reader alone, for comparison with the whole opening in the window.
     double read = 0, readCpu = 0;
     {
-        struct QuietHost : ferolin::DriverHost {
-            void ShowMessage(const std::string&, int, ferolin::MessageIcon) override {}
-        } host;
+        ferolin_bench::QuietHost host;
         ferolin::CurrentTrack track;
         t0 = std::chrono::steady_clock::now();
         const double c0 = CpuSeconds();
-        ferolin::LoadTrack(track, input, host);
+        const int status = ferolin::LoadTrack(track, input, host);
         read = Seconds(t0);
         readCpu = CpuSeconds() - c0;
+        if (status != 0 || host.failed) {
+            std::fprintf(stderr, "reading %s failed\n", input.c_str());
+            return 1;
+        }
     }
 
     ferolin::CConverterApp app(argc, argv);
