@@ -210,10 +210,7 @@ public:
 
     uint32_t WriterOptions(const FormatEntry& row) override {
         if (options_.optionWord) return *options_.optionWord;
-        uint32_t word = kAllOptions;
-        if (!options_.noSettings)
-            ReadSettingDword(WriterOptionName(row.extension).c_str(), word, kAllOptions);
-        return word;
+        return options_.noSettings ? kAllOptions : ReadWriterOptions(row.extension);
     }
 
     int messages() const { return messages_; }

@@ -660,11 +660,7 @@ void CMainDlg::BuildCriteria(uint32_t fieldMask, SelectionCriteria& criteria) {
     }
 }
 
-uint32_t CMainDlg::WriterOptions(const FormatEntry& row) {
-    uint32_t word = kAllOptions;
-    ReadSettingDword(WriterOptionName(row.extension).c_str(), word, kAllOptions);
-    return word;
-}
+uint32_t CMainDlg::WriterOptions(const FormatEntry& row) { return ReadWriterOptions(row.extension); }
 
 void CMainDlg::OpenPath(const QString& path) {
     RememberFolder(path);

@@ -81,8 +81,7 @@ COptionPage::COptionPage(const char* extension, std::span<const OptionCheck> che
 void COptionPage::Load() {
     if (loaded_) return;
     loaded_ = true;
-    uint32_t word = kAllOptions;
-    ReadSettingDword(WriterOptionName(extension_).c_str(), word, kAllOptions);
+    const uint32_t word = ReadWriterOptions(extension_);
     for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i)
         boxes_[i]->setChecked((word & checks_[i].bit) != 0);
 }

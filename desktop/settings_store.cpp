@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 
+#include "core/format_table.h"
+
 namespace ferolin {
 
 SettingsKey OpenSettingsKey() {
@@ -69,6 +71,12 @@ long WriteSettingDword(const char* name, uint32_t value, SettingsKey key) {
     if (!scope.get()) return kSettingsOk;
     scope.get()->setValue(Name(name), QVariant::fromValue<uint>(value));
     return kSettingsOk;
+}
+
+uint32_t ReadWriterOptions(std::string_view extension) {
+    uint32_t word = kAllOptions;
+    ReadSettingDword(WriterOptionName(extension).c_str(), word, kAllOptions);
+    return word;
 }
 
 long ReadSettingBinary(const char* name, void* buffer, uint32_t& size, SettingsKey key) {

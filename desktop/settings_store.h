@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/selection.h"
@@ -38,6 +39,10 @@ long ReadSettingBinary(const char* name, void* buffer, uint32_t& size,
                        SettingsKey key = nullptr);
 long WriteSettingBinary(const char* name, const void* data, uint32_t size,
                         SettingsKey key = nullptr);
+
+// The stored option word of the writer of `extension`; every option when
+// none is stored.
+uint32_t ReadWriterOptions(std::string_view extension);
 
 // Rule number `index` as the value named "%03d": 16 bytes. A stored value of
 // any other length is damaged and does not load.
