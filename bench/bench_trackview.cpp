@@ -166,6 +166,7 @@ int main(int argc, char** argv) {
     view.SetCriteriaSource([&criteria](SelectionCriteria& c) { c = criteria; });
     t0 = Clock::now();
     view.SetTrack(points.get(), count);
+    QApplication::processEvents();  // the view takes the track in on its next event
     const Span open = Elapsed(t0);
     const Drawing openDraw = DrawPanes(view, image);
 

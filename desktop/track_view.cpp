@@ -517,12 +517,14 @@ void CTrackViewDlg::SetTrack(const TrackPoint* points, uint32_t count) {
     pendingCount_ = count;
     trackPending_ = true;
     requestedMark_ = -1;
-    refreshTimer_->stop();
-    if (isVisible()) return ApplyTrack();
-    // Nothing of the previous track may be touched once it is released.
+    // Nothing of the previous track may be touched once it is released. The
+    // new one is taken in when the events of the change are through (the main
+    // dialog fills the time window for it after this call), so that its
+    // export list is built once, with its own settings.
     data_.SetTrack(nullptr, 0);
     altitudeGridBuilt_ = speedGridBuilt_ = false;
     outline_->TrackChanged();
+    refreshTimer_->start();
 }
 
 void CTrackViewDlg::showEvent(QShowEvent* event) {
