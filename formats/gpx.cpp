@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "core/text_format.h"
 #include "core/xml_text.h"
+#include "formats/text_fields.h"
 
 namespace ferolin {
 
@@ -100,30 +101,6 @@ public:
     }
 };
 
-inline bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// One "%hd" conversion: white space, an optional sign and at least one digit.
-bool ScanShort(std::string_view& text, int& value) {
-    std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) ++i;
-    std::size_t digits = i;
-    if (digits < text.size() && (text[digits] == '+' || text[digits] == '-')) ++digits;
-    std::size_t end = digits;
-    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-    if (end == digits) return false;
-    value = static_cast<int16_t>(ParseInt(text.data() + i, text.data() + end));
-    text.remove_prefix(end);
-    return true;
-}
-
-bool ScanLiteral(std::string_view& text, char c) {
-    if (text.empty() || text[0] != c) return false;
-    text.remove_prefix(1);
-    return true;
-}
-
 // Seconds as the time element prints them: never 60, so 59.9995 and more
 // stop at 59.999 instead of carrying into the minute; nothing below 0.
 double PrintableSeconds(float seconds) {
@@ -138,19 +115,28 @@ double PrintableSeconds(float seconds) {
 }  // namespace
 
 void ParseGpxTime(std::string_view text, TrackPoint& point) {
+    // "%hd-%hd-%hdT%hd:%hd:%f": the fields before the first mismatch are set.
+    const char* p = text.data();
+    const char* const end = p + text.size();
     int value = 0;
-    if (!ScanShort(text, value)) return;
+    const auto next = [&p, end, &value](char separator) {
+        if (separator && !scan::Literal(p, end, separator)) return false;
+        if (!scan::Int(p, end, value)) return false;
+        value = static_cast<int16_t>(value);
+        return true;
+    };
+    if (!next(0)) return;
     point.year = static_cast<int16_t>(value);
-    if (!ScanLiteral(text, '-') || !ScanShort(text, value)) return;
+    if (!next('-')) return;
     point.month = LowByte(value);
-    if (!ScanLiteral(text, '-') || !ScanShort(text, value)) return;
+    if (!next('-')) return;
     point.day = LowByte(value);
-    if (!ScanLiteral(text, 'T') || !ScanShort(text, value)) return;
+    if (!next('T')) return;
     point.hour = LowByte(value);
-    if (!ScanLiteral(text, ':') || !ScanShort(text, value)) return;
+    if (!next(':')) return;
     point.minute = LowByte(value);
-    if (!ScanLiteral(text, ':')) return;
-    point.seconds = ToFloat(ParseReal(text));
+    if (!scan::Literal(p, end, ':')) return;
+    point.seconds = ToFloat(ParseReal(p, end));
 }
 
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
