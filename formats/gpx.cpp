@@ -101,6 +101,16 @@ public:
     }
 };
 
+// "%04d-%02d-%02dT": the date of a time element, up to its hours.
+void AppendIsoDate(TextBuffer& out, int year, int month, int day) {
+    AppendInt(out, year, 4);
+    out.Append('-');
+    AppendInt(out, month, 2);
+    out.Append('-');
+    AppendInt(out, day, 2);
+    out.Append('T');
+}
+
 // Seconds as the time element prints them: never 60, so 59.9995 and more
 // stop at 59.999 instead of carrying into the minute; nothing below 0.
 double PrintableSeconds(float seconds) {
@@ -183,12 +193,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "http://www.topografix.com/GPX/Private/TopoGrafix/0/2 "
         "http://www.topografix.com/GPX/Private/TopoGrafix/0/2/topografix.xsd\">\r\n");
     out.Append("<time>");
-    AppendInt(out, now.year, 4);
-    out.Append('-');
-    AppendInt(out, now.month, 2);
-    out.Append('-');
-    AppendInt(out, now.day, 2);
-    out.Append('T');
+    AppendIsoDate(out, now.year, now.month, now.day);
     AppendClockTime(out, now.hour, now.minute, now.second);
     out.Append("</time>\r\n");
     out.Append("<bounds minlat=\"");
@@ -219,12 +224,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         }
         if ((options & kGpxTime) && p.year != 0 && p.month != 0 && p.day != 0) {
             out.Append("  <time>");
-            AppendInt(out, p.year, 4);
-            out.Append('-');
-            AppendInt(out, p.month, 2);
-            out.Append('-');
-            AppendInt(out, p.day, 2);
-            out.Append('T');
+            AppendIsoDate(out, p.year, p.month, p.day);
             AppendHourMinute(out, p.hour, p.minute);
             AppendFixedPadded(out, PrintableSeconds(p.seconds), 3, 6);
             out.Append("Z</time>\r\n");
