@@ -163,20 +163,6 @@ TEST(WriteMagellanLog, WritesOneSentencePerEntryByteForByte) {
     EXPECT_EQ(+r.points[2].record, 3);
 }
 
-TEST(Magellan, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
-    ferolin_test::GermanLocale locale;
-    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
-    const Read r = ReadLog("$PMGNTRK,3330.000,S,15115.000,E,00545,M,120105.50,A,,090307*64\r\n");
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_DOUBLE_EQ(+r.points[0].latitude, -33.5);
-    EXPECT_FLOAT_EQ(+r.points[0].seconds, 5.5f);
-    TempDir dir;
-    const ExportEntry e{&r.points[0], 545.9f};
-    ASSERT_EQ(WriteMagellanLog(dir.File("de.log"), &e, 1, 0), 0);
-    EXPECT_EQ(ReadFile(dir.File("de.log")),
-              "$PMGNTRK,3330.000,S,15115.000,E,00545,M,120105.50,A,,090307*64\r\n");
-}
-
 TEST(Magellan, ReachedThroughTheFallBacksOfItsRows) {
     const auto table = FormatTable();
     EXPECT_EQ(table[7].reader, ReadMagellanLog);

@@ -348,26 +348,6 @@ TEST(WriteNmeaFile, ReadsBackWhatItWrote) {
     }
 }
 
-TEST(Nmea, ReadsAndWritesTheSameUnderACommaDecimalLocale) {
-    ferolin_test::GermanLocale locale;
-    ASSERT_TRUE(locale.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
-    const Read r = ReadTrace(
-        "$GPGGA,123519.5,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\n"
-        "$GPRMC,123519.5,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n"
-        "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\n");
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_FLOAT_EQ(+r.points[0].seconds, 19.5f);
-    EXPECT_DOUBLE_EQ(+r.points[0].latitude, Degrees(48, 7.038));
-    EXPECT_FLOAT_EQ(+r.points[0].altitude, 545.4f);
-    EXPECT_FLOAT_EQ(+r.points[0].hdop, 1.3f);
-
-    TempDir dir;
-    const ExportEntry e{&r.points[0], 545.4f};
-    ASSERT_EQ(WriteNmeaFile(dir.File("de.nmea"), &e, 1, kNmeaGga), 0);
-    EXPECT_EQ(ReadFile(dir.File("de.nmea")),
-              "$GPGGA,123519.500,4807.0380,N,01131.0000,E,1,08,1.3,545.4,M,,M,,*42\r\n");
-}
-
 TEST(Nmea, TracesOfGpsbabelReadWithTheSamePoints) {
     if (std::system("command -v gpsbabel >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "gpsbabel is not installed";

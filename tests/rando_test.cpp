@@ -76,41 +76,6 @@ TEST(RandoWriter, WritesTheHeaderCountAndStages) {
     EXPECT_EQ(WriteRandoHike("/dev/full", e, 2, 0), 1);
 }
 
-TEST(RandoWriter, NumbersMatchTheCLibraryOnManyValues) {
-    std::mt19937_64 random(11);
-    std::uniform_real_distribution<double> latitude(-90, 90), longitude(-180, 180),
-        height(-500, 9000);
-    const uint32_t n = 2000;
-    std::vector<TrackPoint> p(n);
-    std::vector<ExportEntry> e(n);
-    for (uint32_t i = 0; i < n; ++i) {
-        p[i] = TrackPoint{};
-        p[i].latitude = latitude(random) / (i % 5 == 0 ? 1e7 : 1);
-        p[i].longitude = longitude(random);
-        e[i] = {&p[i], static_cast<float>(height(random))};
-    }
-    FixedClock clock("0");
-    TempDir dir;
-    const std::string path = dir.File("many.rdn");
-    ASSERT_EQ(WriteRandoHike(path, e.data(), n, 0), 0);
-    std::string expected =
-        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<RANDONNEE>\r\n\t<ENTETE>\r\n"
-        "\t\t<VERSION_XML>1.1</VERSION_XML>\r\n\t\t<VERSION_BASE>IHA03AA</VERSION_BASE>\r\n"
-        "\t\t<DATE>01/01/1970</DATE>\r\n\t\t<HEURE>00:00:00</HEURE>\r\n\t</ENTETE>\r\n"
-        "\t<INFORMATIONS>\r\n\t\t<NB_ETAPES>2000</NB_ETAPES>\r\n\t</INFORMATIONS>\r\n";
-    const ferolin_test::CNumbers cNumbers;
-    char line[256];
-    for (uint32_t i = 0; i < n; ++i) {
-        std::snprintf(line, sizeof line,
-                      "\t<ETAPE>\r\n\t\t<POSITION>%f,%f</POSITION>\r\n\t\t<ALTITUDE>%f</ALTITUDE>\r\n"
-                      "\t</ETAPE>\r\n",
-                      +p[i].latitude, +p[i].longitude, e[i].altitude);
-        expected += line;
-    }
-    expected += "</RANDONNEE>\r\n";
-    EXPECT_EQ(ReadFile(path), expected);
-}
-
 TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     std::string doc =
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<RANDONNEE>"
