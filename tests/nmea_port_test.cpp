@@ -346,6 +346,4 @@ TEST(NmeaPort, BatchReplaysAFileToThePortItsTitleNames) {
     EXPECT_EQ(host.messages,
               std::vector<std::string>{dir.File("nowhere.com") + ": Cannot write to the file."});
     EXPECT_FALSE(ferolin_test::FileExists(dir.File("nowhere.com")));
-    EXPECT_EQ(FormatTable()[15].writer, SendNmeaToPort);
-    EXPECT_EQ(FormatTable()[3].reader, DownloadLoggerTrack);
 }
