@@ -16,15 +16,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::Place;
-using ferolin_test::DatedPoint;
-using ferolin_test::Fields;
-using ferolin_test::WithFix;
-using ferolin_test::ReadFromFile;
-using ferolin_test::FileExists;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 

@@ -5,11 +5,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::DatedPoint;
-using ferolin_test::FileExists;
-using ferolin_test::WithFix;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
+using namespace ferolin_test;
 
 namespace {
 

@@ -13,12 +13,8 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::FileExists;
-using ferolin_test::RecordingHost;
+using namespace ferolin_test;
 using Message = ferolin_test::HostMessage;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
 
 namespace {
 

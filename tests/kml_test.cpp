@@ -14,15 +14,7 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
-using ferolin_test::RecordingHost;
-using ferolin_test::WithFix;
-using ferolin_test::DatedPoint;
-using ferolin_test::Place;
-using ferolin_test::ReadFromFile;
-using ferolin_test::IsWellFormedXml;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 

@@ -19,14 +19,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::IsRawMode;
-using ferolin_test::PseudoTerminal;
-using ferolin_test::ReadFile;
-using ferolin_test::RecordingHost;
-using ferolin_test::SameLineSettings;
-using ferolin_test::SecondsSince;
-using ferolin_test::TempDir;
-using ferolin_test::UnusualLineMode;
+using namespace ferolin_test;
 
 namespace {
 

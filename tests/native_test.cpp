@@ -15,10 +15,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::RecordingHost;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 

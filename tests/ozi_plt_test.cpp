@@ -13,16 +13,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::DatedPoint;
-using ferolin_test::DateOf;
-using ferolin_test::RecordingHost;
-using ferolin_test::Place;
-using ferolin_test::PointSummary;
-using ferolin_test::Summary;
-using ferolin_test::ReadFromFile;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 
