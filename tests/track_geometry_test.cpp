@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "desktop/track_geometry.h"
@@ -268,9 +269,7 @@ TEST(TrackGeometry, DegenerateTracksGiveFiniteFigures) {
     EXPECT_EQ(flat.max, 0);
     const Rgb middle = AltitudeColour(0, 0, 0);
     const Rgb ramp = AltitudeColour(50, 0, 100);
-    EXPECT_EQ(middle.r, ramp.r);
-    EXPECT_EQ(middle.g, ramp.g);
-    EXPECT_EQ(middle.b, ramp.b);
+    EXPECT_EQ(std::tuple(middle.r, middle.g, middle.b), std::tuple(ramp.r, ramp.g, ramp.b));
     EXPECT_EQ(AltitudeBucket(0, 0, 0, 32), 16);
     std::vector<uint32_t> kept;
     DecimateByColumn(
