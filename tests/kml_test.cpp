@@ -202,16 +202,19 @@ TEST(KmlWriter, DocumentNameIsEscapedAndWrittenWhole) {
 TEST(KmlWriter, HeadingPointLiesSpeedMetresAlongTheDirection) {
     // 36 m north of the origin: 36 / 6 371 000 radians of latitude.
     const double metre = 1 / 6371000.0 * 57.29577951308232;
-    GeoPosition end = ProjectHeadingPoint(0, 0, 36, 0);
-    EXPECT_NEAR(+end.latitude, 36 * metre, 1e-12);
-    EXPECT_NEAR(+end.longitude, 0, 1e-12);
-    end = ProjectHeadingPoint(0, 10, 100, 90);  // east along the equator
-    EXPECT_NEAR(+end.latitude, 0, 1e-12);
-    EXPECT_NEAR(+end.longitude, 10 + 100 * metre, 1e-10);
-    end = ProjectHeadingPoint(45, 0, 50, 180);  // south
-    EXPECT_NEAR(+end.latitude, 45 - 50 * metre, 1e-10);
-    EXPECT_NEAR(+end.longitude, 0, 1e-10);
-    end = ProjectHeadingPoint(90, 0, 10, 0);  // over the pole, no NaN
+    const struct {
+        double latitude, longitude, metres, direction, endLatitude, endLongitude;
+    } rows[] = {
+        {0, 0, 36, 0, 36 * metre, 0},           // north
+        {0, 10, 100, 90, 0, 10 + 100 * metre},  // east along the equator
+        {45, 0, 50, 180, 45 - 50 * metre, 0},   // south
+    };
+    for (const auto& row : rows) {
+        const GeoPosition end = ProjectHeadingPoint(row.latitude, row.longitude, row.metres, row.direction);
+        EXPECT_NEAR(+end.latitude, row.endLatitude, 1e-10) << row.direction;
+        EXPECT_NEAR(+end.longitude, row.endLongitude, 1e-10) << row.direction;
+    }
+    const GeoPosition end = ProjectHeadingPoint(90, 0, 10, 0);  // over the pole, no NaN
     EXPECT_FALSE(std::isnan(end.latitude));
     EXPECT_FALSE(std::isnan(end.longitude));
 }
