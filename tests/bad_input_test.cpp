@@ -17,11 +17,7 @@
 #include "program_runner.h"
 #include "test_support.h"
 
-using ferolin_test::ProgramRun;
-using ferolin_test::ReadFile;
-using ferolin_test::RunProgram;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 

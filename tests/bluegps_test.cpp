@@ -16,15 +16,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::Place;
-using ferolin_test::DatedPoint;
-using ferolin_test::Fields;
-using ferolin_test::WithFix;
-using ferolin_test::ReadFromFile;
-using ferolin_test::FileExists;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 
@@ -136,61 +128,50 @@ TEST(BlueGpsReader, DeclaredCountDecidesTheNumberOfRecords) {
     ASSERT_EQ(r.count, 5u);
     EXPECT_EQ(+r.points[4].record, 5);
 
-    // A count of 0 is passed over for a later non-zero one.
-    r = ReadText(std::string("About total Numbers: 0\nx\nAbout total Numbers: 3\n") +
-                 kSeparatorLine + Block(9));
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 3u);
-    EXPECT_EQ(+r.points[0].record, 9);
 }
 
-TEST(BlueGpsReader, KeysMustStartTheLineWithTheirBlank) {
-    const auto r = ReadText(std::string("About total Numbers: 1\n") + kSeparatorLine +
-                            " Record: 5\nRecord:6\nrecord: 7\nAltitude: 12\n");
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(+r.points[0].record, 0);
-    EXPECT_EQ(+r.points[0].altitude, 12.0f);
-}
-
-TEST(BlueGpsReader, HeaderLinesBeforeTheFirstSeparatorAreIgnored) {
-    const auto r = ReadText("Record: 99\nAbout total Numbers: 2\nRecord: 98\nAltitude: 5\n"
-                            "===================== first\nRecord: 1\n");
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(+r.points[0].record, 1);
-    EXPECT_EQ(+r.points[0].altitude, 0.0f);
-
-    // The file may end before any separator: every record stays zero.
-    const auto empty = ReadText("About total Numbers: 2\nno records\n");
-    ASSERT_EQ(empty.status, 0);
-    EXPECT_EQ(empty.count, 2u);
-    EXPECT_EQ(+empty.points[1].record, 0);
-}
-
-TEST(BlueGpsReader, LongLinesAreReadInPiecesOf1023Characters) {
-    // The text after the first 1023 characters of a line is a line of its own.
-    const std::string text = std::string("About total Numbers: 1\n") + kSeparatorLine +
-                             std::string(1023, 'x') + "Record: 77\n" +
-                             std::string(1022, 'y') + "\nAltitude: 3\n" +
-                             std::string(100000, 'z') + "\n";
-    const auto r = ReadText(text);
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(+r.points[0].record, 77);
-    EXPECT_EQ(+r.points[0].altitude, 3.0f);
-}
-
-TEST(BlueGpsReader, RejectsFilesWithoutAUsableCount) {
-    auto r = ReadText("Record: 1\n=====================\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.count, 0u);
-    EXPECT_FALSE(r.points);
-    EXPECT_EQ(ReadText("About total Numbers: 0\n").status, 1);
-    EXPECT_EQ(ReadText("About total Numbers: -4\n").status, 1);
-    EXPECT_EQ(ReadText("").status, 1);
-    // A count no file of this size could hold is a damaged header, not a
-    // request for millions of empty records.
-    EXPECT_EQ(ReadText("About total Numbers: 2000000000\n").status, 1);
-
+TEST(BlueGpsReader, CountsKeysHeadersAndLongLines) {
+    const std::string head = std::string("About total Numbers: 1\n") + kSeparatorLine;
+    const struct {
+        std::string text;
+        int status;
+        uint32_t count;
+        int record;  // of the first point
+        float altitude;
+    } rows[] = {
+        // A count of 0 is passed over for a later non-zero one.
+        {std::string("About total Numbers: 0\nx\nAbout total Numbers: 3\n") + kSeparatorLine +
+             Block(9), 0, 3, 9, 0},
+        // Keys must start the line, with their blank.
+        {head + " Record: 5\nRecord:6\nrecord: 7\nAltitude: 12\n", 0, 1, 0, 12},
+        // Lines before the first separator are header lines.
+        {"Record: 99\nAbout total Numbers: 2\nRecord: 98\nAltitude: 5\n"
+         "===================== first\nRecord: 1\n", 0, 2, 1, 0},
+        // The file may end before any separator: every record stays zero.
+        {"About total Numbers: 2\nno records\n", 0, 2, 0, 0},
+        // The text after the first 1023 characters of a line is a line of its own.
+        {head + std::string(1023, 'x') + "Record: 77\n" + std::string(1022, 'y') +
+             "\nAltitude: 3\n" + std::string(100000, 'z') + "\n", 0, 1, 77, 3},
+        // No usable count. A count no file of this size could hold is a
+        // damaged header, not a request for millions of empty records.
+        {"Record: 1\n=====================\n", 1, 0, 0, 0},
+        {"About total Numbers: 0\n", 1, 0, 0, 0},
+        {"About total Numbers: -4\n", 1, 0, 0, 0},
+        {"", 1, 0, 0, 0},
+        {"About total Numbers: 2000000000\n", 1, 0, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text.substr(0, 80));
+        const auto r = ReadText(row.text);
+        EXPECT_EQ(r.status, row.status);
+        ASSERT_EQ(r.count, row.count);
+        if (!row.count) {
+            EXPECT_FALSE(r.points);
+            continue;
+        }
+        EXPECT_EQ(+r.points[0].record, row.record);
+        EXPECT_EQ(+r.points[0].altitude, row.altitude);
+    }
     TrackPointArray points;
     uint32_t count = 5;
     EXPECT_EQ(ReadBlueGpsLog("/nonexistent/folder/x.log", points, count), 1);
@@ -225,14 +206,23 @@ const char* const kStatisticsBlock =
     "Average Speed 1.50 KMs/hr\r\n"
     "Average Speed (without stop) 3.00 KMs/hr\r\n";
 
+// Writes the entries of `t` to a text table and gives the file's text.
+std::string WriteTable(const TwoPoints& t, uint32_t count, uint32_t options) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    EXPECT_EQ(WriteTextTable(path, t.e, count, options), 0);
+    // The table is no datalog.
+    TrackPointArray points;
+    uint32_t read = 0;
+    EXPECT_EQ(ReadBlueGpsLog(path, points, read), 1);
+    return ReadFile(path);
+}
+
 }  // namespace
 
 TEST(TextTableWriter, WritesEveryColumnAndTheStatistics) {
-    TempDir dir;
     TwoPoints t;
-    const std::string path = dir.File("out.txt");
-    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0xFFFFFFFF), 0);
-    EXPECT_EQ(ReadFile(path),
+    EXPECT_EQ(WriteTable(t, 2, 0xFFFFFFFF),
               std::string("Generated by Ferolin 1.51\r\n") + kStatisticsBlock +
                   "\r\n"
                   "Record: \tDate: \tTime: \tLatitude: \tLongitude: \tAltitude(Meters): \t"
@@ -241,31 +231,26 @@ TEST(TextTableWriter, WritesEveryColumnAndTheStatistics) {
                   "1.500000\t0.750000\t0.000000\t8\t0.000000\t84.400002\t\r\n"
                   "00002\t09/03/2007\t10:30:15.500\t48.117300\t11.516667\t1100.000000\t"
                   "1.500000\t0.750000\t0.000000\t11\t3.000000\t84.400002\t\r\n");
-}
-
-TEST(TextTableWriter, ColumnBitsChooseColumnsInTableOrder) {
-    TempDir dir;
-    TwoPoints t;
-    const std::string path = dir.File("out.txt");
     // Direction, satellites and record, asked for out of order; 0x400 selects nothing.
-    ASSERT_EQ(WriteTextTable(path, t.e, 1, 0x100 | 0x1 | 0x8000 | 0x400), 0);
-    EXPECT_EQ(ReadFile(path),
+    EXPECT_EQ(WriteTable(t, 1, 0x100 | 0x1 | 0x8000 | 0x400),
               "Generated by Ferolin 1.51\r\n\r\n"
               "Record: \tSatellite No: \tDirection: \t\r\n"
               "00001\t8\t84.400002\t\r\n");
-}
-
-TEST(TextTableWriter, StatisticsAloneGiveEmptyTableLines) {
-    TempDir dir;
-    TwoPoints t;
-    const std::string path = dir.File("out.txt");
-    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0x10000), 0);
-    EXPECT_EQ(ReadFile(path), std::string("Generated by Ferolin 1.51\r\n") + kStatisticsBlock +
-                                  "\r\n\r\n\r\n\r\n");
+    // Statistics alone give empty table lines.
+    EXPECT_EQ(WriteTable(t, 2, 0x10000),
+              std::string("Generated by Ferolin 1.51\r\n") + kStatisticsBlock + "\r\n\r\n\r\n\r\n");
+    // A huge value is written whole.
+    t.p[0].latitude = -1e300;
+    char huge[400];
+    {
+        const ferolin_test::CNumbers cNumbers;
+        std::snprintf(huge, sizeof huge, "%f\t\r\n", -1e300);
+    }
+    EXPECT_EQ(WriteTable(t, 1, 0x2),
+              std::string("Generated by Ferolin 1.51\r\n\r\nLatitude: \t\r\n") + huge);
 }
 
 TEST(TextTableWriter, StatisticsLeaveOutZeroLinesAndKeepLongDurations) {
-    TempDir dir;
     TwoPoints t;
     t.p[1].speed = 0;
     t.p[1].day = 10;
@@ -273,36 +258,12 @@ TEST(TextTableWriter, StatisticsLeaveOutZeroLinesAndKeepLongDurations) {
     t.p[1].minute = 1;
     t.p[1].seconds = 1;
     t.e[0].altitude = 0;  // the lowest altitude is exactly 0: no line
-    const std::string path = dir.File("out.txt");
-    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0x10000), 0);
-    EXPECT_EQ(ReadFile(path), "Generated by Ferolin 1.51\r\n"
-                              "2 records\r\n"
-                              "Distance 1.100 KMs\r\n"
-                              "Duration 25:01:01\r\n"
-                              "Max Altitude 1100.00 Meters, record 2\r\n"
-                              "\r\n\r\n\r\n\r\n");
-}
-
-TEST(TextTableWriter, OptionWordZeroWritesNoFile) {
-    TempDir dir;
-    TwoPoints t;
-    EXPECT_EQ(WriteTextTable(dir.File("none.txt"), t.e, 2, 0), 0);
-    EXPECT_FALSE(FileExists(dir.File("none.txt")));
-}
-
-TEST(TextTableWriter, HugeValuesAreWrittenWhole) {
-    TempDir dir;
-    TwoPoints t;
-    t.p[0].latitude = -1e300;
-    const std::string path = dir.File("out.txt");
-    ASSERT_EQ(WriteTextTable(path, t.e, 1, 0x2), 0);
-    char expected[400];
-    {
-        const ferolin_test::CNumbers cNumbers;
-        std::snprintf(expected, sizeof expected, "%f\t\r\n", -1e300);
-    }
-    EXPECT_EQ(ReadFile(path), std::string("Generated by Ferolin 1.51\r\n\r\nLatitude: \t\r\n") +
-                                  expected);
+    EXPECT_EQ(WriteTable(t, 2, 0x10000), "Generated by Ferolin 1.51\r\n"
+                                         "2 records\r\n"
+                                         "Distance 1.100 KMs\r\n"
+                                         "Duration 25:01:01\r\n"
+                                         "Max Altitude 1100.00 Meters, record 2\r\n"
+                                         "\r\n\r\n\r\n\r\n");
 }
 
 TEST(TextTableWriter, FailuresAreReportedAndLeaveTheOldFile) {
@@ -310,6 +271,9 @@ TEST(TextTableWriter, FailuresAreReportedAndLeaveTheOldFile) {
     TwoPoints t;
     EXPECT_EQ(WriteTextTable(dir.File("missing/out.txt"), t.e, 2, 0xFFFFFFFF), 1);
     EXPECT_EQ(WriteTextTable("/dev/full", t.e, 2, 0xFFFFFFFF), 1);  // device full
+    // Option word 0: no file, and success.
+    EXPECT_EQ(WriteTextTable(dir.File("none.txt"), t.e, 2, 0), 0);
+    EXPECT_FALSE(FileExists(dir.File("none.txt")));
 
     // A write that fails half-way (file size limit) keeps what stood there.
     const std::string path = dir.File("keep.txt");
@@ -330,14 +294,4 @@ TEST(TextTableWriter, FailuresAreReportedAndLeaveTheOldFile) {
     EXPECT_EQ(ReadFile(path), "old contents");
     // No temporary file is left behind.
     EXPECT_EQ(ferolin_test::CountFiles(dir.path()), 1);
-}
-
-TEST(TextTableWriter, ItsOutputIsNotADatalog) {
-    TempDir dir;
-    TwoPoints t;
-    const std::string path = dir.File("again.txt");
-    ASSERT_EQ(WriteTextTable(path, t.e, 2, 0xFFFFFFFF), 0);
-    TrackPointArray points;
-    uint32_t count;
-    EXPECT_EQ(ReadBlueGpsLog(path, points, count), 1);
 }

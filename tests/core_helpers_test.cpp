@@ -2,12 +2,17 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "core/clock.h"
 #include "core/xml_text.h"
 
 namespace ferolin {
 namespace {
+
+std::tuple<int, int, int, int, int, int> Fields(const UtcDateTime& t) {
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second};
+}
 
 std::string Escaped(std::string_view text) {
     std::string out;
@@ -39,13 +44,7 @@ TEST(XmlText, ReplacesInvalidSequencesAndControlCharacters) {
 TEST(Clock, SourceDateEpochStandsInForTheSystemClock) {
     ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "1700000000", 1), 0);
     EXPECT_EQ(CurrentUtcTime(), 1700000000);
-    const UtcDateTime t = CurrentUtcDateTime();  // 2023-11-14 22:13:20 UTC
-    EXPECT_EQ(t.year, 2023);
-    EXPECT_EQ(t.month, 11);
-    EXPECT_EQ(t.day, 14);
-    EXPECT_EQ(t.hour, 22);
-    EXPECT_EQ(t.minute, 13);
-    EXPECT_EQ(t.second, 20);
+    EXPECT_EQ(Fields(CurrentUtcDateTime()), std::tuple(2023, 11, 14, 22, 13, 20));
     // Something that is not a number leaves the system clock in charge.
     ASSERT_EQ(setenv("SOURCE_DATE_EPOCH", "soon", 1), 0);
     EXPECT_GT(CurrentUtcTime(), 1700000000);
@@ -54,16 +53,8 @@ TEST(Clock, SourceDateEpochStandsInForTheSystemClock) {
 }
 
 TEST(Clock, CalendarFieldsAcrossLeapDaysAndBefore1970) {
-    const UtcDateTime leap = UtcFromTime(951782400);  // 2000-02-29 00:00:00
-    EXPECT_EQ(leap.year, 2000);
-    EXPECT_EQ(leap.month, 2);
-    EXPECT_EQ(leap.day, 29);
-    const UtcDateTime before = UtcFromTime(-1);  // 1969-12-31 23:59:59
-    EXPECT_EQ(before.year, 1969);
-    EXPECT_EQ(before.month, 12);
-    EXPECT_EQ(before.day, 31);
-    EXPECT_EQ(before.hour, 23);
-    EXPECT_EQ(before.second, 59);
+    EXPECT_EQ(Fields(UtcFromTime(951782400)), std::tuple(2000, 2, 29, 0, 0, 0));
+    EXPECT_EQ(Fields(UtcFromTime(-1)), std::tuple(1969, 12, 31, 23, 59, 59));
 }
 
 }  // namespace

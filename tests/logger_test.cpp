@@ -19,14 +19,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::IsRawMode;
-using ferolin_test::PseudoTerminal;
-using ferolin_test::ReadFile;
-using ferolin_test::RecordingHost;
-using ferolin_test::SameLineSettings;
-using ferolin_test::SecondsSince;
-using ferolin_test::TempDir;
-using ferolin_test::UnusualLineMode;
+using namespace ferolin_test;
 
 namespace {
 
@@ -303,43 +296,56 @@ TEST_F(LoggerDownload, FewerRecordsThanAnnouncedKeepsThoseThatCame) {
     EXPECT_TRUE(SameLineSettings(pty.Settings(), before));
 }
 
-TEST_F(LoggerDownload, ACutOffOrShortRecordFrameEndsTheRecords) {
-    // The second record's frame stops after 30 of its 59 bytes.
-    LoggerPlay play;
-    play.countReply = Bytes({36, 4, 0, 0, 0});
-    play.afterStart = Records(1) + Frame(RecordPayload(kRecords[1])).substr(0, 30);
-    Played d = Play(play);
-    EXPECT_EQ(d.status, 0);
-    ASSERT_EQ(d.count, 1u);
-    ExpectPoint(d.points[0], kRecords[0]);
-    EXPECT_EQ(d.received.substr(d.received.size() - 8), kEndFrame);
-    // A whole frame with code 7 but only 51 payload bytes is no record: the
-    // records end there, the frame after it is not taken.
-    play.afterStart = Records(2) + Frame(RecordPayload(kRecords[2]).substr(0, 51)) + Records(1);
-    d = Play(play);
-    EXPECT_EQ(d.status, 0);
-    ASSERT_EQ(d.count, 2u);
-    ExpectPoint(d.points[1], kRecords[1]);
-}
+TEST_F(LoggerDownload, RepliesAndRecordFramesDecideWhatIsTaken) {
+    const std::string asked = kSwitchCommand + kHandshakeFrame + kQueryFrame;
+    const std::string counted = asked + kCountFrame;
+    const std::string transferred = counted + kTransferFrame + kStartFrame + kEndFrame;
+    const struct {
+        const char* what;
+        LoggerPlay play;
+        int status;
+        uint32_t count;  // the first records of kRecords
+        std::string received;
+        double seconds = 40;  // at most
+    } rows[] = {
+        {"the second record frame stops after 30 of its 59 bytes",
+         {.countReply = Bytes({36, 4, 0, 0, 0}),
+          .afterStart = Records(1) + Frame(RecordPayload(kRecords[1])).substr(0, 30)},
+         0, 1, transferred},
+        // A whole frame with code 7 but only 51 payload bytes is no record:
+        // the records end there, the frame after it is not taken.
+        {"a short record frame",
+         {.afterStart = Records(2) + Frame(RecordPayload(kRecords[2]).substr(0, 51)) + Records(1)},
+         0, 2, transferred},
+        // FF FF FF FF announced, two sent: nothing large is allocated.
+        {"the largest count", {.countReply = Bytes({36, 0xFF, 0xFF, 0xFF, 0xFF}), .afterStart = Records(2)},
+         0, 2, transferred},
+        // One announced, three sent: one taken, and the end frame follows at once.
+        {"one announced", {.countReply = Bytes({36, 1, 0, 0, 0}), .afterStart = Records(3)},
+         0, 1, transferred, 2.0},
+        // First byte not "$": the logger is not emitting NMEA; only the end
+        // frame goes out.
+        {"no NMEA", {.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n"}, 1, 0, kEndFrame},
+        {"the query answered with another code", {.queryReply = 72}, 1, 0, asked + kEndFrame},
+        {"a count reply too short to hold a count", {.countReply = Bytes({36, 3})}, 1, 0,
+         counted + kEndFrame},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Played d = Play(row.play);
+        EXPECT_EQ(d.status, row.status);
+        ASSERT_EQ(d.count, row.count);
+        for (uint32_t i = 0; i < d.count; ++i) ExpectPoint(d.points[i], kRecords[i]);
+        if (!row.count) {
+            EXPECT_FALSE(d.points);
+        }
+        EXPECT_EQ(d.received, row.received);
+        EXPECT_LT(d.seconds, row.seconds);
+        EXPECT_FALSE(pty.Exclusive());
+    }
 
-TEST_F(LoggerDownload, AnnouncedCountOnlyBoundsTheRecords) {
-    // FF FF FF FF announced, two sent: nothing large is allocated.
-    LoggerPlay play;
-    play.countReply = Bytes({36, 0xFF, 0xFF, 0xFF, 0xFF});
-    play.afterStart = Records(2);
-    Played d = Play(play);
-    EXPECT_EQ(d.status, 0);
-    ASSERT_EQ(d.count, 2u);
-    ExpectPoint(d.points[1], kRecords[1]);
-    // One announced, three sent: one taken, and the end frame follows at once.
-    play.countReply = Bytes({36, 1, 0, 0, 0});
-    play.afterStart = Records(3);
-    d = Play(play);
-    EXPECT_EQ(d.status, 0);
-    ASSERT_EQ(d.count, 1u);
-    ExpectPoint(d.points[0], kRecords[0]);
-    EXPECT_LT(d.seconds, 2.0);
     // None stored: no transfer is asked for; the driver says the track is empty.
+    LoggerPlay play;
     play.countReply = Bytes({36, 0, 0, 0, 0});
     PlayedLogger logger(pty, play);
     RecordingHost host;
@@ -347,34 +353,7 @@ TEST_F(LoggerDownload, AnnouncedCountOnlyBoundsTheRecords) {
     EXPECT_EQ(LoadTrack(track, path, host), 1);
     logger.Join();
     EXPECT_EQ(host.Texts(), std::vector<std::string>{"No track point in the file."});
-    EXPECT_EQ(logger.received,
-              kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame + kEndFrame);
-}
-
-TEST_F(LoggerDownload, WrongRepliesFailAndStillEndTheExchange) {
-    // First byte not "$": the logger is not emitting NMEA; only the end frame
-    // goes out.
-    LoggerPlay play;
-    play.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n";
-    Played d = Play(play);
-    EXPECT_EQ(d.status, 1);
-    EXPECT_EQ(d.count, 0u);
-    EXPECT_FALSE(d.points);
-    EXPECT_EQ(d.received, kEndFrame);
-    // The query answered with another code.
-    play = LoggerPlay{};
-    play.queryReply = 72;
-    d = Play(play);
-    EXPECT_EQ(d.status, 1);
-    EXPECT_EQ(d.received, kSwitchCommand + kHandshakeFrame + kQueryFrame + kEndFrame);
-    // A count reply too short to hold a count.
-    play = LoggerPlay{};
-    play.countReply = Bytes({36, 3});
-    d = Play(play);
-    EXPECT_EQ(d.status, 1);
-    EXPECT_EQ(d.received,
-              kSwitchCommand + kHandshakeFrame + kQueryFrame + kCountFrame + kEndFrame);
-    EXPECT_FALSE(pty.Exclusive());
+    EXPECT_EQ(logger.received, counted + kEndFrame);
 }
 
 TEST_F(LoggerDownload, GivesUpAfterTenUnansweredHandshakes) {
@@ -443,21 +422,21 @@ TEST(LoggerFrames, FramesAndRecordsFromMemory) {
 
     // A wrong checksum is judged by its code all the same; a wrong start
     // marker, an oversized length or a cut-off frame is no reply.
-    Memory badSum(Bytes({0xAA, 0x55, 0x01, 0x00, 0x49, 0x00, 0x33, 0xCC}));
-    EXPECT_FALSE(ReceiveLoggerFrame(badSum, reply));
-    EXPECT_EQ(reply.Code(), 73);
-    Memory badStart(Bytes({0xAA, 0x56, 0x01, 0x00, 0x49, 0x49, 0x33, 0xCC}));
-    EXPECT_FALSE(ReceiveLoggerFrame(badStart, reply));
-    EXPECT_EQ(reply.Code(), 0);
-    Memory tooLong(Bytes({0xAA, 0x55, 0xFD, 0x00, 0x49}));
-    EXPECT_FALSE(ReceiveLoggerFrame(tooLong, reply));
-    EXPECT_EQ(reply.Code(), 0);
-    Memory cut(Bytes({0xAA, 0x55, 0x02, 0x00, 0x49, 0x00, 0x49, 0x33}));
-    EXPECT_FALSE(ReceiveLoggerFrame(cut, reply));
-    EXPECT_EQ(reply.Code(), 0);
-    Memory empty(Bytes({0xAA, 0x55, 0x00, 0x00, 0x07, 0x33, 0xCC}));  // checksum byte 7
-    EXPECT_FALSE(ReceiveLoggerFrame(empty, reply));
-    EXPECT_EQ(reply.Code(), 0);
+    const struct {
+        std::string bytes;
+        int code;
+    } bad[] = {
+        {Bytes({0xAA, 0x55, 0x01, 0x00, 0x49, 0x00, 0x33, 0xCC}), 73},  // wrong checksum
+        {Bytes({0xAA, 0x56, 0x01, 0x00, 0x49, 0x49, 0x33, 0xCC}), 0},   // wrong start marker
+        {Bytes({0xAA, 0x55, 0xFD, 0x00, 0x49}), 0},                     // oversized length
+        {Bytes({0xAA, 0x55, 0x02, 0x00, 0x49, 0x00, 0x49, 0x33}), 0},   // cut off
+        {Bytes({0xAA, 0x55, 0x00, 0x00, 0x07, 0x33, 0xCC}), 0},         // empty, checksum byte 7
+    };
+    for (const auto& b : bad) {
+        Memory memory(b.bytes);
+        EXPECT_FALSE(ReceiveLoggerFrame(memory, reply)) << b.code;
+        EXPECT_EQ(reply.Code(), b.code);
+    }
 
     // The largest payload that fits: 252 bytes.
     Memory largest(Frame(RecordPayload(kRecords[1]) + std::string(200, '\x55')));

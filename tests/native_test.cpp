@@ -15,10 +15,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::RecordingHost;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 
@@ -111,42 +108,35 @@ TEST(NativeFile, DamagedAndForeignFiles) {
     const TrackPoint a = Pattern(1), b = Pattern(2), c = Pattern(3);
     const std::string records = Bytes(&a, 55) + Bytes(&b, 55) + Bytes(&c, 55);
 
-    // Empty: no records, no failure.
-    auto r = ReadFrn("");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-    // Another format version: no records, bytes 1-3 not examined.
-    r = ReadFrn(std::string("\x02\x01\x05\x01", 4) + Header(3).substr(4) + records);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-    r = ReadFrn(std::string("\x01\x09\x09\x09", 4) + Header(1).substr(4) + Bytes(&a, 55));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 1u);
+    struct Row {
+        std::string bytes;
+        int status;
+        uint32_t count;  // the first records, byte for byte
+    };
+    std::vector<Row> rows = {
+        {"", 0, 0},  // empty: no records, no failure
+        // Another format version: no records; bytes 1-3 are not examined.
+        {std::string("\x02\x01\x05\x01", 4) + Header(3).substr(4) + records, 0, 0},
+        {std::string("\x01\x09\x09\x09", 4) + Header(1).substr(4) + records.substr(0, 55), 0, 1},
+        // The last record cut short: only the complete ones.
+        {Header(3) + records.substr(0, 2 * 55 + 20), 0, 2},
+        // A declared count beyond the records present, even the largest one:
+        // the records present, without asking for gigabytes first.
+        {Header(0xFFFFFFFFu) + records.substr(0, 55), 0, 1},
+        {Header(2) + records, 0, 2},  // a smaller count: that many
+        {Header(5), 0, 0},
+    };
     // Version 1 but shorter than the header: a failure.
-    for (std::size_t n = 1; n < 8; ++n) {
-        r = ReadFrn(Header(1).substr(0, n));
-        EXPECT_EQ(r.status, 1) << n;
-        EXPECT_EQ(r.count, 0u);
+    for (std::size_t n = 1; n < 8; ++n) rows.push_back({Header(1).substr(0, n), 1, 0});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.bytes.substr(0, 8)));
+        const auto r = ReadFrn(row.bytes);
+        EXPECT_EQ(r.status, row.status);
+        ASSERT_EQ(r.count, row.count);
+        if (row.count) {
+            EXPECT_EQ(Bytes(r.points.get(), 55 * row.count), records.substr(0, 55 * row.count));
+        }
     }
-    // The last record cut short: only the complete ones.
-    r = ReadFrn(Header(3) + records.substr(0, 2 * 55 + 20));
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(Bytes(r.points.get(), 110), records.substr(0, 110));
-    // A declared count beyond the records present, even the largest one:
-    // the records present, without asking for gigabytes first.
-    r = ReadFrn(Header(0xFFFFFFFFu) + records.substr(0, 55));
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(Bytes(r.points.get(), 55), records.substr(0, 55));
-    // A smaller count: that many, the rest ignored.
-    r = ReadFrn(Header(2) + records);
-    ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(Bytes(r.points.get(), 110), records.substr(0, 110));
-    // A count of records with a header alone.
-    r = ReadFrn(Header(5));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
 }
 
 TEST(NativeFile, OnlyRegularFilesAreRead) {

@@ -9,11 +9,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::CountFiles;
-using ferolin_test::FileExists;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 
 TEST(OutputFile, ReplacesTheTargetOnlyWhenCommitted) {

@@ -12,17 +12,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::DatedPoint;
-using ferolin_test::DateOf;
-using ferolin_test::FixedClock;
-using ferolin_test::PointSummary;
-using ferolin_test::RecordingHost;
-using ferolin_test::Summary;
-using ferolin_test::TimeOf;
-using ferolin_test::ReadFromFile;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 
@@ -90,71 +80,78 @@ TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
         {5, -179.9999999, 20231114, 221320, 8849},
         {-0.0000001, 0.0000001, 20000201, 0, 2},
     };
-    // Numbers written and read ignore the locale: the same text and points
-    // under the comma-decimal one.
-    for (const char* locale : {"C", "de_DE.UTF-8"}) {
-        SCOPED_TRACE(locale);
-        ferolin_test::LocaleScope scope(locale);
-        ASSERT_TRUE(scope.active());
-        TempDir dir;
-        EXPECT_EQ(WriteGolden(dir.File("t.trk")), std::string(kHeader) + kGoldenPoints);
-        Read r{};
-        r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
-        ASSERT_EQ(r.status, 0);
-        ASSERT_EQ(r.count, 5u);
-        for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(+r.points[i].record, i + 1);
-            EXPECT_EQ(Summary(r.points[i]), want[i]) << i;
-        }
-        EXPECT_EQ(+r.points[4].speed, 0.0f);
+    TempDir dir;
+    WriteGolden(dir.File("t.trk"));
+    Read r{};
+    r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.count, 5u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(+r.points[i].record, i + 1);
+        EXPECT_EQ(Summary(r.points[i]), want[i]) << i;
     }
+    EXPECT_EQ(+r.points[4].speed, 0.0f);
 }
 
-TEST(Pcx5Reader, UnitsDegreesMinutesAndSeconds) {
+TEST(Pcx5Reader, UnitsHeadersAndLongLines) {
     const std::string head = "H  SOFTWARE NAME & VERSION\r\n";
-    // Degrees, minutes and seconds; "-9999" is a missing altitude.
-    auto r = ReadTrk(head +
-                     "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n");
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_DOUBLE_EQ(+r.points[0].latitude, 48 + 20 / 60.0 + 30.5 / 3600);
-    EXPECT_DOUBLE_EQ(+r.points[0].longitude, -1.5);
-    EXPECT_EQ(DateOf(r.points[0]), 20070109);
-    EXPECT_EQ(TimeOf(r.points[0]), 101112.5);
-    EXPECT_EQ(+r.points[0].altitude, 0.0f);
+    const std::string t = " 01-FEB-00 00:00:00 1\r\n";
+    const struct {
+        std::string text;
+        int status;
+        std::vector<PointSummary> points;
+    } rows[] = {
+        // Degrees, minutes and seconds; "-9999" is a missing altitude.
+        {head + "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n", 0,
+         {{48 + 20 / 60.0 + 30.5 / 3600, -1.5, 20070109, 101112.5, 0}}},
+        // Degrees and decimal minutes; the unit in any case, after any
+        // blanks; an unknown month is January.
+        {head + "U  LAT LON    dm\r\nT  S4830.000 W00130.000 09-XYZ-99 00:00:00 12.75\r\n", 0,
+         {{-48.5, -1.5, 19990109, 0, 12.75f}}},
+        // Decimal degrees with signs or without; the unit may change on the way.
+        {head + "T  +1.5 -2.25" + t + "U  LAT LON DMS\r\nT  -010000 +0013000" + t +
+             "U  LAT LON DEG\r\nT  7.5 8.5" + t, 0,
+         {{1.5, -2.25, 20000201, 0, 1}, {-1, 1.5, 20000201, 0, 1}, {7.5, 8.5, 20000201, 0, 1}}},
+        // An unknown unit ends the reading; what came before is kept.
+        {head + "T  N1 E2" + t + "U  LAT LON UTM\r\nT  N3 E4" + t, 0, {{1, 2, 20000201, 0, 1}}},
+        {head + "U  LAT LON UTM\r\nT  N3 E4" + t, 0, {}},
+        {head + "U  GRID\r\nT  N3 E4" + t, 0, {}},
+        // Without the software header the file is not PCX5, so that the next
+        // "trk" reader is tried.
+        {"U  LAT LON DEG\r\nT  N1 E2" + t, 1, {}},
+        {"", 1, {}},
+        // T lines before the header are ignored; the mark may sit anywhere in an H line.
+        {"T  N1 E2" + t + "H x SOFTWARE NAME & VERSION y\r\nT  N3 E4" + t, 0,
+         {{3, 4, 20000201, 0, 1}}},
+        // Lines are read in pieces of 199 characters; the piece after a long
+        // line's first 199 characters is a line of its own.
+        {head + "T  N1 E2 01-FEB-00 00:00:00 " + std::string(171, ' ') +
+             "T  N9 E9 01-FEB-00 00:00:00 3\n", 0,
+         {{1, 2, 20000201, 0, 0}, {9, 9, 20000201, 0, 3}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        const auto r = ReadTrk(row.text);
+        EXPECT_EQ(r.status, row.status);
+        std::vector<PointSummary> points;
+        for (uint32_t i = 0; i < r.count; ++i) {
+            EXPECT_EQ(+r.points[i].record, static_cast<int>(i + 1));
+            points.push_back(Summary(r.points[i]));
+        }
+        EXPECT_EQ(points, row.points);
+        if (row.status) {
+            EXPECT_FALSE(r.points);
+        }
+    }
 
-    // Degrees and decimal minutes; the unit in any case, after any blanks.
-    r = ReadTrk(head + "U  LAT LON    dm\r\nT  S4830.000 W00130.000 09-XYZ-99 00:00:00 12.75\r\n");
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_DOUBLE_EQ(+r.points[0].latitude, -48.5);
-    EXPECT_DOUBLE_EQ(+r.points[0].longitude, -1.5);
-    EXPECT_EQ(DateOf(r.points[0]), 19990109);  // unknown month: January
-    EXPECT_EQ(+r.points[0].altitude, 12.75f);
-
-    // Decimal degrees with signs or without; the unit may change on the way.
-    r = ReadTrk(head + "T  +1.5 -2.25 01-FEB-00 00:00:00 1\r\nU  LAT LON DMS\r\n"
-                       "T  -010000 +0013000 01-FEB-00 00:00:00 1\r\nU  LAT LON DEG\r\n"
-                       "T  7.5 8.5 01-FEB-00 00:00:00 1\r\n");
-    ASSERT_EQ(r.count, 3u);
-    EXPECT_EQ(+r.points[0].latitude, 1.5);
-    EXPECT_EQ(+r.points[0].longitude, -2.25);
-    EXPECT_DOUBLE_EQ(+r.points[1].latitude, -1.0);
-    EXPECT_DOUBLE_EQ(+r.points[1].longitude, 1.5);
-    EXPECT_EQ(+r.points[2].latitude, 7.5);
-    EXPECT_EQ(+r.points[2].longitude, 8.5);
-
-    // An unknown unit ends the reading; what came before is kept.
-    r = ReadTrk(head + "T  N1 E2 01-FEB-00 00:00:00 1\r\nU  LAT LON UTM\r\n"
-                       "T  N3 E4 01-FEB-00 00:00:00 1\r\n");
-    EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 1.0);
-    r = ReadTrk(head + "U  LAT LON UTM\r\nT  N3 E4 01-FEB-00 00:00:00 1\r\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-    r = ReadTrk(head + "U  GRID\r\nT  N3 E4 01-FEB-00 00:00:00 1\r\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
+    TempDir dir;
+    TrackPointArray points;
+    uint32_t count = 3;
+    EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), 1);
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count),
+              0);
+    EXPECT_EQ(count, 1u);
 }
 
 TEST(Pcx5Reader, DatesTimesAndShortFields) {
@@ -179,40 +176,6 @@ TEST(Pcx5Reader, DatesTimesAndShortFields) {
         EXPECT_EQ(+r.points[i].record, i + 1);
         EXPECT_EQ(Summary(r.points[i]), want[i]) << i;
     }
-}
-
-TEST(Pcx5Reader, NeedsTheSoftwareHeader) {
-    // Without it the file is not PCX5, so that the next "trk" reader is tried.
-    auto r = ReadTrk("U  LAT LON DEG\r\nT  N1 E2 01-FEB-00 00:00:00 1\r\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.count, 0u);
-    EXPECT_FALSE(r.points);
-    // T lines before the header are ignored; the mark may sit anywhere in an H line.
-    r = ReadTrk("T  N1 E2 01-FEB-00 00:00:00 1\r\nH x SOFTWARE NAME & VERSION y\r\n"
-                "T  N3 E4 01-FEB-00 00:00:00 1\r\n");
-    EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 3.0);
-    EXPECT_EQ(+r.points[0].record, 1);
-    // Lines are read in pieces of 199 characters; the piece after a long
-    // line's first 199 characters is a line of its own.
-    const std::string longLine = "T  N1 E2 01-FEB-00 00:00:00 " + std::string(171, '1') +
-                                 "T  N9 E9 01-FEB-00 00:00:00 3\n";
-    r = ReadTrk("H  SOFTWARE NAME & VERSION\n" + longLine);
-    ASSERT_EQ(r.count, 2u);
-    EXPECT_EQ(+r.points[1].latitude, 9.0);
-    EXPECT_EQ(+r.points[1].altitude, 3.0f);
-    r = ReadTrk("");
-    EXPECT_EQ(r.status, 1);
-
-    TempDir dir;
-    TrackPointArray points;
-    uint32_t count = 3;
-    EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), 1);
-    EXPECT_EQ(count, 0u);
-    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count),
-              0);
-    EXPECT_EQ(count, 1u);
 }
 
 TEST(Pcx5Format, LoadsAndExportsThroughTheFirstTrkRow) {

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -14,17 +13,7 @@
 #include "xml_test_support.h"
 
 using namespace ferolin;
-using ferolin_test::RecordingHost;
-using ferolin_test::WithFix;
-using ferolin_test::DatedPoint;
-using ferolin_test::Place;
-using ferolin_test::ReadFromFile;
-using ferolin_test::FixedClock;
-using ferolin_test::GermanLocale;
-using ferolin_test::IsWellFormedXml;
-using ferolin_test::ReadFile;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 
@@ -76,41 +65,6 @@ TEST(RandoWriter, WritesTheHeaderCountAndStages) {
     EXPECT_EQ(WriteRandoHike("/dev/full", e, 2, 0), 1);
 }
 
-TEST(RandoWriter, NumbersMatchTheCLibraryOnManyValues) {
-    std::mt19937_64 random(11);
-    std::uniform_real_distribution<double> latitude(-90, 90), longitude(-180, 180),
-        height(-500, 9000);
-    const uint32_t n = 2000;
-    std::vector<TrackPoint> p(n);
-    std::vector<ExportEntry> e(n);
-    for (uint32_t i = 0; i < n; ++i) {
-        p[i] = TrackPoint{};
-        p[i].latitude = latitude(random) / (i % 5 == 0 ? 1e7 : 1);
-        p[i].longitude = longitude(random);
-        e[i] = {&p[i], static_cast<float>(height(random))};
-    }
-    FixedClock clock("0");
-    TempDir dir;
-    const std::string path = dir.File("many.rdn");
-    ASSERT_EQ(WriteRandoHike(path, e.data(), n, 0), 0);
-    std::string expected =
-        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<RANDONNEE>\r\n\t<ENTETE>\r\n"
-        "\t\t<VERSION_XML>1.1</VERSION_XML>\r\n\t\t<VERSION_BASE>IHA03AA</VERSION_BASE>\r\n"
-        "\t\t<DATE>01/01/1970</DATE>\r\n\t\t<HEURE>00:00:00</HEURE>\r\n\t</ENTETE>\r\n"
-        "\t<INFORMATIONS>\r\n\t\t<NB_ETAPES>2000</NB_ETAPES>\r\n\t</INFORMATIONS>\r\n";
-    const ferolin_test::CNumbers cNumbers;
-    char line[256];
-    for (uint32_t i = 0; i < n; ++i) {
-        std::snprintf(line, sizeof line,
-                      "\t<ETAPE>\r\n\t\t<POSITION>%f,%f</POSITION>\r\n\t\t<ALTITUDE>%f</ALTITUDE>\r\n"
-                      "\t</ETAPE>\r\n",
-                      +p[i].latitude, +p[i].longitude, e[i].altitude);
-        expected += line;
-    }
-    expected += "</RANDONNEE>\r\n";
-    EXPECT_EQ(ReadFile(path), expected);
-}
-
 TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     std::string doc =
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<RANDONNEE>"
@@ -137,43 +91,42 @@ TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     EXPECT_EQ(Place(r.points[6]), Place(-7.125, -8.5, -12.0f));
 }
 
-TEST(RandoReader, AccentedWindows1252NamesAndOtherCases) {
-    // A real hike file names its stages in French, encoded in windows-1252.
-    const Read r = ReadDoc(
-        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
-        "<randonnee><NOM>Randonn\xE9" "e du \x8C" "il \x96 Mont\xE9" "e</NOM>"
-        "<etape><Position>45.5,6.25</Position><altitude>1000</altitude>"
-        "<COMMENTAIRE>\xC9tape \xE0 l'h\xF4tel \x80 20</COMMENTAIRE></etape>"
-        "</randonnee>");
-    ASSERT_EQ(r.status, 0);
-    ASSERT_EQ(r.count, 1u);
-    EXPECT_EQ(+r.points[0].latitude, 45.5);
-    EXPECT_EQ(+r.points[0].altitude, 1000.0f);
-
-    // The same text declared as UTF-8 is not valid there and is refused.
-    const Read wrong = ReadDoc(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><RANDONNEE><NOM>Randonn\xE9" "e</NOM>"
-        "</RANDONNEE>");
-    EXPECT_NE(wrong.status, 0);
-    EXPECT_EQ(wrong.count, 0u);
-}
-
-TEST(RandoReader, EmptyAndMalformedFiles) {
-    const Read none = ReadDoc("<RANDONNEE><ENTETE/></RANDONNEE>");
-    EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.count, 0u);
-    EXPECT_FALSE(none.points);
-    for (const char* bad : {"<RANDONNEE><ETAPE></RANDONNEE>", "<RANDONNEE>", "",
-                            "<?xml version=\"1.0\" encoding=\"x-unknown\"?><RANDONNEE/>"}) {
-        const Read r = ReadDoc(bad);
-        EXPECT_NE(r.status, 0) << bad;
-        EXPECT_FALSE(r.points) << bad;
+TEST(RandoReader, EncodingsCasesAndMalformedFiles) {
+    const struct {
+        std::string document;
+        int status;
+        uint32_t count;
+    } rows[] = {
+        // A real hike file names its stages in French, encoded in
+        // windows-1252; element names in any case.
+        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+         "<randonnee><NOM>Randonn\xE9" "e du \x8C" "il \x96 Mont\xE9" "e</NOM>"
+         "<etape><Position>45.5,6.25</Position><altitude>1000</altitude>"
+         "<COMMENTAIRE>\xC9tape \xE0 l'h\xF4tel \x80 20</COMMENTAIRE></etape></randonnee>",
+         0, 1},
+        // The same text declared as UTF-8 is not valid there and is refused.
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><RANDONNEE><NOM>Randonn\xE9" "e</NOM>"
+         "</RANDONNEE>", 1, 0},
+        {"<RANDONNEE><ENTETE/></RANDONNEE>", 0, 0},
+        {"<RANDONNEE><ETAPE></RANDONNEE>", 1, 0},
+        {"<RANDONNEE>", 1, 0},
+        {"", 1, 0},
+        {"<?xml version=\"1.0\" encoding=\"x-unknown\"?><RANDONNEE/>", 1, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.document);
+        const Read r = ReadDoc(row.document);
+        EXPECT_EQ(r.status != 0, row.status != 0);
+        ASSERT_EQ(r.count, row.count);
+        if (row.count) {
+            EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 1000.0f));
+        } else {
+            EXPECT_FALSE(r.points);
+        }
     }
 }
 
-TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
-    GermanLocale german;
-    ASSERT_TRUE(german.active()) << "the de_DE.UTF-8 locale is missing (scripts/install-deps.sh)";
+TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudes) {
     std::vector<TrackPoint> p(30);
     std::vector<ExportEntry> e(30);
     for (int i = 0; i < 30; ++i) {
@@ -194,16 +147,10 @@ TEST(RandoFormat, RoundTripKeepsPositionsAndAltitudesUnderACommaLocale) {
     ASSERT_EQ(track.count, 30u);
     for (int i = 0; i < 30; ++i) {
         const TrackPoint& q = track.points[i];
-        EXPECT_EQ(+q.record, i + 1);
         EXPECT_NEAR(+q.latitude, +p[i].latitude, 5e-7);
         EXPECT_NEAR(+q.longitude, +p[i].longitude, 5e-7);
-        EXPECT_EQ(+q.altitude, +e[i].altitude);
-        TrackPoint expected{};
-        expected.record = q.record;
-        expected.latitude = q.latitude;
-        expected.longitude = q.longitude;
-        expected.altitude = q.altitude;
-        EXPECT_EQ(std::memcmp(&q, &expected, sizeof q), 0) << i;  // nothing else travels
+        // Nothing else travels.
+        EXPECT_EQ(Fields(q), Fields(WithFix(DatedPoint(+q.latitude, +q.longitude, 0, 0, 0),
+                                            {.record = i + 1, .altitude = e[i].altitude})));
     }
-    EXPECT_EQ(FindWriterRow("rdn"), 13);
 }

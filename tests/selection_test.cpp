@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "core/selection.h"
@@ -25,27 +26,26 @@ std::vector<float> Altitudes(const std::vector<ExportEntry>& list) {
 }  // namespace
 
 TEST(Selection, TimeBoundsAreInclusiveAtMinutePrecision) {
-    SelectionCriteria c;
-    c.flags = kSelectStart | kSelectStop;
-    c.start = Bound(10, 0);
-    c.stop = Bound(10, 30);
-    EXPECT_TRUE(PointPasses(At(10, 0, 0), c));
-    EXPECT_FALSE(PointPasses(At(9, 59, 59.9f), c));
-    EXPECT_TRUE(PointPasses(At(10, 30, 0), c));
-    EXPECT_TRUE(PointPasses(At(10, 30, 0.9f), c));  // fractions take no part
-    EXPECT_FALSE(PointPasses(At(10, 30, 1), c));
-}
-
-TEST(Selection, UndatedPointsFailAStartBoundButPassAStopBound) {
-    const TrackPoint undated{};
-    SelectionCriteria start;
+    SelectionCriteria both, start, stop;
+    both.flags = kSelectStart | kSelectStop;
+    both.start = start.start = Bound(10, 0);
+    both.stop = stop.stop = Bound(10, 30);
     start.flags = kSelectStart;
-    start.start = Bound(0, 0);
-    EXPECT_FALSE(PointPasses(undated, start));
-    SelectionCriteria stop;
     stop.flags = kSelectStop;
-    stop.stop = Bound(0, 0);
-    EXPECT_TRUE(PointPasses(undated, stop));
+    const struct {
+        TrackPoint point;
+        const SelectionCriteria& criteria;
+        bool passes;
+    } rows[] = {
+        {At(10, 0, 0), both, true},       {At(9, 59, 59.9f), both, false},
+        {At(10, 30, 0), both, true},      {At(10, 30, 0.9f), both, true},  // fractions take no part
+        {At(10, 30, 1), both, false},
+        // Undated points fail a start bound but pass a stop bound.
+        {TrackPoint{}, start, false},     {TrackPoint{}, stop, true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PointPasses(row.point, row.criteria), row.passes)
+            << ferolin_test::TimeOf(row.point) << " flags " << row.criteria.flags;
 }
 
 TEST(Selection, RulesCompareRawValuesAndCombineWithOr) {
@@ -150,10 +150,8 @@ TEST(Selection, NoCriteriaKeepsEveryAltitude) {
     TrackPoint points[2] = {};
     points[0].altitude = 1.25f;
     points[1].altitude = -7.5f;
-    const auto list = BuildExportList(points, 2, SelectionCriteria{});
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].altitude, 1.25f);
-    EXPECT_EQ(list[1].altitude, -7.5f);
+    EXPECT_EQ(Altitudes(BuildExportList(points, 2, SelectionCriteria{})),
+              (std::vector<float>{1.25f, -7.5f}));
     EXPECT_TRUE(BuildExportList(nullptr, 0, SelectionCriteria{}).empty());
 }
 
@@ -173,16 +171,10 @@ TEST(Selection, RulesDescribeThemselvesForTheRuleList) {
 TEST(Selection, TimeBoundText) {
     TimeBound b{};
     ASSERT_TRUE(ParseTimeBound("9/3/2007 7:05", b));
-    EXPECT_EQ(b.day, 9);
-    EXPECT_EQ(b.month, 3);
-    EXPECT_EQ(b.year, 2007);
-    EXPECT_EQ(b.hour, 7);
-    EXPECT_EQ(b.minute, 5);
-    EXPECT_EQ(b.second, 0);
-    EXPECT_FALSE(ParseTimeBound("9/3/2007", b));
-    EXPECT_FALSE(ParseTimeBound("9/3/2007 7:05x", b));
-    EXPECT_FALSE(ParseTimeBound("9/13/2007 7:05", b));
-    EXPECT_FALSE(ParseTimeBound("9/3/2007 24:00", b));
-    EXPECT_FALSE(ParseTimeBound("9/3/1969 7:05", b));
+    EXPECT_EQ(std::tuple(+b.day, +b.month, +b.year, +b.hour, +b.minute, +b.second),
+              std::tuple(9, 3, 2007, 7, 5, 0));
+    for (const char* bad : {"9/3/2007", "9/3/2007 7:05x", "9/13/2007 7:05", "9/3/2007 24:00",
+                            "9/3/1969 7:05"})
+        EXPECT_FALSE(ParseTimeBound(bad, b)) << bad;
     EXPECT_TRUE(ParseTimeBound("31/12/2007 23:59", b));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "core/statistics.h"
@@ -31,13 +32,9 @@ TEST(Statistics, SingleEntry) {
     List l(1);
     l.points[0].speed = 3.5f;
     const auto s = l.Compute();
-    EXPECT_EQ(s.distanceKm, 0);
-    EXPECT_EQ(s.durationSeconds, 0);
-    EXPECT_EQ(s.maxSpeedIndex, 0);
-    EXPECT_EQ(s.maxAltitudeIndex, 0);
-    EXPECT_EQ(s.minAltitudeIndex, 0);
-    EXPECT_FLOAT_EQ(s.averageSpeed, 3.5f);
-    EXPECT_FLOAT_EQ(s.averageSpeedNoStop, 3.5f);
+    EXPECT_EQ(std::tuple(s.distanceKm, s.durationSeconds, s.maxSpeedIndex, s.maxAltitudeIndex,
+                         s.minAltitudeIndex, s.averageSpeed, s.averageSpeedNoStop),
+              std::tuple(0.0f, 0, 0, 0, 0, 3.5f, 3.5f));
     l.points[0].speed = 1.0f;  // not above the stop threshold
     EXPECT_EQ(l.Compute().averageSpeedNoStop, 0);
 }

@@ -73,11 +73,6 @@ private:
     bool active_ = false;
 };
 
-class GermanLocale : public LocaleScope {
-public:
-    GermanLocale() : LocaleScope("de_DE.UTF-8") {}
-};
-
 // This thread reads and prints numbers in the C locale for the life of the
 // object, whatever the process's locale: the reference values the tests
 // compute with printf, atof or sscanf must not take a comma for the point.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "desktop/track_geometry.h"
@@ -68,25 +69,26 @@ TEST(TrackGeometry, SquareTrackStaysSquareAtSixtyNorth) {
 }
 
 TEST(TrackGeometry, ScaleBarIsOneTwoOrFiveTimesAPowerOfTen) {
-    ScaleBar bar = ChooseScaleBar(0.1, 100);  // 10 m a pixel
-    EXPECT_EQ(bar.metres, 1000);
-    EXPECT_DOUBLE_EQ(bar.pixels, 100);
-    EXPECT_EQ(bar.label, "1 km");
-    bar = ChooseScaleBar(1.0, 150);
-    EXPECT_EQ(bar.metres, 100);
-    EXPECT_EQ(bar.label, "100 m");
-    bar = ChooseScaleBar(1.0, 250);
-    EXPECT_EQ(bar.metres, 200);
-    EXPECT_EQ(bar.label, "200 m");
-    bar = ChooseScaleBar(0.001, 60);
-    EXPECT_EQ(bar.metres, 50000);
-    EXPECT_EQ(bar.label, "50 km");
-    bar = ChooseScaleBar(1000, 50);  // not even a metre fits: one metre anyway
-    EXPECT_EQ(bar.metres, 1);
-    EXPECT_EQ(bar.label, "1 m");
+    const struct {
+        double pixelsPerMetre, maxPixels;
+        int metres;
+        const char* label;
+    } rows[] = {
+        {0.1, 100, 1000, "1 km"},  // 10 m a pixel
+        {1.0, 150, 100, "100 m"},
+        {1.0, 250, 200, "200 m"},
+        {0.001, 60, 50000, "50 km"},
+        {1000, 50, 1, "1 m"},  // not even a metre fits: one metre anyway
+    };
+    for (const auto& row : rows) {
+        const ScaleBar bar = ChooseScaleBar(row.pixelsPerMetre, row.maxPixels);
+        EXPECT_EQ(bar.metres, row.metres) << row.label;
+        EXPECT_EQ(bar.label, row.label);
+        EXPECT_DOUBLE_EQ(bar.pixels, row.metres * row.pixelsPerMetre) << row.label;
+    }
     for (double ppm : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
                        std::numeric_limits<double>::infinity()}) {
-        bar = ChooseScaleBar(ppm, 100);
+        const ScaleBar bar = ChooseScaleBar(ppm, 100);
         EXPECT_EQ(bar.metres, 0);
         EXPECT_TRUE(bar.label.empty());
     }
@@ -267,9 +269,7 @@ TEST(TrackGeometry, DegenerateTracksGiveFiniteFigures) {
     EXPECT_EQ(flat.max, 0);
     const Rgb middle = AltitudeColour(0, 0, 0);
     const Rgb ramp = AltitudeColour(50, 0, 100);
-    EXPECT_EQ(middle.r, ramp.r);
-    EXPECT_EQ(middle.g, ramp.g);
-    EXPECT_EQ(middle.b, ramp.b);
+    EXPECT_EQ(std::tuple(middle.r, middle.g, middle.b), std::tuple(ramp.r, ramp.g, ramp.b));
     EXPECT_EQ(AltitudeBucket(0, 0, 0, 32), 16);
     std::vector<uint32_t> kept;
     DecimateByColumn(

@@ -9,8 +9,7 @@
 #include "test_support.h"
 
 using namespace ferolin;
-using ferolin_test::TempDir;
-using ferolin_test::WriteFile;
+using namespace ferolin_test;
 
 namespace {
 
@@ -82,37 +81,45 @@ Result ReadDocument(const std::string& document) {
 
 }  // namespace
 
-TEST(XmlTrack, HandlersSeeLocalNamesQualifiedAttributeNamesAndValues) {
-    const Result r = ReadDocument(
-        "<?xml version=\"1.0\"?>\n"
-        "<a:Root xmlns:a=\"urn:a\" xmlns=\"urn:default\" xmlns:x=\"urn:x\">"
-        "<Child LAT=\"1\" x:lat=\"2\" v=\"&amp;&lt;\"/><other xmlns=\"\"/></a:Root>");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.count, 0u);
-    EXPECT_FALSE(r.points);
-    EXPECT_EQ(r.log,
-              "<Root><Child |LAT=1(lat) x|lat=2(x:lat) |v=&<></Child><other></other></Root>");
-}
-
-TEST(XmlTrack, TextComesAsOneRunPerElementHoweverTheParserSplitsIt) {
-    // Entity references, character references, CDATA sections and comments
-    // each make the parser split the text.
-    const Result r = ReadDocument(
-        "<r><text>1,2&amp;3&#44;4<![CDATA[<5>]]>6<!-- c -->7\r\n8</text>"
-        "<skip>not wanted</skip><text>a<b/>c</text></r>");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.log,
-              "<r><text>[1,2&3,4<5>67\n8]</text><skip></skip><text>[a]<b></b>[c]</text></r>");
+TEST(XmlTrack, HandlersSeeNamesAttributesAndTextAsOneRun) {
+    const struct {
+        std::string document, log;
+    } rows[] = {
+        // Local names, qualified attribute names and values.
+        {"<?xml version=\"1.0\"?>\n"
+         "<a:Root xmlns:a=\"urn:a\" xmlns=\"urn:default\" xmlns:x=\"urn:x\">"
+         "<Child LAT=\"1\" x:lat=\"2\" v=\"&amp;&lt;\"/><other xmlns=\"\"/></a:Root>",
+         "<Root><Child |LAT=1(lat) x|lat=2(x:lat) |v=&<></Child><other></other></Root>"},
+        // Entity references, character references, CDATA sections and
+        // comments each make the parser split the text: one run per element.
+        {"<r><text>1,2&amp;3&#44;4<![CDATA[<5>]]>6<!-- c -->7\r\n8</text>"
+         "<skip>not wanted</skip><text>a<b/>c</text></r>",
+         "<r><text>[1,2&3,4<5>67\n8]</text><skip></skip><text>[a]<b></b>[c]</text></r>"},
+        // Windows-1252 reads as UTF-8: "Randonnée à l'Œil €", with the euro
+        // sign and the ligature from the 0x80-0x9F range.
+        {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
+         "<r><text>Randonn\xE9" "e \xE0 l'\x8C" "il \x80</text></r>",
+         "<r><text>[Randonn\xC3\xA9" "e \xC3\xA0 l'\xC5\x92" "il \xE2\x82\xAC]</text></r>"},
+        // The name in upper case; bytes the code page leaves unassigned read
+        // as the C1 control of the same value.
+        {"<?xml version=\"1.0\" encoding=\"WINDOWS-1252\"?><r><text>\x81\xFF</text></r>",
+         "<r><text>[\xC2\x81\xC3\xBF]</text></r>"},
+    };
+    for (const auto& row : rows) {
+        const Result r = ReadDocument(row.document);
+        EXPECT_EQ(r.status, 0) << row.document;
+        EXPECT_EQ(r.count, 0u);
+        EXPECT_FALSE(r.points);
+        EXPECT_EQ(r.log, row.log);
+    }
 }
 
 TEST(XmlTrack, TextLongerThanTheReadChunksIsJoinedToo) {
     std::string digits;
     for (int i = 0; i < 200000; ++i) digits += static_cast<char>('0' + i % 10);
-    const Result r = ReadDocument("<r><text>" + digits + "</text></r>");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.log, "<r><text>[" + digits + "]</text></r>");
-    // Three times as long, to cross several read chunks of the file.
+    // 600 000 characters cross several read chunks of the file.
     const Result longer = ReadDocument("<r><text>" + digits + digits + digits + "</text></r>");
+    EXPECT_EQ(longer.status, 0);
     EXPECT_EQ(longer.log, "<r><text>[" + digits + digits + digits + "]</text></r>");
 }
 
@@ -162,22 +169,6 @@ TEST(XmlTrack, FailuresGiveNonZeroStatusAndNoTrack) {
     EXPECT_EQ(ReadXmlTrack("/dev/null", MakeRecordingHandler, points, count), kXmlStatusCannotRead);
     EXPECT_TRUE(log.empty());
     g_log = nullptr;
-}
-
-TEST(XmlTrack, Windows1252DocumentsReadAsUtf8) {
-    // "Randonnée à l'Œil €" in windows-1252, with the euro sign and the
-    // ligature from the 0x80-0x9F range.
-    const Result r = ReadDocument(
-        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
-        "<r><text>Randonn\xE9" "e \xE0 l'\x8C" "il \x80</text></r>");
-    ASSERT_EQ(r.status, 0);
-    EXPECT_EQ(r.log, "<r><text>[Randonn\xC3\xA9" "e \xC3\xA0 l'\xC5\x92" "il \xE2\x82\xAC]</text></r>");
-    // The same name in upper case; bytes the code page leaves unassigned read
-    // as the C1 control of the same value.
-    const Result upper = ReadDocument(
-        "<?xml version=\"1.0\" encoding=\"WINDOWS-1252\"?><r><text>\x81\xFF</text></r>");
-    ASSERT_EQ(upper.status, 0);
-    EXPECT_EQ(upper.log, "<r><text>[\xC2\x81\xC3\xBF]</text></r>");
 }
 
 TEST(XmlTrack, TwoReadsInARowAreIndependent) {
