@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "datalog_generator.h"
 #include "formats/gpx.h"
 #include "formats/magellan.h"

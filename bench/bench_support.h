@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "core/track_point.h"
 
 namespace ferolin_bench {

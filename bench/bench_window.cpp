@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bench_support.h"
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "datalog_generator.h"
 #include "desktop/converter_app.h"
 #include "desktop/main_dlg.h"

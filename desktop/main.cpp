@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "desktop/batch.h"
+#include "convert/batch.h"
 #include "desktop/converter_app.h"
+#include "desktop/settings_store.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::vector<std::string> windowArguments;
-    if (!ferolin::IsWindowCommandLine(arguments, windowArguments))
-        return ferolin::FerolinMain(arguments, std::cout, std::cerr);
+    if (!ferolin::IsWindowCommandLine(arguments, windowArguments)) {
+        const ferolin::StoredBatchSettings settings;
+        return ferolin::FerolinMain(arguments, std::cout, std::cerr, &settings);
+    }
     ferolin::CConverterApp app(argc, argv);
     return app.Run(windowArguments);
 }

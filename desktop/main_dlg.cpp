@@ -1,6 +1,6 @@
 #include "desktop/main_dlg.h"
 
-#include <dirent.h>
+
 
 #include <QAction>
 #include <QApplication>
@@ -34,8 +34,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/format_table.h"
+#include "formats/format_table.h"
 #include "core/paths.h"
+#include "devices/port_list.h"
 #include "core/strings.h"
 #include "core/text_format.h"
 #include "desktop/map_viewers.h"
@@ -128,29 +129,6 @@ constexpr int kBoundLengths[5] = {2, 2, 4, 2, 2};
 
 }  // namespace
 
-QStringList ListSerialPorts(const QString& folder) {
-    static const char* const kPatterns[] = {"ttyUSB*", "ttyACM*", "rfcomm*", "ttyS*"};
-    QStringList ports;
-    const std::string dirName = folder.toStdString();
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(dirName.c_str())) {
-        while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-        closedir(dir);
-    }
-    for (const char* pattern : kPatterns) {
-        std::vector<std::string> matched;
-        for (const std::string& name : names)
-            if (WildcardMatch(pattern, name)) matched.push_back(name);
-        // Natural order: ttyS2 before ttyS10.
-        std::sort(matched.begin(), matched.end(), [](const std::string& a, const std::string& b) {
-            return a.size() != b.size() ? a.size() < b.size() : a < b;
-        });
-        for (const std::string& name : matched)
-            ports << QDir(folder).filePath(QString::fromStdString(name));
-    }
-    return ports;
-}
-
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("About Ferolin"));
@@ -210,7 +188,7 @@ CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent) {
     const auto table = FormatTable();
     int pcx5Item = -1;
     for (std::size_t i = 0; i < table.size(); ++i) {
-        if (!table[i].writer || table[i].filterId == 0) continue;
+        if (!HasWriter(table[i]) || table[i].filterId == 0) continue;
         const std::string filter = LoadString(table[i].filterId);
         if (std::string_view(table[i].extension) == "trk" && pcx5Item < 0)
             pcx5Item = formatList_->count();
@@ -702,7 +680,9 @@ void CMainDlg::OnOptions() {
 }
 
 void CMainDlg::OnDownload() {
-    const QString port = seams_.choosePort(this, ListSerialPorts());
+    QStringList ports;
+    for (const std::string& name : ListSerialPorts()) ports << QString::fromStdString(name);
+    const QString port = seams_.choosePort(this, ports);
     if (port.isEmpty()) return;
     ResetTrack();
     LoadTrack(track_, port.toStdString() + ".rbt", *this);

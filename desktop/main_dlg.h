@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "core/selection.h"
 
 class QAction;
@@ -34,9 +34,6 @@ namespace ferolin {
 class CPointDetailsDlg;
 class CTrackViewDlg;
 class TrackListModel;
-
-// Serial ports a logger can be on: /dev/ttyUSB*, ttyACM*, rfcomm*, ttyS*.
-QStringList ListSerialPorts(const QString& folder = QStringLiteral("/dev"));
 
 class CAboutDlg : public QDialog {
     Q_OBJECT

@@ -6,7 +6,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "core/format_table.h"
+#include "formats/format_table.h"
 #include "core/selection.h"
 #include "core/strings.h"
 #include "desktop/settings_store.h"

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <memory>
 
-#include "core/format_table.h"
+#include "core/strings.h"
+#include "core/text_format.h"
+#include "formats/format_table.h"
 
 namespace ferolin {
 
@@ -208,6 +210,25 @@ void WriteTrackViewPlacement(const WindowPlacement& placement, SettingsKey key) 
                           scope.get());
     }
     WriteSettingDword(kSettingTrackViewShown, placement.shown ? 1u : 0u, scope.get());
+}
+
+StoredSelection LoadStoredSelection() {
+    StoredSelection stored;
+    SettingsKey key = OpenSettingsKey();
+    stored.rules = LoadStoredRules(key);
+    // The window shows the height with two decimals and reads that text back
+    // at export; the batch run uses the same value.
+    const float geoid = ReadStoredGeoidHeight(key);
+    std::string shown;
+    AppendFixed(shown, geoid, 2);
+    stored.geoidHeight = static_cast<float>(ParseReal(shown));
+    ReadSettingDword(kSettingSmoothPoint, stored.smoothingWidth, kDefaultSmoothPoint, key);
+    uint32_t bits = 0;
+    ReadSettingDword(kSettingOptions, bits, 0, key);
+    stored.geoidOn = bits & kOptionGeoidChecked;
+    stored.smoothOn = bits & kOptionSmoothChecked;
+    CloseSettingsKey(key);
+    return stored;
 }
 
 }  // namespace ferolin

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/batch.h"
 #include "core/selection.h"
 
 class QSettings;
@@ -43,6 +44,18 @@ long WriteSettingBinary(const char* name, const void* data, uint32_t size,
 // The stored option word of the writer of `extension`; every option when
 // none is stored.
 uint32_t ReadWriterOptions(std::string_view extension);
+
+// The selection the window would apply, as stored.
+StoredSelection LoadStoredSelection();
+
+// The stored settings as the batch run takes them.
+class StoredBatchSettings : public BatchSettings {
+public:
+    StoredSelection Selection() const override { return LoadStoredSelection(); }
+    uint32_t WriterOptions(std::string_view extension) const override {
+        return ReadWriterOptions(extension);
+    }
+};
 
 // Rule number `index` as the value named "%03d": 16 bytes. A stored value of
 // any other length is damaged and does not load.

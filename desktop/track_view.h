@@ -17,7 +17,7 @@
 #include "core/selection.h"
 #include "core/track_point.h"
 #include "desktop/settings_store.h"
-#include "desktop/track_geometry.h"
+#include "core/track_geometry.h"
 
 class QLabel;
 class QLineSeries;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "formats/logger.h"
+#include "devices/logger.h"
 
 namespace {
 

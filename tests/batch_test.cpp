@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/batch.h"
+#include "convert/batch.h"
 #include "desktop/settings_store.h"
 #include "desktop_test_support.h"
 #include "program_runner.h"
@@ -41,7 +41,8 @@ struct Result {
 
 Result Ferolin(const std::vector<std::string>& arguments) {
     std::ostringstream out, err;
-    const int status = FerolinMain(arguments, out, err);
+    const StoredBatchSettings settings;
+    const int status = FerolinMain(arguments, out, err, &settings);
     return {status, out.str(), err.str()};
 }
 

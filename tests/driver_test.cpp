@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/text_table.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "formats/gpx.h"
 #include "reader_test_support.h"
 #include "test_support.h"

@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "formats/kml.h"
 #include "reader_test_support.h"
 #include "test_support.h"

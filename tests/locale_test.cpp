@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "program_runner.h"
 #include "test_support.h"
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "core/strings.h"
-#include "formats/logger.h"
+#include "devices/logger.h"
 #include "pty_support.h"
 #include "reader_test_support.h"
 #include "test_support.h"

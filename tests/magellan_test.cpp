@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "core/strings.h"
 #include "formats/magellan.h"
 #include "reader_test_support.h"

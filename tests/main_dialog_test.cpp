@@ -21,10 +21,11 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "core/format_table.h"
+#include "formats/format_table.h"
 #include "core/strings.h"
-#include "desktop/batch.h"
+#include "convert/batch.h"
 #include "desktop/point_details_dlg.h"
+#include "devices/port_list.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
 #include "desktop_test_support.h"
@@ -535,10 +536,10 @@ TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {
     for (const char* name : {"ttyS10", "ttyS2", "ttyACM0", "rfcomm0", "ttyUSB1", "ttyUSB0", "sda",
                              "tty1", "null"})
         WriteFile(dev.File(name), "");
-    const QStringList ports = ListSerialPorts(QString::fromStdString(dev.path()));
-    QStringList expected;
+    const std::vector<std::string> ports = ListSerialPorts(dev.path());
+    std::vector<std::string> expected;
     for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0", "rfcomm0", "ttyS2", "ttyS10"})
-        expected << QString::fromStdString(dev.File(name));
+        expected.push_back(dev.File(name));
     EXPECT_EQ(ports, expected);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "formats/native.h"
 #include "reader_test_support.h"
 #include "test_support.h"

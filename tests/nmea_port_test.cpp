@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "core/strings.h"
-#include "formats/logger.h"
-#include "formats/nmea_port.h"
+#include "devices/logger.h"
+#include "convert/device_rows.h"
 #include "formats/nmea_sentences.h"
 #include "pty_support.h"
 #include "reader_test_support.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "formats/nmea.h"
 #include "formats/nmea_sentences.h"
 #include "reader_test_support.h"

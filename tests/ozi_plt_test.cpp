@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/calendar.h"
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "formats/ozi_plt.h"
 #include "reader_test_support.h"
 #include "test_support.h"

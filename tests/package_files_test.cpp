@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/format_table.h"
+#include "formats/format_table.h"
 
 namespace ferolin {
 namespace {

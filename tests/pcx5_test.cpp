@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "formats/pcx5.h"
 #include "reader_test_support.h"
 #include "test_support.h"

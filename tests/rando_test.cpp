@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
-#include "core/format_table.h"
+#include "convert/driver.h"
+#include "formats/format_table.h"
 #include "formats/rando.h"
 #include "reader_test_support.h"
 #include "test_support.h"

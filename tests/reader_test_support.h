@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "core/selection.h"
 #include "core/strings.h"
 #include "core/track_point.h"

@@ -7,11 +7,11 @@
 #include <chrono>
 #include <string>
 
-#include "core/format_table.h"
-#include "formats/logger.h"
-#include "formats/nmea_port.h"
+#include "formats/format_table.h"
+#include "devices/logger.h"
+#include "convert/device_rows.h"
 #include "formats/nmea_sentences.h"
-#include "formats/serial_port.h"
+#include "devices/serial_port.h"
 #include "pty_support.h"
 #include "test_support.h"
 

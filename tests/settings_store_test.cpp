@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/format_table.h"
+#include "formats/format_table.h"
 #include "desktop/settings_store.h"
 #include "desktop_test_support.h"
 #include "test_support.h"

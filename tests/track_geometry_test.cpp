@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "desktop/track_geometry.h"
+#include "core/track_geometry.h"
 
 using namespace ferolin;
 

@@ -7,9 +7,10 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "core/driver.h"
+#include "convert/driver.h"
 #include "core/selection.h"
 
 namespace ferolin {
@@ -43,11 +44,21 @@ struct StoredSelection {
     bool smoothOn = false;
     uint32_t smoothingWidth = 0;
 };
-StoredSelection LoadStoredSelection();
+
+// What the batch run takes from the stored settings; the program that owns
+// the settings store provides it. Without one, nothing is stored.
+class BatchSettings {
+public:
+    virtual ~BatchSettings() = default;
+    virtual StoredSelection Selection() const = 0;
+    // The stored option word of the writer of `extension`.
+    virtual uint32_t WriterOptions(std::string_view extension) const = 0;
+};
 
 // Runs the batch conversion with messages to `err`; returns the exit status:
 // 0 when every file converted, 1 when any file gave a message.
-int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err);
+int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
+                       const BatchSettings* settings);
 
 // True when the arguments ask for the window (nothing, or one FILE), which then
 // receives `windowArguments`; false for the batch mode, --help, --version and
@@ -56,6 +67,7 @@ bool IsWindowCommandLine(const std::vector<std::string>& arguments,
                          std::vector<std::string>& windowArguments);
 
 // The batch command line of `ferolin`; returns the process exit status.
-int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                const BatchSettings* settings);
 
 }  // namespace ferolin

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/format_table.h"
+#include "formats/format_table.h"
 #include "core/selection.h"
 #include "core/track_point.h"
 

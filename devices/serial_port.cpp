@@ -1,4 +1,4 @@
-#include "formats/serial_port.h"
+#include "devices/serial_port.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "desktop/track_geometry.h"
+#include "core/track_geometry.h"
 
 #include "core/statistics.h"
 

@@ -1,4 +1,4 @@
-#include "desktop/batch.h"
+#include "convert/batch.h"
 
 #include <cerrno>
 #include <charconv>
@@ -8,7 +8,6 @@
 #include "core/paths.h"
 #include "core/strings.h"
 #include "core/text_format.h"
-#include "desktop/settings_store.h"
 
 namespace ferolin {
 
@@ -150,32 +149,14 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
     return true;
 }
 
-StoredSelection LoadStoredSelection() {
-    StoredSelection stored;
-    SettingsKey key = OpenSettingsKey();
-    stored.rules = LoadStoredRules(key);
-    // The window shows the height with two decimals and reads that text back
-    // at export; the batch run uses the same value.
-    const float geoid = ReadStoredGeoidHeight(key);
-    std::string shown;
-    AppendFixed(shown, geoid, 2);
-    stored.geoidHeight = static_cast<float>(ParseReal(shown));
-    ReadSettingDword(kSettingSmoothPoint, stored.smoothingWidth, kDefaultSmoothPoint, key);
-    uint32_t bits = 0;
-    ReadSettingDword(kSettingOptions, bits, 0, key);
-    stored.geoidOn = bits & kOptionGeoidChecked;
-    stored.smoothOn = bits & kOptionSmoothChecked;
-    CloseSettingsKey(key);
-    return stored;
-}
-
 namespace {
 
 // Messages go to standard error, one line per message: "PATH: TEXT".
 class BatchHost : public DriverHost {
 public:
-    BatchHost(const BatchOptions& options, std::ostream& err) : options_(options), err_(err) {
-        if (!options.noSettings) stored_ = LoadStoredSelection();
+    BatchHost(const BatchOptions& options, std::ostream& err, const BatchSettings* settings)
+        : options_(options), err_(err), settings_(options.noSettings ? nullptr : settings) {
+        if (settings_) stored_ = settings_->Selection();
         rules_ = stored_.rules;
         rules_.insert(rules_.end(), options.excludeRules.begin(), options.excludeRules.end());
     }
@@ -210,7 +191,7 @@ public:
 
     uint32_t WriterOptions(const FormatEntry& row) override {
         if (options_.optionWord) return *options_.optionWord;
-        return options_.noSettings ? kAllOptions : ReadWriterOptions(row.extension);
+        return settings_ ? settings_->WriterOptions(row.extension) : kAllOptions;
     }
 
     int messages() const { return messages_; }
@@ -218,6 +199,7 @@ public:
 private:
     const BatchOptions& options_;
     std::ostream& err_;
+    const BatchSettings* settings_;
     StoredSelection stored_;
     std::vector<ExclusionRule> rules_;
     int messages_ = 0;
@@ -225,8 +207,9 @@ private:
 
 }  // namespace
 
-int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err) {
-    BatchHost host(options, err);
+int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
+                       const BatchSettings* settings) {
+    BatchHost host(options, err, settings);
     CurrentTrack track;
     RunBatch(track, options.positional[0], rowIndex, host);
     return host.messages() ? 1 : 0;
@@ -243,7 +226,8 @@ bool IsWindowCommandLine(const std::vector<std::string>& arguments,
     return true;
 }
 
-int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                const BatchSettings* settings) {
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(arguments, options, error)) {
@@ -264,7 +248,7 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
         err << "unknown output format: " << options.positional[1] << '\n';
         return 2;
     }
-    return RunBatchConversion(options, row, err);
+    return RunBatchConversion(options, row, err, settings);
 }
 
 }  // namespace ferolin

@@ -1,11 +1,9 @@
-#include "formats/nmea_port.h"
+#include "devices/port_replay.h"
 
 #include <ctime>
 #include <thread>
 
-#include "core/text_format.h"
-#include "formats/nmea_sentences.h"
-#include "formats/serial_port.h"
+#include "devices/serial_port.h"
 
 namespace ferolin {
 
@@ -30,28 +28,21 @@ void AppendLiveTimeAndDate(TextBuffer& time, TextBuffer& date) {
 
 }  // namespace
 
-int SendNmeaToPort(const std::string& path, const ExportEntry* entries, uint32_t count,
-                   uint32_t options) {
-    return SendNmeaToPortPaced(path, entries, count, options, std::chrono::milliseconds(1000));
-}
-
-int SendNmeaToPortPaced(const std::string& path, const ExportEntry* entries, uint32_t count,
-                        uint32_t options, std::chrono::milliseconds pace) {
+int ReplayOnPort(const std::string& path, uint32_t baud, uint32_t count,
+                 std::chrono::milliseconds pace, const PointSentences& sentences) {
     SerialPort port;
     if (!port.Open(path)) return 1;
-    port.SetLine8N1(options & kNmeaBaudMask);
+    port.SetLine8N1(baud);
     port.Purge();
 
-    TextBuffer sentences, time, date;
+    TextBuffer text, time, date;
     for (uint32_t i = 0; i < count; ++i) {
-        sentences.clear();
+        text.clear();
         time.clear();
         date.clear();
         AppendLiveTimeAndDate(time, date);
-        AppendNmeaSentences(sentences, entries[i], options, time.View(), date.View());
-        // A stuck line costs the point its sentences, not the replay.
-        if (!sentences.empty())
-            port.Write(sentences.data(), sentences.size(), WriteTimeoutMs(sentences.size()));
+        sentences(i, time.View(), date.View(), text);
+        if (!text.empty()) port.Write(text.data(), text.size(), WriteTimeoutMs(text.size()));
         std::this_thread::sleep_for(pace);
     }
     port.Close();

@@ -1,4 +1,4 @@
-#include "core/format_table.h"
+#include "formats/format_table.h"
 
 #include "core/paths.h"
 #include "core/selection.h"
@@ -11,8 +11,6 @@
 #include "formats/gpx.h"
 #include "formats/kml.h"
 #include "formats/rando.h"
-#include "formats/logger.h"
-#include "formats/nmea_port.h"
 #include "formats/magellan.h"
 #include "formats/nmea.h"
 #include "formats/text_table.h"
@@ -30,7 +28,7 @@ constexpr FormatEntry kFormatTable[] = {
     {"nmea", kStrFilterNmea, ReadNmeaLog,      WriteNmeaFile,  kAllData},
     {"nme",  0,              ReadNmeaLog,      nullptr,        kAllData},
     {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
-    {"rbt",  0,              DownloadLoggerTrack, nullptr,     kAllData},
+    {"rbt",  0,              nullptr,          nullptr,        kAllData, DeviceRow::kLoggerDownload},
     {"frn",  kStrFilterFrn,  ReadNativeTrack,  WriteNativeTrack, kAllData},
     {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
     {"trk",  kStrFilterTrk,  ReadPcx5Track,    WritePcx5Track, kPositionOnly},
@@ -42,7 +40,7 @@ constexpr FormatEntry kFormatTable[] = {
     {"kml",  kStrFilterKml,  ReadKmlTrack,    WriteKmlDocument, kPositionOnly},
     {"rdn",  kStrFilterRdn,  ReadRandoHike,   WriteRandoHike, kPositionOnly},
     {"csv",  kStrFilterCsv,  nullptr,          WriteCsvTable,  0},
-    {"com",  0,              nullptr,          SendNmeaToPort, 0},
+    {"com",  0,              nullptr,          nullptr,        0, DeviceRow::kNmeaReplay},
 };
 
 static_assert(std::size(kFormatTable) == 16);
@@ -54,7 +52,7 @@ std::span<const FormatEntry> FormatTable() { return kFormatTable; }
 int FindWriterRow(std::string_view extension) {
     const auto table = FormatTable();
     for (std::size_t i = 0; i < table.size(); ++i)
-        if (table[i].writer && EqualsIgnoreCase(table[i].extension, extension))
+        if (HasWriter(table[i]) && EqualsIgnoreCase(table[i].extension, extension))
             return static_cast<int>(i);
     return -1;
 }

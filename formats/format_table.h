@@ -22,13 +22,31 @@ using ReaderFn = int (*)(const std::string& path, TrackPointArray& points, uint3
 using WriterFn = int (*)(const std::string& path, const ExportEntry* entries, uint32_t count,
                          uint32_t options);
 
+// Rows served by a GPS device on a serial port instead of a file: the table
+// names them, the conversion driver connects them to the port code.
+enum class DeviceRow : uint8_t {
+    kNone,
+    kLoggerDownload,  // reads: the track stored in a GPS data logger
+    kNmeaReplay,      // writes: live NMEA sentences, one point a second
+};
+
 struct FormatEntry {
     const char* extension;  // lower case, without the dot
     int filterId;           // save-dialog filter string; 0 = not an output format
     ReaderFn reader;
     WriterFn writer;
     uint32_t fieldMask;     // data-type bits the rows' files can carry
+    DeviceRow device = DeviceRow::kNone;
 };
+
+// Whether a row reads (a file reader or the logger download) or writes (a
+// file writer or the live replay).
+inline bool HasReader(const FormatEntry& row) {
+    return row.reader || row.device == DeviceRow::kLoggerDownload;
+}
+inline bool HasWriter(const FormatEntry& row) {
+    return row.writer || row.device == DeviceRow::kNmeaReplay;
+}
 
 // The sixteen rows, in the order that decides which reader is tried first for
 // a shared extension and the order of the output-format list.

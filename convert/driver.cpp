@@ -1,4 +1,4 @@
-#include "core/driver.h"
+#include "convert/driver.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 
+#include "convert/device_rows.h"
 #include "core/paths.h"
 #include "core/strings.h"
 
@@ -45,10 +46,11 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
     const std::string extension = FileExtension(path);
     const FormatEntry* detected = nullptr;
     for (const FormatEntry& row : table) {
-        if (!row.reader || !EqualsIgnoreCase(row.extension, extension)) continue;
+        const ReaderFn reader = ReaderOf(row);
+        if (!reader || !EqualsIgnoreCase(row.extension, extension)) continue;
         TrackPointArray points;
         uint32_t count = 0;
-        status = CallReader(row.reader, path, points, count);
+        status = CallReader(reader, path, points, count);
         if (status == 0) {
             track.points = std::move(points);
             track.count = count;
@@ -83,9 +85,10 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
                  DriverHost& host) {
     const auto table = FormatTable();
     if (rowIndex < 0 || static_cast<std::size_t>(rowIndex) >= table.size() ||
-        !table[rowIndex].writer)
+        !HasWriter(table[rowIndex]))
         return 1;
     const FormatEntry& row = table[rowIndex];
+    const WriterFn writer = WriterOf(row);
 
     host.BeginWork();
     SelectionCriteria criteria;
@@ -103,7 +106,7 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
         // A writer that runs out of memory fails like one that cannot write;
         // its unfinished file is discarded.
         try {
-            status = row.writer(path, list.data(), static_cast<uint32_t>(list.size()), options);
+            status = writer(path, list.data(), static_cast<uint32_t>(list.size()), options);
         } catch (const std::bad_alloc&) {
             status = 1;
         }

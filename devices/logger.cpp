@@ -1,4 +1,4 @@
-#include "formats/logger.h"
+#include "devices/logger.h"
 
 #include <bit>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "formats/serial_port.h"
+#include "devices/serial_port.h"
 
 namespace ferolin {
 
