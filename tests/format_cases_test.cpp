@@ -1,0 +1,245 @@
+// The readers and writers of every file format, run on the cases under
+// tests/data/<format>/: an input file against the point table it must give,
+// a point table and an option word against the file the writer must write.
+// tests/data/README.md describes the layout; a new case is new files only.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "convert/driver.h"
+#include "core/strings.h"
+#include "devices/logger.h"
+#include "formats/bluegps.h"
+#include "formats/format_table.h"
+#include "formats/gpx.h"
+#include "formats/kml.h"
+#include "formats/magellan.h"
+#include "formats/native.h"
+#include "formats/nmea.h"
+#include "formats/ozi_plt.h"
+#include "formats/pcx5.h"
+#include "formats/rando.h"
+#include "data_cases.h"
+#include "track_columns.h"
+#include "test_support.h"
+
+using namespace ferolin;
+using namespace ferolin_test;
+
+namespace {
+
+using TextReader = int (*)(std::string_view, TrackPointArray&, uint32_t&);
+
+// A logger's record frames as captured from the line, read the way the
+// download reads them once the transfer has started.
+int ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t& count) {
+    struct Memory : LoggerByteSource {
+        std::string bytes;
+        std::size_t at = 0;
+        std::size_t Read(uint8_t* data, std::size_t size) override {
+            const std::size_t n = std::min(size, bytes.size() - at);
+            std::memcpy(data, bytes.data() + at, n);
+            at += n;
+            return n;
+        }
+    } memory;
+    points.reset();
+    count = 0;
+    if (!FileExists(path)) return 1;
+    memory.bytes = ReadFile(path);
+    return static_cast<int>(ReceiveLoggerRecords(memory, 0xFFFFFFFFu, points, count));
+}
+
+// The reader each folder's inputs go through, and its entry point for text in
+// memory where it has one ("load" goes through the driver and the table).
+struct FolderReader {
+    const char* folder;
+    ReaderFn file;
+    TextReader text;
+};
+const FolderReader kReaders[] = {
+    {"bluegps", ReadBlueGpsLog, nullptr},     {"native", ReadNativeTrack, nullptr},
+    {"nmea", ReadNmeaLog, ReadNmeaText},      {"magellan", ReadMagellanLog, ReadMagellanText},
+    {"pcx5", ReadPcx5Track, ReadPcx5Text},    {"plt", ReadOziTrack, ReadOziText},
+    {"gpx", ReadGpxTrack, ReadGpxText},       {"kml", ReadKmlTrack, ReadKmlText},
+    {"rando", ReadRandoHike, ReadRandoText},  {"logger", ReadLoggerCapture, nullptr},
+    {"load", nullptr, nullptr},
+};
+const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5",
+                                           "plt", "gpx", "kml", "rando", "logger", "load"};
+
+const char* const kWrittenColumn[] = {"written"};
+
+class Read : public ::testing::TestWithParam<ReadCase> {};
+class Write : public ::testing::TestWithParam<WriteCase> {};
+
+// Records what the driver says.
+struct Host : DriverHost {
+    void ShowMessage(const std::string&, int id, MessageIcon) override { messages += LoadString(id); }
+    std::string messages;
+};
+
+}  // namespace
+
+TEST_P(Read, GivesThePointsOfItsTable) {
+    const ReadCase& c = GetParam();
+    const PointTable want = ReadPointTable(c.expected, kTrackColumns);
+    ASSERT_EQ(want.error, "");
+    bool failed = false, message = false, mask = false;
+    want.Directive("failed", &failed);
+    TrackPointArray points;
+    uint32_t count = 0;
+    const FolderReader* reader = nullptr;
+    for (const FolderReader& r : kReaders)
+        if (c.folder == r.folder) reader = &r;
+    ASSERT_NE(reader, nullptr) << "no reader for the folder " << c.folder;
+    if (!reader->file) {
+        Host host;
+        CurrentTrack track;
+        const int status = LoadTrack(track, c.input, host);
+        EXPECT_EQ(host.messages, want.Directive("message", &message));
+        EXPECT_EQ(status != 0, message);
+        const std::string maskText = want.Directive("mask", &mask);
+        if (mask) {
+            EXPECT_EQ(track.fieldMask, std::stoul(maskText, nullptr, 16));
+        }
+        points = std::move(track.points);
+        count = track.count;
+    } else {
+        const int status = reader->file(c.input, points, count);
+        EXPECT_EQ(status != 0, failed) << "status " << status;
+        if (status != 0) {
+            EXPECT_EQ(count, 0u);
+            EXPECT_FALSE(points);
+        }
+        if (reader->text) {
+            TrackPointArray again;
+            uint32_t n = 0;
+            EXPECT_EQ(reader->text(ReadFile(c.input), again, n), status) << "from memory";
+            ASSERT_EQ(n, count) << "from memory";
+            EXPECT_TRUE(n == 0 || std::memcmp(again.get(), points.get(), n * sizeof(TrackPoint)) == 0)
+                << "from memory";
+        }
+    }
+    const std::string differences = CompareWithTable(want, kTrackColumns, points.get(), sizeof(TrackPoint), count);
+    EXPECT_TRUE(differences.empty()) << differences;
+}
+
+TEST_P(Write, WritesItsExpectedFile) {
+    const WriteCase& c = GetParam();
+    const PointTable table = ReadPointTable(c.table, kTrackColumns, kWrittenColumn);
+    ASSERT_EQ(table.error, "");
+    const std::vector<TrackPoint> points = RecordsOf<TrackPoint>(table, kTrackColumns);
+    std::vector<ExportEntry> entries;
+    for (std::size_t i = 0; i < points.size(); ++i)
+        entries.push_back({&points[i], static_cast<float>(table.Has("written") ? table.Value(i, "written")
+                                                                               : table.Value(i, "altitude"))});
+    const int row = FindWriterRow(c.extension);
+    ASSERT_GE(row, 0) << "no writer for " << c.extension;
+    ASSERT_NE(FormatTable()[row].writer, nullptr);
+    const FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
+    TempDir dir;
+    const std::string path = dir.File(PercentDecoded(c.title) + "." + c.extension);
+    EXPECT_EQ(FormatTable()[row].writer(path, entries.data(), static_cast<uint32_t>(entries.size()), c.options), 0);
+    if (c.none) {
+        EXPECT_FALSE(FileExists(path));
+    } else {
+        EXPECT_EQ(ReadFile(path), ReadFile(c.expected));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, Read, ::testing::ValuesIn(ReadCases(kFolders)),
+                         [](const auto& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Data, Write, ::testing::ValuesIn(WriteCases(kFolders)),
+                         [](const auto& param) { return param.param.name; });
+
+// What no file can hold: a path that is no regular file fails every reader at
+// once, and a writer that cannot write everything fails, leaving what stood
+// at its path and no temporary file.
+TEST(EveryFormat, ReadersRefuseWhatIsNoFileAndWritersReportFailures) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const FormatEntry& row : FormatTable()) {
+        SCOPED_TRACE(row.extension);
+        for (const std::string& path : {dir.File("missing"), dir.path(), fifo, std::string("/dev/null")}) {
+            if (!row.reader) break;
+            TrackPointArray points;
+            uint32_t count = 7;
+            EXPECT_NE(row.reader(path, points, count), 0) << path;
+            EXPECT_EQ(count, 0u);
+            EXPECT_FALSE(points);
+        }
+        if (!row.writer) continue;
+        TrackPoint p{};
+        p.latitude = 45.5;
+        const std::vector<TrackPoint> many(20000, p);
+        std::vector<ExportEntry> entries;
+        for (const TrackPoint& q : many) entries.push_back({&q, 1.0f});
+        EXPECT_NE(row.writer(dir.File("no/such/folder.x"), entries.data(), 1, kAllOptions), 0);
+        EXPECT_NE(row.writer("/dev/full", entries.data(), 1, kAllOptions), 0);
+        // A file size limit stops the writing half-way.
+        const std::string kept = dir.File("kept.x");
+        WriteFile(kept, "old contents");
+        rlimit old;
+        getrlimit(RLIMIT_FSIZE, &old);
+        auto* previous = signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 64 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const int status = row.writer(kept, entries.data(), 20000, kAllOptions);
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, previous);
+        EXPECT_NE(status, 0);
+        EXPECT_EQ(ReadFile(kept), "old contents");
+        EXPECT_EQ(CountFiles(dir.path()), 2);  // the FIFO and the kept file
+    }
+}
+
+static std::string Two(int n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); }
+
+// Tracks far longer than any data file: readers that do not know their count
+// in advance keep growing their array and lose no point.
+TEST(EveryFormat, LongTracksKeepEveryPointInOrder) {
+    const struct {
+        ReaderFn reader;
+        const char* name;
+        std::string head, tail;
+        std::string (*line)(int);
+        uint32_t count;
+    } rows[] = {
+        {ReadNmeaLog, "t.nmea", "", "",
+         [](int i) { return "$GPGGA,1," + Two(i % 60) + "00.0,N,00200.0,E,1,08\n"; },
+         20000},
+        {ReadKmlTrack, "t.kml", "<kml><Placemark><LineString><coordinates>",
+         "</coordinates></LineString></Placemark></kml>",
+         [](int i) { return "2," + std::to_string(i % 60) + ".5,1 "; }, 100000},
+        {ReadGpxTrack, "t.gpx", "<gpx><trk><trkseg>", "</trkseg></trk></gpx>",
+         [](int i) { return "<trkpt lat=\"" + std::to_string(i % 60) + ".5\" lon=\"2\"/>"; }, 30000},
+        {ReadMagellanLog, "t.log", "", "",
+         [](int i) { return "$PMGNTRK," + Two(i % 60) + "00.0,N,00200.0,E,1,M,0,A\n"; }, 20000},
+        {ReadOziTrack, "t.plt", "1\n2\n3\n4\n5\n6\n", "",
+         [](int i) { return std::to_string(i % 60) + ".5,2\n"; }, 20000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string text = row.head;
+        for (uint32_t i = 0; i < row.count; ++i) text += row.line(static_cast<int>(i));
+        TempDir dir;
+        WriteFile(dir.File(row.name), text + row.tail);
+        TrackPointArray points;
+        uint32_t count = 0;
+        ASSERT_EQ(row.reader(dir.File(row.name), points, count), 0);
+        ASSERT_EQ(count, row.count);
+        for (uint32_t i = 0; i < count; ++i) {
+            ASSERT_EQ(+points[i].record, static_cast<int32_t>(i + 1)) << i;
+            ASSERT_EQ(static_cast<int>(points[i].latitude), static_cast<int>(i % 60)) << i;
+        }
+    }
+}
