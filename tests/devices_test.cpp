@@ -246,7 +246,7 @@ class Devices : public ::testing::Test {
 protected:
     void SetUp() override { pty.LinkAs(dir.File("ttyFAKE")); }
     struct Played {
-        int status;
+        bool failed;
         uint32_t count;
         TrackPointArray points;
         double seconds;
@@ -259,7 +259,7 @@ protected:
         PlayedLogger logger(pty, play);
         Played d{};
         const auto start = Clock::now();
-        d.status = DownloadLoggerTrack(dir.File("ttyFAKE.rbt"), d.points, d.count);
+        d.failed = Failed(DownloadLoggerTrack(dir.File("ttyFAKE.rbt"), d.points, d.count));
         d.seconds = SecondsSince(start);
         logger.Join();
         d.received = logger.received;
@@ -289,7 +289,7 @@ TEST_F(Devices, OnlyTerminalsAreOpenedAndNothingIsWrittenElsewhere) {
             EXPECT_EQ(SendNmeaToPort(path, &entry, 1, kAllOptions), 1) << path;
             TrackPointArray points;
             uint32_t count = 7;
-            EXPECT_EQ(DownloadLoggerTrack(path, points, count), 1) << path;
+            EXPECT_TRUE(Failed(DownloadLoggerTrack(path, points, count))) << path;
             EXPECT_EQ(count, 0u);
             EXPECT_LT(SecondsSince(start), 0.5) << path;  // refused at once
         }
@@ -376,7 +376,7 @@ TEST_F(Devices, LoggerDownloadOnALineInTheKernelDefaultMode) {
     play.unanswered = 1;  // the second handshake gets its answer
     play.records = Capture("three.frames");
     const Played d = Download(play);
-    EXPECT_EQ(d.status, 0);
+    EXPECT_FALSE(d.failed);
     const std::string differences = CompareWithCapture("three.frames", d.count, d.points);
     EXPECT_TRUE(differences.empty()) << differences;
     EXPECT_EQ(d.received, kSwitchCommand + kHandshake + kHandshake + kQuery + kCount + kTransfer + kStart + kEnd);
@@ -399,30 +399,30 @@ TEST_F(Devices, LoggerRepliesDecideWhatIsTaken) {
         const char* what;
         LoggerPlay play;
         const char* capture;
-        int status;
+        bool failed;
         uint32_t count;
         std::string received;
         double seconds = 40;  // at most
     } rows[] = {
         {"fewer records than announced", {.countReply = Bytes({36, 4, 0, 0, 0}), .records = Capture("three.frames")},
-         "three.frames", 0, 3, transferred},
-        {"a frame cut off", {.records = Capture("cut_frame.frames")}, "cut_frame.frames", 0, 1, transferred},
-        {"a short record frame", {.records = Capture("short_record.frames")}, "short_record.frames", 0, 2, transferred},
+         "three.frames", false, 3, transferred},
+        {"a frame cut off", {.records = Capture("cut_frame.frames")}, "cut_frame.frames", false, 1, transferred},
+        {"a short record frame", {.records = Capture("short_record.frames")}, "short_record.frames", false, 2, transferred},
         // Nothing large is allocated for the largest count.
         {"the largest count", {.countReply = Bytes({36, 0xFF, 0xFF, 0xFF, 0xFF}), .records = Capture("three.frames")},
-         "three.frames", 0, 3, transferred},
+         "three.frames", false, 3, transferred},
         // One announced, three sent: one taken, and the end frame follows at once.
-        {"one announced", {.countReply = Bytes({36, 1, 0, 0, 0}), .records = Capture("three.frames")}, "three.frames", 0,
+        {"one announced", {.countReply = Bytes({36, 1, 0, 0, 0}), .records = Capture("three.frames")}, "three.frames", false,
          1, transferred, 2.0},
         // First byte not "$": no NMEA, only the end frame goes out.
-        {"no NMEA", {.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n"}, "", 1, 0, kEnd},
-        {"the query answered with another code", {.queryReply = 72}, "", 1, 0, asked + kEnd},
-        {"a count reply too short to hold a count", {.countReply = Bytes({36, 3})}, "", 1, 0, counted + kEnd},
+        {"no NMEA", {.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n"}, "", true, 0, kEnd},
+        {"the query answered with another code", {.queryReply = 72}, "", true, 0, asked + kEnd},
+        {"a count reply too short to hold a count", {.countReply = Bytes({36, 3})}, "", true, 0, counted + kEnd},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const Played d = Download(row.play);
-        EXPECT_EQ(d.status, row.status);
+        EXPECT_EQ(d.failed, row.failed);
         ASSERT_EQ(d.count, row.count);
         if (row.count) {
             const std::string differences = CompareWithCapture(row.capture, d.count, d.points);
@@ -451,7 +451,7 @@ TEST_F(Devices, LoggerGivesUpAfterTenUnansweredHandshakes) {
     LoggerPlay play;
     play.unanswered = -1;
     const Played d = Download(play);
-    EXPECT_EQ(d.status, 1);
+    EXPECT_TRUE(d.failed);
     EXPECT_EQ(d.count, 0u);
     std::string expected = kSwitchCommand;
     for (int i = 0; i < 10; ++i) expected += kHandshake;

@@ -10,16 +10,18 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "test_support.h"
+#include "track_columns.h"
 
 using namespace ferolin;
 using namespace ferolin_test;
+using ferolin_test::ReadStatus;
 
 namespace {
 
-int ReadNothing(const std::string&, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadNothing(const std::string&, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
-    return 0;
+    return ReadStatus{};
 }
 
 struct Host : DriverHost {

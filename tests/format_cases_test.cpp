@@ -34,11 +34,11 @@ using namespace ferolin_test;
 
 namespace {
 
-using TextReader = int (*)(std::string_view, TrackPointArray&, uint32_t&);
+using TextReader = ferolin_test::ReadStatus (*)(std::string_view, TrackPointArray&, uint32_t&);
 
 // A logger's record frames as captured from the line, read the way the
 // download reads them once the transfer has started.
-int ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ferolin_test::ReadStatus ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t& count) {
     struct Memory : LoggerByteSource {
         std::string bytes;
         std::size_t at = 0;
@@ -51,9 +51,9 @@ int ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t
     } memory;
     points.reset();
     count = 0;
-    if (!FileExists(path)) return 1;
+    if (!FileExists(path)) return static_cast<ferolin_test::ReadStatus>(1);
     memory.bytes = ReadFile(path);
-    return static_cast<int>(ReceiveLoggerRecords(memory, 0xFFFFFFFFu, points, count));
+    return static_cast<ferolin_test::ReadStatus>(ReceiveLoggerRecords(memory, 0xFFFFFFFFu, points, count));
 }
 
 // The reader each folder's inputs go through, and its entry point for text in
@@ -112,9 +112,9 @@ TEST_P(Read, GivesThePointsOfItsTable) {
         points = std::move(track.points);
         count = track.count;
     } else {
-        const int status = reader->file(c.input, points, count);
-        EXPECT_EQ(status != 0, failed) << "status " << status;
-        if (status != 0) {
+        const auto status = reader->file(c.input, points, count);
+        EXPECT_EQ(Failed(status), failed) << "status " << static_cast<int>(status);
+        if (Failed(status)) {
             EXPECT_EQ(count, 0u);
             EXPECT_FALSE(points);
         }
@@ -172,7 +172,7 @@ TEST(EveryFormat, ReadersRefuseWhatIsNoFileAndWritersReportFailures) {
             if (!row.reader) break;
             TrackPointArray points;
             uint32_t count = 7;
-            EXPECT_NE(row.reader(path, points, count), 0) << path;
+            EXPECT_TRUE(Failed(row.reader(path, points, count))) << path;
             EXPECT_EQ(count, 0u);
             EXPECT_FALSE(points);
         }
@@ -235,7 +235,7 @@ TEST(EveryFormat, LongTracksKeepEveryPointInOrder) {
         WriteFile(dir.File(row.name), text + row.tail);
         TrackPointArray points;
         uint32_t count = 0;
-        ASSERT_EQ(row.reader(dir.File(row.name), points, count), 0);
+        ASSERT_FALSE(Failed(row.reader(dir.File(row.name), points, count)));
         ASSERT_EQ(count, row.count);
         for (uint32_t i = 0; i < count; ++i) {
             ASSERT_EQ(+points[i].record, static_cast<int32_t>(i + 1)) << i;

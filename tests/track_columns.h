@@ -1,10 +1,14 @@
-// The columns of the point table for the 55-byte track point.
+// The columns of the point table for the 55-byte track point, and the
+// status its readers return.
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <type_traits>
 
 #include "core/track_point.h"
 #include "data_cases.h"
+#include "formats/format_table.h"
 
 namespace ferolin_test {
 
@@ -26,5 +30,9 @@ inline constexpr Column kTrackColumns[] = {
     {"direction", CellType::kFloat, offsetof(ferolin::TrackPoint, direction)},
     {"satellites", CellType::kInt8, offsetof(ferolin::TrackPoint, satellites)},
 };
+
+// A reader's status; every value but the zero one is a failure.
+using ReadStatus = std::invoke_result_t<ferolin::ReaderFn, const std::string&, ferolin::TrackPointArray&, uint32_t&>;
+inline bool Failed(ReadStatus status) { return status != ReadStatus{}; }
 
 }  // namespace ferolin_test
