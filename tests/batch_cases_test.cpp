@@ -130,4 +130,4 @@ TEST_P(Batch, RunsAsItsCaseSays) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, Batch, ::testing::ValuesIn(Cases()));
+INSTANTIATE_TEST_SUITE_P(Data, Batch, ::testing::ValuesIn(Cases()), [](const auto& param) { return param.param; });
