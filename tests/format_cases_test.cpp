@@ -8,7 +8,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -158,6 +162,40 @@ INSTANTIATE_TEST_SUITE_P(Data, Read, ::testing::ValuesIn(ReadCases(kFolders)),
                          [](const auto& param) { return param.param.name; });
 INSTANTIATE_TEST_SUITE_P(Data, Write, ::testing::ValuesIn(WriteCases(kFolders)),
                          [](const auto& param) { return param.param.name; });
+
+// gpsbabel, a reader of its own, finds the positions of the table in every
+// expected output it reads as a track (the table read back where there is
+// one): the expected files hold what the formats say, not what the writers
+// happen to write.
+TEST(EveryFormat, GpsbabelReadsThePositionsOfTheExpectedFiles) {
+    if (std::system("command -v gpsbabel >/dev/null 2>&1") != 0) GTEST_SKIP() << "gpsbabel is not installed";
+    const std::map<std::string, std::string> peers = {{"gpx", "gpx"}, {"kml", "kml"}, {"plt", "ozi"}, {"nmea", "nmea"}};
+    TempDir dir;
+    for (const WriteCase& c : WriteCases({"gpx", "kml", "plt", "nmea"})) {
+        // gpsbabel makes track points of RMC sentences only.
+        if (c.none || (c.folder == "nmea" && ReadFile(c.expected).find("$GPRMC") == std::string::npos)) continue;
+        SCOPED_TRACE(c.name);
+        const std::string readBack = c.expected + ".points";
+        const PointTable want = ReadPointTable(FileExists(readBack) ? readBack : c.table, kTrackColumns, kWrittenColumn);
+        const std::string command = "gpsbabel -t -i " + peers.at(c.folder) + " -f '" + c.expected +
+                                    "' -o unicsv,utc=0 -F '" + dir.File("peer.csv") + "' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::istringstream lines(ReadFile(dir.File("peer.csv")));
+        std::string line;
+        std::getline(lines, line);  // No,Latitude,Longitude,...
+        std::size_t row = 0;
+        for (; std::getline(lines, line) && row < want.rows.size(); ++row) {
+            double latitude = 0, longitude = 0;
+            const char* at = line.c_str() + line.find(',') + 1;
+            at = std::from_chars(at, line.c_str() + line.size(), latitude).ptr + 1;
+            std::from_chars(at, line.c_str() + line.size(), longitude);
+            EXPECT_NEAR(latitude, want.Value(row, "latitude"), 2e-6) << line;
+            EXPECT_NEAR(longitude, want.Value(row, "longitude"), 2e-6) << line;
+        }
+        EXPECT_EQ(row, want.rows.size());
+        EXPECT_FALSE(std::getline(lines, line)) << "more points than the table: " << line;
+    }
+}
 
 // What no file can hold: a path that is no regular file fails every reader at
 // once, and a writer that cannot write everything fails, leaving what stood
