@@ -330,13 +330,20 @@ int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& 
         std::string output = ChangeExtension(input, row.extension);
         files.push_back({std::move(input), std::move(output), {}, false});
     }
-    const std::vector<std::vector<std::size_t>> chains = Chains(files);
 
     // A logger or a port is one device: its files go one at a time.
     const bool device = row.device != DeviceRow::kNone ||
                         EqualsIgnoreCase(FileExtension(options.positional[0]), "rbt");
-    const std::size_t jobs = device ? 1 : std::min(options.jobs.value_or(ProcessorCount()), kMostWorkers);
-    const std::size_t workers = std::min(jobs, chains.size());
+    const uint32_t jobs =
+        device ? 1 : std::min(options.jobs.value_or(ProcessorCount()), kMostWorkers);
+    std::vector<std::vector<std::size_t>> chains;
+    if (jobs > 1 && files.size() > 1) {
+        chains = Chains(files);
+    } else if (!files.empty()) {
+        chains.emplace_back(files.size());  // one worker: the listing in order
+        std::iota(chains[0].begin(), chains[0].end(), std::size_t{0});
+    }
+    const std::size_t workers = std::min<std::size_t>(jobs, chains.size());
 
     std::atomic<std::size_t> nextChain{0};
     std::mutex mutex;
