@@ -24,22 +24,28 @@ void CurrentTrack::Reset() {
 namespace {
 
 // Readers report failures as statuses; running out of memory is one too.
-int CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
-               uint32_t& count) {
+ReadStatus CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
+                      uint32_t& count) {
     try {
         return reader(path, points, count);
     } catch (const std::bad_alloc&) {
         points.reset();
         count = 0;
-        return 1;
+        return ReadStatus::kNoMemory;
     }
+}
+
+// The XML parser's own failures leave the point details as they are; every
+// other failure, and an extension that no reader takes, empties them.
+bool EmptiesPointDetails(ReadStatus status) {
+    return status != ReadStatus::kXmlUnreadable && status != ReadStatus::kXmlMalformed;
 }
 
 }  // namespace
 
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table) {
-    int status = 1;
+    ReadStatus status = ReadStatus::kCannotOpen;  // until a reader is tried
     track.fieldMask = 0xFFFF;
     host.BeginWork();
 
@@ -51,7 +57,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         TrackPointArray points;
         uint32_t count = 0;
         status = CallReader(reader, path, points, count);
-        if (status == 0) {
+        if (status == ReadStatus::kOk) {
             track.points = std::move(points);
             track.count = count;
             detected = &row;
@@ -59,17 +65,17 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         }
     }
 
+    bool loaded = false;
     if (!detected) {
         host.ShowMessage(path, kStrCannotOpen, MessageIcon::kStop);
-        if (status == 1) host.ShowNoPoint();
-        status = status ? status : 1;
+        if (EmptiesPointDetails(status)) host.ShowNoPoint();
     } else {
         track.fieldMask = detected->fieldMask;
         if (track.count == 0) {
             host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation);
-            status = 1;
             host.ShowNoPoint();
         } else {
+            loaded = true;
             track.displayName = std::string_view(detected->extension) == "rbt"
                                     ? std::string(LoadString(kStrDownloadedFromGps))
                                     : path;
@@ -78,7 +84,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         }
     }
     host.EndWork();
-    return status;
+    return loaded ? 0 : 1;
 }
 
 int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,

@@ -58,7 +58,8 @@ public:
 
 // Walks the format rows of the file's extension, in table order, until a
 // reader succeeds; a later row of the same extension is the fall-back for an
-// earlier one. Returns 0 when a track with at least one point was loaded.
+// earlier one. Returns 0 when a track with at least one point was loaded,
+// else 1.
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table = FormatTable());
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -75,16 +76,16 @@ private:
 };
 
 // Runs a one-pass reader over the lines of `source`, in pieces of at most
-// `maxPiece` characters; an input that cannot be opened gives status 1 and
+// `maxPiece` characters; an input that cannot be opened gives kCannotOpen and
 // no points.
 template <typename ReadLines>
-int ReadSourceLines(const LineSource& source, std::size_t maxPiece, TrackPointArray& points,
+ReadStatus ReadSourceLines(const LineSource& source, std::size_t maxPiece, TrackPointArray& points,
                     uint32_t& count, ReadLines readLines) {
     LineReader lines(maxPiece);
     if (!source.Open(lines)) {
         points.reset();
         count = 0;
-        return 1;
+        return ReadStatus::kCannotOpen;
     }
     return readLines(lines, points, count);
 }

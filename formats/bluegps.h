@@ -9,8 +9,8 @@
 
 namespace ferolin {
 
-int ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 // The same from an opened line reader (pieces of at most 1023 characters).
-int ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count);
 
 }  // namespace ferolin

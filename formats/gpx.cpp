@@ -151,11 +151,11 @@ void ParseGpxTime(std::string_view text, TrackPoint& point) {
 
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
 
-int ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeGpxHandler, points, count);
 }
 
-int ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrackText(document, MakeGpxHandler, points, count);
 }
 

@@ -325,11 +325,11 @@ public:
 
 std::unique_ptr<TrackSaxHandler> MakeKmlHandler() { return std::make_unique<KmlHandler>(); }
 
-int ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeKmlHandler, points, count);
 }
 
-int ReadKmlText(std::string_view document, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadKmlText(std::string_view document, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrackText(document, MakeKmlHandler, points, count);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -16,10 +17,10 @@ namespace ferolin {
 // talker only; a trace without any "$GPGGA", "$GPRMC" or "$GPGSA" line is
 // read from the same sentences of any other talker ("$GN", "$GL", "$BD" ...),
 // keeping only the first of consecutive GSA sentences. The file is read once.
-// Status 1 when the file cannot be opened or memory runs out.
-int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
+// kCannotOpen or kNoMemory when the file cannot be opened or memory runs out.
+ReadStatus ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 // The same from text in memory (fuzzing, tests).
-int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count);
 
 // Writes the GSA, GGA, RMC, GLL and VTG sentences that the option word selects
 // (kNmeaGsa ... kNmeaVtg) for each entry. An option word of 0 writes no file

@@ -55,21 +55,21 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
 
 // Two passes over the input: count the point lines, then fill that many
 // records; each pass opens the source afresh.
-int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t lines = 0;
     {
         LineReader reader(kPiece);
-        if (!source.Open(reader)) return 1;
+        if (!source.Open(reader)) return ReadStatus::kCannotOpen;
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         // Record numbers are 32-bit: no more lines than they can number.
         while (lines < 0x7FFFFFFFu && reader.Next(piece)) ++lines;
     }
-    if (lines == 0) return 0;
+    if (lines == 0) return ReadStatus::kOk;
     TrackPointArray array = AllocateTrackPoints(lines);
-    if (!array) return 1;
+    if (!array) return ReadStatus::kNoMemory;
 
     // The file may have changed in between: fill at most the counted records
     // and return how many were filled.
@@ -86,7 +86,7 @@ int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) 
     }
     points = std::move(array);
     count = filled;
-    return 0;
+    return ReadStatus::kOk;
 }
 
 // The date and time of a point as a day number, "%.6f"; nothing for a point
@@ -100,11 +100,11 @@ void AppendDayNumber(TextBuffer& out, const TrackPoint& p) {
 
 }  // namespace
 
-int ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadOzi(LineSource::File(path), points, count);
 }
 
-int ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count) {
     return ReadOzi(LineSource::Memory(text), points, count);
 }
 

@@ -120,13 +120,13 @@ void ParsePointLine(std::string_view line, Unit unit, TrackPoint& t) {
 }
 
 // Two passes: count the T lines, then parse those after the header mark.
-int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t tLines = 0;
     {
         LineReader reader(kPiece);
-        if (!source.Open(reader)) return 1;
+        if (!source.Open(reader)) return ReadStatus::kCannotOpen;
         std::string_view line;
         while (tLines < 0x7FFFFFFFu && reader.Next(line))
             if (!line.empty() && line[0] == 'T') ++tLines;
@@ -134,11 +134,11 @@ int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count)
     TrackPointArray array;
     if (tLines > 0) {
         array = AllocateTrackPoints(tLines);
-        if (!array) return 1;
+        if (!array) return ReadStatus::kNoMemory;
     }
 
     LineReader reader(kPiece);
-    if (!source.Open(reader)) return 1;
+    if (!source.Open(reader)) return ReadStatus::kCannotOpen;
     bool marked = false;
     Unit unit = Unit::kDeg;
     uint32_t parsed = 0;
@@ -159,10 +159,10 @@ int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count)
             t.record = static_cast<int32_t>(++parsed);
         }
     }
-    if (!marked) return 1;
+    if (!marked) return ReadStatus::kNotThisFormat;
     points = std::move(array);
     count = parsed;
-    return 0;
+    return ReadStatus::kOk;
 }
 
 // "%+011.7f" / "%+012.7f" with the sign replaced by the hemisphere letter
@@ -192,11 +192,11 @@ void AppendDateTime(TextBuffer& out, int day, int month, int year, int hour, int
 
 }  // namespace
 
-int ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadPcx5(LineSource::File(path), points, count);
 }
 
-int ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count) {
     return ReadPcx5(LineSource::Memory(text), points, count);
 }
 

@@ -58,11 +58,11 @@ public:
 
 std::unique_ptr<TrackSaxHandler> MakeRandoHandler() { return std::make_unique<RandoHandler>(); }
 
-int ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeRandoHandler, points, count);
 }
 
-int ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrackText(document, MakeRandoHandler, points, count);
 }
 

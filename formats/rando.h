@@ -14,8 +14,8 @@ namespace ferolin {
 
 // Every ETAPE element, numbered 1, 2, 3 ... in file order, with its POSITION
 // ("latitude,longitude") and ALTITUDE.
-int ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count);
-int ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count);
 std::unique_ptr<TrackSaxHandler> MakeRandoHandler();
 
 // Positions and output altitudes only; the option word is not used.

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    const int status = ferolin::ReadNativeDescriptor(fd, points, count);
+    const ferolin::ReadStatus status = ferolin::ReadNativeDescriptor(fd, points, count);
     close(fd);
-    if (status == 0) ferolin_fuzz::TouchPoints(points, count);
+    if (status == ferolin::ReadStatus::kOk) ferolin_fuzz::TouchPoints(points, count);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin_fuzz {
@@ -34,7 +35,7 @@ template <typename ReadText>
 int FuzzTextReader(ReadText read, const uint8_t* data, size_t size) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    if (read(Text(data, size), points, count) == 0) TouchPoints(points, count);
+    if (read(Text(data, size), points, count) == ferolin::ReadStatus::kOk) TouchPoints(points, count);
     return 0;
 }
 

@@ -39,7 +39,7 @@ TEST(SerialPort, OnlyTerminalsAreOpenedAndNothingIsWrittenElsewhere) {
             EXPECT_EQ(SendNmeaToPort(path, &entry, 1, kAllOptions), 1);
             TrackPointArray points;
             uint32_t count = 7;
-            EXPECT_EQ(DownloadLoggerTrack(path, points, count), 1);
+            EXPECT_EQ(DownloadLoggerTrack(path, points, count), ReadStatus::kCannotOpen);
             EXPECT_EQ(count, 0u);
             EXPECT_FALSE(points);
             EXPECT_LT(SecondsSince(start), 0.5);  // refused at once, no waits
