@@ -4,6 +4,7 @@
 #include "core/output_file.h"
 #include "core/paths.h"
 #include "core/text_format.h"
+#include "core/version.h"
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
 
@@ -184,7 +185,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "<?xml version=\"1.0\"?>\r\n"
         "<gpx\r\n"
         "version=\"1.0\"\r\n"
-        "creator=\"Ferolin 1.51\"\r\n"
+        "creator=\"Ferolin " FEROLIN_VERSION "\"\r\n"
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
         "xmlns=\"http://www.topografix.com/GPX/1/0\"\r\n"
         "xmlns:topografix=\"http://www.topografix.com/GPX/Private/TopoGrafix/0/2\"\r\n"

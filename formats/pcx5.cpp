@@ -7,6 +7,7 @@
 #include "core/line_reader.h"
 #include "core/output_file.h"
 #include "core/text_format.h"
+#include "core/version.h"
 #include "formats/text_fields.h"
 
 namespace ferolin {
@@ -209,7 +210,7 @@ int WritePcx5Track(const std::string& path, const ExportEntry* entries, uint32_t
     TextBuffer& out = file.Buffer();
     out.Append(
         "H  SOFTWARE NAME & VERSION\r\n"
-        "I  PCX5 2.09 by Ferolin 1.51\r\n"
+        "I  PCX5 2.09 by Ferolin " FEROLIN_VERSION "\r\n"
         "\r\n"
         "H  R DATUM                IDX DA            DF            DX            DY            DZ\r\n"
         "M  G WGS 84               121 +0.000000e+00 +0.000000e+00 +0.000000e+00 +0.000000e+00 "
