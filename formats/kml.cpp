@@ -5,6 +5,7 @@
 
 #include "core/output_file.h"
 #include "core/paths.h"
+#include "core/earth.h"
 #include "core/statistics.h"
 #include "core/version.h"
 #include "core/xml_text.h"
@@ -12,8 +13,6 @@
 namespace ferolin {
 
 namespace {
-
-constexpr double kRadiansToDegrees = 57.295779513082;
 
 constexpr const char* kKmlOpen = "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n";
 constexpr const char* kWptStyle =

@@ -5,13 +5,19 @@
 #include <cstdint>
 #include <string>
 
+#include "core/selection.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 #include "core/version.h"
 
 namespace ferolin {
 
-// Option bits of the text and CSV tables besides the column bits.
+// Option bits of the text and CSV tables. A column is written when its bit is
+// set: the data-type bit of its value (kDataRecord, kDataLatitude ... of
+// core/selection.h), or one of these two for the date and the time.
+constexpr uint32_t kTableDate = 0x200;
+constexpr uint32_t kTableTime = 0x1000;
+// The statistics lines above the columns.
 constexpr uint32_t kOptionStatistics = 0x10000;
 
 int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -31,6 +37,23 @@ struct TableColumn {
     uint32_t bit;
     const char* header;
     ColumnValue value;
+};
+
+// The columns of both tables, in the order they are written, with the text
+// table's headers (the CSV table heads the altitude "Altitude: ").
+inline constexpr TableColumn kTableColumns[] = {
+    {kDataRecord, "Record: ", ColumnValue::kRecord},
+    {kTableDate, "Date: ", ColumnValue::kDate},
+    {kTableTime, "Time: ", ColumnValue::kTime},
+    {kDataLatitude, "Latitude: ", ColumnValue::kLatitude},
+    {kDataLongitude, "Longitude: ", ColumnValue::kLongitude},
+    {kDataAltitude, "Altitude(Meters): ", ColumnValue::kAltitude},
+    {kDataPdop, "PDOP: ", ColumnValue::kPdop},
+    {kDataHdop, "HDOP: ", ColumnValue::kHdop},
+    {kDataVdop, "VDOP: ", ColumnValue::kVdop},
+    {kDataSatellites, "Satellite No: ", ColumnValue::kSatellites},
+    {kDataSpeed, "Speed(KMs/hr): ", ColumnValue::kSpeed},
+    {kDataDirection, "Direction: ", ColumnValue::kDirection},
 };
 
 // Appends one cell without separator; `yearWidth` pads the year of the date.
