@@ -125,51 +125,6 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
     return status;
 }
 
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::size_t SkipBlanks(const std::string& s, std::size_t i) {
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    return i;
-}
-
-// Takes the text from `i` up to and including the next `delimiter` (the whole
-// rest when it is missing) and returns the position after it.
-std::size_t TakeUpTo(const std::string& s, std::size_t i, char delimiter) {
-    const std::size_t at = s.find(delimiter, i);
-    return at == std::string::npos ? s.size() : at + 1;
-}
-
-}  // namespace
-
-std::vector<std::string> ParseCommandLine(const std::string& line) {
-    std::vector<std::string> arguments;
-    std::size_t i = SkipBlanks(line, 0);
-    // The program name.
-    if (i < line.size() && line[i] == '"')
-        i = TakeUpTo(line, i + 1, '"');
-    else
-        i = TakeUpTo(line, i, ' ');
-    i = SkipBlanks(line, i);
-    while (i < line.size()) {
-        std::size_t next;
-        std::size_t begin = i;
-        if (line[i] == '"') {
-            begin = i + 1;
-            next = TakeUpTo(line, begin, '"');
-        } else {
-            next = TakeUpTo(line, i, ' ');
-        }
-        std::string piece = line.substr(begin, next - begin);
-        const auto first = piece.find_first_not_of(" \"");
-        const auto last = piece.find_last_not_of(" \"");
-        if (first != std::string::npos) arguments.push_back(piece.substr(first, last - first + 1));
-        i = SkipBlanks(line, next);
-    }
-    return arguments;
-}
-
 std::vector<std::string> MatchingFiles(const std::string& pattern) {
     std::vector<std::string> files;
     if (EqualsIgnoreCase(FileExtension(pattern), "rbt")) {

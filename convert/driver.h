@@ -68,11 +68,6 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
 int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,
                  DriverHost& host);
 
-// Splits a command line as the program receives it on Windows: the program
-// name first, then arguments separated by blanks or enclosed in double quotes;
-// surrounding blanks and quotes are trimmed and empty arguments dropped.
-std::vector<std::string> ParseCommandLine(const std::string& commandLine);
-
 // The files a batch pattern names, sorted by name: the pattern's folder listed
 // and the names matched with `*` and `?`. A pattern whose extension is "rbt"
 // names a logger port and stands for itself.

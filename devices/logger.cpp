@@ -163,8 +163,8 @@ bool DecodeLoggerRecord(const LoggerReply& reply, TrackPoint& point) {
     return true;
 }
 
-ReadStatus ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced, TrackPointArray& points,
-                         uint32_t& count) {
+ReadStatus ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced,
+                                TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     // The records come one frame each: the announced count is no reason to

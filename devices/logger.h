@@ -71,8 +71,8 @@ bool DecodeLoggerRecord(const LoggerReply& reply, TrackPoint& point);
 // array grows as records arrive; `announced` only bounds the loop. kOk with
 // the records decoded (count may be 0); kNoMemory when the memory for them
 // runs out.
-ReadStatus ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced, TrackPointArray& points,
-                         uint32_t& count);
+ReadStatus ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced,
+                                TrackPointArray& points, uint32_t& count);
 
 // Reader of the "rbt" row: the title of `path` names the port (COM5.rbt ->
 // the port COM5). kOk with the records received (a download that ends early

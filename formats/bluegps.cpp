@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/line_reader.h"
 #include "core/text_format.h"
 
 namespace ferolin {
@@ -70,8 +71,6 @@ bool ApplyLine(std::string_view line, TrackPoint& p) {
     return false;
 }
 
-}  // namespace
-
 ReadStatus ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
@@ -108,8 +107,10 @@ ReadStatus ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t
     return ReadStatus::kOk;
 }
 
+}  // namespace
+
 ReadStatus ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::File(path), 1023, points, count, ReadBlueGpsLines);
+    return ReadSourceLines(path, 1023, points, count, ReadBlueGpsLines);
 }
 
 }  // namespace ferolin

@@ -43,9 +43,6 @@ struct FormatEntry {
 
 // Whether a row reads (a file reader or the logger download) or writes (a
 // file writer or the live replay).
-inline bool HasReader(const FormatEntry& row) {
-    return row.reader || row.device == DeviceRow::kLoggerDownload;
-}
 inline bool HasWriter(const FormatEntry& row) {
     return row.writer || row.device == DeviceRow::kNmeaReplay;
 }

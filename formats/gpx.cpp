@@ -150,15 +150,14 @@ void ParseGpxTime(std::string_view text, TrackPoint& point) {
     point.seconds = ToFloat(ParseReal(p, end));
 }
 
+namespace {
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
+}  // namespace
 
 ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeGpxHandler, points, count);
 }
 
-ReadStatus ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count) {
-    return ReadXmlTrackText(document, MakeGpxHandler, points, count);
-}
 
 int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options) {
@@ -166,7 +165,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
     OutputFile file;
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
-    const std::string name = FileTitleCopy(path);
+    const std::string name = FileTitle(path);
     const UtcDateTime now = CurrentUtcDateTime();
 
     // Bounding box in single precision; the comparisons take the full values.

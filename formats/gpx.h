@@ -24,8 +24,6 @@ constexpr uint32_t kGpxTime = 0x200;
 
 // The values of every `trkpt` element, numbered 1, 2, 3 ... in file order.
 ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-ReadStatus ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count);
-std::unique_ptr<TrackSaxHandler> MakeGpxHandler();
 
 // Reads a GPX time text the way the pattern "%hd-%hd-%hdT%hd:%hd:%fZ" scans
 // it: the fields scanned before the first mismatch are set, the others left

@@ -190,7 +190,7 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
     out.Append(kCreditDesc);
     EndDesc(out);
     out.Append("<name>");
-    AppendXmlText(out, FileTitleCopy(path));
+    AppendXmlText(out, FileTitle(path));
     out.Append("</name>\r\n<open>1</open>\r\n");
 
     // The track line.
@@ -323,14 +323,13 @@ public:
 
 }  // namespace
 
+namespace {
 std::unique_ptr<TrackSaxHandler> MakeKmlHandler() { return std::make_unique<KmlHandler>(); }
+}  // namespace
 
 ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeKmlHandler, points, count);
 }
 
-ReadStatus ReadKmlText(std::string_view document, TrackPointArray& points, uint32_t& count) {
-    return ReadXmlTrackText(document, MakeKmlHandler, points, count);
-}
 
 }  // namespace ferolin

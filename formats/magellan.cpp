@@ -103,12 +103,7 @@ void AppendTrackLine(TextBuffer& out, const ExportEntry& e) {
 }  // namespace
 
 ReadStatus ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::File(path), kNmeaPiece, points, count, ReadMagellanLines);
-}
-
-ReadStatus ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::Memory(text), kNmeaPiece, points, count,
-                           ReadMagellanLines);
+    return ReadSourceLines(path, kNmeaPiece, points, count, ReadMagellanLines);
 }
 
 int WriteMagellanLog(const std::string& path, const ExportEntry* entries, uint32_t count,

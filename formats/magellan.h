@@ -14,8 +14,6 @@ namespace ferolin {
 // kOk with one point per "$PMGNTRK" line (count 0 when there is none);
 // kCannotOpen or kNoMemory otherwise. The file is read once.
 ReadStatus ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing, tests).
-ReadStatus ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count);
 
 // One "$PMGNTRK" line per entry; the option word is not used. Status 1 when
 // the file cannot be created or written.

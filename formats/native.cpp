@@ -37,8 +37,7 @@ std::size_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
     return done;
 }
 
-}  // namespace
-
+// Reads the open regular file from offset 0.
 ReadStatus ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
@@ -70,6 +69,8 @@ ReadStatus ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count
     count = static_cast<uint32_t>(bytes / kRecordSize);
     return ReadStatus::kOk;
 }
+
+}  // namespace
 
 ReadStatus ReadNativeTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();

@@ -11,9 +11,6 @@
 namespace ferolin {
 
 ReadStatus ReadNativeTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from an open regular file, read from offset 0 (fuzzing and tests).
-// The descriptor stays open.
-ReadStatus ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count);
 
 // Writes the export list. The option word is not used.
 int WriteNativeTrack(const std::string& path, const ExportEntry* entries, uint32_t count,

@@ -206,11 +206,7 @@ ReadStatus ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& c
 }  // namespace
 
 ReadStatus ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::File(path), kNmeaPiece, points, count, ReadNmeaLines);
-}
-
-ReadStatus ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::Memory(text), kNmeaPiece, points, count, ReadNmeaLines);
+    return ReadSourceLines(path, kNmeaPiece, points, count, ReadNmeaLines);
 }
 
 int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -229,27 +225,6 @@ int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t 
         file.Flush();
     }
     return file.Commit() ? 0 : 1;
-}
-
-std::vector<std::string> SplitFields(std::string_view text, std::string_view delimiters,
-                                     bool skipEmpty) {
-    std::vector<std::string> fields;
-    auto add = [&](std::string_view field) {
-        if (!(skipEmpty && field.empty())) fields.emplace_back(field);
-    };
-    bool delimited = false;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find_first_of(delimiters, start);
-        if (end == std::string_view::npos) break;
-        delimited = true;
-        add(text.substr(start, end - start));
-        start = end + 1;
-    }
-    // The text after the last delimiter; nothing after a delimiter at the end.
-    const std::string_view rest = text.substr(start);
-    if (!rest.empty() || !delimited) add(rest);
-    return fields;
 }
 
 }  // namespace ferolin

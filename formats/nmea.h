@@ -19,22 +19,11 @@ namespace ferolin {
 // keeping only the first of consecutive GSA sentences. The file is read once.
 // kCannotOpen or kNoMemory when the file cannot be opened or memory runs out.
 ReadStatus ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing, tests).
-ReadStatus ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count);
 
 // Writes the GSA, GGA, RMC, GLL and VTG sentences that the option word selects
 // (kNmeaGsa ... kNmeaVtg) for each entry. An option word of 0 writes no file
 // and succeeds. Status 1 when the file cannot be created or written.
 int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options);
-
-// Splits `text` at any of the characters of `delimiters` into newly allocated
-// fields. With `skipEmpty` clear an empty field between two delimiters counts,
-// with it set it is dropped. Text without a delimiter is one field; text after
-// the last delimiter is the last field; a delimiter at the very end makes no
-// empty trailing field. For callers that want copies: the readers split their
-// lines in place without allocating.
-std::vector<std::string> SplitFields(std::string_view text, std::string_view delimiters,
-                                     bool skipEmpty);
 
 }  // namespace ferolin

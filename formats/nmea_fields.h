@@ -18,11 +18,10 @@ namespace ferolin {
 constexpr std::size_t kNmeaPiece = 99;
 
 // The comma-separated fields of one line piece, located in place. Field 0 is
-// the sentence name. The fields follow the rules of SplitFields applied to
-// the piece as it was read, with its line end: a piece shorter than
-// kNmeaPiece ended with its line end, which forms a last field of its own
-// after a trailing comma; a full piece was cut from a longer line, and a comma
-// at its very end makes no empty trailing field.
+// the sentence name. The piece counts as read with its line end: a piece
+// shorter than kNmeaPiece ended with its line end, which forms a last field of
+// its own after a trailing comma; a full piece was cut from a longer line, and
+// a comma at its very end makes no empty trailing field.
 class LineFields {
 public:
     static constexpr std::size_t kLocated = 18;

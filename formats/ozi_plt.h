@@ -12,8 +12,6 @@
 namespace ferolin {
 
 ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing and tests).
-ReadStatus ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count);
 
 // Writes the export list; the track is named after the output file's title.
 // The option word is not used.

@@ -120,14 +120,16 @@ void ParsePointLine(std::string_view line, Unit unit, TrackPoint& t) {
     t.altitude = altitude == -9999 ? 0.0f : ToFloat(altitude);
 }
 
+}  // namespace
+
 // Two passes: count the T lines, then parse those after the header mark.
-ReadStatus ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t tLines = 0;
     {
         LineReader reader(kPiece);
-        if (!source.Open(reader)) return ReadStatus::kCannotOpen;
+        if (!reader.Open(path)) return ReadStatus::kCannotOpen;
         std::string_view line;
         while (tLines < 0x7FFFFFFFu && reader.Next(line))
             if (!line.empty() && line[0] == 'T') ++tLines;
@@ -139,7 +141,7 @@ ReadStatus ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t&
     }
 
     LineReader reader(kPiece);
-    if (!source.Open(reader)) return ReadStatus::kCannotOpen;
+    if (!reader.Open(path)) return ReadStatus::kCannotOpen;
     bool marked = false;
     Unit unit = Unit::kDeg;
     uint32_t parsed = 0;
@@ -165,6 +167,8 @@ ReadStatus ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t&
     count = parsed;
     return ReadStatus::kOk;
 }
+
+namespace {
 
 // "%+011.7f" / "%+012.7f" with the sign replaced by the hemisphere letter
 // (the positive one for 0).
@@ -192,14 +196,6 @@ void AppendDateTime(TextBuffer& out, int day, int month, int year, int hour, int
 }
 
 }  // namespace
-
-ReadStatus ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadPcx5(LineSource::File(path), points, count);
-}
-
-ReadStatus ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadPcx5(LineSource::Memory(text), points, count);
-}
 
 int WritePcx5Track(const std::string& path, const ExportEntry* entries, uint32_t count,
                    uint32_t /*options*/) {

@@ -14,8 +14,6 @@ namespace ferolin {
 // kNotThisFormat when the file lacks the "SOFTWARE NAME & VERSION" header, so
 // that the next reader of the extension gets its turn.
 ReadStatus ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing and tests).
-ReadStatus ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count);
 
 // Writes the export list; points without a month get the current UTC date and
 // time (core/clock.h). The option word is not used.

@@ -15,8 +15,6 @@ namespace ferolin {
 // Every ETAPE element, numbered 1, 2, 3 ... in file order, with its POSITION
 // ("latitude,longitude") and ALTITUDE.
 ReadStatus ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count);
-ReadStatus ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count);
-std::unique_ptr<TrackSaxHandler> MakeRandoHandler();
 
 // Positions and output altitudes only; the option word is not used.
 int WriteRandoHike(const std::string& path, const ExportEntry* entries, uint32_t count,

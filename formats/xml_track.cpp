@@ -162,9 +162,6 @@ public:
     bool ParseBuffer(int length, bool last) {
         return XML_ParseBuffer(parser_, length, last) == XML_STATUS_OK && !failed();
     }
-    bool Parse(const char* data, int length, bool last) {
-        return XML_Parse(parser_, data, length, last) == XML_STATUS_OK && !failed();
-    }
     void* Buffer(int length) { return XML_GetBuffer(parser_, length); }
 
     // Status after a failed parse.
@@ -260,7 +257,7 @@ ReadStatus ReadFile(int fd, XmlRead& read) {
 }  // namespace
 
 ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                 TrackPointArray& points, uint32_t& count) {
+                        TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
@@ -282,24 +279,6 @@ ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
     }
     close(fd);
     return status;
-}
-
-ReadStatus ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
-                     TrackPointArray& points, uint32_t& count) {
-    points.reset();
-    count = 0;
-    std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory);
-    if (!handler) return ReadStatus::kNoMemory;
-    XmlRead read(*handler, document.size());
-    if (!read.Create()) return ReadStatus::kNoMemory;
-    constexpr std::size_t kPiece = 1 << 20;
-    do {
-        const std::size_t n = document.size() < kPiece ? document.size() : kPiece;
-        const bool last = n == document.size();
-        if (!read.Parse(document.data(), static_cast<int>(n), last)) return read.FailureStatus();
-        document.remove_prefix(n);
-    } while (!document.empty());
-    return read.Finish(points, count);
 }
 
 }  // namespace ferolin

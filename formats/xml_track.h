@@ -82,9 +82,6 @@ using TrackSaxHandlerFactory = std::unique_ptr<TrackSaxHandler> (*)();
 // handler's counter: the count is the number of records it completed, and
 // slots it never wrote stay zero.
 ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                 TrackPointArray& points, uint32_t& count);
-// The same over a document in memory (fuzzing and tests).
-ReadStatus ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
-                     TrackPointArray& points, uint32_t& count);
+                        TrackPointArray& points, uint32_t& count);
 
 }  // namespace ferolin

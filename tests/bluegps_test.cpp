@@ -31,8 +31,10 @@ std::string Block(int record) {
 }
 
 std::vector<std::string> Pieces(const std::string& text, size_t maxPiece) {
+    TempDir dir;
+    WriteFile(dir.File("lines.txt"), text);
     LineReader lines(maxPiece);
-    lines.OpenMemory(text);
+    EXPECT_TRUE(lines.Open(dir.File("lines.txt")));
     std::vector<std::string> pieces;
     std::string_view piece;
     while (lines.Next(piece)) pieces.emplace_back(piece);

@@ -173,16 +173,6 @@ TEST(FormatTable, OutputFormatsByExtension) {
     EXPECT_EQ(WriterOptionName("nmea"), "WRT_NMEA");
 }
 
-TEST(CommandLine, SplitsLikeTheWindowsCommandLine) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(ParseCommandLine("ferolin.exe"), V{});
-    EXPECT_EQ(ParseCommandLine("  \"C:\\Program Files\\ferolin.exe\"  a.log   gpx "),
-              (V{"a.log", "gpx"}));
-    EXPECT_EQ(ParseCommandLine("ferolin \"C:\\my logs\\*.log\" \"\" gpx"),
-              (V{"C:\\my logs\\*.log", "gpx"}));
-    EXPECT_EQ(ParseCommandLine("ferolin \" spaced \" \"unclosed arg"), (V{"spaced", "unclosed arg"}));
-}
-
 TEST(Batch, ConvertsEveryMatchingFileNextToItself) {
     TempDir dir;
     WriteFile(dir.File("b.log"), Datalog(2));

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -150,17 +148,6 @@ TEST(NativeFile, OnlyRegularFilesAreRead) {
     EXPECT_EQ(ReadNativeTrack(dir.path(), points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(ReadNativeTrack("/dev/zero", points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(ReadNativeTrack(dir.File("missing.frn"), points, count), ReadStatus::kCannotOpen);
-
-    // The descriptor entry point reads from offset 0 whatever the position.
-    const TrackPoint a = Pattern(4);
-    const int fd = memfd_create("frn", 0);
-    ASSERT_GE(fd, 0);
-    const std::string bytes = Header(1) + Bytes(&a, 55);
-    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    ASSERT_EQ(ReadNativeDescriptor(fd, points, count), ReadStatus::kOk);
-    close(fd);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(Bytes(points.get(), 55), Bytes(&a, 55));
 }
 
 TEST(NativeFile, LoadsAndExportsThroughTheFormatTable) {

@@ -27,20 +27,6 @@ double Degrees(int whole, double minutes) { return whole + minutes / 60.0; }
 
 }  // namespace
 
-TEST(SplitFields, FollowsItsDelimiterRules) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(SplitFields("$GPGGA,1,,3", ",", false), (V{"$GPGGA", "1", "", "3"}));
-    EXPECT_EQ(SplitFields("$GPGGA,1,,3", ",", true), (V{"$GPGGA", "1", "3"}));
-    EXPECT_EQ(SplitFields("a,b,", ",", false), (V{"a", "b"}));       // no empty trailing field
-    EXPECT_EQ(SplitFields("a,b,\r\n", ",", false), (V{"a", "b", "\r\n"}));  // keeps the line end
-    EXPECT_EQ(SplitFields(",a", ",", false), (V{"", "a"}));
-    EXPECT_EQ(SplitFields("no delimiter", ",", false), (V{"no delimiter"}));
-    EXPECT_EQ(SplitFields("a;b c", "; ", false), (V{"a", "b", "c"}));  // a set of delimiters
-    EXPECT_EQ(SplitFields("", ",", false), (V{""}));
-    EXPECT_EQ(SplitFields("", ",", true), V{});
-    EXPECT_EQ(SplitFields(",,", ",", true), V{});
-}
-
 TEST(ReadNmeaLog, ConvertsEveryFieldOfTheThreeSentences) {
     const Read r = ReadTrace(
         "$GPGGA,123519.5,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"

@@ -248,11 +248,6 @@ TEST(OziReader, ShortAndMissingFiles) {
     EXPECT_EQ(ReadOziTrack(dir.File("missing.plt"), points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(ReadOziTrack(dir.path(), points, count), ReadStatus::kCannotOpen);
-
-    // The memory entry point reads the same way.
-    ASSERT_EQ(ReadOziText(File("1, 2, 0, 0, 0\n3, 4\n"), points, count), ReadStatus::kOk);
-    ASSERT_EQ(count, 2u);
-    EXPECT_EQ(+points[1].latitude, 3.0);
 }
 
 TEST(OziFormat, LoadsAndExportsThroughTheFormatTable) {

@@ -149,9 +149,6 @@ TEST(Pcx5Reader, UnitsHeadersAndLongLines) {
     uint32_t count = 3;
     EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(count, 0u);
-    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count),
-              ReadStatus::kOk);
-    EXPECT_EQ(count, 1u);
 }
 
 TEST(Pcx5Reader, DatesTimesAndShortFields) {
