@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -18,6 +19,7 @@
 #include "core/line_reader.h"
 #include "core/output_file.h"
 #include "core/paths.h"
+#include "core/point_buffer.h"
 #include "core/selection.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
@@ -28,6 +30,8 @@ using namespace ferolin;
 using namespace ferolin_test;
 
 namespace {
+
+const TrackPoint kZeroPoint{};
 
 std::string Printf(const char* format, double v) {
     const CNumbers cNumbers;
@@ -171,9 +175,34 @@ TEST(TrackPointTime, IsUtcCalendarArithmetic) {
     // Arrays come zero-filled; a size that overflows fails without a crash.
     TrackPointArray points = AllocateTrackPoints(1000);
     ASSERT_TRUE(points);
-    const TrackPoint zero{};
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(std::memcmp(&points[i], &zero, sizeof zero), 0) << i;
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(std::memcmp(&points[i], &kZeroPoint, sizeof kZeroPoint), 0) << i;
     EXPECT_FALSE(AllocateTrackPoints(SIZE_MAX / 8));
+}
+
+// Points added across several growths, within a limit and beyond it (an input
+// that grew while read): each new point zeroed, the old ones kept, and the
+// array handed over holds exactly the points asked for.
+TEST(PointBuffer, GrowsKeepsAndHandsOverExactly) {
+    for (const std::size_t limit : {std::size_t{0}, std::size_t{300}, PointBuffer::kMaxPoints}) {
+        SCOPED_TRACE(limit);
+        PointBuffer buffer(limit);
+        buffer.Expect(100);
+        for (int i = 0; i < 1500; ++i) {
+            TrackPoint* p = buffer.Add();
+            ASSERT_TRUE(p);
+            ASSERT_EQ(std::memcmp(p, &kZeroPoint, sizeof kZeroPoint), 0);
+            p->record = i + 1;
+            p->satellites = 7;
+        }
+        ASSERT_TRUE(buffer.Resize(1600));  // zeroed slots up to 1600
+        EXPECT_EQ(std::memcmp(&buffer[1599], &kZeroPoint, sizeof kZeroPoint), 0);
+        EXPECT_EQ(buffer.size(), 1600u);
+        TrackPointArray array = buffer.Release(1499);
+        ASSERT_TRUE(array);
+        for (int i = 0; i < 1499; ++i) ASSERT_EQ(+array[i].record, i + 1);
+        EXPECT_EQ(buffer.size(), 0u);
+        EXPECT_FALSE(buffer.Release(0));
+    }
 }
 
 TEST(OutputFile, ReplacesItsTargetOnlyWhenCommitted) {
@@ -250,9 +279,11 @@ TEST(Clock, SourceDateEpochStandsInForTheSystemClock) {
 }
 
 TEST(LineReader, HandsOutPiecesTheWayFgetsDoes) {
-    const auto pieces = [](const std::string& text, std::size_t max) {
+    TempDir dir;
+    const auto pieces = [&dir](const std::string& text, std::size_t max) {
+        WriteFile(dir.File("lines.txt"), text);
         LineReader lines(max);
-        lines.OpenMemory(text);
+        EXPECT_TRUE(lines.Open(dir.File("lines.txt")));
         std::string out;
         for (std::string_view piece; lines.Next(piece);) out += std::string(piece) + "|";
         return out;
@@ -265,7 +296,6 @@ TEST(LineReader, HandsOutPiecesTheWayFgetsDoes) {
     EXPECT_EQ(pieces(std::string("ab\0cd\nef\n", 9), 8), "ab|ef|");  // a piece ends at NUL
     EXPECT_EQ(pieces("\n\n", 4), "||");
     EXPECT_EQ(pieces(std::string(200000, 'x') + "\nend\n", 1023).size(), 200000 + 196 + 4u);
-    TempDir dir;
     const std::string fifo = dir.File("pipe.log");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     LineReader reader;
@@ -296,11 +326,12 @@ TEST(Selection, RuleCodesDataTypesAndTheFieldMask) {
     // A rule of an unknown data type counts as met: the point stays. Rules
     // outside the loaded row's data types are left out.
     const ExclusionRule unknown{0x200, kCompareEqual, 0.0}, record42{kDataRecord, kCompareEqual, 42.0};
-    SelectionCriteria c;
-    SetCriteriaRules(c, {&unknown}, 0xFFFF);
-    EXPECT_TRUE(PointPasses(p, c));
-    SetCriteriaRules(c, {&record42}, 0xFFFF);
-    EXPECT_FALSE(PointPasses(p, c));
-    SetCriteriaRules(c, {&record42}, 0x000E);
-    EXPECT_TRUE(PointPasses(p, c));
+    const auto kept = [&p](const ExclusionRule& rule, uint32_t mask) {
+        SelectionCriteria c;
+        SetCriteriaRules(c, {&rule}, mask);
+        return BuildExportList(&p, 1, c).size();
+    };
+    EXPECT_EQ(kept(unknown, 0xFFFF), 1u);
+    EXPECT_EQ(kept(record42, 0xFFFF), 0u);
+    EXPECT_EQ(kept(record42, 0x000E), 1u);
 }

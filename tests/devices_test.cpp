@@ -28,7 +28,6 @@
 #include "core/strings.h"
 #include "devices/logger.h"
 #include "devices/serial_port.h"
-#include "formats/nmea.h"
 #include "formats/nmea_sentences.h"
 #include "test_support.h"
 #include "track_columns.h"
@@ -555,7 +554,11 @@ const char* const kSentences[3][5] = {
 // The sentence with the time and date it carries put back as T and D; the
 // time (seconds of the day) and date text it carried.
 std::string Template(const std::string& body, double& seconds, std::string& date) {
-    std::vector<std::string> fields = SplitFields(body, ",", false);
+    std::vector<std::string> fields(1);
+    for (char c : body) {
+        if (c == ',') fields.emplace_back();
+        else fields.back().push_back(c);
+    }
     const std::size_t t = fields[0] == "$GPGLL" ? 5 : 1;
     const std::string time = fields.size() > t ? fields[t] : "";
     if (time.size() != 10 || time[6] != '.') return "no time: " + body;
@@ -565,7 +568,7 @@ std::string Template(const std::string& body, double& seconds, std::string& date
     if (fields[0] == "$GPRMC") date = fields[9], fields[9] = "D";
     std::string out = fields[0];
     for (std::size_t i = 1; i < fields.size(); ++i) out += "," + fields[i];
-    return body.back() == ',' ? out + "," : out;
+    return out;
 }
 
 std::string UtcDate(int64_t seconds) {

@@ -21,7 +21,7 @@ namespace {
 ReadStatus ReadNothing(const std::string&, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
-    return ReadStatus{};
+    return ReadStatus::kOk;
 }
 
 struct Host : DriverHost {
@@ -66,12 +66,8 @@ TEST(Driver, RowsOfAnExtensionFallBackInTableOrder) {
     EXPECT_EQ(host.messages.back(), dir.File("no/such/out.csv") + ": Cannot write to the file. (stop)");
 }
 
-TEST(Driver, CommandLinesSplitAsOnWindowsAndOneFileKeepsTheWindow) {
+TEST(Driver, OneFileKeepsTheWindowAndXmlFailuresKeepThePointDetails) {
     using V = std::vector<std::string>;
-    EXPECT_EQ(ParseCommandLine("ferolin.exe"), V{});
-    EXPECT_EQ(ParseCommandLine("  \"C:\\Program Files\\ferolin.exe\"  a.log   gpx "), (V{"a.log", "gpx"}));
-    EXPECT_EQ(ParseCommandLine("ferolin \"C:\\my logs\\*.log\" \"\" gpx"), (V{"C:\\my logs\\*.log", "gpx"}));
-    EXPECT_EQ(ParseCommandLine("ferolin \" spaced \" \"unclosed arg"), (V{"spaced", "unclosed arg"}));
     TempDir dir;
     WriteFile(dir.File("a.log"), kDatalog);
     Host host;
@@ -82,4 +78,14 @@ TEST(Driver, CommandLinesSplitAsOnWindowsAndOneFileKeepsTheWindow) {
     EXPECT_TRUE(RunCommandLine({dir.File("a.log")}, track, host));
     EXPECT_EQ(track.count, 1u);
     EXPECT_EQ(MatchingFiles("/dev/ttyUSB7.RBT"), V{"/dev/ttyUSB7.RBT"});  // a port stands for itself
+    // "Cannot open the file." for all; the XML parser's own failures leave
+    // the point details as they are.
+    WriteFile(dir.File("broken.gpx"), "<gpx><trk>");
+    WriteFile(dir.File("notes.txt"), "shopping list\n");
+    for (const auto& [name, noPoint] : {std::pair{"broken.gpx", 0}, {"absent.gpx", 0}, {"notes.txt", 1}, {"absent.log", 1}}) {
+        Host failing;
+        EXPECT_EQ(LoadTrack(track, dir.File(name), failing), 1);
+        EXPECT_EQ(failing.messages, V{dir.File(name) + ": Cannot open the file. (stop)"});
+        EXPECT_EQ(failing.noPoint, noPoint) << name;
+    }
 }

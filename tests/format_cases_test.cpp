@@ -38,8 +38,6 @@ using namespace ferolin_test;
 
 namespace {
 
-using TextReader = ferolin_test::ReadStatus (*)(std::string_view, TrackPointArray&, uint32_t&);
-
 // A logger's record frames as captured from the line, read the way the
 // download reads them once the transfer has started.
 ferolin_test::ReadStatus ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t& count) {
@@ -60,20 +58,16 @@ ferolin_test::ReadStatus ReadLoggerCapture(const std::string& path, TrackPointAr
     return static_cast<ferolin_test::ReadStatus>(ReceiveLoggerRecords(memory, 0xFFFFFFFFu, points, count));
 }
 
-// The reader each folder's inputs go through, and its entry point for text in
-// memory where it has one ("load" goes through the driver and the table).
+// The reader each folder's inputs go through ("load" goes through the driver
+// and the format table).
 struct FolderReader {
     const char* folder;
     ReaderFn file;
-    TextReader text;
 };
 const FolderReader kReaders[] = {
-    {"bluegps", ReadBlueGpsLog, nullptr},     {"native", ReadNativeTrack, nullptr},
-    {"nmea", ReadNmeaLog, ReadNmeaText},      {"magellan", ReadMagellanLog, ReadMagellanText},
-    {"pcx5", ReadPcx5Track, ReadPcx5Text},    {"plt", ReadOziTrack, ReadOziText},
-    {"gpx", ReadGpxTrack, ReadGpxText},       {"kml", ReadKmlTrack, ReadKmlText},
-    {"rando", ReadRandoHike, ReadRandoText},  {"logger", ReadLoggerCapture, nullptr},
-    {"load", nullptr, nullptr},
+    {"bluegps", ReadBlueGpsLog}, {"native", ReadNativeTrack}, {"nmea", ReadNmeaLog},    {"magellan", ReadMagellanLog},
+    {"pcx5", ReadPcx5Track},     {"plt", ReadOziTrack},       {"gpx", ReadGpxTrack},    {"kml", ReadKmlTrack},
+    {"rando", ReadRandoHike},    {"logger", ReadLoggerCapture}, {"load", nullptr},
 };
 const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5",
                                            "plt", "gpx", "kml", "rando", "logger", "load"};
@@ -121,14 +115,6 @@ TEST_P(Read, GivesThePointsOfItsTable) {
         if (Failed(status)) {
             EXPECT_EQ(count, 0u);
             EXPECT_FALSE(points);
-        }
-        if (reader->text) {
-            TrackPointArray again;
-            uint32_t n = 0;
-            EXPECT_EQ(reader->text(ReadFile(c.input), again, n), status) << "from memory";
-            ASSERT_EQ(n, count) << "from memory";
-            EXPECT_TRUE(n == 0 || std::memcmp(again.get(), points.get(), n * sizeof(TrackPoint)) == 0)
-                << "from memory";
         }
     }
     const std::string differences = CompareWithTable(want, kTrackColumns, points.get(), sizeof(TrackPoint), count);
