@@ -191,10 +191,8 @@ void CMainDlg::BuildControls() {
     panel_ = new SelectionPanel(this);
     // The track view's button goes beside About, after the panel in the
     // order of the focus.
-    trackViewButton_ = new QPushButton(QStringLiteral("Track view"), this);
-    trackViewButton_->setObjectName(QStringLiteral("trackViewButton"));
+    trackViewButton_ = DialogButton(this, QStringLiteral("Track view"), "trackViewButton");
     trackViewButton_->setToolTip(QStringLiteral("The track's outline and profiles (Ctrl+T)"));
-    trackViewButton_->setAutoDefault(false);
     buttons->insertWidget(buttons->indexOf(aboutButton_), trackViewButton_);
     top->addWidget(panel_);
     top->setSizeConstraint(QLayout::SetFixedSize);
