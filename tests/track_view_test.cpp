@@ -282,8 +282,9 @@ TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
         EXPECT_EQ(view.data().projection.positioned, c.positioned) << c.name;
         EXPECT_EQ(view.speedSeries()->count(), c.speedPoints) << c.name;
         EXPECT_EQ(view.rawAltitudeSeries()->count() > 0, c.count > 0) << c.name;
-        if (c.pickedAtCentre != -2)
+        if (c.pickedAtCentre != -2) {
             EXPECT_EQ(view.outline()->PointAt(QPointF(400, 300)), c.pickedAtCentre) << c.name;
+        }
         view.outline()->PointAt(QPointF(-1e6, 1e9));  // far off: any point, no fault
     }
     // On one place, no line to draw, and a flat altitude profile.
