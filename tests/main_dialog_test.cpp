@@ -360,13 +360,14 @@ TEST_F(MainWindow, CommandLineDropAndDownload) {
     EXPECT_EQ(dialog->trackList()->model()->rowCount(), 3);
     EXPECT_EQ(dialog->details()->ValueText(0), "1");
 
-    // A file dropped on the window opens like Open; other drops are refused.
+    // One file dropped on the window opens like Open; other drops are refused.
     WriteFile(dir.File("two.log"), Datalog({"Record: 7\r\nAltitude: 5\r\n",
                                             "Record: 8\r\nAltitude: 6\r\n"}));
-    QMimeData data, text;
+    QMimeData data, text, both;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("two.log")))});
+    both.setUrls({data.urls()[0], QUrl::fromLocalFile(QString::fromStdString(input))});
     text.setText("not a file");
-    for (QMimeData* offered : {&text, &data}) {
+    for (QMimeData* offered : {&text, &both, &data}) {
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, offered, Qt::LeftButton, {});
         enter.setAccepted(false);
         QApplication::sendEvent(dialog.get(), &enter);
