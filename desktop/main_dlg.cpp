@@ -21,13 +21,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
-#include "formats/format_table.h"
-#include "core/paths.h"
-#include "devices/port_list.h"
 #include "core/strings.h"
-#include "core/text_format.h"
 #include "desktop/about_box.h"
 #include "desktop/dialog_units.h"
 #include "desktop/map_viewers.h"
@@ -40,6 +34,8 @@
 #include "desktop/track_view.h"
 #include "desktop/track_view_link.h"
 #include "desktop/window_text.h"
+#include "devices/port_list.h"
+#include "formats/format_table.h"
 
 namespace ferolin {
 
