@@ -73,8 +73,11 @@ bool Convert(const std::string& input, const std::string& output, const char* ex
     return row >= 0 && ferolin::ExportToFile(track, output, row, host) == 0 && !host.failed;
 }
 
+// A reader of a format without sensor data, as its unit declares it.
+using PlainReader = int (*)(const std::string&, ferolin::TrackPointArray&, uint32_t&);
+
 // Reads `input` with one reader, without the driver.
-bool Read(ferolin::ReaderFn reader, const std::string& input, uint32_t expected) {
+bool Read(PlainReader reader, const std::string& input, uint32_t expected) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
     return reader(input, points, count) == 0 && count == expected;
@@ -280,7 +283,7 @@ int main(int argc, char** argv) {
         const char* read;
         const char* extension;  // writer row
         const char* file;       // file name extension
-        ferolin::ReaderFn reader;
+        PlainReader reader;
     };
     const Pair pairs[] = {
         {"frn -> frn", "frn read", "frn", "frn", ferolin::ReadNativeTrack},

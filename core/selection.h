@@ -100,7 +100,8 @@ bool CompareRule(double value, uint32_t comparator, double reference);
 bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria);
 
 // Export list of the points that pass, in array order, with their output
-// altitudes. Empty when nothing passes.
+// altitudes and their indexes in the array (which keep the sensor channels
+// aligned with the kept points). Empty when nothing passes.
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,
                                          const SelectionCriteria& criteria);
 

@@ -11,12 +11,12 @@ struct StringEntry {
 
 const StringEntry kStringTable[] = {
     {kStrFilterOpen,
-     "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml)|"
-     "*.frn;*.log;*.txt;*.nme;*.nmea;*.plt;*.trk;*.gpx;*.rdn;*.kml|"
+     "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml, *.fit)|"
+     "*.frn;*.log;*.txt;*.nme;*.nmea;*.plt;*.trk;*.gpx;*.rdn;*.kml;*.fit|"
      "Ferolin (*.frn)|*.frn|BlueGPS Datalog (*.log, *.txt)|*.log;*.txt|"
      "NMEA trace (*.nme, *.nmea)|*.nme;*.nmea|OziExplorer track (*.plt)|*.plt|"
      "PCX5 track (*.trk)|*.trk|GPS eXchange (*.gpx)|*.gpx|Magellan SD (*.log)|*.log|"
-     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|"},
+     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|Garmin FIT (*.fit)|*.fit|"},
     {kStrFilterTxt, "Text (*.txt)|*.txt|"},
     {kStrFilterGpx, "GPS eXchange (*.gpx)|*.gpx|"},
     {kStrCannotOpen, "Cannot open the file."},
@@ -46,6 +46,7 @@ const StringEntry kStringTable[] = {
     {kStrFilterRdn, "IGN Rando (*.rdn)|*.rdn|"},
     {kStrFilterAllFiles, "All files (*.*)|*.*||"},
     {kStrFilterLog, "Magellan SD (*.log)|*.log|"},
+    {kStrFilterFit, "Garmin FIT (*.fit)|*.fit|"},
 
     // The window.
     {kStrAboutMenu, "&About Ferolin..."},

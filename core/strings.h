@@ -34,6 +34,7 @@ enum StringId : int {
     kStrFilterRdn = 158,
     kStrFilterAllFiles = 159,
     kStrFilterLog = 171,
+    kStrFilterFit = 174,
 
     // The window's captions, labels, menu texts and web addresses.
     kStrAboutMenu = 101,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/sensors.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 
@@ -13,8 +14,11 @@ namespace ferolin {
 // Option bits of the text and CSV tables besides the column bits.
 constexpr uint32_t kOptionStatistics = 0x10000;
 
+// With sensor channels, one more column per channel present after the
+// selected ones ("Heart rate", "Cadence", "Power", "Temperature"), an empty
+// cell where a point has no value.
 int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t count,
-                   uint32_t options);
+                   uint32_t options, const SensorChannels* sensors = nullptr);
 
 // The statistics lines shared by the text and CSV tables.
 void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t count);
@@ -34,5 +38,12 @@ struct TableColumn {
 
 // Appends one cell without separator; `yearWidth` pads the year of the date.
 void AppendCell(TextBuffer& out, ColumnValue value, const ExportEntry& entry, int yearWidth);
+
+// The channels a table appends as columns, in table order; returns how many.
+int TableSensors(const SensorChannels* sensors, Sensor (&present)[kSensorCount]);
+
+// A sensor value as its cell shows it: whole numbers without decimals,
+// others with one or two; nothing for an absent value.
+void AppendSensorCell(TextBuffer& out, float value);
 
 }  // namespace ferolin
