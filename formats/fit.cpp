@@ -325,9 +325,11 @@ public:
         if (timestamp >= 0) SetTime(p, timestamp + kFitEpoch);
         if (sensors_) {
             for (int i = 0; i < kSensorCount; ++i) {
-                if (!Decode(c, def.places[kHeartRate + i], big, v)) continue;
+                // Values beyond the float range (a wide type's) are none.
+                if (!Decode(c, def.places[kHeartRate + i], big, v) || !(std::fabs(v) < 1e30))
+                    continue;
                 if (!channels_[i]) channels_[i] = sensors_->Channel(kSensorOfSlot[i], capacity_);
-                channels_[i][count_] = ToFloat(v);
+                channels_[i][count_] = static_cast<float>(v);
             }
         }
         ++count_;
@@ -359,28 +361,29 @@ private:
     int64_t dayStart_ = INT64_MIN / 2;
 };
 
-// Reads a whole regular file; false for anything else or on a read error.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+// Reads a whole regular file (a FIFO or a device is refused without
+// waiting); 0 or one of the reader's statuses.
+int ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
     size = 0;
-    if (ok && info.st_size > 0) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return kFitStatusCannotRead;
+    struct stat info;
+    int status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? 0 : kFitStatusCannotRead;
+    if (status == 0 && info.st_size > 0) {
         const std::size_t wanted = static_cast<std::size_t>(info.st_size);
         bytes.reset(new (std::nothrow) uint8_t[wanted]);
-        ok = bytes != nullptr;
+        if (!bytes) status = kFitStatusNoMemory;
         // A file that shrinks meanwhile is read as far as it goes.
-        while (ok && size < wanted) {
+        while (status == 0 && size < wanted) {
             const ssize_t n = pread(fd, bytes.get() + size, wanted - size, static_cast<off_t>(size));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) ok = false;
+            if (n < 0) status = kFitStatusCannotRead;
             if (n <= 0) break;
             size += static_cast<std::size_t>(n);
         }
     }
     close(fd);
-    return ok;
+    return status;
 }
 
 // ---------------------------------------------------------------- writing
@@ -615,7 +618,7 @@ int ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& coun
     count = 0;
     std::unique_ptr<uint8_t[]> bytes;
     std::size_t size = 0;
-    if (!ReadWholeFile(path, bytes, size)) return size ? kFitStatusNoMemory : kFitStatusCannotRead;
+    if (const int status = ReadWholeFile(path, bytes, size)) return status;
     return ReadFitBytes(std::string_view(reinterpret_cast<const char*>(bytes.get()), size), points,
                         count, sensors);
 }
