@@ -17,6 +17,8 @@ constexpr std::size_t kPiece = 84;
 constexpr int kHeaderLines = 6;
 constexpr double kMetresPerFoot = 0.3048;
 constexpr double kFeetPerMetre = 3.280839895013123;
+// The altitude OziExplorer writes for a point without one.
+constexpr double kNoAltitudeFeet = -777;
 
 // Skips one whole line, however many pieces it takes. A piece shorter than
 // the piece size ended at its line end (or the end of the file).
@@ -28,7 +30,8 @@ bool SkipLine(LineReader& lines) {
 }
 
 // One point line, scanned as "%lf, %lf, %*d, %lf, %lf,": the fields before
-// the first mismatch are set, the others stay 0.
+// the first mismatch are set, the others stay 0. The altitude -777 feet is
+// the format's "no altitude": it stays 0, as points without one have.
 void ScanPointLine(std::string_view line, TrackPoint& p) {
     const char* s = line.data();
     const char* end = s + line.size();
@@ -40,7 +43,7 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
     if (ok) p.longitude = longitude;
     ok = ok && scan::Literal(s, end, ',') && scan::Int(s, end, code) &&
          scan::Literal(s, end, ',') && scan::Real(s, end, feet);
-    if (ok) p.altitude = ToFloat(feet * kMetresPerFoot);
+    if (ok) p.altitude = feet == kNoAltitudeFeet ? 0.0f : ToFloat(feet * kMetresPerFoot);
     ok = ok && scan::Literal(s, end, ',') && scan::Real(s, end, dayNumber);
     if (!ok || dayNumber == 0) return;
     DayNumberDate d;
@@ -53,29 +56,31 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
     p.seconds = static_cast<float>(d.second);
 }
 
-// Two passes over the input: count the point lines, then fill that many
-// records; each pass opens the source afresh.
-int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) {
+}  // namespace
+
+// Two passes over the file: count the point lines, then fill that many
+// records; each pass opens the file afresh.
+ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t lines = 0;
     {
         LineReader reader(kPiece);
-        if (!source.Open(reader)) return 1;
+        if (!reader.Open(path)) return ReadStatus::kCannotOpen;
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         // Record numbers are 32-bit: no more lines than they can number.
         while (lines < 0x7FFFFFFFu && reader.Next(piece)) ++lines;
     }
-    if (lines == 0) return 0;
+    if (lines == 0) return ReadStatus::kOk;
     TrackPointArray array = AllocateTrackPoints(lines);
-    if (!array) return 1;
+    if (!array) return ReadStatus::kNoMemory;
 
     // The file may have changed in between: fill at most the counted records
     // and return how many were filled.
     LineReader reader(kPiece);
     uint32_t filled = 0;
-    if (source.Open(reader)) {
+    if (reader.Open(path)) {
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         while (filled < lines && reader.Next(piece)) {
@@ -86,8 +91,10 @@ int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) 
     }
     points = std::move(array);
     count = filled;
-    return 0;
+    return ReadStatus::kOk;
 }
+
+namespace {
 
 // The date and time of a point as a day number, "%.6f"; nothing for a point
 // without a date (day, month or year 0) or with a month outside 1-12.
@@ -100,14 +107,6 @@ void AppendDayNumber(TextBuffer& out, const TrackPoint& p) {
 
 }  // namespace
 
-int ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadOzi(LineSource::File(path), points, count);
-}
-
-int ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadOzi(LineSource::Memory(text), points, count);
-}
-
 int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t /*options*/) {
     OutputFile file;
@@ -119,7 +118,7 @@ int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "Altitude is in Feet\r\n"
         "Reserved 3\r\n");
     out.Append("0, 2, 65280, ");
-    out.Append(FileTitleCopy(path));
+    out.Append(FileTitle(path));
     out.Append(", 1, 0, 0, 65280\r\n ");
     AppendInt(out, count);
     out.Append("\r\n");

@@ -20,7 +20,7 @@ using namespace ferolin_test;
 
 namespace {
 
-const std::string kData = FEROLIN_TEST_DATA "/fit/";
+const std::string kData = FEROLIN_DATA_DIR "/fit/";
 
 // The protocol's CRC: a nibble at a time over its 16-entry table.
 uint16_t NibbleCrc(const std::string& bytes) {
