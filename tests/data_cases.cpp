@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
 #include "test_support.h"
@@ -16,6 +17,10 @@ namespace ferolin_test {
 namespace {
 
 bool ParseNumber(std::string_view text, double& value) {
+    if (text == "-") {  // no value
+        value = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
     if (!text.empty() && text[0] == '+') text.remove_prefix(1);
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
@@ -61,9 +66,9 @@ bool PointTable::Has(const std::string& name) const {
     return std::find(header.begin(), header.end(), name) != header.end();
 }
 
-double PointTable::Value(std::size_t row, const std::string& name) const {
+double PointTable::Value(std::size_t row, const std::string& name, double unnamed) const {
     const auto at = std::find(header.begin(), header.end(), name);
-    return at == header.end() ? 0.0 : rows[row][at - header.begin()];
+    return at == header.end() ? unnamed : rows[row][at - header.begin()];
 }
 
 std::string PointTable::Directive(const std::string& key, bool* found) const {
@@ -158,13 +163,13 @@ std::string CompareWithTable(const PointTable& want, std::span<const Column> col
     const auto record = [&](std::size_t i) { return static_cast<const char*>(records) + i * size; };
     for (const Column& c : columns)
         for (std::size_t i = 0; i < count; ++i)
-            if (!want.Has(c.name) && CellValue(record(i), c) != 0) {
+            if (!want.Has(c.name) && !Same(CellValue(record(i), c), c.unnamed, c.type)) {
                 shown.push_back(&c);
                 break;
             }
     for (std::size_t i = 0; i < std::min(count, want.rows.size()); ++i)
         for (const Column& c : columns) {
-            const double got = CellValue(record(i), c), expected = want.Value(i, c.name);
+            const double got = CellValue(record(i), c), expected = want.Value(i, c.name, c.unnamed);
             if (!Same(got, expected, c.type))
                 differences += "point " + std::to_string(i + 1) + " " + c.name + ": " +
                                Print(got, c.type) + ", the table says " + Print(expected, c.type) + "\n";

@@ -15,11 +15,13 @@ namespace ferolin_test {
 
 enum class CellType { kInt8, kInt16, kInt32, kFloat, kDouble };
 
-// One field of a record: its name in the table header, type and offset.
+// One field of a record: its name in the table header, type and offset, and
+// its value when the table does not name it (a sensor channel: none, NaN).
 struct Column {
     const char* name;
     CellType type;
     std::size_t offset;
+    double unnamed = 0;
 };
 
 struct PointTable {
@@ -29,8 +31,8 @@ struct PointTable {
     std::vector<std::vector<double>> rows;
 
     bool Has(const std::string& name) const;
-    // Cell of `row` in column `name`, 0 when the file does not name it.
-    double Value(std::size_t row, const std::string& name) const;
+    // Cell of `row` in column `name`, `unnamed` when the file does not name it.
+    double Value(std::size_t row, const std::string& name, double unnamed = 0) const;
     // The text after "key " of the first directive with that key; `found` tells.
     std::string Directive(const std::string& key, bool* found = nullptr) const;
 };
@@ -47,7 +49,7 @@ template <typename Record>
 std::vector<Record> RecordsOf(const PointTable& table, std::span<const Column> columns) {
     std::vector<Record> records(table.rows.size(), Record{});
     for (std::size_t i = 0; i < records.size(); ++i)
-        for (const Column& c : columns) SetCell(&records[i], c, table.Value(i, c.name));
+        for (const Column& c : columns) SetCell(&records[i], c, table.Value(i, c.name, c.unnamed));
     return records;
 }
 

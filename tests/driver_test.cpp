@@ -43,12 +43,12 @@ TEST(Driver, RowsOfAnExtensionFallBackInTableOrder) {
     WriteFile(dir.File("walk.dat"), "not a datalog\n");
     WriteFile(dir.File("ttyUSB0.rbt"), kDatalog);
     const FormatEntry table[] = {
-        {"dat", 0, ReadBlueGpsLog, nullptr, 0xFFFF},
-        {"xyz", 0, ReadNothing, nullptr, 0x1},
-        {"dat", 0, nullptr, nullptr, 0x2},         // no reader: skipped
-        {"DAT", 0, ReadNothing, nullptr, 0x000E},  // the fall-back
-        {"dat", 0, ReadNothing, nullptr, 0x4},     // never reached
-        {"rbt", 0, ReadBlueGpsLog, nullptr, 0xFFFF},
+        {"dat", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF},
+        {"xyz", 0, WithoutSensors<ReadNothing>, nullptr, 0x1},
+        {"dat", 0, nullptr, nullptr, 0x2},                         // no reader: skipped
+        {"DAT", 0, WithoutSensors<ReadNothing>, nullptr, 0x000E},  // the fall-back
+        {"dat", 0, WithoutSensors<ReadNothing>, nullptr, 0x4},     // never reached
+        {"rbt", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF},
     };
     Host host;
     CurrentTrack track;

@@ -20,6 +20,7 @@
 #include "core/strings.h"
 #include "devices/logger.h"
 #include "formats/bluegps.h"
+#include "formats/fit.h"
 #include "formats/format_table.h"
 #include "formats/gpx.h"
 #include "formats/kml.h"
@@ -40,7 +41,7 @@ namespace {
 
 // A logger's record frames as captured from the line, read the way the
 // download reads them once the transfer has started.
-ferolin_test::ReadStatus ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadLoggerCapture(const std::string& path, TrackPointArray& points, uint32_t& count, SensorChannels*) {
     struct Memory : LoggerByteSource {
         std::string bytes;
         std::size_t at = 0;
@@ -53,9 +54,9 @@ ferolin_test::ReadStatus ReadLoggerCapture(const std::string& path, TrackPointAr
     } memory;
     points.reset();
     count = 0;
-    if (!FileExists(path)) return static_cast<ferolin_test::ReadStatus>(1);
+    if (!FileExists(path)) return ReadStatus::kCannotOpen;
     memory.bytes = ReadFile(path);
-    return static_cast<ferolin_test::ReadStatus>(ReceiveLoggerRecords(memory, 0xFFFFFFFFu, points, count));
+    return ReceiveLoggerRecords(memory, 0xFFFFFFFFu, points, count);
 }
 
 // The reader each folder's inputs go through ("load" goes through the driver
@@ -65,9 +66,12 @@ struct FolderReader {
     ReaderFn file;
 };
 const FolderReader kReaders[] = {
-    {"bluegps", ReadBlueGpsLog}, {"native", ReadNativeTrack}, {"nmea", ReadNmeaLog},    {"magellan", ReadMagellanLog},
-    {"pcx5", ReadPcx5Track},     {"plt", ReadOziTrack},       {"gpx", ReadGpxTrack},    {"kml", ReadKmlTrack},
-    {"rando", ReadRandoHike},    {"logger", ReadLoggerCapture}, {"load", nullptr},
+    {"bluegps", WithoutSensors<ReadBlueGpsLog>}, {"native", WithoutSensors<ReadNativeTrack>},
+    {"nmea", WithoutSensors<ReadNmeaLog>},       {"magellan", WithoutSensors<ReadMagellanLog>},
+    {"pcx5", WithoutSensors<ReadPcx5Track>},     {"plt", WithoutSensors<ReadOziTrack>},
+    {"gpx", WithoutSensors<ReadGpxTrack>},       {"kml", WithoutSensors<ReadKmlTrack>},
+    {"rando", WithoutSensors<ReadRandoHike>},    {"fit", ReadFitFile},
+    {"logger", ReadLoggerCapture},               {"load", nullptr},
 };
 const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5",
                                            "plt", "gpx", "kml", "rando", "logger", "load"};
@@ -87,12 +91,13 @@ struct Host : DriverHost {
 
 TEST_P(Read, GivesThePointsOfItsTable) {
     const ReadCase& c = GetParam();
-    const PointTable want = ReadPointTable(c.expected, kTrackColumns);
+    const PointTable want = ReadPointTable(c.expected, kSensedColumns);
     ASSERT_EQ(want.error, "");
     bool failed = false, message = false, mask = false;
     want.Directive("failed", &failed);
     TrackPointArray points;
     uint32_t count = 0;
+    SensorChannels sensors;
     const FolderReader* reader = nullptr;
     for (const FolderReader& r : kReaders)
         if (c.folder == r.folder) reader = &r;
@@ -109,34 +114,49 @@ TEST_P(Read, GivesThePointsOfItsTable) {
         }
         points = std::move(track.points);
         count = track.count;
+        sensors = std::move(track.sensors);
     } else {
-        const auto status = reader->file(c.input, points, count);
+        const auto status = reader->file(c.input, points, count, &sensors);
         EXPECT_EQ(Failed(status), failed) << "status " << static_cast<int>(status);
         if (Failed(status)) {
             EXPECT_EQ(count, 0u);
             EXPECT_FALSE(points);
         }
     }
-    const std::string differences = CompareWithTable(want, kTrackColumns, points.get(), sizeof(TrackPoint), count);
+    std::vector<SensedPoint> read(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        read[i].point = points[i];
+        for (const SensorInfo& s : kSensorTable) read[i].sensors[static_cast<int>(s.sensor)] = sensors.Value(s.sensor, i);
+    }
+    const std::string differences = CompareWithTable(want, kSensedColumns, read.data(), sizeof(SensedPoint), count);
     EXPECT_TRUE(differences.empty()) << differences;
 }
 
 TEST_P(Write, WritesItsExpectedFile) {
     const WriteCase& c = GetParam();
-    const PointTable table = ReadPointTable(c.table, kTrackColumns, kWrittenColumn);
+    const PointTable table = ReadPointTable(c.table, kSensedColumns, kWrittenColumn);
     ASSERT_EQ(table.error, "");
-    const std::vector<TrackPoint> points = RecordsOf<TrackPoint>(table, kTrackColumns);
+    const std::vector<SensedPoint> sensed = RecordsOf<SensedPoint>(table, kSensedColumns);
+    const uint32_t n = static_cast<uint32_t>(sensed.size());
+    std::vector<TrackPoint> points;
     std::vector<ExportEntry> entries;
-    for (std::size_t i = 0; i < points.size(); ++i)
-        entries.push_back({&points[i], static_cast<float>(table.Has("written") ? table.Value(i, "written")
-                                                                               : table.Value(i, "altitude"))});
+    for (const SensedPoint& p : sensed) points.push_back(p.point);
+    for (uint32_t i = 0; i < n; ++i)
+        entries.push_back({&points[i], static_cast<float>(table.Value(i, table.Has("written") ? "written" : "altitude"))});
+    // The channels the table names, beside the points.
+    SensorChannels sensors;
+    for (const SensorInfo& s : kSensorTable)
+        if (table.Has(kSensedColumns[16 + static_cast<int>(s.sensor)].name)) {
+            float* values = sensors.Channel(s.sensor, n);
+            for (uint32_t i = 0; i < n; ++i) values[i] = sensed[i].sensors[static_cast<int>(s.sensor)];
+        }
     const int row = FindWriterRow(c.extension);
     ASSERT_GE(row, 0) << "no writer for " << c.extension;
     ASSERT_NE(FormatTable()[row].writer, nullptr);
     const FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
     TempDir dir;
     const std::string path = dir.File(PercentDecoded(c.title) + "." + c.extension);
-    EXPECT_EQ(FormatTable()[row].writer(path, entries.data(), static_cast<uint32_t>(entries.size()), c.options), 0);
+    EXPECT_EQ(FormatTable()[row].writer(path, entries.data(), n, c.options, sensors.Any() ? &sensors : nullptr), 0);
     if (c.none) {
         EXPECT_FALSE(FileExists(path));
     } else {
@@ -162,7 +182,7 @@ TEST(EveryFormat, GpsbabelReadsThePositionsOfTheExpectedFiles) {
         if (c.none || (c.folder == "nmea" && ReadFile(c.expected).find("$GPRMC") == std::string::npos)) continue;
         SCOPED_TRACE(c.name);
         const std::string readBack = c.expected + ".points";
-        const PointTable want = ReadPointTable(FileExists(readBack) ? readBack : c.table, kTrackColumns, kWrittenColumn);
+        const PointTable want = ReadPointTable(FileExists(readBack) ? readBack : c.table, kSensedColumns, kWrittenColumn);
         const std::string command = "gpsbabel -t -i " + peers.at(c.folder) + " -f '" + c.expected +
                                     "' -o unicsv,utc=0 -F '" + dir.File("peer.csv") + "' 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0);
@@ -196,7 +216,7 @@ TEST(EveryFormat, ReadersRefuseWhatIsNoFileAndWritersReportFailures) {
             if (!row.reader) break;
             TrackPointArray points;
             uint32_t count = 7;
-            EXPECT_TRUE(Failed(row.reader(path, points, count))) << path;
+            EXPECT_TRUE(Failed(row.reader(path, points, count, nullptr))) << path;
             EXPECT_EQ(count, 0u);
             EXPECT_FALSE(points);
         }
@@ -206,8 +226,8 @@ TEST(EveryFormat, ReadersRefuseWhatIsNoFileAndWritersReportFailures) {
         const std::vector<TrackPoint> many(20000, p);
         std::vector<ExportEntry> entries;
         for (const TrackPoint& q : many) entries.push_back({&q, 1.0f});
-        EXPECT_NE(row.writer(dir.File("no/such/folder.x"), entries.data(), 1, kAllOptions), 0);
-        EXPECT_NE(row.writer("/dev/full", entries.data(), 1, kAllOptions), 0);
+        EXPECT_NE(row.writer(dir.File("no/such/folder.x"), entries.data(), 1, kAllOptions, nullptr), 0);
+        EXPECT_NE(row.writer("/dev/full", entries.data(), 1, kAllOptions, nullptr), 0);
         // A file size limit stops the writing half-way.
         const std::string kept = dir.File("kept.x");
         WriteFile(kept, "old contents");
@@ -217,7 +237,7 @@ TEST(EveryFormat, ReadersRefuseWhatIsNoFileAndWritersReportFailures) {
         rlimit small = old;
         small.rlim_cur = 64 * 1024;
         setrlimit(RLIMIT_FSIZE, &small);
-        const int status = row.writer(kept, entries.data(), 20000, kAllOptions);
+        const int status = row.writer(kept, entries.data(), 20000, kAllOptions, nullptr);
         setrlimit(RLIMIT_FSIZE, &old);
         signal(SIGXFSZ, previous);
         EXPECT_NE(status, 0);
@@ -238,17 +258,17 @@ TEST(EveryFormat, LongTracksKeepEveryPointInOrder) {
         std::string (*line)(int);
         uint32_t count;
     } rows[] = {
-        {ReadNmeaLog, "t.nmea", "", "",
+        {WithoutSensors<ReadNmeaLog>, "t.nmea", "", "",
          [](int i) { return "$GPGGA,1," + Two(i % 60) + "00.0,N,00200.0,E,1,08\n"; },
          20000},
-        {ReadKmlTrack, "t.kml", "<kml><Placemark><LineString><coordinates>",
+        {WithoutSensors<ReadKmlTrack>, "t.kml", "<kml><Placemark><LineString><coordinates>",
          "</coordinates></LineString></Placemark></kml>",
          [](int i) { return "2," + std::to_string(i % 60) + ".5,1 "; }, 100000},
-        {ReadGpxTrack, "t.gpx", "<gpx><trk><trkseg>", "</trkseg></trk></gpx>",
+        {WithoutSensors<ReadGpxTrack>, "t.gpx", "<gpx><trk><trkseg>", "</trkseg></trk></gpx>",
          [](int i) { return "<trkpt lat=\"" + std::to_string(i % 60) + ".5\" lon=\"2\"/>"; }, 30000},
-        {ReadMagellanLog, "t.log", "", "",
+        {WithoutSensors<ReadMagellanLog>, "t.log", "", "",
          [](int i) { return "$PMGNTRK," + Two(i % 60) + "00.0,N,00200.0,E,1,M,0,A\n"; }, 20000},
-        {ReadOziTrack, "t.plt", "1\n2\n3\n4\n5\n6\n", "",
+        {WithoutSensors<ReadOziTrack>, "t.plt", "1\n2\n3\n4\n5\n6\n", "",
          [](int i) { return std::to_string(i % 60) + ".5,2\n"; }, 20000},
     };
     for (const auto& row : rows) {
@@ -259,7 +279,7 @@ TEST(EveryFormat, LongTracksKeepEveryPointInOrder) {
         WriteFile(dir.File(row.name), text + row.tail);
         TrackPointArray points;
         uint32_t count = 0;
-        ASSERT_FALSE(Failed(row.reader(dir.File(row.name), points, count)));
+        ASSERT_FALSE(Failed(row.reader(dir.File(row.name), points, count, nullptr)));
         ASSERT_EQ(count, row.count);
         for (uint32_t i = 0; i < count; ++i) {
             ASSERT_EQ(+points[i].record, static_cast<int32_t>(i + 1)) << i;

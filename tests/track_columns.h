@@ -1,18 +1,25 @@
-// The columns of the point table for the 55-byte track point, and the
-// status its readers return.
+// The columns of the point table for the 55-byte track point and the sensor
+// channels beside it, and the status its readers return.
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <type_traits>
+#include <cmath>
 
+#include "core/sensors.h"
 #include "core/track_point.h"
 #include "data_cases.h"
 #include "formats/format_table.h"
 
 namespace ferolin_test {
 
-inline constexpr Column kTrackColumns[] = {
+// A point with the values of its sensor channels (NaN: none).
+struct SensedPoint {
+    ferolin::TrackPoint point;
+    float sensors[ferolin::kSensorCount];
+};
+
+inline const Column kTrackColumns[] = {
     {"record", CellType::kInt32, offsetof(ferolin::TrackPoint, record)},
     {"day", CellType::kInt8, offsetof(ferolin::TrackPoint, day)},
     {"month", CellType::kInt8, offsetof(ferolin::TrackPoint, month)},
@@ -30,9 +37,17 @@ inline constexpr Column kTrackColumns[] = {
     {"direction", CellType::kFloat, offsetof(ferolin::TrackPoint, direction)},
     {"satellites", CellType::kInt8, offsetof(ferolin::TrackPoint, satellites)},
 };
+inline const Column kSensedColumns[] = {
+    kTrackColumns[0], kTrackColumns[1], kTrackColumns[2], kTrackColumns[3], kTrackColumns[4], kTrackColumns[5],
+    kTrackColumns[6], kTrackColumns[7], kTrackColumns[8], kTrackColumns[9], kTrackColumns[10], kTrackColumns[11],
+    kTrackColumns[12], kTrackColumns[13], kTrackColumns[14], kTrackColumns[15],
+    {"heart_rate", CellType::kFloat, offsetof(SensedPoint, sensors) + 0, std::nan("")},
+    {"cadence", CellType::kFloat, offsetof(SensedPoint, sensors) + 4, std::nan("")},
+    {"power", CellType::kFloat, offsetof(SensedPoint, sensors) + 8, std::nan("")},
+    {"temperature", CellType::kFloat, offsetof(SensedPoint, sensors) + 12, std::nan("")},
+};
 
-// A reader's status; every value but the zero one is a failure.
-using ReadStatus = std::invoke_result_t<ferolin::ReaderFn, const std::string&, ferolin::TrackPointArray&, uint32_t&>;
-inline bool Failed(ReadStatus status) { return status != ReadStatus{}; }
+using ferolin::ReadStatus;
+inline bool Failed(ReadStatus status) { return status != ReadStatus::kOk; }
 
 }  // namespace ferolin_test
