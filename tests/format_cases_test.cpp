@@ -74,7 +74,7 @@ const FolderReader kReaders[] = {
     {"logger", ReadLoggerCapture},               {"load", nullptr},
 };
 const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5",
-                                           "plt", "gpx", "kml", "rando", "logger", "load"};
+                                           "plt", "gpx", "kml", "rando", "fit", "logger", "load"};
 
 const char* const kWrittenColumn[] = {"written"};
 
@@ -142,7 +142,7 @@ TEST_P(Write, WritesItsExpectedFile) {
     std::vector<ExportEntry> entries;
     for (const SensedPoint& p : sensed) points.push_back(p.point);
     for (uint32_t i = 0; i < n; ++i)
-        entries.push_back({&points[i], static_cast<float>(table.Value(i, table.Has("written") ? "written" : "altitude"))});
+        entries.push_back({&points[i], static_cast<float>(table.Value(i, table.Has("written") ? "written" : "altitude")), i});
     // The channels the table names, beside the points.
     SensorChannels sensors;
     for (const SensorInfo& s : kSensorTable)
