@@ -10,11 +10,49 @@ namespace {
 
 constexpr double kEarthRadiusMetres = kEarthRadiusKm * 1000.0;
 // Below this many radians in latitude and longitude (about 6 km) a segment is
-// measured on the local plane: the same distance to a millionth, one cosine
-// instead of the trigonometry of the sphere.
+// measured on the local plane: the same distance to a millionth.
 constexpr double kPlaneSegmentRadians = 1e-3;
 
 bool IsDated(const TrackPoint& p) { return p.day != 0 && p.month != 0 && p.year != 0; }
+
+// Great-circle distance of one segment given in radians.
+double SphereMetres(double lat1, double lat2, double dLat, double dLon) {
+    const double sLat = std::sin(0.5 * dLat), sLon = std::sin(0.5 * dLon);
+    const double h = sLat * sLat + std::cos(lat1) * std::cos(lat2) * sLon * sLon;
+    return 2.0 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
+}
+
+// Segment lengths along a track. On the local plane the east-west part needs
+// the cosine of the segment's middle latitude; it is taken from the cosine and
+// sine of an anchor latitude by the series of the difference, and the anchor
+// moves (one cosine and one sine) only when the track has gone more than
+// 0.05 rad (300 km) north or south of it. The series' error is below 1e-10.
+class SegmentMeter {
+public:
+    double Metres(const TrackPoint& a, const TrackPoint& b) {
+        const double lat1 = a.latitude * kDegreesToRadians, lat2 = b.latitude * kDegreesToRadians;
+        const double dLat = lat2 - lat1;
+        const double dLon = RelativeLongitude(b.longitude, a.longitude) * kDegreesToRadians;
+        if (!(std::fabs(dLat) < kPlaneSegmentRadians && std::fabs(dLon) < kPlaneSegmentRadians))
+            return SphereMetres(lat1, lat2, dLat, dLon);
+        const double middle = 0.5 * (lat1 + lat2);
+        double d = middle - anchor_;
+        if (!(std::fabs(d) <= 0.05)) {
+            anchor_ = middle;
+            cosAnchor_ = std::cos(middle);
+            sinAnchor_ = std::sin(middle);
+            d = 0;
+        }
+        const double d2 = d * d;
+        const double cosD = 1.0 - d2 * (0.5 - d2 * (1.0 / 24 - d2 / 720));
+        const double sinD = d * (1.0 - d2 * (1.0 / 6 - d2 / 120));
+        const double east = dLon * (cosAnchor_ * cosD - sinAnchor_ * sinD);
+        return kEarthRadiusMetres * std::sqrt(east * east + dLat * dLat);
+    }
+
+private:
+    double anchor_ = 1e9, cosAnchor_ = 0, sinAnchor_ = 0;
+};
 
 // Seconds and cumulative distance of every entry, for the derived speed.
 void TimesAndDistances(const PointSeries& series, std::vector<double>& seconds,
@@ -23,50 +61,83 @@ void TimesAndDistances(const PointSeries& series, std::vector<double>& seconds,
     seconds.resize(n);
     distance.resize(n);
     PointClock clock;
+    SegmentMeter meter;
     const TrackPoint* previous = nullptr;
     double total = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const TrackPoint& p = series[i];
         seconds[i] = clock.Seconds(p);
         if (HasPosition(p)) {
-            if (previous) total += SegmentMetres(*previous, p);
+            if (previous) total += meter.Metres(*previous, p);
             previous = &p;
         }
         distance[i] = total;
     }
 }
 
+// The figures fed one entry at a time, in order.
+class FigureAccumulator {
+public:
+    FigureAccumulator(TrackFigures& f, double threshold) : f_(f), climb_(threshold) {}
+
+    void Add(double t, double step, double speed, double altitude) {
+        f_.distanceMetres += step;
+        if (speed > f_.maxSpeedKmh) f_.maxSpeedKmh = speed;
+        if (t == t) {
+            if (f_.dated++ == 0) f_.start = t;
+            f_.end = t;
+            const double gap = t - previousTime_;  // NaN after an undated entry
+            if (gap > 0 && gap <= kMaxMovingGapSeconds && speed > kMovingSpeedKmh) {
+                f_.movingSeconds += gap;
+                f_.movingMetres += step;
+            }
+        }
+        previousTime_ = t;
+        if (std::isfinite(altitude)) {
+            if (!f_.hasAltitude) f_.minAltitude = f_.maxAltitude = altitude;
+            f_.minAltitude = std::min(f_.minAltitude, altitude);
+            f_.maxAltitude = std::max(f_.maxAltitude, altitude);
+            f_.hasAltitude = true;
+            climb_.Add(altitude);
+        }
+    }
+
+    void Finish() {
+        if (f_.dated) f_.durationSeconds = f_.end - f_.start;
+        if (f_.movingSeconds > 0) f_.movingSpeedKmh = f_.movingMetres / f_.movingSeconds * 3.6;
+        f_.ascentMetres = climb_.ascent();
+        f_.descentMetres = climb_.descent();
+    }
+
+private:
+    TrackFigures& f_;
+    AscentCounter climb_;
+    double previousTime_ = std::numeric_limits<double>::quiet_NaN();
+};
+
 }  // namespace
 
 double SegmentMetres(const TrackPoint& a, const TrackPoint& b) {
-    const double lat1 = a.latitude * kDegreesToRadians, lat2 = b.latitude * kDegreesToRadians;
-    const double dLat = lat2 - lat1;
-    const double dLon = RelativeLongitude(b.longitude, a.longitude) * kDegreesToRadians;
-    if (std::fabs(dLat) < kPlaneSegmentRadians && std::fabs(dLon) < kPlaneSegmentRadians) {
-        const double east = dLon * std::cos(0.5 * (lat1 + lat2));
-        return kEarthRadiusMetres * std::sqrt(east * east + dLat * dLat);
-    }
-    const double sLat = std::sin(0.5 * dLat), sLon = std::sin(0.5 * dLon);
-    const double h = sLat * sLat + std::cos(lat1) * std::cos(lat2) * sLon * sLon;
-    return 2.0 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
+    SegmentMeter meter;
+    return meter.Metres(a, b);
 }
 
 double PointClock::Seconds(const TrackPoint& p) {
     if (!IsDated(p)) return std::numeric_limits<double>::quiet_NaN();
-    const uint32_t key = static_cast<uint32_t>(static_cast<uint16_t>(p.year)) << 16 |
-                         static_cast<uint32_t>(static_cast<uint8_t>(p.month)) << 8 |
-                         static_cast<uint8_t>(p.day);
+    const uint64_t key = uint64_t{static_cast<uint16_t>(p.year)} << 32 |
+                         uint64_t{static_cast<uint8_t>(p.month)} << 24 |
+                         uint64_t{static_cast<uint8_t>(p.day)} << 16 |
+                         uint64_t{static_cast<uint8_t>(p.hour)} << 8 |
+                         static_cast<uint8_t>(p.minute);
     if (key != key_) {
         key_ = key;
-        dayStart_ = CalendarTime(p.year, p.month, p.day, 0, 0, 0);
+        minuteStart_ = CalendarTime(p.year, p.month, p.day, p.hour, p.minute, 0);
     }
-    if (dayStart_ < 0) return PointSeconds(p);
+    // Within the minute, whole seconds plus their fraction are the seconds
+    // themselves; anything else goes the long way.
     const float s = p.seconds;
-    const int whole = (s > -2147483648.0f && s < 2147483648.0f) ? static_cast<int>(s) : 0;
-    const int64_t t = dayStart_ + int64_t{p.hour} * 3600 + int64_t{p.minute} * 60 + whole;
-    if (t < 0) return std::numeric_limits<double>::quiet_NaN();
-    const double fraction = (s >= 0 && s < 60) ? s - std::trunc(s) : 0.0;
-    return static_cast<double>(t) + fraction;
+    if (minuteStart_ >= 0 && s >= 0 && s < 60) return static_cast<double>(minuteStart_) + s;
+    return PointSeconds(p);
 }
 
 bool SpeedNeedsDeriving(const PointSeries& series) {
@@ -113,52 +184,32 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
     f = TrackFigures{};
     if (!entries || count == 0) return;
     f.points = count;
+    FigureAccumulator sum(f, ascentThreshold);
     const PointSeries series(entries, count);
-    std::vector<float> derived;
     if (SpeedNeedsDeriving(series)) {
-        SpeedsOf(series, derived);
         f.speedDerived = true;
-    }
-
-    PointClock clock;
-    AscentCounter climb(ascentThreshold);
-    const TrackPoint* positioned = nullptr;
-    double previousTime = std::numeric_limits<double>::quiet_NaN();
-    for (uint32_t i = 0; i < count; ++i) {
-        const TrackPoint& p = *entries[i].point;
-        double step = 0;
-        if (HasPosition(p)) {
-            if (positioned) step = SegmentMetres(*positioned, p);
-            f.distanceMetres += step;
-            positioned = &p;
-        }
-        const double speed = f.speedDerived ? derived[i] : p.speed;
-        if (speed > f.maxSpeedKmh) f.maxSpeedKmh = speed;
-
-        const double t = clock.Seconds(p);
-        if (t == t) {
-            if (f.dated++ == 0) f.start = t;
-            f.end = t;
-            const double gap = t - previousTime;  // NaN after an undated entry
-            if (gap > 0 && gap <= kMaxMovingGapSeconds && speed > kMovingSpeedKmh) {
-                f.movingSeconds += gap;
-                f.movingMetres += step;
+        std::vector<double> seconds, distance;
+        TimesAndDistances(series, seconds, distance);
+        std::vector<float> speeds(count);
+        DeriveSpeeds(seconds.data(), distance.data(), count, speeds.data());
+        for (uint32_t i = 0; i < count; ++i)
+            sum.Add(seconds[i], i ? distance[i] - distance[i - 1] : 0.0, speeds[i],
+                    entries[i].altitude);
+    } else {
+        PointClock clock;
+        SegmentMeter meter;
+        const TrackPoint* positioned = nullptr;
+        for (uint32_t i = 0; i < count; ++i) {
+            const TrackPoint& p = *entries[i].point;
+            double step = 0;
+            if (HasPosition(p)) {
+                if (positioned) step = meter.Metres(*positioned, p);
+                positioned = &p;
             }
-        }
-        previousTime = t;
-
-        const double altitude = entries[i].altitude;
-        if (std::isfinite(altitude)) {
-            f.minAltitude = f.hasAltitude ? std::min(f.minAltitude, altitude) : altitude;
-            f.maxAltitude = f.hasAltitude ? std::max(f.maxAltitude, altitude) : altitude;
-            f.hasAltitude = true;
-            climb.Add(altitude);
+            sum.Add(clock.Seconds(p), step, p.speed, entries[i].altitude);
         }
     }
-    if (f.dated) f.durationSeconds = f.end - f.start;
-    if (f.movingSeconds > 0) f.movingSpeedKmh = f.movingMetres / f.movingSeconds * 3.6;
-    f.ascentMetres = climb.ascent();
-    f.descentMetres = climb.descent();
+    sum.Finish();
 }
 
 }  // namespace ferolin

@@ -110,14 +110,14 @@ void DeriveSpeeds(const double* seconds, const double* distance, uint32_t count,
 bool SpeedsOf(const PointSeries& series, std::vector<float>& speeds);
 
 // Seconds since 1970 of a point with its fraction, NaN when undated; as
-// PointSeconds, with the day computed once per date.
+// PointSeconds, with the calendar worked out once per minute.
 class PointClock {
 public:
     double Seconds(const TrackPoint& p);
 
 private:
-    uint32_t key_ = 0;
-    int64_t dayStart_ = -1;
+    uint64_t key_ = 0;
+    int64_t minuteStart_ = -1;
 };
 
 // The figures of `count` entries (none: all zero) with the dead band of
