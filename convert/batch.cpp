@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "convert/info.h"
 #include "core/paths.h"
 #include "core/strings.h"
 #include "core/text_format.h"
@@ -17,6 +18,8 @@ constexpr const char* kUsage =
     "usage: ferolin                       open the window\n"
     "       ferolin FILE                  open the window with FILE loaded\n"
     "       ferolin [OPTIONS] PATTERN EXT convert every file matching PATTERN to EXT\n"
+    "       ferolin --info [--json] [OPTIONS] FILE...\n"
+    "                                     print the figures of each FILE\n"
     "       ferolin --help | --version\n"
     "\n"
     "options (for this run only; the stored settings apply otherwise):\n"
@@ -28,7 +31,10 @@ constexpr const char* kUsage =
     "                      vdop speed direction record; OP: = < >  (repeatable)\n"
     "  --start \"D/M/YYYY H:MM\"  keep points from this time on\n"
     "  --stop \"D/M/YYYY H:MM\"   keep points up to this time\n"
-    "  --no-settings       ignore the stored selection and writer option words\n";
+    "  --no-settings       ignore the stored selection and writer option words\n"
+    "  --info              print points, times, distance, moving time, speeds,\n"
+    "                      ascent, descent and altitudes of the selected points\n"
+    "  --json              with --info: one JSON object per file and line\n";
 
 // A whole argument as a decimal number, with the point whatever the locale.
 bool ParseWhole(const std::string& text, double& value) {
@@ -108,6 +114,8 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
         if (a == "--help") { options.help = true; continue; }
         if (a == "--version") { options.version = true; continue; }
         if (a == "--no-settings") { options.noSettings = true; continue; }
+        if (a == "--info") { options.info = true; continue; }
+        if (a == "--json") { options.json = true; continue; }
         const bool takesValue = a == "--options" || a == "--geoid" || a == "--smooth" ||
                                 a == "--exclude" || a == "--start" || a == "--stop";
         if (!takesValue) {
@@ -215,12 +223,23 @@ int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& 
     return host.messages() ? 1 : 0;
 }
 
+bool LoadSelected(const BatchOptions& options, const BatchSettings* settings,
+                  const std::string& path, std::ostream& err, CurrentTrack& track,
+                  std::vector<ExportEntry>& entries) {
+    BatchHost host(options, err, settings);
+    if (LoadTrack(track, path, host) != 0) return false;
+    SelectionCriteria criteria;
+    host.BuildCriteria(track.fieldMask, criteria);
+    entries = BuildExportList(track.points.get(), track.count, criteria);
+    return true;
+}
+
 bool IsWindowCommandLine(const std::vector<std::string>& arguments,
                          std::vector<std::string>& windowArguments) {
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(arguments, options, error) || options.help || options.version ||
-        options.positional.size() >= 2)
+        options.info || options.json || options.positional.size() >= 2)
         return false;
     windowArguments = options.positional;
     return true;
@@ -241,6 +260,17 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
     if (options.version) {
         out << "Ferolin 1.51\n";
         return 0;
+    }
+    if (options.json && !options.info) {
+        err << "ferolin: --json goes with --info\n" << kUsage;
+        return 2;
+    }
+    if (options.info) {
+        if (options.positional.empty()) {
+            err << "ferolin: --info needs a FILE\n" << kUsage;
+            return 2;
+        }
+        return RunInfo(options, out, err, settings);
     }
     if (options.positional.size() < 2) return 0;  // the window's command lines
     const int row = FindWriterRow(options.positional[1]);

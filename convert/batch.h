@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/driver.h"
+#include "core/figures.h"
 #include "core/selection.h"
 
 namespace ferolin {
@@ -24,6 +25,8 @@ struct BatchOptions {
     std::optional<TimeBound> start;
     std::optional<TimeBound> stop;
     bool noSettings = false;
+    bool info = false;  // --info: print the figures of each positional FILE
+    bool json = false;  // --json: as JSON lines
     bool help = false;
     bool version = false;
 };
@@ -53,12 +56,21 @@ public:
     virtual StoredSelection Selection() const = 0;
     // The stored option word of the writer of `extension`.
     virtual uint32_t WriterOptions(std::string_view extension) const = 0;
+    // The dead band of the ascent and descent, in metres.
+    virtual double AscentThreshold() const { return kDefaultAscentThreshold; }
 };
 
 // Runs the batch conversion with messages to `err`; returns the exit status:
 // 0 when every file converted, 1 when any file gave a message.
 int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
                        const BatchSettings* settings);
+
+// Loads `path` into `track` and selects its points as the batch conversion
+// would, into `entries`; false, with the file's message on `err`, when it does
+// not load.
+bool LoadSelected(const BatchOptions& options, const BatchSettings* settings,
+                  const std::string& path, std::ostream& err, CurrentTrack& track,
+                  std::vector<ExportEntry>& entries);
 
 // True when the arguments ask for the window (nothing, or one FILE), which then
 // receives `windowArguments`; false for the batch mode, --help, --version and

@@ -16,6 +16,9 @@ extern const char* const MonthAbbreviations[12];
 // 0 when none does.
 int MonthFromAbbreviation(std::string_view text);
 
+// The proleptic Gregorian date of a count of days from 1970-01-01.
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
 // Calendar date and time of a day number.
 struct DayNumberDate {
     int year;

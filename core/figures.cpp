@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "core/calendar.h"
 #include "core/statistics.h"
+#include "core/text_format.h"
 
 namespace ferolin {
 
@@ -82,7 +84,7 @@ public:
 
     void Add(double t, double step, double speed, double altitude) {
         f_.distanceMetres += step;
-        if (speed > f_.maxSpeedKmh) f_.maxSpeedKmh = speed;
+        if (speed > f_.maxSpeedKmh && std::isfinite(speed)) f_.maxSpeedKmh = speed;
         if (t == t) {
             if (f_.dated++ == 0) f_.start = t;
             f_.end = t;
@@ -210,6 +212,41 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
         }
     }
     sum.Finish();
+}
+
+std::string UtcText(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0 || seconds > 253402300799.0) return std::string();
+    const int64_t milliseconds = std::llround(seconds * 1000.0);
+    const int64_t whole = milliseconds / 1000, s = whole % 86400;
+    int year, month, day;
+    CivilFromDays(whole / 86400, year, month, day);
+    TextBuffer out;
+    AppendInt(out, year, 4);
+    out.Append('-');
+    AppendInt(out, month, 2);
+    out.Append('-');
+    AppendInt(out, day, 2);
+    out.Append('T');
+    AppendClockTime(out, s / 3600, s / 60 % 60, s % 60);
+    if (milliseconds % 1000) {
+        out.Append('.');
+        AppendInt(out, milliseconds % 1000, 3);
+    }
+    out.Append('Z');
+    return std::string(out.View());
+}
+
+std::string DurationText(double seconds) {
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 9.2e18) return std::string();
+    const int64_t total = std::llround(std::fabs(seconds));
+    TextBuffer out;
+    if (seconds < 0 && total > 0) out.Append('-');
+    AppendInt(out, total / 3600);
+    out.Append(':');
+    AppendInt(out, total / 60 % 60, 2);
+    out.Append(':');
+    AppendInt(out, total % 60, 2);
+    return std::string(out.View());
 }
 
 }  // namespace ferolin

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "core/track_geometry.h"
@@ -124,6 +125,12 @@ private:
 // `ascentThreshold` metres. The sensor figures are left empty.
 void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThreshold,
                     TrackFigures& figures);
+
+// "2007-06-16T07:30:00Z", or "2007-06-16T07:30:00.985Z" when the time,
+// rounded to the millisecond, has a fraction; "" for NaN.
+std::string UtcText(double seconds);
+// "1:39:55": hours (not bounded), minutes and seconds, rounded to the second.
+std::string DurationText(double seconds);
 
 // Average and maximum of a sensor channel over `count` entries;
 // `valueOf(i, value)` gives entry i's value, or false when it has none.

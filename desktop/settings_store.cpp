@@ -81,6 +81,13 @@ uint32_t ReadWriterOptions(std::string_view extension) {
     return word;
 }
 
+double StoredBatchSettings::AscentThreshold() const {
+    uint32_t metres = 0;
+    ReadSettingDword(kSettingAscentThreshold, metres,
+                     static_cast<uint32_t>(kDefaultAscentThreshold));
+    return metres;
+}
+
 long ReadSettingBinary(const char* name, void* buffer, uint32_t& size, SettingsKey key) {
     KeyScope scope(key);
     if (!scope.get()) return kSettingsOk;

@@ -55,6 +55,7 @@ public:
     uint32_t WriterOptions(std::string_view extension) const override {
         return ReadWriterOptions(extension);
     }
+    double AscentThreshold() const override;
 };
 
 // Rule number `index` as the value named "%03d": 16 bytes. A stored value of
@@ -99,6 +100,9 @@ inline constexpr const char* kSettingTrackViewY = "TrackViewY";
 inline constexpr const char* kSettingTrackViewWidth = "TrackViewWidth";
 inline constexpr const char* kSettingTrackViewHeight = "TrackViewHeight";
 inline constexpr const char* kSettingTrackViewShown = "TrackViewShown";
+
+// The figures' dead band for ascent and descent, whole metres (default 5).
+inline constexpr const char* kSettingAscentThreshold = "AscentThreshold";
 
 struct WindowPlacement {
     bool hasPosition = false;  // both coordinates stored
