@@ -73,6 +73,10 @@ std::vector<ExclusionRule> LoadStoredRules(SettingsKey key);
 // missing and gives the default.
 float ReadStoredGeoidHeight(SettingsKey key);
 
+// A text value in UTF-8; "" when missing or not text.
+std::string ReadSettingString(const char* name, SettingsKey key = nullptr);
+long WriteSettingString(const char* name, const std::string& value, SettingsKey key = nullptr);
+
 // A float kept as the bits of a 32-bit number.
 float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key = nullptr);
 long WriteSettingFloat(const char* name, float value, SettingsKey key = nullptr);
@@ -103,6 +107,11 @@ inline constexpr const char* kSettingTrackViewShown = "TrackViewShown";
 
 // The figures' dead band for ascent and descent, whole metres (default 5).
 inline constexpr const char* kSettingAscentThreshold = "AscentThreshold";
+// The track view's map: the tile source (a URL template with {z}, {x} and {y},
+// or a file:// folder; missing or empty: OpenStreetMap) and whether the map
+// is shown (1, the default, or 0).
+inline constexpr const char* kSettingMapTiles = "MapTiles";
+inline constexpr const char* kSettingMapShown = "MapShown";
 
 struct WindowPlacement {
     bool hasPosition = false;  // both coordinates stored
