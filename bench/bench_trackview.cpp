@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/figures.h"
 #include "core/track_point.h"
 #include "desktop/track_view.h"
 
@@ -161,6 +162,26 @@ int main(int argc, char** argv) {
     const Span exportList = Elapsed(t0);
     figures = TrackViewData();
 
+    // The figures of the statistics strip and of --info over the whole track,
+    // with its speeds, and once more as a file that stores none (derived).
+    std::vector<Span> statsStored, statsDerived;
+    {
+        const std::vector<ExportEntry> entries = BuildExportList(points.get(), count, criteria);
+        std::vector<float> speeds(count);
+        for (uint32_t i = 0; i < count; ++i) speeds[i] = points[i].speed;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1)
+                for (uint32_t i = 0; i < count; ++i) points[i].speed = 0;
+            for (int run = 0; run < 5; ++run) {
+                TrackFigures f;
+                t0 = Clock::now();
+                ComputeFigures(entries.data(), count, kDefaultAscentThreshold, f);
+                (pass ? statsDerived : statsStored).push_back(Elapsed(t0));
+            }
+        }
+        for (uint32_t i = 0; i < count; ++i) points[i].speed = speeds[i];
+    }
+
     // Opening: the per-track figures, the export list, the profiles' series,
     // then the drawing.
     view.SetCriteriaSource([&criteria](SelectionCriteria& c) { c = criteria; });
@@ -221,6 +242,8 @@ int main(int argc, char** argv) {
     Print("generate track", generate);
     Print("open: per-track figures", perTrack, " (distance, times, extent)");
     Print("open: export list", exportList);
+    Print("figures, stored speed", Median(statsStored), " (median of 5; limit 50 ms)");
+    Print("figures, derived speed", Median(statsDerived), " (median of 5; limit 50 ms)");
     Print("open: all (figures, list, series)", open);
     Print("open: drawing, outline", openDraw.outline);
     Print("open: drawing, altitude profile", openDraw.altitude);

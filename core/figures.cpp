@@ -151,22 +151,41 @@ bool SpeedNeedsDeriving(const PointSeries& series) {
     return true;
 }
 
-void DeriveSpeeds(const double* seconds, const double* distance, uint32_t count, float* speeds) {
-    uint32_t a = 0, b = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const double t = seconds[i];
-        while (a < i && seconds[a] < t - kSpeedHalfWindowSeconds) ++a;
-        b = std::max(b, i);
-        while (b + 1 < count && seconds[b + 1] <= t + kSpeedHalfWindowSeconds) ++b;
-        uint32_t first = a, last = b;
+namespace {
+
+// The derived speed of each point in turn, the window's two ends moving
+// forward with it.
+class SpeedWindow {
+public:
+    SpeedWindow(const double* seconds, const double* distance, uint32_t count)
+        : seconds_(seconds), distance_(distance), count_(count) {}
+
+    float At(uint32_t i) {
+        const double t = seconds_[i];
+        while (a_ < i && seconds_[a_] < t - kSpeedHalfWindowSeconds) ++a_;
+        b_ = std::max(b_, i);
+        while (b_ + 1 < count_ && seconds_[b_ + 1] <= t + kSpeedHalfWindowSeconds) ++b_;
+        uint32_t first = a_, last = b_;
         if (first == last) {  // sparse points: the interval that ends here
             if (i > 0) first = i - 1;
-            else if (count > 1) last = 1;
+            else if (count_ > 1) last = 1;
         }
-        const double dt = seconds[last] - seconds[first];
-        speeds[i] = dt > 0 ? static_cast<float>((distance[last] - distance[first]) / dt * 3.6)
-                           : 0.0f;
+        const double dt = seconds_[last] - seconds_[first];
+        return dt > 0 ? static_cast<float>((distance_[last] - distance_[first]) / dt * 3.6) : 0.0f;
     }
+
+private:
+    const double* seconds_;
+    const double* distance_;
+    uint32_t count_;
+    uint32_t a_ = 0, b_ = 0;
+};
+
+}  // namespace
+
+void DeriveSpeeds(const double* seconds, const double* distance, uint32_t count, float* speeds) {
+    SpeedWindow window(seconds, distance, count);
+    for (uint32_t i = 0; i < count; ++i) speeds[i] = window.At(i);
 }
 
 bool SpeedsOf(const PointSeries& series, std::vector<float>& speeds) {
@@ -192,10 +211,9 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
         f.speedDerived = true;
         std::vector<double> seconds, distance;
         TimesAndDistances(series, seconds, distance);
-        std::vector<float> speeds(count);
-        DeriveSpeeds(seconds.data(), distance.data(), count, speeds.data());
+        SpeedWindow window(seconds.data(), distance.data(), count);
         for (uint32_t i = 0; i < count; ++i)
-            sum.Add(seconds[i], i ? distance[i] - distance[i - 1] : 0.0, speeds[i],
+            sum.Add(seconds[i], i ? distance[i] - distance[i - 1] : 0.0, window.At(i),
                     entries[i].altitude);
     } else {
         PointClock clock;
