@@ -1,6 +1,7 @@
 #include "core/web_mercator.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace ferolin {
 
@@ -16,8 +17,8 @@ constexpr double kMaxFitScale = kTilePixels * 262144.0;  // zoom 18
 
 double MercatorY(double latitude) {
     const double lat = std::clamp(latitude, -kMercatorMaxLatitude, kMercatorMaxLatitude);
-    const double phi = lat * kPi / 180.0;
-    return 0.5 - std::log(std::tan(0.25 * kPi + 0.5 * phi)) / (2 * kPi);
+    const double s = std::sin(lat * kPi / 180.0);
+    return 0.5 - std::log((1 + s) / (1 - s)) / (4 * kPi);
 }
 
 double LongitudeOfMercatorX(double x) { return x * 360.0 - 180.0; }
@@ -65,6 +66,39 @@ MercatorView FitMercator(double minX, double maxX, double minY, double maxY, dou
     view.scale = std::clamp(scale, kMinScale, kMaxFitScale);
     if (!std::isfinite(view.centreX) || !std::isfinite(view.centreY)) view.centreX = view.centreY = 0.5;
     return view;
+}
+
+MercatorTrack ProjectMercator(const PointSeries& series) {
+    MercatorTrack t;
+    const uint32_t n = series.size();
+    std::vector<double> xs(n), ys(n);
+    double reference = 0, referenceX = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const TrackPoint& p = series[i];
+        if (!HasPosition(p)) {
+            xs[i] = ys[i] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        if (t.positioned++ == 0) {
+            reference = p.longitude;
+            referenceX = MercatorX(RelativeLongitude(p.longitude, 0));
+        }
+        xs[i] = referenceX + RelativeLongitude(p.longitude, reference) / 360.0;
+        ys[i] = MercatorY(p.latitude);
+        if (t.positioned == 1) {
+            t.minX = t.maxX = xs[i];
+            t.minY = t.maxY = ys[i];
+        }
+        t.minX = std::min(t.minX, xs[i]), t.maxX = std::max(t.maxX, xs[i]);
+        t.minY = std::min(t.minY, ys[i]), t.maxY = std::max(t.maxY, ys[i]);
+    }
+    t.dx.resize(n);
+    t.dy.resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        t.dx[i] = static_cast<float>(xs[i] - t.minX);
+        t.dy[i] = static_cast<float>(ys[i] - t.minY);
+    }
+    return t;
 }
 
 std::vector<PlacedTile> VisibleTiles(const MercatorView& view, int z) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/track_geometry.h"
+
 namespace ferolin {
 
 inline constexpr double kMercatorMaxLatitude = 85.05112877980659;
@@ -58,6 +60,25 @@ struct MercatorView {
 // 18, so that a point alone does not fill the window.
 MercatorView FitMercator(double minX, double maxX, double minY, double maxY, double width,
                          double height, double margin);
+
+// A track's positions in Web Mercator, worked out once per track (a logarithm
+// and a sine a point) so that panning and zooming cost a multiplication: as
+// float offsets from the extent's corner (a millimetre at the scale of a
+// country). Longitudes follow on from the first point's across the 180th
+// meridian, so a track crossing it stays in one piece.
+struct MercatorTrack {
+    uint32_t positioned = 0;  // points with a position
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;  // extent, world units
+    std::vector<float> dx, dy;  // offsets from (minX, minY); NaN without position
+
+    bool Position(uint32_t i, double& x, double& y) const {
+        if (i >= dx.size() || !(dx[i] == dx[i])) return false;
+        x = minX + dx[i];
+        y = minY + dy[i];
+        return true;
+    }
+};
+MercatorTrack ProjectMercator(const PointSeries& series);
 
 // Where a tile of the view lies on screen, and which one it is: x wrapped
 // into 0 .. 2^z-1 (the world repeats east and west), rows beyond the poles

@@ -3,7 +3,9 @@
 // the tiles that cover the window, wrapped around the world.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
+#include <vector>
 
 #include "core/web_mercator.h"
 
@@ -37,6 +39,22 @@ TEST(WebMercator, ProjectionAndView) {
     EXPECT_NEAR(view.ScreenY(y), 451, 1e-6);
     // A lone point is shown at zoom 18, not at the largest scale there is.
     EXPECT_EQ(FitMercator(0.3, 0.3, 0.4, 0.4, 800, 600, 20).TileZoom(), 18);
+
+    // A track across the 180th meridian stays in one piece; a point without
+    // position has none.
+    std::vector<TrackPoint> points(3, TrackPoint{});
+    points[0].latitude = 10, points[0].longitude = 179.9;
+    points[1].latitude = NAN;
+    points[2].latitude = 10.1, points[2].longitude = -179.9;
+    const MercatorTrack track = ProjectMercator(PointSeries(points.data(), 3));
+    double x0, y0, x2, y2;
+    ASSERT_TRUE(track.Position(0, x0, y0) && track.Position(2, x2, y2));
+    EXPECT_FALSE(track.Position(1, x2, y2) || track.Position(3, x2, y2));
+    ASSERT_TRUE(track.Position(2, x2, y2));
+    EXPECT_EQ(track.positioned, 2u);
+    EXPECT_NEAR(x2 - x0, 0.2 / 360, 1e-9);
+    EXPECT_NEAR(x0, MercatorX(179.9), 1e-9);
+    EXPECT_NEAR(y2, MercatorY(10.1), 1e-9);
 
     // The tiles cover every pixel once, across the 180th meridian too.
     for (const double centreX : {0.5, 0.999, 0.0}) {
