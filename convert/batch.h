@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ struct BatchOptions {
     std::vector<ExclusionRule> excludeRules;
     std::optional<TimeBound> start;
     std::optional<TimeBound> stop;
+    std::optional<uint32_t> jobs;  // files converted at a time; default: processors
     bool noSettings = false;
     bool info = false;  // --info: print the figures of each positional FILE
     bool json = false;  // --json: as JSON lines
@@ -61,16 +63,25 @@ public:
 };
 
 // Runs the batch conversion with messages to `err`; returns the exit status:
-// 0 when every file converted, 1 when any file gave a message.
+// 0 when every file converted, 1 when any file gave a message. The files are
+// converted `options.jobs` at a time (default: one per processor); their
+// messages come out as one block per file, in the order of the listing,
+// whatever order the files finish in. A logger download and a replay on a
+// port run one file at a time.
 int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
                        const BatchSettings* settings);
 
-// Loads `path` into `track` and selects its points as the batch conversion
-// would, into `entries`; false, with the file's message on `err`, when it does
-// not load.
-bool LoadSelected(const BatchOptions& options, const BatchSettings* settings,
-                  const std::string& path, std::ostream& err, CurrentTrack& track,
-                  std::vector<ExportEntry>& entries);
+// The number of processors this process may run on (at least 1).
+uint32_t ProcessorCount();
+
+// Loads each file of `options.positional` in turn and selects its points as
+// the batch conversion would (settings read once), handing file, track and
+// export list to `use`; a file that does not load gives its message on `err`
+// and is skipped. Returns 1 when any file gave a message, else 0.
+using SelectedTrackFn = std::function<void(const std::string& path, const CurrentTrack& track,
+                                           const std::vector<ExportEntry>& entries)>;
+int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
+                    std::ostream& err, const SelectedTrackFn& use);
 
 // True when the arguments ask for the window (nothing, or one FILE), which then
 // receives `windowArguments`; false for the batch mode, --help, --version and

@@ -134,27 +134,22 @@ int RunInfo(const BatchOptions& options, std::ostream& out, std::ostream& err,
             const BatchSettings* settings) {
     const double threshold =
         settings && !options.noSettings ? settings->AscentThreshold() : kDefaultAscentThreshold;
-    int status = 0;
     bool first = true;
-    for (const std::string& file : options.positional) {
-        CurrentTrack track;
-        std::vector<ExportEntry> entries;
-        if (!LoadSelected(options, settings, file, err, track, entries)) {
-            status = 1;
-            continue;
-        }
-        TrackFigures figures;
-        ComputeFigures(entries.data(), static_cast<uint32_t>(entries.size()), threshold, figures);
-        if (options.json) {
-            out << FiguresJson(file, figures);
-        } else {
-            if (!first) out << '\n';
-            out << FiguresText(file, figures);
-        }
-        first = false;
-        out.flush();
-    }
-    return status;
+    return ForEachSelected(
+        options, settings, err,
+        [&](const std::string& file, const CurrentTrack&, const std::vector<ExportEntry>& entries) {
+            TrackFigures figures;
+            ComputeFigures(entries.data(), static_cast<uint32_t>(entries.size()), threshold,
+                           figures);
+            if (options.json) {
+                out << FiguresJson(file, figures);
+            } else {
+                if (!first) out << '\n';
+                out << FiguresText(file, figures);
+            }
+            first = false;
+            out.flush();
+        });
 }
 
 }  // namespace ferolin
