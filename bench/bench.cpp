@@ -82,7 +82,7 @@ bool Convert(const std::string& input, const std::string& output, const char* ex
 bool Read(ferolin::ReaderFn reader, const std::string& input, uint32_t expected) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    return reader(input, points, count) == 0 && count == expected;
+    return reader(input, points, count) == ferolin::ReadStatus::kOk && count == expected;
 }
 
 class Bench {

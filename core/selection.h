@@ -97,8 +97,6 @@ bool PointValue(const TrackPoint& point, uint32_t dataType, double& value);
 // True when the point stays (the rule does not exclude it).
 bool CompareRule(double value, uint32_t comparator, double reference);
 
-bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria);
-
 // Export list of the points that pass, in array order, with their output
 // altitudes. Empty when nothing passes.
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,

@@ -43,8 +43,6 @@ public:
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     void clear() { size_ = 0; }
-    // Keeps the last `n` bytes only (moved to the front).
-    void DropFront(std::size_t n);
 
 private:
     void Grow(std::size_t n);

@@ -7,14 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-// Reads the file at `path` into a new zero-filled array. Status 0: `points`
-// and `count` hold the track (count may be 0) and the caller owns the array.
-// Any other status is a failure and the outputs hold no track.
-using ReaderFn = int (*)(const std::string& path, TrackPointArray& points, uint32_t& count);
+// Reads the file at `path` into a new zero-filled array. kOk: `points` and
+// `count` hold the track (count may be 0) and the caller owns the array. Any
+// other status is a failure and the outputs hold no track.
+using ReaderFn = ReadStatus (*)(const std::string& path, TrackPointArray& points,
+                                uint32_t& count);
 
 // Creates or replaces the file at `path` from `count` export entries. Status 0
 // when done, non-zero (as a rule 1) on failure. The meaning of the option bits
@@ -41,9 +43,6 @@ struct FormatEntry {
 
 // Whether a row reads (a file reader or the logger download) or writes (a
 // file writer or the live replay).
-inline bool HasReader(const FormatEntry& row) {
-    return row.reader || row.device == DeviceRow::kLoggerDownload;
-}
 inline bool HasWriter(const FormatEntry& row) {
     return row.writer || row.device == DeviceRow::kNmeaReplay;
 }

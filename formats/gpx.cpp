@@ -4,6 +4,7 @@
 #include "core/output_file.h"
 #include "core/paths.h"
 #include "core/text_format.h"
+#include "core/version.h"
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
 
@@ -149,15 +150,14 @@ void ParseGpxTime(std::string_view text, TrackPoint& point) {
     point.seconds = ToFloat(ParseReal(p, end));
 }
 
+namespace {
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
+}  // namespace
 
-int ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeGpxHandler, points, count);
 }
 
-int ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count) {
-    return ReadXmlTrackText(document, MakeGpxHandler, points, count);
-}
 
 int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options) {
@@ -165,7 +165,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
     OutputFile file;
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
-    const std::string name = FileTitleCopy(path);
+    const std::string name = FileTitle(path);
     const UtcDateTime now = CurrentUtcDateTime();
 
     // Bounding box in single precision; the comparisons take the full values.
@@ -184,7 +184,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "<?xml version=\"1.0\"?>\r\n"
         "<gpx\r\n"
         "version=\"1.0\"\r\n"
-        "creator=\"Ferolin 1.51\"\r\n"
+        "creator=\"Ferolin " FEROLIN_VERSION "\"\r\n"
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
         "xmlns=\"http://www.topografix.com/GPX/1/0\"\r\n"
         "xmlns:topografix=\"http://www.topografix.com/GPX/Private/TopoGrafix/0/2\"\r\n"

@@ -23,9 +23,7 @@ constexpr uint32_t kGpxCourse = 0x100;
 constexpr uint32_t kGpxTime = 0x200;
 
 // The values of every `trkpt` element, numbered 1, 2, 3 ... in file order.
-int ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-int ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count);
-std::unique_ptr<TrackSaxHandler> MakeGpxHandler();
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Reads a GPX time text the way the pattern "%hd-%hd-%hdT%hd:%hd:%fZ" scans
 // it: the fields scanned before the first mismatch are set, the others left
