@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/calendar.h"
-#include "core/statistics.h"
+#include "core/earth.h"
 #include "core/text_format.h"
 
 namespace ferolin {

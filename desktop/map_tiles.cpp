@@ -16,9 +16,8 @@
 #include <limits>
 #include <unordered_set>
 
-#ifndef FEROLIN_VERSION
-#error "FEROLIN_VERSION must name the program's version"
-#endif
+#include "core/version.h"
+
 
 namespace ferolin {
 

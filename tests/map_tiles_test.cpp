@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/version.h"
 #include "desktop/map_tiles.h"
 #include "test_support.h"
 
