@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     figures.SetTrack(points.get(), count);
     const Span perTrack = Elapsed(t0);
     t0 = Clock::now();
-    figures.SetSelection(criteria);
+    figures.SetSelection(criteria, kDefaultAscentThreshold);
     const Span exportList = Elapsed(t0);
     figures = TrackViewData();
 

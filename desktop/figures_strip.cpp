@@ -19,7 +19,7 @@ constexpr const char* kCaptions[] = {"Points",       "Start",         "End",
 constexpr const char* kSensorCaptions[kSensorChannelCount] = {"Heart rate", "Cadence", "Power",
                                                               "Temperature"};
 constexpr const char* kSensorUnits[kSensorChannelCount] = {"bpm", "rpm", "W", "\u00B0C"};
-constexpr int kColumns = 6;  // figures a row
+constexpr int kColumns = 4;  // figures a row
 
 QString Number(double value, int decimals, const char* unit) {
     return QString::number(value, 'f', decimals) + QLatin1Char(' ') + QString::fromUtf8(unit);
@@ -35,6 +35,8 @@ QString Time(double seconds) {
 
 CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGridLayout(this)) {
     setObjectName(QStringLiteral("figuresStrip"));
+    // A narrow window cuts the strip rather than growing for it.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     grid_->setContentsMargins(6, 2, 6, 2);
     grid_->setHorizontalSpacing(6);
     grid_->setVerticalSpacing(1);
@@ -43,8 +45,8 @@ CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGrid
                            captions_[f]);
     }
     for (int c = 0; c < kSensorChannelCount; ++c) {
-        sensorValues_[c] =
-            Value(2, c, QString::fromLatin1(kSensorCaptions[c]), sensorCaptions_[c]);
+        sensorValues_[c] = Value(kFieldCount / kColumns, c,
+                                 QString::fromLatin1(kSensorCaptions[c]), sensorCaptions_[c]);
         sensorValues_[c]->hide();
         sensorCaptions_[c]->hide();
     }
@@ -58,7 +60,7 @@ CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGrid
     uint32_t stored = 0;
     ReadSettingDword(kSettingAscentThreshold, stored, static_cast<uint32_t>(kDefaultAscentThreshold));
     threshold_->setValue(static_cast<int>(std::min<uint32_t>(stored, 100)));
-    grid_->addWidget(threshold_, 0, 2 * kColumns, 2, 1, Qt::AlignVCenter);
+    grid_->addWidget(threshold_, 2, 2 * kColumns, Qt::AlignVCenter);
     grid_->setColumnStretch(2 * kColumns + 1, 1);
     connect(threshold_, &QSpinBox::valueChanged, this, [this](int metres) {
         WriteSettingDword(kSettingAscentThreshold, static_cast<uint32_t>(metres));

@@ -21,6 +21,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/strings.h"
 #include "desktop/about_box.h"
 #include "desktop/dialog_units.h"
@@ -150,8 +152,10 @@ void CMainDlg::BuildControls() {
     list_->horizontalHeader()->setHighlightSections(false);
     list_->horizontalHeader()->setSectionsClickable(false);
     static constexpr int kColumnWidths[TrackListModel::kColumnCount] = {50, 63, 63, 50, 85};
+    // Each column at least as wide as its header's text.
     for (int c = 0; c < TrackListModel::kColumnCount; ++c)
-        list_->setColumnWidth(c, du.X(kColumnWidths[c]));
+        list_->setColumnWidth(c, std::max(du.X(kColumnWidths[c]),
+                                          list_->horizontalHeader()->sectionSizeHint(c)));
     list_->setMinimumSize(du.X(222), du.Y(128));
     middle->addWidget(list_, 1);
 

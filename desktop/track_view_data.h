@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/figures.h"
 #include "core/selection.h"
 #include "core/track_geometry.h"
 #include "core/track_point.h"
@@ -19,11 +20,14 @@ struct TrackViewData {
     ValueRange rawAltitude;        // over every point
     std::vector<double> distance;  // metres from the first point
     std::vector<double> seconds;   // NaN for undated points
+    std::vector<float> speeds;     // km/h: the points' own, or derived where none is stored
+    bool speedDerived = false;
     uint32_t dated = 0;
     double firstSecond = 0, lastSecond = 0;
 
     std::vector<ExportEntry> exported;  // the export list of the current selection
     ValueRange exportedAltitude;
+    TrackFigures figures;               // of the export list
 
     int64_t marked = -1;  // point index marked, -1 for none
 
@@ -32,8 +36,9 @@ struct TrackViewData {
     }
     // Replaces the track (nullptr/0 for none) and recomputes the per-track figures.
     void SetTrack(const TrackPoint* points, uint32_t count);
-    // Rebuilds the export list for the selection.
-    void SetSelection(const SelectionCriteria& criteria);
+    // Rebuilds the export list for the selection, and its figures with the
+    // dead band of `ascentThreshold` metres.
+    void SetSelection(const SelectionCriteria& criteria, double ascentThreshold);
 };
 
 }  // namespace ferolin

@@ -20,6 +20,8 @@ public:
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         path = pattern;
         setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+        // The track view's tile cache too stays in the test's folder.
+        setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
     }
     void TearDown() override {
         std::error_code ignored;
@@ -38,7 +40,17 @@ const std::string& ConfigHome() { return environment->path; }
 void ClearSettings() {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ferolix"));
     settings.clear();
+    // The map's tiles from a folder of the test's own (empty unless a test
+    // fills it), so that no test asks a tile server on the internet.
+    settings.setValue(QStringLiteral("MapTiles"),
+                      QString::fromStdString("file://" + TileFolder()));
     settings.sync();
+}
+
+std::string TileFolder() {
+    const std::string folder = environment->path + "/tiles";
+    std::filesystem::create_directories(folder);
+    return folder;
 }
 
 }  // namespace ferolin_test
