@@ -12,23 +12,25 @@ namespace ferolin {
 
 namespace {
 
-constexpr const char* kCaptions[] = {"Points",       "Start",         "End",
-                                     "Duration",     "Distance",      "Moving time",
-                                     "Moving speed", "Maximum speed", "Ascent",
-                                     "Descent",      "Lowest",        "Highest"};
+constexpr const char* kCaptions[] = {"Points",      "Date",         "Start",        "End",
+                                     "Duration",    "Distance",     "Moving time",  "Moving speed",
+                                     "Max. speed",  "Ascent",       "Descent",      "Lowest",
+                                     "Highest"};
 constexpr const char* kSensorCaptions[kSensorChannelCount] = {"Heart rate", "Cadence", "Power",
                                                               "Temperature"};
 constexpr const char* kSensorUnits[kSensorChannelCount] = {"bpm", "rpm", "W", "\u00B0C"};
-constexpr int kColumns = 4;  // figures a row
+// Where each figure stands: row and column of the strip.
+constexpr int kPlace[][2] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1},
+                             {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 3}, {2, 4}};
+constexpr int kBandColumn = 2;  // the dead band's spin box, in the row of the ascent
 
 QString Number(double value, int decimals, const char* unit) {
     return QString::number(value, 'f', decimals) + QLatin1Char(' ') + QString::fromUtf8(unit);
 }
 
-// "2007-06-16 07:30:00": the UTC time without its milliseconds.
-QString Time(double seconds) {
-    const QString text = QString::fromStdString(UtcText(std::floor(seconds)));
-    return text.isEmpty() ? QStringLiteral("-") : text.left(19).replace('T', ' ');
+// "2007-06-16T07:30:00" of a time, without its milliseconds.
+QString Utc(double seconds) {
+    return QString::fromStdString(UtcText(std::floor(seconds))).left(19);
 }
 
 }  // namespace
@@ -41,11 +43,11 @@ CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGrid
     grid_->setHorizontalSpacing(6);
     grid_->setVerticalSpacing(1);
     for (int f = 0; f < kFieldCount; ++f) {
-        values_[f] = Value(f / kColumns, f % kColumns, QString::fromLatin1(kCaptions[f]),
+        values_[f] = Value(kPlace[f][0], kPlace[f][1], QString::fromLatin1(kCaptions[f]),
                            captions_[f]);
     }
     for (int c = 0; c < kSensorChannelCount; ++c) {
-        sensorValues_[c] = Value(kFieldCount / kColumns, c,
+        sensorValues_[c] = Value(3, c,
                                  QString::fromLatin1(kSensorCaptions[c]), sensorCaptions_[c]);
         sensorValues_[c]->hide();
         sensorCaptions_[c]->hide();
@@ -60,8 +62,8 @@ CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGrid
     uint32_t stored = 0;
     ReadSettingDword(kSettingAscentThreshold, stored, static_cast<uint32_t>(kDefaultAscentThreshold));
     threshold_->setValue(static_cast<int>(std::min<uint32_t>(stored, 100)));
-    grid_->addWidget(threshold_, 2, 2 * kColumns, Qt::AlignVCenter);
-    grid_->setColumnStretch(2 * kColumns + 1, 1);
+    grid_->addWidget(threshold_, kPlace[kAscent][0], 2 * kBandColumn, 1, 2, Qt::AlignLeft);
+    grid_->setColumnStretch(10, 1);
     connect(threshold_, &QSpinBox::valueChanged, this, [this](int metres) {
         WriteSettingDword(kSettingAscentThreshold, static_cast<uint32_t>(metres));
         emit thresholdChanged();
@@ -86,8 +88,12 @@ void CFiguresStrip::SetFigures(const TrackFigures& f) {
     const QString none = QStringLiteral("-");
     auto duration = [&](double s) { return timed ? QString::fromStdString(DurationText(s)) : none; };
     values_[kPoints]->setText(QString::number(f.points));
-    values_[kStart]->setText(timed ? Time(f.start) : none);
-    values_[kEnd]->setText(timed ? Time(f.end) : none);
+    // The points' own clock (UTC); the date once, unless the track spans days.
+    const QString start = Utc(f.start), end = Utc(f.end);
+    const bool oneDay = start.left(10) == end.left(10);
+    values_[kDate]->setText(timed ? start.left(10) : none);
+    values_[kStart]->setText(timed ? (oneDay ? start.mid(11) : QString(start).replace('T', ' ')) : none);
+    values_[kEnd]->setText(timed ? (oneDay ? end.mid(11) : QString(end).replace('T', ' ')) : none);
     values_[kDuration]->setText(duration(f.durationSeconds));
     values_[kDistance]->setText(Number(f.distanceMetres / 1000.0, 3, "km"));
     values_[kMoving]->setText(duration(f.movingSeconds));

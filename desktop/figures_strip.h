@@ -36,7 +36,7 @@ private:
     QGridLayout* grid_;
     QSpinBox* threshold_;
     enum Field {
-        kPoints, kStart, kEnd, kDuration, kDistance, kMoving, kMovingSpeed, kMaxSpeed,
+        kPoints, kDate, kStart, kEnd, kDuration, kDistance, kMoving, kMovingSpeed, kMaxSpeed,
         kAscent, kDescent, kLowest, kHighest, kFieldCount
     };
     QLabel* values_[kFieldCount];

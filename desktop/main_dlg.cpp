@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QUrl>
@@ -152,11 +153,17 @@ void CMainDlg::BuildControls() {
     list_->horizontalHeader()->setHighlightSections(false);
     list_->horizontalHeader()->setSectionsClickable(false);
     static constexpr int kColumnWidths[TrackListModel::kColumnCount] = {50, 63, 63, 50, 85};
-    // Each column at least as wide as its header's text.
-    for (int c = 0; c < TrackListModel::kColumnCount; ++c)
+    // Each column at least as wide as its header's text, and the list wide
+    // enough for them all.
+    int columns = 0;
+    for (int c = 0; c < TrackListModel::kColumnCount; ++c) {
         list_->setColumnWidth(c, std::max(du.X(kColumnWidths[c]),
                                           list_->horizontalHeader()->sectionSizeHint(c)));
-    list_->setMinimumSize(du.X(222), du.Y(128));
+        columns += list_->columnWidth(c);
+    }
+    const int chrome = 2 * list_->frameWidth() +
+                       list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list_);
+    list_->setMinimumSize(std::max(du.X(222), columns + chrome), du.Y(128));
     middle->addWidget(list_, 1);
 
     auto* buttons = new QVBoxLayout;

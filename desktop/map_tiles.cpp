@@ -107,7 +107,11 @@ void CMapTiles::SetSource(const QString& source) {
 QString CMapTiles::Attribution() const {
     if (source_ == DefaultSource()) return DefaultAttribution();
     const QUrl url(QString(source_).replace(QLatin1String("{"), QString()).replace('}', QString()));
-    if (url.isLocalFile()) return QStringLiteral("Tiles: ") + QFileInfo(url.toLocalFile()).fileName();
+    if (url.isLocalFile()) {
+        QString folder = url.toLocalFile();
+        while (folder.endsWith('/')) folder.chop(1);
+        return QStringLiteral("Tiles: ") + QFileInfo(folder).fileName();
+    }
     return QStringLiteral("Tiles: ") + url.host();
 }
 
