@@ -21,7 +21,7 @@ RUN_FORMATS := nmea frn txt trk log plt gpx kml rdn csv
 all: build
 
 deps:
-	@sh scripts/install-deps.sh
+	@BUILD=$(BUILD) sh scripts/install-deps.sh
 
 configure: deps
 	cmake -S . -B $(BUILD) $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -25,6 +25,7 @@
 #include "bench_support.h"
 #include "convert/batch.h"
 #include "convert/driver.h"
+#include "formats/fit.h"
 #include "formats/format_table.h"
 #include "datalog_generator.h"
 #include "formats/gpx.h"
@@ -78,8 +79,12 @@ bool Convert(const std::string& input, const std::string& output, const char* ex
     return row >= 0 && ferolin::ExportToFile(track, output, row, host) == 0 && !host.failed;
 }
 
+// A reader of a format without sensor data, as its unit declares it.
+using PlainReader = ferolin::ReadStatus (*)(const std::string&, ferolin::TrackPointArray&,
+                                            uint32_t&);
+
 // Reads `input` with one reader, without the driver.
-bool Read(ferolin::ReaderFn reader, const std::string& input, uint32_t expected) {
+bool Read(PlainReader reader, const std::string& input, uint32_t expected) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
     return reader(input, points, count) == ferolin::ReadStatus::kOk && count == expected;
@@ -300,6 +305,10 @@ int main(int argc, char** argv) {
                         static_cast<double>(FileBytes(path)) / 1e6);
         }
     }
+    const std::string rideL = name("ride", options.large, "fit");
+    generated = generated && RunInChild([&] { return WriteSampleRide(rideL, options.large); }).ok;
+    std::printf("  %-28s %8.1f MB\n", rideL.substr(dir.size()).c_str(),
+                static_cast<double>(FileBytes(rideL)) / 1e6);
     if (!generated) {
         std::fprintf(stderr, "cannot generate the tracks in %s\n", options.folder.c_str());
         return 1;
@@ -402,6 +411,17 @@ int main(int argc, char** argv) {
     const Best frnRead =
         bench.Step("frn load", l, frnL, [&] { return Read(ferolin::ReadNativeTrack, frnL, l); });
     Bench::Ratio("frn load / copy", frnRead, copy);
+    const Best fitScan = bench.Step("byte scan of the fit (reference)", l, rideL,
+                                    [&] { return ScanBytes(rideL) > 0; });
+    const Best fitRead = bench.Step("fit read (four sensor channels)", l, rideL, [&] {
+        ferolin::TrackPointArray points;
+        uint32_t count = 0;
+        ferolin::SensorChannels sensors;
+        return ferolin::ReadFitFile(rideL, points, count, &sensors) == ferolin::ReadStatus::kOk &&
+               count == l &&
+               sensors.Has(ferolin::Sensor::kTemperature);
+    });
+    Bench::Ratio("fit read / byte scan", fitRead, fitScan);
 
     std::printf("\nwriters and readers of the other formats (from and to the .frn)\n");
     Bench::Header();
@@ -410,7 +430,7 @@ int main(int argc, char** argv) {
         const char* read;
         const char* extension;  // writer row
         const char* file;       // file name extension
-        ferolin::ReaderFn reader;
+        PlainReader reader;
     };
     const Pair pairs[] = {
         {"frn -> frn", "frn read", "frn", "frn", ferolin::ReadNativeTrack},
@@ -446,6 +466,13 @@ int main(int argc, char** argv) {
     std::printf("  phone gpx -> kml, %u points: %.3f s (cpu %.3f s); under 3 s: %s\n", l,
                 phoneKmlL.wall, phoneKmlL.cpu, Verdict(phoneKmlL, 3).c_str());
 
+    // What the points and the four channels of the ride need, in MB.
+    const double rideMB = static_cast<double>(l) * (sizeof(ferolin::TrackPoint) + 4 * sizeof(float)) / 1e6;
+    std::printf("  fit read, %u points: %.3f s (cpu %.3f s); under 0.3 s: %s; peak %.1f MB for "
+                "%.1f MB of points and channels; at most twice: %s\n",
+                l, fitRead.wall, fitRead.cpu, Verdict(fitRead, 0.3).c_str(), fitRead.peakMB, rideMB,
+                fitRead.peakMB <= 2 * rideMB ? "met" : "MISSED");
+
     if (!options.keep) {
         std::error_code ignored;
         if (madeFolder) {
@@ -454,7 +481,8 @@ int main(int argc, char** argv) {
             for (const auto& entry : std::filesystem::directory_iterator(options.folder, ignored)) {
                 const std::string file = entry.path().filename().string();
                 if (file.rfind("drive_", 0) == 0 || file.rfind("phone_", 0) == 0 ||
-                    file.rfind("hike_", 0) == 0 || file.rfind("out", 0) == 0)
+                    file.rfind("hike_", 0) == 0 || file.rfind("ride_", 0) == 0 ||
+                    file.rfind("out", 0) == 0)
                     std::filesystem::remove(entry.path(), ignored);
                 if (file == "small") std::filesystem::remove_all(entry.path(), ignored);
             }

@@ -7,11 +7,13 @@
 namespace ferolin {
 
 ReaderFn ReaderOf(const FormatEntry& row) {
-    return row.device == DeviceRow::kLoggerDownload ? DownloadLoggerTrack : row.reader;
+    if (row.device == DeviceRow::kLoggerDownload) return WithoutSensors<DownloadLoggerTrack>;
+    return row.reader;
 }
 
 WriterFn WriterOf(const FormatEntry& row) {
-    return row.device == DeviceRow::kNmeaReplay ? SendNmeaToPort : row.writer;
+    if (row.device == DeviceRow::kNmeaReplay) return WithoutSensors<SendNmeaToPort>;
+    return row.writer;
 }
 
 int SendNmeaToPort(const std::string& path, const ExportEntry* entries, uint32_t count,

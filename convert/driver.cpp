@@ -15,6 +15,7 @@ namespace ferolin {
 void CurrentTrack::Reset() {
     points.reset();
     count = 0;
+    sensors.Clear();
     fieldMask = 0xFFFF;
     displayName.clear();
     fileTitle.clear();
@@ -25,12 +26,17 @@ namespace {
 
 // Readers report failures as statuses; running out of memory is one too.
 ReadStatus CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
-                      uint32_t& count) {
+                      uint32_t& count, SensorChannels& sensors) {
     try {
-        return reader(path, points, count);
+        const ReadStatus status = reader(path, points, count, &sensors);
+        // Channels always match the points; a failed read leaves none.
+        if (status == ReadStatus::kOk) sensors.Truncate(count);
+        else sensors.Clear();
+        return status;
     } catch (const std::bad_alloc&) {
         points.reset();
         count = 0;
+        sensors.Clear();
         return ReadStatus::kNoMemory;
     }
 }
@@ -56,10 +62,12 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         if (!reader || !EqualsIgnoreCase(row.extension, extension)) continue;
         TrackPointArray points;
         uint32_t count = 0;
-        status = CallReader(reader, path, points, count);
+        SensorChannels sensors;
+        status = CallReader(reader, path, points, count, sensors);
         if (status == ReadStatus::kOk) {
             track.points = std::move(points);
             track.count = count;
+            track.sensors = std::move(sensors);
             detected = &row;
             break;
         }
@@ -112,7 +120,8 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
         // A writer that runs out of memory fails like one that cannot write;
         // its unfinished file is discarded.
         try {
-            status = writer(path, list.data(), static_cast<uint32_t>(list.size()), options);
+            status = writer(path, list.data(), static_cast<uint32_t>(list.size()), options,
+                            PresentChannels(&track.sensors));
         } catch (const std::bad_alloc&) {
             status = 1;
         }

@@ -10,6 +10,7 @@
 
 #include "formats/format_table.h"
 #include "core/selection.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -18,6 +19,7 @@ namespace ferolin {
 struct CurrentTrack {
     TrackPointArray points;
     uint32_t count = 0;
+    SensorChannels sensors;           // heart rate, cadence, power, temperature
     uint32_t fieldMask = 0xFFFF;      // mask of the row whose reader loaded it
     std::string displayName;          // path, or "Downloaded from GPS"
     std::string fileTitle;            // FileTitle of the display name

@@ -119,7 +119,7 @@ std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t coun
     for (uint32_t i = 0; i < count; ++i) {
         const TrackPoint& p = points[i];
         if (!Passes(p, criteria, bounds)) continue;
-        list.push_back({&p, geoid ? p.altitude - criteria.geoidHeight : p.altitude});
+        list.push_back({&p, geoid ? p.altitude - criteria.geoidHeight : p.altitude, i});
     }
     if (criteria.flags & kSelectSmooth) SmoothAltitudes(list, criteria.smoothingWidth);
     list.shrink_to_fit();

@@ -98,7 +98,8 @@ bool PointValue(const TrackPoint& point, uint32_t dataType, double& value);
 bool CompareRule(double value, uint32_t comparator, double reference);
 
 // Export list of the points that pass, in array order, with their output
-// altitudes. Empty when nothing passes.
+// altitudes and their indexes in the array (which keep the sensor channels
+// aligned with the kept points). Empty when nothing passes.
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,
                                          const SelectionCriteria& criteria);
 

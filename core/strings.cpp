@@ -13,12 +13,12 @@ struct StringEntry {
 
 const StringEntry kStringTable[] = {
     {kStrFilterOpen,
-     "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml)|"
-     "*.frn;*.log;*.txt;*.nme;*.nmea;*.plt;*.trk;*.gpx;*.rdn;*.kml|"
+     "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml, *.fit)|"
+     "*.frn;*.log;*.txt;*.nme;*.nmea;*.plt;*.trk;*.gpx;*.rdn;*.kml;*.fit|"
      "Ferolin (*.frn)|*.frn|BlueGPS Datalog (*.log, *.txt)|*.log;*.txt|"
      "NMEA trace (*.nme, *.nmea)|*.nme;*.nmea|OziExplorer track (*.plt)|*.plt|"
      "PCX5 track (*.trk)|*.trk|GPS eXchange (*.gpx)|*.gpx|Magellan SD (*.log)|*.log|"
-     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|"},
+     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|Garmin FIT (*.fit)|*.fit|"},
     {kStrFilterTxt, "Text (*.txt)|*.txt|"},
     {kStrFilterGpx, "GPS eXchange (*.gpx)|*.gpx|"},
     {kStrCannotOpen, "Cannot open the file."},
@@ -48,6 +48,7 @@ const StringEntry kStringTable[] = {
     {kStrFilterRdn, "IGN Rando (*.rdn)|*.rdn|"},
     {kStrFilterAllFiles, "All files (*.*)|*.*||"},
     {kStrFilterLog, "Magellan SD (*.log)|*.log|"},
+    {kStrFilterFit, "Garmin FIT (*.fit)|*.fit|"},
 
     // The window.
     {kStrAboutMenu, "&About Ferolin..."},
@@ -88,6 +89,7 @@ const StringEntry kStringTable[] = {
     // Google Maps search of the point's coordinates; the record number and
     // the text travel along in the fragment, which the page ignores.
     {kStrGoogleMapsAddress, "https://www.google.com/maps/search/?api=1&query=%2$f,%3$f#%1$d~%4$s"},
+    {kStrFitActivity, "Activity file (cleared: a course for navigation)"},
 };
 
 }  // namespace

@@ -34,6 +34,7 @@ enum StringId : int {
     kStrFilterRdn = 158,
     kStrFilterAllFiles = 159,
     kStrFilterLog = 171,
+    kStrFilterFit = 174,
 
     // The window's captions, labels, menu texts and web addresses.
     kStrAboutMenu = 101,
@@ -70,6 +71,7 @@ enum StringId : int {
     kStrVtg = 170,
     kStrViewGoogleMaps = 172,
     kStrGoogleMapsAddress = 173,
+    kStrFitActivity = 175,
 };
 
 // The text of a string-table entry; "" for an unknown id.

@@ -61,13 +61,16 @@ using TrackPointArray = std::unique_ptr<TrackPoint[], FreeDeleter>;
 // Allocates `count` zero-filled points; empty on failure (and for 0 points).
 TrackPointArray AllocateTrackPoints(std::size_t count);
 
-// One element of the export list: the selected point and the altitude to write
-// (after geoid correction and smoothing). Writers take the altitude from the
-// entry and every other value from the point.
+// One element of the export list: the selected point, the altitude to write
+// (after geoid correction and smoothing) and the point's index in the track.
+// Writers take the altitude from the entry, every other value from the point
+// and the point's sensor values (core/sensors.h) through the index.
 struct ExportEntry {
     const TrackPoint* point;
     float altitude;
+    uint32_t index;
 };
+static_assert(sizeof(ExportEntry) == 16, "the index fills the entry's padding");
 
 // Seconds since 1970-01-01 00:00:00 UTC of the point's date and time, whole
 // seconds (the fraction is dropped). -1 for undated points (day, month or year

@@ -71,9 +71,14 @@ class CNMEAPage : public COptionPage {
 public:
     explicit CNMEAPage(QWidget* parent = nullptr);
 };
+class CFITPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CFITPage(QWidget* parent = nullptr);
+};
 
-// The sheet, captioned "Options", pages GPX, KML, TXT, CSV and NMEA Writer
-// in that order, the first selected; OK and Cancel, no Apply.
+// The sheet, captioned "Options", pages GPX, KML, TXT, CSV, NMEA and FIT
+// Writer in that order, the first selected; OK and Cancel, no Apply.
 class COptionsProperty : public QDialog {
     Q_OBJECT
 public:

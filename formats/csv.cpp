@@ -16,7 +16,7 @@ char Separator(uint32_t options) {
 }  // namespace
 
 int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t count,
-                  uint32_t options) {
+                  uint32_t options, const SensorChannels* sensors) {
     if (options == 0) return 0;
     OutputFile file;
     if (!file.Create(path)) return 1;
@@ -34,6 +34,13 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
         first = false;
         out.Append(c.value == ColumnValue::kAltitude ? "Altitude: " : c.header);
     }
+    Sensor present[kSensorCount];
+    const int channels = TableSensors(PresentChannels(sensors), present);
+    for (int s = 0; s < channels; ++s) {
+        if (!first) out.Append(separator);
+        first = false;
+        out.Append(kSensorTable[static_cast<int>(present[s])].name);
+    }
     out.Append("\r\n");
     for (uint32_t i = 0; i < count; ++i) {
         first = true;
@@ -42,6 +49,11 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
             if (!first) out.Append(separator);
             first = false;
             AppendCell(out, c.value, entries[i], 0);  // year not padded
+        }
+        for (int s = 0; s < channels; ++s) {
+            if (!first) out.Append(separator);
+            first = false;
+            AppendSensorCell(out, sensors->Value(present[s], entries[i].index));
         }
         out.Append("\r\n");
         file.Flush();

@@ -5,6 +5,7 @@
 #include "core/strings.h"
 #include "formats/bluegps.h"
 #include "formats/csv.h"
+#include "formats/fit.h"
 #include "formats/native.h"
 #include "formats/ozi_plt.h"
 #include "formats/pcx5.h"
@@ -21,29 +22,38 @@ namespace {
 
 constexpr uint32_t kAllData = 0xFFFF;
 constexpr uint32_t kPositionOnly = kDataLatitude | kDataLongitude | kDataAltitude;  // 0x000E
+// FIT records carry place, height, speed and the record count; no DOPs,
+// satellites or heading.
+constexpr uint32_t kFitData = kPositionOnly | kDataSpeed | kDataRecord;
+
+template <auto Read>
+constexpr ReaderFn R = WithoutSensors<Read>;
+template <auto Write>
+constexpr WriterFn W = WithoutSensors<Write>;
 
 // Rows whose reader or writer belongs to a format not handled yet carry none.
 constexpr FormatEntry kFormatTable[] = {
-    // extension, filter,         reader,          writer,         field mask
-    {"nmea", kStrFilterNmea, ReadNmeaLog,      WriteNmeaFile,  kAllData},
-    {"nme",  0,              ReadNmeaLog,      nullptr,        kAllData},
-    {"log",  0,              ReadBlueGpsLog,   nullptr,        kAllData},
-    {"rbt",  0,              nullptr,          nullptr,        kAllData, DeviceRow::kLoggerDownload},
-    {"frn",  kStrFilterFrn,  ReadNativeTrack,  WriteNativeTrack, kAllData},
-    {"txt",  kStrFilterTxt,  ReadBlueGpsLog,   WriteTextTable, kAllData},
-    {"trk",  kStrFilterTrk,  ReadPcx5Track,    WritePcx5Track, kPositionOnly},
-    {"log",  kStrFilterLog,  ReadMagellanLog,  WriteMagellanLog, kPositionOnly},
-    {"trk",  0,              ReadMagellanLog,  nullptr,        kPositionOnly},
-    {"upt",  0,              ReadMagellanLog,  nullptr,        kPositionOnly},
-    {"plt",  kStrFilterPlt,  ReadOziTrack,     WriteOziTrack,  kPositionOnly},
-    {"gpx",  kStrFilterGpx,  ReadGpxTrack,    WriteGpxTrack,  kAllData},
-    {"kml",  kStrFilterKml,  ReadKmlTrack,    WriteKmlDocument, kPositionOnly},
-    {"rdn",  kStrFilterRdn,  ReadRandoHike,   WriteRandoHike, kPositionOnly},
-    {"csv",  kStrFilterCsv,  nullptr,          WriteCsvTable,  0},
-    {"com",  0,              nullptr,          nullptr,        0, DeviceRow::kNmeaReplay},
+    // extension, filter,         reader,             writer,              field mask
+    {"nmea", kStrFilterNmea, R<ReadNmeaLog>,     W<WriteNmeaFile>,    kAllData},
+    {"nme",  0,              R<ReadNmeaLog>,     nullptr,             kAllData},
+    {"log",  0,              R<ReadBlueGpsLog>,  nullptr,             kAllData},
+    {"rbt",  0,              nullptr,            nullptr,             kAllData, DeviceRow::kLoggerDownload},
+    {"frn",  kStrFilterFrn,  R<ReadNativeTrack>, W<WriteNativeTrack>, kAllData},
+    {"txt",  kStrFilterTxt,  R<ReadBlueGpsLog>,  WriteTextTable,      kAllData},
+    {"trk",  kStrFilterTrk,  R<ReadPcx5Track>,   W<WritePcx5Track>,   kPositionOnly},
+    {"log",  kStrFilterLog,  R<ReadMagellanLog>, W<WriteMagellanLog>, kPositionOnly},
+    {"trk",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
+    {"upt",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
+    {"plt",  kStrFilterPlt,  R<ReadOziTrack>,    W<WriteOziTrack>,    kPositionOnly},
+    {"gpx",  kStrFilterGpx,  R<ReadGpxTrack>,    WriteGpxTrack,       kAllData},
+    {"kml",  kStrFilterKml,  R<ReadKmlTrack>,    W<WriteKmlDocument>, kPositionOnly},
+    {"rdn",  kStrFilterRdn,  R<ReadRandoHike>,   W<WriteRandoHike>,   kPositionOnly},
+    {"csv",  kStrFilterCsv,  nullptr,            WriteCsvTable,       0},
+    {"fit",  kStrFilterFit,  ReadFitFile,        WriteFitFile,        kFitData},
+    {"com",  0,              nullptr,            nullptr,             0, DeviceRow::kNmeaReplay},
 };
 
-static_assert(std::size(kFormatTable) == 16);
+static_assert(std::size(kFormatTable) == 17);
 
 }  // namespace
 

@@ -8,21 +8,27 @@
 #include <string_view>
 
 #include "core/read_status.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
 // Reads the file at `path` into a new zero-filled array. kOk: `points` and
 // `count` hold the track (count may be 0) and the caller owns the array. Any
-// other status is a failure and the outputs hold no track.
+// other status is a failure and the outputs hold no track. Readers of formats
+// that record heart rate, cadence, power or temperature fill `sensors` (when
+// not null) with the channels the file carries, aligned with the points; the
+// others leave it alone.
 using ReaderFn = ReadStatus (*)(const std::string& path, TrackPointArray& points,
-                                uint32_t& count);
+                                uint32_t& count, SensorChannels* sensors);
 
 // Creates or replaces the file at `path` from `count` export entries. Status 0
 // when done, non-zero (as a rule 1) on failure. The meaning of the option bits
-// belongs to each writer.
+// belongs to each writer. `sensors` holds the track's channels (null or empty
+// when it has none), found through each entry's index; writers of formats
+// that can hold them write them, only when present.
 using WriterFn = int (*)(const std::string& path, const ExportEntry* entries, uint32_t count,
-                         uint32_t options);
+                         uint32_t options, const SensorChannels* sensors);
 
 // Rows served by a GPS device on a serial port instead of a file: the table
 // names them, the conversion driver connects them to the port code.
@@ -41,13 +47,26 @@ struct FormatEntry {
     DeviceRow device = DeviceRow::kNone;
 };
 
+// A reader or writer of a format without sensor data, in the table's function
+// types: the channels are neither filled nor used.
+template <auto Read>
+ReadStatus WithoutSensors(const std::string& path, TrackPointArray& points, uint32_t& count,
+                          SensorChannels* /*sensors*/) {
+    return Read(path, points, count);
+}
+template <auto Write>
+int WithoutSensors(const std::string& path, const ExportEntry* entries, uint32_t count,
+                   uint32_t options, const SensorChannels* /*sensors*/) {
+    return Write(path, entries, count, options);
+}
+
 // Whether a row reads (a file reader or the logger download) or writes (a
 // file writer or the live replay).
 inline bool HasWriter(const FormatEntry& row) {
     return row.writer || row.device == DeviceRow::kNmeaReplay;
 }
 
-// The sixteen rows, in the order that decides which reader is tried first for
+// The seventeen rows, in the order that decides which reader is tried first for
 // a shared extension and the order of the output-format list.
 std::span<const FormatEntry> FormatTable();
 

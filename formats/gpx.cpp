@@ -1,5 +1,7 @@
 #include "formats/gpx.h"
 
+#include <cmath>
+
 #include "core/clock.h"
 #include "core/output_file.h"
 #include "core/paths.h"
@@ -7,6 +9,7 @@
 #include "core/version.h"
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
+#include "formats/text_table.h"
 
 namespace ferolin {
 
@@ -159,26 +162,194 @@ ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32
 }
 
 
-int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
-                  uint32_t options) {
-    if (count == 0) return 1;
+namespace {
+
+// The single-precision bounding box of the export; the comparisons take the
+// full values.
+struct GpxBounds {
+    float minLat, maxLat, minLon, maxLon;
+};
+
+GpxBounds BoundsOf(const ExportEntry* entries, uint32_t count) {
+    const TrackPoint& first = *entries[0].point;
+    GpxBounds b{ToFloat(first.latitude), ToFloat(first.latitude), ToFloat(first.longitude),
+                ToFloat(first.longitude)};
+    for (uint32_t i = 1; i < count; ++i) {
+        const TrackPoint& p = *entries[i].point;
+        if (p.latitude < b.minLat) b.minLat = ToFloat(p.latitude);
+        if (p.latitude > b.maxLat) b.maxLat = ToFloat(p.latitude);
+        if (p.longitude < b.minLon) b.minLon = ToFloat(p.longitude);
+        if (p.longitude > b.maxLon) b.maxLon = ToFloat(p.longitude);
+    }
+    return b;
+}
+
+void AppendBounds(TextBuffer& out, const GpxBounds& b) {
+    out.Append("<bounds minlat=\"");
+    AppendFixed(out, b.minLat, 6);
+    out.Append("\" minlon=\"");
+    AppendFixed(out, b.minLon, 6);
+    out.Append("\" maxlat=\"");
+    AppendFixed(out, b.maxLat, 6);
+    out.Append("\" maxlon=\"");
+    AppendFixed(out, b.maxLon, 6);
+    out.Append("\"/>\r\n");
+}
+
+void AppendNowElement(TextBuffer& out) {
+    const UtcDateTime now = CurrentUtcDateTime();
+    out.Append("<time>");
+    AppendIsoDate(out, now.year, now.month, now.day);
+    AppendClockTime(out, now.hour, now.minute, now.second);
+    out.Append("</time>\r\n");
+}
+
+void AppendTrackStart(TextBuffer& out, const std::string& path) {
+    out.Append("<trk>\r\n  <name>");
+    AppendXmlText(out, FileTitle(path));
+    out.Append("</name>\r\n<trkseg>\r\n");
+}
+
+void AppendPointStart(TextBuffer& out, const ExportEntry& e, uint32_t options) {
+    const TrackPoint& p = *e.point;
+    out.Append("<trkpt lat=\"");
+    AppendFixed(out, p.latitude, 6);
+    out.Append("\" lon=\"");
+    AppendFixed(out, p.longitude, 6);
+    out.Append("\">\r\n");
+    if (options & kGpxAltitude) {
+        out.Append("  <ele>");
+        AppendFixed(out, e.altitude, 6);
+        out.Append("</ele>\r\n");
+    }
+    if ((options & kGpxTime) && p.year != 0 && p.month != 0 && p.day != 0) {
+        out.Append("  <time>");
+        AppendIsoDate(out, p.year, p.month, p.day);
+        AppendHourMinute(out, p.hour, p.minute);
+        AppendFixedPadded(out, PrintableSeconds(p.seconds), 3, 6);
+        out.Append("Z</time>\r\n");
+    }
+}
+
+// One element of the extension with a whole number kept within the
+// schema's range.
+void AppendWholeElement(TextBuffer& out, const char* indent, const char* name, float value,
+                        double low, double high) {
+    double v = std::round(static_cast<double>(value));
+    v = v < low ? low : v > high ? high : v;
+    out.Append(indent);
+    out.Append('<');
+    out.Append(name);
+    out.Append('>');
+    AppendInt(out, static_cast<int64_t>(v));
+    out.Append("</");
+    out.Append(name);
+    out.Append(">\r\n");
+}
+
+// GPX 1.1 with Garmin's TrackPointExtension v2 (temperature, heart rate,
+// cadence, and speed and course, which GPX 1.1 has no element for) and
+// PowerExtension v1 in every point: the form of a track with sensor data.
+int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
+                        uint32_t options, const SensorChannels& sensors) {
     OutputFile file;
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
-    const std::string name = FileTitle(path);
-    const UtcDateTime now = CurrentUtcDateTime();
+    out.Append(
+        "<?xml version=\"1.0\"?>\r\n"
+        "<gpx\r\n"
+        "version=\"1.1\"\r\n"
+        "creator=\"Ferolin " FEROLIN_VERSION "\"\r\n"
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
+        "xmlns=\"http://www.topografix.com/GPX/1/1\"\r\n"
+        "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\"\r\n"
+        "xmlns:gpxpx=\"http://www.garmin.com/xmlschemas/PowerExtension/v1\"\r\n"
+        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+        "http://www.topografix.com/GPX/1/1/gpx.xsd "
+        "http://www.garmin.com/xmlschemas/TrackPointExtension/v2 "
+        "https://www8.garmin.com/xmlschemas/TrackPointExtensionv2.xsd "
+        "http://www.garmin.com/xmlschemas/PowerExtension/v1 "
+        "https://www8.garmin.com/xmlschemas/PowerExtensionv1.xsd\">\r\n"
+        "<metadata>\r\n");
+    AppendNowElement(out);
+    AppendBounds(out, BoundsOf(entries, count));
+    out.Append("</metadata>\r\n");
+    AppendTrackStart(out, path);
 
-    // Bounding box in single precision; the comparisons take the full values.
-    const TrackPoint& first = *entries[0].point;
-    float minLat = ToFloat(first.latitude), maxLat = minLat;
-    float minLon = ToFloat(first.longitude), maxLon = minLon;
-    for (uint32_t i = 1; i < count; ++i) {
-        const TrackPoint& p = *entries[i].point;
-        if (p.latitude < minLat) minLat = ToFloat(p.latitude);
-        if (p.latitude > maxLat) maxLat = ToFloat(p.latitude);
-        if (p.longitude < minLon) minLon = ToFloat(p.longitude);
-        if (p.longitude > maxLon) maxLon = ToFloat(p.longitude);
+    for (uint32_t i = 0; i < count; ++i) {
+        const ExportEntry& e = entries[i];
+        const TrackPoint& p = *e.point;
+        AppendPointStart(out, e, options);
+        if (options & kGpxSatellites) {
+            out.Append("  <sat>");
+            AppendInt(out, p.satellites < 0 ? 0 : p.satellites);
+            out.Append("</sat>\r\n");
+        }
+        const struct {
+            uint32_t bit;
+            const char* name;
+            float value;
+        } dops[] = {{kGpxHdop, "hdop", p.hdop}, {kGpxVdop, "vdop", p.vdop}, {kGpxPdop, "pdop", p.pdop}};
+        for (const auto& d : dops) {
+            if (!(options & d.bit)) continue;
+            out.Append("  <");
+            out.Append(d.name);
+            out.Append('>');
+            AppendFixed(out, d.value, 6);
+            out.Append("</");
+            out.Append(d.name);
+            out.Append(">\r\n");
+        }
+
+        out.Append("  <extensions>\r\n    <gpxtpx:TrackPointExtension>\r\n");
+        const char* const indent = "      ";
+        const float temperature = sensors.Value(Sensor::kTemperature, e.index);
+        if (IsSensorValue(temperature) && std::isfinite(temperature)) {
+            out.Append(indent);
+            out.Append("<gpxtpx:atemp>");
+            AppendSensorCell(out, temperature);
+            out.Append("</gpxtpx:atemp>\r\n");
+        }
+        const float heartRate = sensors.Value(Sensor::kHeartRate, e.index);
+        if (IsSensorValue(heartRate) && heartRate >= 0.5f)
+            AppendWholeElement(out, indent, "gpxtpx:hr", heartRate, 1, 255);
+        const float cadence = sensors.Value(Sensor::kCadence, e.index);
+        if (IsSensorValue(cadence)) AppendWholeElement(out, indent, "gpxtpx:cad", cadence, 0, 254);
+        if (options & kGpxSpeed) {
+            out.Append(indent);
+            out.Append("<gpxtpx:speed>");
+            const double speed = static_cast<double>(p.speed) * 0.2777777777777778;  // km/h to m/s
+            AppendFixed(out, speed > 0 ? speed : 0, 6);
+            out.Append("</gpxtpx:speed>\r\n");
+        }
+        if (options & kGpxCourse) {
+            out.Append(indent);
+            out.Append("<gpxtpx:course>");
+            double course = std::fmod(static_cast<double>(p.direction), 360.0);
+            if (!(course >= 0)) course = course < 0 ? course + 360.0 : 0;
+            AppendFixed(out, course, 6);
+            out.Append("</gpxtpx:course>\r\n");
+        }
+        out.Append("    </gpxtpx:TrackPointExtension>\r\n");
+        const float power = sensors.Value(Sensor::kPower, e.index);
+        if (IsSensorValue(power)) AppendWholeElement(out, "    ", "gpxpx:PowerInWatts", power, 0, 65535);
+        out.Append("  </extensions>\r\n</trkpt>\r\n");
+        file.Flush();
     }
+    out.Append("</trkseg>\r\n</trk>\r\n</gpx>\r\n");
+    return file.Commit() ? 0 : 1;
+}
+
+}  // namespace
+
+int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
+                  uint32_t options, const SensorChannels* sensors) {
+    if (count == 0) return 1;
+    if (const SensorChannels* present = PresentChannels(sensors))
+        return WriteGpxSensorTrack(path, entries, count, options, *present);
+    OutputFile file;
+    if (!file.Create(path)) return 1;
+    TextBuffer& out = file.Buffer();
 
     out.Append(
         "<?xml version=\"1.0\"?>\r\n"
@@ -192,43 +363,14 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "http://www.topografix.com/GPX/1/0/gpx.xsd "
         "http://www.topografix.com/GPX/Private/TopoGrafix/0/2 "
         "http://www.topografix.com/GPX/Private/TopoGrafix/0/2/topografix.xsd\">\r\n");
-    out.Append("<time>");
-    AppendIsoDate(out, now.year, now.month, now.day);
-    AppendClockTime(out, now.hour, now.minute, now.second);
-    out.Append("</time>\r\n");
-    out.Append("<bounds minlat=\"");
-    AppendFixed(out, minLat, 6);
-    out.Append("\" minlon=\"");
-    AppendFixed(out, minLon, 6);
-    out.Append("\" maxlat=\"");
-    AppendFixed(out, maxLat, 6);
-    out.Append("\" maxlon=\"");
-    AppendFixed(out, maxLon, 6);
-    out.Append("\"/>\r\n");
-    out.Append("<trk>\r\n  <name>");
-    AppendXmlText(out, name);
-    out.Append("</name>\r\n<trkseg>\r\n");
+    AppendNowElement(out);
+    AppendBounds(out, BoundsOf(entries, count));
+    AppendTrackStart(out, path);
 
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         const TrackPoint& p = *e.point;
-        out.Append("<trkpt lat=\"");
-        AppendFixed(out, p.latitude, 6);
-        out.Append("\" lon=\"");
-        AppendFixed(out, p.longitude, 6);
-        out.Append("\">\r\n");
-        if (options & kGpxAltitude) {
-            out.Append("  <ele>");
-            AppendFixed(out, e.altitude, 6);
-            out.Append("</ele>\r\n");
-        }
-        if ((options & kGpxTime) && p.year != 0 && p.month != 0 && p.day != 0) {
-            out.Append("  <time>");
-            AppendIsoDate(out, p.year, p.month, p.day);
-            AppendHourMinute(out, p.hour, p.minute);
-            AppendFixedPadded(out, PrintableSeconds(p.seconds), 3, 6);
-            out.Append("Z</time>\r\n");
-        }
+        AppendPointStart(out, e, options);
         if (options & kGpxCourse) {
             out.Append("  <course>");
             AppendFixed(out, p.direction, 6);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/sensors.h"
 #include "core/track_point.h"
 #include "formats/xml_track.h"
 
@@ -30,7 +31,10 @@ ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32
 // alone; the zone suffix is ignored.
 void ParseGpxTime(std::string_view text, TrackPoint& point);
 
+// GPX 1.0; a track with sensor channels is written as GPX 1.1 with Garmin's
+// TrackPointExtension v2 and PowerExtension v1 in every point (speed and
+// course move into the extension, GPX 1.1 having no element for them).
 int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
-                  uint32_t options);
+                  uint32_t options, const SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

@@ -1,5 +1,7 @@
 #include "formats/text_table.h"
 
+#include <cmath>
+
 #include "core/output_file.h"
 #include "core/statistics.h"
 
@@ -30,6 +32,23 @@ void AppendCell(TextBuffer& out, ColumnValue value, const ExportEntry& e, int ye
         case ColumnValue::kSpeed: AppendFixed(out, p.speed, 6); break;
         case ColumnValue::kDirection: AppendFixed(out, p.direction, 6); break;
     }
+}
+
+int TableSensors(const SensorChannels* sensors, Sensor (&present)[kSensorCount]) {
+    int n = 0;
+    if (!sensors) return 0;
+    for (const SensorInfo& info : kSensorTable)
+        if (sensors->Has(info.sensor)) present[n++] = info.sensor;
+    return n;
+}
+
+void AppendSensorCell(TextBuffer& out, float value) {
+    if (!IsSensorValue(value)) return;
+    const double v = value;
+    if (v == std::round(v) && std::fabs(v) < 1e15)
+        AppendInt(out, static_cast<int64_t>(v));
+    else
+        AppendFixed(out, v, v * 10 == std::round(v * 10) ? 1 : 2);
 }
 
 void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t count) {
@@ -68,7 +87,7 @@ void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t
 }
 
 int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t count,
-                   uint32_t options) {
+                   uint32_t options, const SensorChannels* sensors) {
     if (options == 0) return 0;
     OutputFile file;
     if (!file.Create(path)) return 1;
@@ -84,11 +103,21 @@ int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t
         out.Append(c.header);
         out.Append('\t');
     }
+    Sensor present[kSensorCount];
+    const int channels = TableSensors(PresentChannels(sensors), present);
+    for (int s = 0; s < channels; ++s) {
+        out.Append(kSensorTable[static_cast<int>(present[s])].name);
+        out.Append('\t');
+    }
     out.Append("\r\n");
     for (uint32_t i = 0; i < count; ++i) {
         for (const TableColumn& c : kTableColumns) {
             if (!(options & c.bit)) continue;
             AppendCell(out, c.value, entries[i], 4);
+            out.Append('\t');
+        }
+        for (int s = 0; s < channels; ++s) {
+            AppendSensorCell(out, sensors->Value(present[s], entries[i].index));
             out.Append('\t');
         }
         out.Append("\r\n");

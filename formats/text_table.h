@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/selection.h"
+#include "core/sensors.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 #include "core/version.h"
@@ -20,8 +21,11 @@ constexpr uint32_t kTableTime = 0x1000;
 // The statistics lines above the columns.
 constexpr uint32_t kOptionStatistics = 0x10000;
 
+// With sensor channels, one more column per channel present after the
+// selected ones ("Heart rate", "Cadence", "Power", "Temperature"), an empty
+// cell where a point has no value.
 int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t count,
-                   uint32_t options);
+                   uint32_t options, const SensorChannels* sensors = nullptr);
 
 // The statistics lines shared by the text and CSV tables.
 void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t count);
@@ -58,5 +62,12 @@ inline constexpr TableColumn kTableColumns[] = {
 
 // Appends one cell without separator; `yearWidth` pads the year of the date.
 void AppendCell(TextBuffer& out, ColumnValue value, const ExportEntry& entry, int yearWidth);
+
+// The channels a table appends as columns, in table order; returns how many.
+int TableSensors(const SensorChannels* sensors, Sensor (&present)[kSensorCount]);
+
+// A sensor value as its cell shows it: whole numbers without decimals,
+// others with one or two; nothing for an absent value.
+void AppendSensorCell(TextBuffer& out, float value);
 
 }  // namespace ferolin

@@ -85,11 +85,11 @@ TEST(LoadTrack, AFailingReaderFallsBackToTheNextRowOfItsExtension) {
     const std::string path = dir.File("walk.dat");
     WriteFile(path, "not a datalog\n");
     const FormatEntry table[] = {
-        {"dat", 0, ReadBlueGpsLog, nullptr, 0xFFFF},
-        {"xyz", 0, ReadNothing, nullptr, 0x1},
+        {"dat", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF},
+        {"xyz", 0, WithoutSensors<ReadNothing>, nullptr, 0x1},
         {"dat", 0, nullptr, nullptr, 0x2},       // no reader: skipped
-        {"DAT", 0, ReadNothing, nullptr, 0x000E},  // the fall-back
-        {"dat", 0, ReadNothing, nullptr, 0x4},     // never reached
+        {"DAT", 0, WithoutSensors<ReadNothing>, nullptr, 0x000E},  // the fall-back
+        {"dat", 0, WithoutSensors<ReadNothing>, nullptr, 0x4},     // never reached
     };
     RecordingHost host;
     CurrentTrack track;
@@ -107,7 +107,7 @@ TEST(LoadTrack, TheLoggerRowNamesItsTrackDownloadedFromGps) {
     TempDir dir;
     const std::string path = dir.File("ttyUSB0.rbt");
     WriteFile(path, Datalog(2));
-    const FormatEntry table[] = {{"rbt", 0, ReadBlueGpsLog, nullptr, 0xFFFF}};
+    const FormatEntry table[] = {{"rbt", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF}};
     RecordingHost host;
     CurrentTrack track;
     ASSERT_EQ(LoadTrack(track, path, host, table), 0);

@@ -70,8 +70,12 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
         sheet.tabs()->setCurrentIndex(3);
         SetAll(sheet.page(3), false);
         sheet.tabs()->setCurrentIndex(4);
+        sheet.tabs()->setCurrentIndex(5);
+        EXPECT_TRUE(SetAll(sheet.page(5), true));
+        Check(*sheet.page(5), "activityCheck", false);
         sheet.accept();
     }
+    EXPECT_EQ(Stored("WRT_FIT"), 0u);  // a course file
     EXPECT_EQ(Stored("WRT_KML"), 0x710000u);  // the heading-lines bit is gone
     EXPECT_EQ(Stored("WRT_CSV"), 0u);
     EXPECT_EQ(Stored("WRT_NMEA"), 0x1F000000u);

@@ -1,0 +1,777 @@
+#include "formats/fit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <span>
+
+#include "core/clock.h"
+#include "core/output_file.h"
+#include "core/paths.h"
+#include "core/statistics.h"
+#include "core/text_format.h"
+
+namespace ferolin {
+
+namespace {
+
+// ---------------------------------------------------------------- CRC-16
+
+// kCrcTable[k][b]: the CRC of byte b followed by k zero bytes, from 0. Eight
+// tables let the loop take eight bytes a step; the result equals the
+// protocol's nibble-at-a-time computation.
+using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
+
+constexpr CrcTables MakeCrcTables() {
+    CrcTables t{};
+    for (unsigned b = 0; b < 256; ++b) {
+        unsigned crc = b;
+        for (int bit = 0; bit < 8; ++bit) crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        t[0][b] = static_cast<uint16_t>(crc);
+    }
+    for (int k = 1; k < 8; ++k)
+        for (unsigned b = 0; b < 256; ++b)
+            t[k][b] = static_cast<uint16_t>((t[k - 1][b] >> 8) ^ t[0][t[k - 1][b] & 0xFF]);
+    return t;
+}
+
+constexpr CrcTables kCrcTables = MakeCrcTables();
+
+// ---------------------------------------------------------------- bytes
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+constexpr std::size_t kMinHeaderSize = 12;
+constexpr double kDegreesPerSemicircle = 180.0 / 2147483648.0;
+
+// ---------------------------------------------------------------- reading
+
+// Base types by their number (the low five bits of the type byte): bytes of
+// one value and how its invalid value looks.
+enum class Kind : uint8_t { kUnsigned, kSigned, kNonZero, kReal, kText };
+struct BaseType {
+    uint8_t size;
+    Kind kind;
+};
+constexpr BaseType kBaseTypes[17] = {
+    {1, Kind::kUnsigned},  // enum
+    {1, Kind::kSigned},    // sint8
+    {1, Kind::kUnsigned},  // uint8
+    {2, Kind::kSigned},    // sint16
+    {2, Kind::kUnsigned},  // uint16
+    {4, Kind::kSigned},    // sint32
+    {4, Kind::kUnsigned},  // uint32
+    {1, Kind::kText},      // string
+    {4, Kind::kReal},      // float32
+    {8, Kind::kReal},      // float64
+    {1, Kind::kNonZero},   // uint8z
+    {2, Kind::kNonZero},   // uint16z
+    {4, Kind::kNonZero},   // uint32z
+    {1, Kind::kUnsigned},  // byte
+    {8, Kind::kSigned},    // sint64
+    {8, Kind::kUnsigned},  // uint64
+    {8, Kind::kNonZero},   // uint64z
+};
+
+// The fields of a `record` message that become point values, and the
+// timestamp that any message may carry.
+enum Slot : uint8_t {
+    kLatitude, kLongitude, kAltitude, kEnhancedAltitude, kSpeed, kEnhancedSpeed,
+    kHeartRate, kCadence, kPower, kTemperature, kTimestamp, kSlotCount, kNoSlot = kSlotCount
+};
+
+constexpr uint16_t kRecordMessage = 20;
+constexpr uint8_t kTimestampField = 253;
+
+Slot RecordSlot(uint8_t field) {
+    switch (field) {
+        case 0: return kLatitude;
+        case 1: return kLongitude;
+        case 2: return kAltitude;
+        case 3: return kHeartRate;
+        case 4: return kCadence;
+        case 6: return kSpeed;
+        case 7: return kPower;
+        case 13: return kTemperature;
+        case 73: return kEnhancedSpeed;
+        case 78: return kEnhancedAltitude;
+        case kTimestampField: return kTimestamp;
+        default: return kNoSlot;
+    }
+}
+
+// Where a field lies in a data message's content and how its first value
+// reads: `bytes` 0 when the message has no such field, or the field is too
+// short for its type or of a type without numbers.
+struct FieldPlace {
+    uint32_t offset;
+    uint8_t bytes;
+    Kind kind;
+};
+
+FieldPlace PlaceOf(uint32_t offset, uint8_t size, uint8_t type) {
+    const unsigned number = type & 0x1F;
+    if (number >= std::size(kBaseTypes)) return {offset, 0, Kind::kText};
+    const BaseType base = kBaseTypes[number];
+    if (size < base.size || base.kind == Kind::kText) return {offset, 0, Kind::kText};
+    return {offset, base.size, base.kind};
+}
+
+// A local message type as its last definition message declared it.
+struct LocalDefinition {
+    bool defined = false;
+    bool bigEndian = false;
+    bool record = false;
+    uint32_t size = 0;  // bytes of a data message after its header
+    FieldPlace places[kSlotCount] = {};
+};
+
+template <unsigned kBytes>
+uint64_t Unsigned(const uint8_t* p, bool bigEndian) {
+    uint64_t u = 0;
+    if (bigEndian)
+        for (unsigned i = 0; i < kBytes; ++i) u = u << 8 | p[i];
+    else
+        for (unsigned i = kBytes; i-- > 0;) u = u << 8 | p[i];
+    return u;
+}
+
+// The first value of a field: false when the message lacks the field or the
+// value is its type's invalid value.
+// Inlined: it runs for every field of every record.
+[[gnu::always_inline]] inline bool Decode(const uint8_t* content, const FieldPlace& place,
+                                          bool bigEndian, double& value) {
+    const uint8_t* p = content + place.offset;
+    uint64_t u;
+    switch (place.bytes) {
+        case 1: u = p[0]; break;
+        case 2: u = Unsigned<2>(p, bigEndian); break;
+        case 4: u = Unsigned<4>(p, bigEndian); break;
+        case 8: u = Unsigned<8>(p, bigEndian); break;
+        default: return false;
+    }
+    const unsigned bits = 8u * place.bytes;
+    const uint64_t ones = bits == 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
+    switch (place.kind) {
+        case Kind::kUnsigned:
+            if (u == ones) return false;
+            value = static_cast<double>(u);
+            return true;
+        case Kind::kSigned:
+            if (u == ones >> 1) return false;
+            value = static_cast<double>(static_cast<int64_t>(u << (64 - bits)) >> (64 - bits));
+            return true;
+        case Kind::kNonZero:
+            if (u == 0) return false;
+            value = static_cast<double>(u);
+            return true;
+        case Kind::kReal:
+            if (u == ones) return false;
+            value = bits == 32 ? static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(u)))
+                               : std::bit_cast<double>(u);
+            return std::isfinite(value);
+        case Kind::kText: break;
+    }
+    return false;
+}
+
+// Reads the definition message whose content starts at `p`; the position
+// after it, or nullptr when it does not fit before `end`.
+const uint8_t* ReadDefinition(const uint8_t* p, const uint8_t* end, bool developerFields,
+                              LocalDefinition& def) {
+    if (end - p < 5) return nullptr;
+    const bool bigEndian = p[1] == 1;
+    const uint16_t global = bigEndian ? static_cast<uint16_t>(p[2] << 8 | p[3]) : Le16(p + 2);
+    const unsigned fields = p[4];
+    p += 5;
+    if (static_cast<std::size_t>(end - p) < 3u * fields) return nullptr;
+    LocalDefinition d;
+    d.defined = true;
+    d.bigEndian = bigEndian;
+    d.record = global == kRecordMessage;
+    uint32_t offset = 0;
+    for (unsigned i = 0; i < fields; ++i, p += 3) {
+        const Slot slot = d.record ? RecordSlot(p[0]) : p[0] == kTimestampField ? kTimestamp : kNoSlot;
+        if (slot != kNoSlot) d.places[slot] = PlaceOf(offset, p[1], p[2]);
+        offset += p[1];
+    }
+    if (developerFields) {
+        if (p == end) return nullptr;
+        const unsigned extra = *p++;
+        if (static_cast<std::size_t>(end - p) < 3u * extra) return nullptr;
+        for (unsigned i = 0; i < extra; ++i, p += 3) offset += p[1];
+    }
+    d.size = offset;
+    def = d;
+    return p;
+}
+
+// Walks the messages between `begin` and `end` of one FIT file, handing every
+// record message to `onRecord(definition, content, timestamp)` (timestamp in
+// FIT seconds, -1 when the message has none). Stops at the first message
+// that is incomplete or refers to an undefined local type.
+template <bool kTimes, typename OnRecord>
+void WalkMessages(const uint8_t* p, const uint8_t* end, OnRecord& onRecord) {
+    LocalDefinition defs[16];
+    int64_t last = -1;  // the last full timestamp, for compressed headers
+    while (p < end) {
+        const uint8_t header = *p++;
+        unsigned local;
+        bool compressed = false;
+        if (header & 0x80) {
+            compressed = true;
+            local = (header >> 5) & 0x3;
+        } else if (header & 0x40) {
+            p = ReadDefinition(p, end, header & 0x20, defs[header & 0xF]);
+            if (!p) return;
+            continue;
+        } else {
+            local = header & 0xF;
+        }
+        const LocalDefinition& def = defs[local];
+        if (!def.defined || static_cast<std::size_t>(end - p) < def.size) return;
+        const uint8_t* content = p;
+        p += def.size;
+        int64_t timestamp = -1;
+        if constexpr (kTimes) {
+            double value;
+            if (Decode(content, def.places[kTimestamp], def.bigEndian, value) && value >= 0 &&
+                value <= 4294967295.0) {
+                timestamp = static_cast<int64_t>(value);
+                last = timestamp;
+            } else if (compressed && last >= 0) {
+                const int64_t offset = header & 0x1F;
+                timestamp = (last & ~int64_t{0x1F}) + offset;
+                if (offset < (last & 0x1F)) timestamp += 0x20;
+                last = timestamp;
+            }
+        }
+        if (def.record) onRecord(def, content, timestamp);
+    }
+}
+
+// Walks the FIT files chained in the input, handing each one's message bytes
+// to `onFile(begin, end)`, at most `limit` files. A file cut short ends the
+// walk; so does, when `checkCrc`, a file whose CRC does not match (after its
+// messages were handed over). Returns the number of files handed over.
+template <typename OnFile>
+uint32_t WalkChain(const uint8_t* data, std::size_t size, uint32_t limit, bool checkCrc,
+                   OnFile onFile) {
+    std::size_t pos = 0;
+    uint32_t files = 0;
+    while (files < limit && size - pos >= kMinHeaderSize) {
+        const uint8_t* h = data + pos;
+        const std::size_t headerSize = h[0];
+        if ((headerSize != 12 && headerSize != 14) || size - pos < headerSize) break;
+        if (std::memcmp(h + 8, ".FIT", 4) != 0) break;
+        if (headerSize == 14 && checkCrc) {
+            const uint16_t crc = Le16(h + 12);
+            if (crc != 0 && crc != FitCrc(0, h, 12)) break;
+        }
+        const std::size_t dataSize = Le32(h + 4);
+        const std::size_t begin = pos + headerSize;
+        const std::size_t available = size - begin;
+        const bool whole = available >= 2 && dataSize <= available - 2;
+        onFile(data + begin, data + begin + (dataSize < available ? dataSize : available));
+        ++files;
+        if (!whole) break;
+        if (checkCrc && FitCrc(0, h, headerSize + dataSize) != Le16(data + begin + dataSize)) break;
+        pos = begin + dataSize + 2;
+    }
+    return files;
+}
+
+// The position of a record: false when it has none. Positions are sint32
+// semicircles: a field of a narrower type is none, so that every point stands
+// on at least nine bytes of the file.
+inline bool PositionOf(const LocalDefinition& def, const uint8_t* content, double& latitude,
+                       double& longitude) {
+    const FieldPlace& lat = def.places[kLatitude];
+    const FieldPlace& lon = def.places[kLongitude];
+    return lat.bytes >= 4 && lon.bytes >= 4 && Decode(content, lat, def.bigEndian, latitude) &&
+           Decode(content, lon, def.bigEndian, longitude);
+}
+
+// First pass: the points the files hold.
+struct PointCounter {
+    uint32_t count = 0;
+    void operator()(const LocalDefinition& def, const uint8_t* content, int64_t) {
+        double latitude, longitude;
+        if (count < UINT32_MAX && PositionOf(def, content, latitude, longitude)) ++count;
+    }
+};
+
+constexpr Sensor kSensorOfSlot[] = {Sensor::kHeartRate, Sensor::kCadence, Sensor::kPower,
+                                    Sensor::kTemperature};
+
+// Second pass: the points and their sensor values.
+class PointFiller {
+public:
+    PointFiller(TrackPoint* points, uint32_t capacity, SensorChannels* sensors)
+        : points_(points), capacity_(capacity), sensors_(sensors) {}
+
+    uint32_t count() const { return count_; }
+
+    void operator()(const LocalDefinition& def, const uint8_t* c, int64_t timestamp) {
+        double latitude, longitude;
+        if (count_ == capacity_ || !PositionOf(def, c, latitude, longitude)) return;
+        TrackPoint& p = points_[count_];
+        const bool big = def.bigEndian;
+        double v = 0;
+        p.latitude = latitude * kDegreesPerSemicircle;
+        p.longitude = longitude * kDegreesPerSemicircle;
+        p.record = static_cast<int32_t>(count_ + 1);
+        if (Decode(c, def.places[kEnhancedAltitude], big, v) ||
+            Decode(c, def.places[kAltitude], big, v))
+            p.altitude = ToFloat(v / 5.0 - 500.0);
+        if (Decode(c, def.places[kEnhancedSpeed], big, v) || Decode(c, def.places[kSpeed], big, v))
+            p.speed = ToFloat(v * 0.0036);  // mm/s to km/h
+        if (timestamp >= 0) SetTime(p, timestamp + kFitEpoch);
+        if (sensors_) {
+            for (int i = 0; i < kSensorCount; ++i) {
+                // Values beyond the float range (a wide type's) are none.
+                if (!Decode(c, def.places[kHeartRate + i], big, v) || !(std::fabs(v) < 1e30))
+                    continue;
+                if (!channels_[i]) channels_[i] = sensors_->Channel(kSensorOfSlot[i], capacity_);
+                channels_[i][count_] = static_cast<float>(v);
+            }
+        }
+        ++count_;
+    }
+
+private:
+    // Date and time of the point; the calendar is worked out once a day.
+    void SetTime(TrackPoint& p, int64_t seconds) {
+        if (seconds < dayStart_ || seconds >= dayStart_ + 86400) {
+            const UtcDateTime t = UtcFromTime(seconds);
+            day_ = t;
+            dayStart_ = seconds - (t.hour * 3600 + t.minute * 60 + t.second);
+        }
+        const int64_t inDay = seconds - dayStart_;
+        p.year = static_cast<int16_t>(day_.year);
+        p.month = static_cast<int8_t>(day_.month);
+        p.day = static_cast<int8_t>(day_.day);
+        p.hour = static_cast<int8_t>(inDay / 3600);
+        p.minute = static_cast<int8_t>(inDay / 60 % 60);
+        p.seconds = static_cast<float>(inDay % 60);
+    }
+
+    TrackPoint* points_;
+    uint32_t capacity_;
+    uint32_t count_ = 0;
+    SensorChannels* sensors_;
+    float* channels_[kSensorCount] = {};
+    UtcDateTime day_{};
+    int64_t dayStart_ = INT64_MIN / 2;
+};
+
+// Reads a whole regular file (a FIFO or a device is refused without
+// waiting).
+ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
+    size = 0;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return ReadStatus::kCannotOpen;
+    struct stat info;
+    ReadStatus status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ReadStatus::kOk
+                                                                       : ReadStatus::kCannotOpen;
+    if (status == ReadStatus::kOk && info.st_size > 0) {
+        const std::size_t wanted = static_cast<std::size_t>(info.st_size);
+        bytes.reset(new (std::nothrow) uint8_t[wanted]);
+        if (!bytes) status = ReadStatus::kNoMemory;
+        // A file that shrinks meanwhile is read as far as it goes.
+        while (status == ReadStatus::kOk && size < wanted) {
+            const ssize_t n = pread(fd, bytes.get() + size, wanted - size, static_cast<off_t>(size));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) status = ReadStatus::kCannotOpen;
+            if (n <= 0) break;
+            size += static_cast<std::size_t>(n);
+        }
+    }
+    close(fd);
+    return status;
+}
+
+// ---------------------------------------------------------------- writing
+
+// Base type bytes of the fields written.
+constexpr uint8_t kEnum = 0x00, kSint8 = 0x01, kUint8 = 0x02, kString = 0x07, kUint16 = 0x84,
+                  kSint32 = 0x85, kUint32 = 0x86;
+
+struct FitField {
+    uint8_t number;
+    uint8_t size;
+    uint8_t type;
+    uint64_t value;              // little-endian in `size` bytes
+    std::string_view text = {};  // kString: the text, NUL-padded to `size`
+};
+
+std::size_t DefinitionSize(std::span<const FitField> fields) { return 6 + 3 * fields.size(); }
+std::size_t DataSize(std::span<const FitField> fields) {
+    std::size_t size = 1;
+    for (const FitField& f : fields) size += f.size;
+    return size;
+}
+
+void AppendDefinition(TextBuffer& out, uint8_t local, uint16_t global,
+                      std::span<const FitField> fields) {
+    char* p = out.Reserve(DefinitionSize(fields));
+    *p++ = static_cast<char>(0x40 | local);
+    *p++ = 0;  // reserved
+    *p++ = 0;  // little-endian
+    *p++ = static_cast<char>(global & 0xFF);
+    *p++ = static_cast<char>(global >> 8);
+    *p++ = static_cast<char>(fields.size());
+    for (const FitField& f : fields) {
+        *p++ = static_cast<char>(f.number);
+        *p++ = static_cast<char>(f.size);
+        *p++ = static_cast<char>(f.type);
+    }
+    out.Advance(DefinitionSize(fields));
+}
+
+void AppendData(TextBuffer& out, uint8_t local, std::span<const FitField> fields) {
+    char* p = out.Reserve(DataSize(fields));
+    *p++ = static_cast<char>(local);
+    for (const FitField& f : fields) {
+        if (f.type == kString) {
+            const std::size_t n = f.text.size() < f.size ? f.text.size() : f.size - 1u;
+            std::memcpy(p, f.text.data(), n);
+            std::memset(p + n, 0, f.size - n);
+        } else {
+            for (unsigned i = 0; i < f.size; ++i) p[i] = static_cast<char>(f.value >> (8 * i) & 0xFF);
+        }
+        p += f.size;
+    }
+    out.Advance(DataSize(fields));
+}
+
+void AppendMessage(TextBuffer& out, uint8_t local, uint16_t global,
+                   std::span<const FitField> fields) {
+    AppendDefinition(out, local, global, fields);
+    AppendData(out, local, fields);
+}
+
+// Messages and values of the profile that the writer uses.
+constexpr uint16_t kFileIdMessage = 0, kSessionMessage = 18, kLapMessage = 19,
+                   kCourseMessage = 31, kActivityMessage = 34;
+constexpr uint64_t kFileActivity = 4, kFileCourse = 6, kManufacturerDevelopment = 255;
+constexpr uint64_t kEventSession = 8, kEventLap = 9, kEventActivity = 26, kEventTypeStop = 1;
+
+uint64_t Semicircles(double degrees) {
+    const double s = std::round(degrees / kDegreesPerSemicircle);
+    // 0x7FFFFFFF is the invalid value: +180 degrees wraps to -180.
+    const int32_t v = s >= 2147483647.0 ? INT32_MIN : TruncateTo<int32_t>(s);
+    return static_cast<uint32_t>(v);
+}
+
+// A scaled value in [0, invalid), or the invalid value when it is out of range.
+uint64_t Scaled(double value, double invalid) {
+    const double v = std::round(value);
+    return v >= 0 && v < invalid ? static_cast<uint64_t>(v) : static_cast<uint64_t>(invalid);
+}
+
+// FIT seconds of a dated point; -1 for an undated point or a time the format
+// cannot hold.
+int64_t FitTime(const TrackPoint& p) {
+    const int64_t t = TrackPointTime(p);
+    return t >= kFitEpoch && t - kFitEpoch < 0xFFFFFFFF ? t - kFitEpoch : -1;
+}
+
+// Time and distance along the export: dated points keep their times when the
+// export starts with one; others follow the last known time at 10 km/h.
+class Timeline {
+public:
+    Timeline(const ExportEntry* entries, uint32_t count) : entries_(entries), count_(count) {}
+
+    void Reset() { index_ = 0; }
+    bool Next() {
+        if (index_ >= count_) return false;
+        const ExportEntry& e = entries_[index_];
+        const ChordPosition at = ChordPositionOf(*e.point, e.altitude);
+        if (index_ == 0) {
+            const int64_t own = FitTime(*e.point);
+            dated_ = own >= 0;
+            int64_t clock = CurrentUtcTime() - kFitEpoch;
+            if (clock < 0 || clock >= 0xFFFFFFFF) clock = 0;
+            anchorTime_ = dated_ ? own : clock;
+            anchorDistance_ = distance_ = 0;
+            time_ = anchorTime_;
+        } else {
+            const double step = UnitChord(position_, at) * (kEarthRadiusKm * 1000);
+            if (std::isfinite(step)) distance_ += step;
+            const int64_t own = dated_ ? FitTime(*e.point) : -1;
+            if (own >= 0) {
+                anchorTime_ = own;
+                anchorDistance_ = distance_;
+            }
+            // 10 km/h: 0.36 s a metre.
+            const double seconds = std::round((distance_ - anchorDistance_) * 0.36);
+            time_ = own >= 0 ? own : anchorTime_ + TruncateTo<int64_t>(seconds);
+            if (time_ >= 0xFFFFFFFF) time_ = 0xFFFFFFFE;
+        }
+        position_ = at;
+        ++index_;
+        return true;
+    }
+    uint64_t time() const { return static_cast<uint64_t>(time_); }
+    double distance() const { return distance_; }
+
+private:
+    const ExportEntry* entries_;
+    uint32_t count_;
+    uint32_t index_ = 0;
+    bool dated_ = false;
+    int64_t anchorTime_ = 0, time_ = 0;
+    double anchorDistance_ = 0, distance_ = 0;
+    ChordPosition position_{};
+};
+
+// The sensor fields of the record message: field number, size, base type,
+// invalid value and the range a value is kept in.
+struct SensorField {
+    Sensor sensor;
+    uint8_t number, size, type;
+    double low, high;
+    uint64_t invalid;
+};
+constexpr SensorField kSensorFields[] = {
+    {Sensor::kHeartRate, 3, 1, kUint8, 0, 254, 0xFF},
+    {Sensor::kCadence, 4, 1, kUint8, 0, 254, 0xFF},
+    {Sensor::kPower, 7, 2, kUint16, 0, 65534, 0xFFFF},
+    {Sensor::kTemperature, 13, 1, kSint8, -128, 126, 0x7F},
+};
+
+uint64_t SensorFieldValue(const SensorField& f, float value) {
+    if (!IsSensorValue(value)) return f.invalid;
+    double v = std::round(value);
+    v = v < f.low ? f.low : v > f.high ? f.high : v;
+    const int64_t i = static_cast<int64_t>(v);
+    return static_cast<uint64_t>(i) & (f.size == 1 ? 0xFF : 0xFFFF);
+}
+
+// Keeps the CRC up with the bytes appended to a file's buffer.
+class CrcTracker {
+public:
+    explicit CrcTracker(OutputFile& file) : file_(file) {}
+    void Flush() {
+        Update();
+        file_.Flush();
+        done_ = file_.Buffer().size();
+    }
+    uint16_t crc() {
+        Update();
+        return crc_;
+    }
+
+private:
+    void Update() {
+        const TextBuffer& b = file_.Buffer();
+        crc_ = FitCrc(crc_, reinterpret_cast<const uint8_t*>(b.data()) + done_, b.size() - done_);
+        done_ = b.size();
+    }
+    OutputFile& file_;
+    std::size_t done_ = 0;
+    uint16_t crc_ = 0;
+};
+
+// The points of the FIT files in `data`.
+ReadStatus ParseFit(const uint8_t* data, std::size_t size, TrackPointArray& points,
+                    uint32_t& count, SensorChannels* sensors) {
+
+    // First pass: which files the chain holds and how many points.
+    PointCounter counter;
+    const uint32_t files = WalkChain(data, size, UINT32_MAX, true, [&](const uint8_t* b, const uint8_t* e) {
+        WalkMessages<false>(b, e, counter);
+    });
+    if (files == 0) return ReadStatus::kNotThisFormat;
+    if (counter.count == 0) return ReadStatus::kOk;
+
+    TrackPointArray array = AllocateTrackPoints(counter.count);
+    if (!array) return ReadStatus::kNoMemory;
+    PointFiller filler(array.get(), counter.count, sensors);
+    WalkChain(data, size, files, false, [&](const uint8_t* b, const uint8_t* e) {
+        WalkMessages<true>(b, e, filler);
+    });
+    count = filler.count();
+    points = std::move(array);
+    if (sensors) sensors->Truncate(count);
+    return ReadStatus::kOk;
+}
+
+}  // namespace
+
+uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size) {
+    const auto& t = kCrcTables;
+    while (size >= 8) {
+        const unsigned a = (data[0] | data[1] << 8) ^ crc;
+        crc = static_cast<uint16_t>(t[7][a & 0xFF] ^ t[6][a >> 8] ^ t[5][data[2]] ^ t[4][data[3]] ^
+                                    t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]]);
+        data += 8;
+        size -= 8;
+    }
+    while (size-- > 0) crc = static_cast<uint16_t>((crc >> 8) ^ t[0][(crc ^ *data++) & 0xFF]);
+    return crc;
+}
+
+ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors) {
+    points.reset();
+    count = 0;
+    if (sensors) sensors->Clear();
+    std::unique_ptr<uint8_t[]> bytes;
+    std::size_t size = 0;
+    const ReadStatus status = ReadWholeFile(path, bytes, size);
+    if (status != ReadStatus::kOk) return status;
+    return ParseFit(bytes.get(), size, points, count, sensors);
+}
+
+int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                 uint32_t options, const SensorChannels* sensors) {
+    if (count == 0) return 1;
+    sensors = PresentChannels(sensors);
+    const bool activity = options & kFitActivity;
+
+    // Totals first: the course file puts its lap before the records.
+    Timeline line(entries, count);
+    while (line.Next()) {}
+    const uint64_t lastTime = line.time();
+    const double totalDistance = line.distance();
+    line.Reset();
+    line.Next();
+    const uint64_t firstTime = line.time();
+    line.Reset();
+    const TrackPoint& first = *entries[0].point;
+    const TrackPoint& last = *entries[count - 1].point;
+    const uint64_t elapsed = (lastTime > firstTime ? lastTime - firstTime : 0) * 1000;
+    const uint64_t distance = Scaled(totalDistance * 100, 4294967295.0);
+
+    // The messages before and after the records, whose sizes the header needs.
+    TextBuffer head, tail;
+    const FitField fileId[] = {
+        {0, 1, kEnum, activity ? kFileActivity : kFileCourse},
+        {1, 2, kUint16, kManufacturerDevelopment},
+        {2, 2, kUint16, 0},
+        {4, 4, kUint32, firstTime},
+    };
+    AppendMessage(head, 0, kFileIdMessage, fileId);
+    const FitField lap[] = {
+        {253, 4, kUint32, lastTime},
+        {2, 4, kUint32, firstTime},
+        {3, 4, kSint32, Semicircles(first.latitude)},
+        {4, 4, kSint32, Semicircles(first.longitude)},
+        {5, 4, kSint32, Semicircles(last.latitude)},
+        {6, 4, kSint32, Semicircles(last.longitude)},
+        {7, 4, kUint32, elapsed},
+        {8, 4, kUint32, elapsed},
+        {9, 4, kUint32, distance},
+        {254, 2, kUint16, 0},
+        {0, 1, kEnum, kEventLap},
+        {1, 1, kEnum, kEventTypeStop},
+    };
+    if (activity) {
+        AppendMessage(tail, 3, kLapMessage, lap);
+        const FitField session[] = {
+            {253, 4, kUint32, lastTime},
+            {2, 4, kUint32, firstTime},
+            {3, 4, kSint32, Semicircles(first.latitude)},
+            {4, 4, kSint32, Semicircles(first.longitude)},
+            {7, 4, kUint32, elapsed},
+            {8, 4, kUint32, elapsed},
+            {9, 4, kUint32, distance},
+            {254, 2, kUint16, 0},
+            {25, 2, kUint16, 0},
+            {26, 2, kUint16, 1},
+            {0, 1, kEnum, kEventSession},
+            {1, 1, kEnum, kEventTypeStop},
+            {5, 1, kEnum, 0},  // sport: generic
+            {6, 1, kEnum, 0},  // sub-sport: generic
+        };
+        AppendMessage(tail, 4, kSessionMessage, session);
+        const FitField activityMessage[] = {
+            {253, 4, kUint32, lastTime},
+            {0, 4, kUint32, elapsed},
+            {1, 2, kUint16, 1},
+            {2, 1, kEnum, 0},  // manual
+            {3, 1, kEnum, kEventActivity},
+            {4, 1, kEnum, kEventTypeStop},
+        };
+        AppendMessage(tail, 5, kActivityMessage, activityMessage);
+    } else {
+        // The course's name: the output file's title, cut to whole UTF-8
+        // characters within 64 bytes with its NUL.
+        const std::string title = FileTitle(path);
+        std::size_t n = title.size() < 63 ? title.size() : 63;
+        while (n > 0 && n < title.size() && (static_cast<uint8_t>(title[n]) & 0xC0) == 0x80) --n;
+        const FitField course[] = {
+            {5, static_cast<uint8_t>(n + 1), kString, 0, std::string_view(title).substr(0, n)},
+            {4, 1, kEnum, 0},  // sport: generic
+        };
+        AppendMessage(head, 1, kCourseMessage, course);
+        AppendMessage(head, 3, kLapMessage, lap);
+    }
+
+    // The record message: the fixed fields, then one per sensor channel.
+    FitField record[6 + std::size(kSensorFields)] = {
+        {253, 4, kUint32, 0}, {0, 4, kSint32, 0}, {1, 4, kSint32, 0},
+        {5, 4, kUint32, 0},   {78, 4, kUint32, 0}, {73, 4, kUint32, 0},
+    };
+    std::size_t fields = 6;
+    const SensorField* sensorFields[std::size(kSensorFields)] = {};
+    std::size_t sensorCount = 0;
+    for (const SensorField& f : kSensorFields) {
+        if (!sensors || !sensors->Has(f.sensor)) continue;
+        sensorFields[sensorCount++] = &f;
+        record[fields++] = {f.number, f.size, f.type, f.invalid};
+    }
+    const std::span<FitField> recordFields(record, fields);
+    AppendDefinition(head, 2, kRecordMessage, recordFields);
+
+    const uint64_t dataSize =
+        head.size() + static_cast<uint64_t>(count) * DataSize(recordFields) + tail.size();
+    if (dataSize > 0xFFFFFFFFu) return 1;
+
+    OutputFile file;
+    if (!file.Create(path)) return 1;
+    TextBuffer& out = file.Buffer();
+    uint8_t header[14] = {14, 0x10, 2132 & 0xFF, 2132 >> 8, 0, 0, 0, 0, '.', 'F', 'I', 'T', 0, 0};
+    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<uint8_t>(dataSize >> (8 * i) & 0xFF);
+    const uint16_t headerCrc = FitCrc(0, header, 12);
+    header[12] = static_cast<uint8_t>(headerCrc & 0xFF);
+    header[13] = static_cast<uint8_t>(headerCrc >> 8);
+    out.Append(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
+    out.Append(head.View());
+
+    CrcTracker crc(file);
+    for (uint32_t i = 0; i < count && line.Next(); ++i) {
+        const ExportEntry& e = entries[i];
+        record[0].value = line.time();
+        record[1].value = Semicircles(e.point->latitude);
+        record[2].value = Semicircles(e.point->longitude);
+        record[3].value = Scaled(line.distance() * 100, 4294967295.0);
+        record[4].value = Scaled((static_cast<double>(e.altitude) + 500) * 5, 4294967295.0);
+        record[5].value = Scaled(static_cast<double>(e.point->speed) / 3.6 * 1000, 4294967295.0);
+        for (std::size_t s = 0; s < sensorCount; ++s)
+            record[6 + s].value =
+                SensorFieldValue(*sensorFields[s], sensors->Value(sensorFields[s]->sensor, e.index));
+        AppendData(out, 2, recordFields);
+        crc.Flush();
+    }
+    out.Append(tail.View());
+    const uint16_t fileCrc = crc.crc();
+    out.Append(static_cast<char>(fileCrc & 0xFF));
+    out.Append(static_cast<char>(fileCrc >> 8));
+    return file.Commit() ? 0 : 1;
+}
+
+}  // namespace ferolin

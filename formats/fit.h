@@ -1,0 +1,42 @@
+// Garmin FIT, the binary format of sports watches and bike computers, from
+// the public protocol description: record messages read as track points with
+// their heart rate, cadence, power and temperature; activity and course
+// files written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/read_status.h"
+#include "core/sensors.h"
+#include "core/track_point.h"
+
+namespace ferolin {
+
+// Option bit of the FIT writer: set, an activity file (records, lap, session,
+// activity); cleared, a course file for a navigation device.
+constexpr uint32_t kFitActivity = 0x1;
+
+// Seconds from 1970-01-01 to the FIT epoch, 1989-12-31 00:00:00 UTC.
+constexpr int64_t kFitEpoch = 631065600;
+
+// The CRC-16 of the protocol (polynomial 0xA001, reflected, initial value 0)
+// continued over `size` more bytes.
+uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size);
+
+// Every `record` message with a valid position, in file order, through every
+// FIT file chained in the regular file at `path`, numbered 1, 2, 3 ... A
+// damaged file (cut short, or with a wrong CRC) gives the points of its
+// complete messages. kOk (count 0 when no record holds a position),
+// kCannotOpen, kNotThisFormat (no FIT file header at the start) or kNoMemory.
+ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors = nullptr);
+
+// One record per entry with timestamp, position, distance, enhanced altitude
+// and speed and the sensor channels present. Points without a date get times
+// from the writer's clock onwards at 10 km/h along the track.
+int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                 uint32_t options, const SensorChannels* sensors = nullptr);
+
+}  // namespace ferolin
