@@ -13,7 +13,8 @@ struct ChannelName {
     const char* key;    // the JSON's
     const char* unit;
 };
-constexpr ChannelName kChannelNames[kSensorChannelCount] = {
+// In the order of kSensorTable.
+constexpr ChannelName kChannelNames[kSensorCount] = {
     {"Heart rate", "heart_rate", "bpm"},
     {"Cadence", "cadence", "rpm"},
     {"Power", "power", "W"},
@@ -82,7 +83,7 @@ std::string FiguresText(const std::string& file, const TrackFigures& f) {
     Line(text, "Descent", Fixed(f.descentMetres, 1, "m"));
     Line(text, "Lowest altitude", f.hasAltitude ? Fixed(f.minAltitude, 1, "m") : "");
     Line(text, "Highest altitude", f.hasAltitude ? Fixed(f.maxAltitude, 1, "m") : "");
-    for (int c = 0; c < kSensorChannelCount; ++c) {
+    for (int c = 0; c < kSensorCount; ++c) {
         const ChannelFigures& s = f.sensors[c];
         if (!s.samples) continue;
         std::string value = "average ";
@@ -115,7 +116,7 @@ std::string FiguresJson(const std::string& file, const TrackFigures& f) {
     JsonNumber(json, "descent_m", true, f.descentMetres, 1);
     JsonNumber(json, "min_altitude_m", f.hasAltitude, f.minAltitude, 1);
     JsonNumber(json, "max_altitude_m", f.hasAltitude, f.maxAltitude, 1);
-    for (int c = 0; c < kSensorChannelCount; ++c) {
+    for (int c = 0; c < kSensorCount; ++c) {
         const ChannelFigures& s = f.sensors[c];
         if (!s.samples) continue;
         json += ",\"";
@@ -137,10 +138,12 @@ int RunInfo(const BatchOptions& options, std::ostream& out, std::ostream& err,
     bool first = true;
     return ForEachSelected(
         options, settings, err,
-        [&](const std::string& file, const CurrentTrack&, const std::vector<ExportEntry>& entries) {
+        [&](const std::string& file, const CurrentTrack& track,
+            const std::vector<ExportEntry>& entries) {
             TrackFigures figures;
-            ComputeFigures(entries.data(), static_cast<uint32_t>(entries.size()), threshold,
-                           figures);
+            const auto n = static_cast<uint32_t>(entries.size());
+            ComputeFigures(entries.data(), n, threshold, figures);
+            AddSensorFigures(entries.data(), n, &track.sensors, figures);
             if (options.json) {
                 out << FiguresJson(file, figures);
             } else {

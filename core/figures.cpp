@@ -232,6 +232,20 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
     sum.Finish();
 }
 
+void AddSensorFigures(const ExportEntry* entries, uint32_t count, const SensorChannels* channels,
+                      TrackFigures& figures) {
+    for (int c = 0; c < kSensorCount; ++c) {
+        const Sensor sensor = kSensorTable[c].sensor;
+        figures.sensors[c] = ChannelFigures{};
+        if (!channels || !channels->Has(sensor)) continue;
+        figures.sensors[c] = ChannelFiguresOf(count, [&](uint32_t i, double& value) {
+            const float v = channels->Value(sensor, entries[i].index);
+            value = v;
+            return IsSensorValue(v);
+        });
+    }
+}
+
 std::string UtcText(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0 || seconds > 253402300799.0) return std::string();
     const int64_t milliseconds = std::llround(seconds * 1000.0);

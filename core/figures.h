@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sensors.h"
 #include "core/track_geometry.h"
 #include "core/track_point.h"
 
@@ -37,8 +38,6 @@ inline constexpr double kDefaultAscentThreshold = 5.0;  // metres
 inline constexpr double kMovingSpeedKmh = 1.0;          // faster is moving
 inline constexpr double kMaxMovingGapSeconds = 300.0;   // longer gaps are stops
 inline constexpr double kSpeedHalfWindowSeconds = 2.5;  // derived speed: ±2.5 s
-
-enum SensorChannel : int { kHeartRate, kCadence, kPower, kTemperature, kSensorChannelCount };
 
 struct ChannelFigures {
     uint32_t samples = 0;  // points with a value; 0 = the channel is absent
@@ -60,7 +59,7 @@ struct TrackFigures {
     double ascentMetres = 0, descentMetres = 0;
     bool hasAltitude = false;  // some entry has a finite altitude
     double minAltitude = 0, maxAltitude = 0;
-    ChannelFigures sensors[kSensorChannelCount];
+    ChannelFigures sensors[kSensorCount];  // in the order of kSensorTable
 
     bool Dated() const { return dated > 0; }
 };
@@ -125,6 +124,10 @@ private:
 // `ascentThreshold` metres. The sensor figures are left empty.
 void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThreshold,
                     TrackFigures& figures);
+// Adds the average and maximum of each channel the track carries, over the
+// entries' points that have a value.
+void AddSensorFigures(const ExportEntry* entries, uint32_t count, const SensorChannels* channels,
+                      TrackFigures& figures);
 
 // "2007-06-16T07:30:00Z", or "2007-06-16T07:30:00.985Z" when the time,
 // rounded to the millisecond, has a fraction; "" for NaN.

@@ -16,9 +16,7 @@ constexpr const char* kCaptions[] = {"Points",      "Date",         "Start",    
                                      "Duration",    "Distance",     "Moving time",  "Moving speed",
                                      "Max. speed",  "Ascent",       "Descent",      "Lowest",
                                      "Highest"};
-constexpr const char* kSensorCaptions[kSensorChannelCount] = {"Heart rate", "Cadence", "Power",
-                                                              "Temperature"};
-constexpr const char* kSensorUnits[kSensorChannelCount] = {"bpm", "rpm", "W", "\u00B0C"};
+constexpr const char* kSensorUnits[kSensorCount] = {"bpm", "rpm", "W", "\u00B0C"};
 // Where each figure stands: row and column of the strip.
 constexpr int kPlace[][2] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1},
                              {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 3}, {2, 4}};
@@ -46,9 +44,9 @@ CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGrid
         values_[f] = Value(kPlace[f][0], kPlace[f][1], QString::fromLatin1(kCaptions[f]),
                            captions_[f]);
     }
-    for (int c = 0; c < kSensorChannelCount; ++c) {
+    for (int c = 0; c < kSensorCount; ++c) {
         sensorValues_[c] = Value(3, c,
-                                 QString::fromLatin1(kSensorCaptions[c]), sensorCaptions_[c]);
+                                 QString::fromLatin1(kSensorTable[c].name), sensorCaptions_[c]);
         sensorValues_[c]->hide();
         sensorCaptions_[c]->hide();
     }
@@ -108,7 +106,7 @@ void CFiguresStrip::SetFigures(const TrackFigures& f) {
     values_[kDescent]->setText(Number(f.descentMetres, 0, "m"));
     values_[kLowest]->setText(f.hasAltitude ? Number(f.minAltitude, 0, "m") : none);
     values_[kHighest]->setText(f.hasAltitude ? Number(f.maxAltitude, 0, "m") : none);
-    for (int c = 0; c < kSensorChannelCount; ++c) {
+    for (int c = 0; c < kSensorCount; ++c) {
         const ChannelFigures& s = f.sensors[c];
         sensorValues_[c]->setVisible(s.samples > 0);
         sensorCaptions_[c]->setVisible(s.samples > 0);
@@ -122,7 +120,7 @@ QString CFiguresStrip::Text() const {
     QString text;
     for (int f = 0; f < kFieldCount; ++f)
         text += captions_[f]->text() + QLatin1Char(' ') + values_[f]->text() + QLatin1Char('\n');
-    for (int c = 0; c < kSensorChannelCount; ++c)
+    for (int c = 0; c < kSensorCount; ++c)
         if (!sensorValues_[c]->isHidden())
             text += sensorCaptions_[c]->text() + QLatin1Char(' ') + sensorValues_[c]->text() +
                     QLatin1Char('\n');

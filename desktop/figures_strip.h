@@ -41,8 +41,8 @@ private:
     };
     QLabel* values_[kFieldCount];
     QLabel* captions_[kFieldCount];
-    QLabel* sensorValues_[kSensorChannelCount];
-    QLabel* sensorCaptions_[kSensorChannelCount];
+    QLabel* sensorValues_[kSensorCount];
+    QLabel* sensorCaptions_[kSensorCount];
 };
 
 }  // namespace ferolin

@@ -35,6 +35,8 @@ TEST(Info, FiguresAgainstExpectedFiles) {
         {{"--json", "--info", data + "walk.gpx", missing, data + "undated.gpx"}, 0,
          "walk-undated.json", 1, missing + ": Cannot open the file.\n"},
         {{"--info", data + "walk.gpx", data + "undated.gpx"}, 0, "walk-undated.txt", 0, ""},
+        {{"--info", "--json", data + "ride.fit"}, 0, "ride.json", 0, ""},
+        {{"--info", data + "ride.fit"}, 0, "ride.txt", 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

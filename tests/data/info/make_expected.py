@@ -3,6 +3,9 @@
 folder and the bundled sample, straight from the rules that the README
 states for every figure. It shares nothing with the program: its own readers
 for the two input formats, its own selection, great circles by the haversine.
+It also writes ride.fit, a short ride with heart rate, cadence, power and
+temperature, from the FIT protocol's description, with the values it then
+counts on.
 
     python3 tests/data/info/make_expected.py   (from the source root)
 """
@@ -19,7 +22,7 @@ def f32(x):
 
 def point(**kw):
     p = dict(record=0, year=0, month=0, day=0, hour=0, minute=0, second=0.0,
-             lat=0.0, lon=0.0, alt=0.0, speed=0.0)
+             lat=0.0, lon=0.0, alt=0.0, speed=0.0, sensors={})
     p.update(kw)
     return p
 
@@ -63,6 +66,56 @@ def read_gpx(path):
         if s:
             p['speed'] = f32(float(s.group(1)) * 3.6)
         points.append(p)
+    return points
+
+
+FIT_CRC = [0x0000, 0xCC01, 0xD801, 0x1400, 0xF001, 0x3C00, 0x2800, 0xE401,
+           0xA001, 0x6C00, 0x7800, 0xB401, 0x5000, 0x9C01, 0x8801, 0x4400]
+
+
+def fit_crc(data):
+    crc = 0
+    for byte in data:
+        for nibble in (byte & 0xF, byte >> 4):
+            tmp = FIT_CRC[crc & 0xF]
+            crc = ((crc >> 4) & 0x0FFF) ^ tmp ^ FIT_CRC[nibble]
+    return crc
+
+
+def write_ride(path):
+    """A record message a second: timestamp, position in semicircles,
+    altitude (scale 5, offset 500), speed (mm/s), heart rate, cadence, power,
+    temperature; 0xFF.. where a sensor has no value. Returns the points."""
+    fields = [(253, 4, 0x86, '<I'), (0, 4, 0x85, '<i'), (1, 4, 0x85, '<i'),
+              (2, 2, 0x84, '<H'), (6, 2, 0x84, '<H'), (3, 1, 0x02, '<B'),
+              (4, 1, 0x02, '<B'), (7, 2, 0x84, '<H'), (13, 1, 0x01, '<b')]
+    body = struct.pack('<BBBHB', 0x40, 0, 0, 20, len(fields))
+    body += b''.join(struct.pack('<BBB', n, size, base) for n, size, base, _ in fields)
+    start = calendar.timegm((2024, 5, 1, 6, 30, 0)) - 631065600
+    rows = [  # altitude raw, speed mm/s, hr, cadence, power, temperature
+        (7500, 5200, 110, 80, 180, 18), (7510, 5600, 0xFF, 82, 0xFFFF, 18),
+        (7525, 6100, 131, 0xFF, 240, 0x7F), (7540, 6400, 142, 88, 260, 19),
+        (7530, 6000, 150, 90, 0xFFFF, 19), (7520, 0, 151, 0, 0, 20),
+        (7520, 0, 149, 0, 0, 20), (7550, 7000, 160, 95, 300, 21)]
+    points = []
+    lat, lon = 536870912, 71582788  # 45 degrees, 6 degrees
+    for i, (alt, speed, hr, cad, power, temp) in enumerate(rows):
+        values = [start + i, lat, lon, alt, speed, hr, cad, power, temp]
+        body += b'\x00' + b''.join(struct.pack(f[3], v) for f, v in zip(fields, values))
+        sensors = {k: float(v) for k, v, bad in (('heart_rate', hr, 0xFF), ('cadence', cad, 0xFF),
+                                                  ('power', power, 0xFFFF), ('temperature', temp, 0x7F))
+                   if v != bad}
+        points.append(point(record=i + 1, year=2024, month=5, day=1, hour=6, minute=30,
+                            second=float(i), lat=lat * 180.0 / 2 ** 31, lon=lon * 180.0 / 2 ** 31,
+                            alt=f32(alt / 5 - 500), speed=f32(speed / 1000 * 3.6), sensors=sensors))
+        if speed:
+            lat += 600
+            lon += 800
+    header = struct.pack('<BBHI4s', 14, 0x10, 2093, len(body), b'.FIT')
+    header += struct.pack('<H', fit_crc(header))
+    data = header + body
+    with open(path, 'wb') as out:
+        out.write(data + struct.pack('<H', fit_crc(data)))
     return points
 
 
@@ -160,7 +213,12 @@ def figures(entries, threshold=5.0):
             down += counted - (a + threshold)
             counted = a + threshold
     alts = [a for _, a in entries]
-    return dict(points=n, start=dated_times[0] if dated_times else None,
+    sensors = {}
+    for key in ('heart_rate', 'cadence', 'power', 'temperature'):
+        values = [p['sensors'][key] for p in pts if key in p['sensors']]
+        if values:
+            sensors[key] = (sum(values) / len(values), max(values))
+    return dict(sensors=sensors, points=n, start=dated_times[0] if dated_times else None,
                 end=dated_times[-1] if dated_times else None,
                 duration=dated_times[-1] - dated_times[0] if dated_times else None,
                 distance=total, moving=moving if dated_times else None,
@@ -198,6 +256,10 @@ def text(name, f):
             ('Ascent', '%.1f m' % f['ascent']), ('Descent', '%.1f m' % f['descent']),
             ('Lowest altitude', '%.1f m' % f['min_alt']),
             ('Highest altitude', '%.1f m' % f['max_alt'])]
+    labels = {'heart_rate': ('Heart rate', 'bpm'), 'cadence': ('Cadence', 'rpm'),
+              'power': ('Power', 'W'), 'temperature': ('Temperature', '\u00b0C')}
+    for key, (avg, top) in f['sensors'].items():
+        rows.append((labels[key][0], 'average %.1f, maximum %.1f %s' % (avg, top, labels[key][1])))
     return name + '\n' + ''.join('  %-18s%s\n' % row for row in rows)
 
 
@@ -206,13 +268,15 @@ def json_line(name, f):
         return 'null' if v is None else '%.*f' % (d, v)
     def when(t):
         return 'null' if t is None else '"%s"' % iso(t)
+    sensors = ''.join(',"%s":{"avg":%.1f,"max":%.1f}' % (key, avg, top)
+                      for key, (avg, top) in f['sensors'].items())
     return ('{"file":"%s","points":%d,"start":%s,"end":%s,"duration_s":%s,"distance_m":%s,'
             '"moving_time_s":%s,"moving_speed_kmh":%s,"max_speed_kmh":%s,"ascent_m":%s,'
-            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s}\n') % (
+            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s%s}\n') % (
         name, f['points'], when(f['start']), when(f['end']), num(f['duration'], 3),
         num(f['distance'], 1), num(f['moving'], 3), num(f['moving_speed'], 2),
         num(f['max_speed'], 2), num(f['ascent'], 1), num(f['descent'], 1),
-        num(f['min_alt'], 1), num(f['max_alt'], 1))
+        num(f['min_alt'], 1), num(f['max_alt'], 1), sensors)
 
 
 def write(name, content):
@@ -231,5 +295,8 @@ walk = read_gpx(os.path.join(HERE, 'walk.gpx'))
 undated = read_gpx(os.path.join(HERE, 'undated.gpx'))
 write('walk-undated.txt', text('walk.gpx', figures(select(walk))) + '\n' +
       text('undated.gpx', figures(select(undated))))
+ride = write_ride(os.path.join(HERE, 'ride.fit'))
+write('ride.txt', text('ride.fit', figures(select(ride))))
+write('ride.json', json_line('ride.fit', figures(select(ride))))
 write('walk-undated.json', json_line('walk.gpx', figures(select(walk))) +
       json_line('undated.gpx', figures(select(undated))))
