@@ -8,18 +8,9 @@ namespace ferolin {
 
 namespace {
 
-struct ChannelName {
-    const char* label;  // the text's
-    const char* key;    // the JSON's
-    const char* unit;
-};
-// In the order of kSensorTable.
-constexpr ChannelName kChannelNames[kSensorCount] = {
-    {"Heart rate", "heart_rate", "bpm"},
-    {"Cadence", "cadence", "rpm"},
-    {"Power", "power", "W"},
-    {"Temperature", "temperature", "\xC2\xB0" "C"},
-};
+// The JSON keys of the channels, in the order of kSensorTable.
+constexpr const char* kChannelKeys[kSensorCount] = {"heart_rate", "cadence", "power",
+                                                    "temperature"};
 
 void Line(std::string& text, const char* label, const std::string& value) {
     text += "  ";
@@ -89,8 +80,8 @@ std::string FiguresText(const std::string& file, const TrackFigures& f) {
         std::string value = "average ";
         AppendFixed(value, s.average, 1);
         value += ", maximum ";
-        value += Fixed(s.maximum, 1, kChannelNames[c].unit);
-        Line(text, kChannelNames[c].label, value);
+        value += Fixed(s.maximum, 1, kSensorTable[c].unit);
+        Line(text, kSensorTable[c].name, value);
     }
     return text;
 }
@@ -120,7 +111,7 @@ std::string FiguresJson(const std::string& file, const TrackFigures& f) {
         const ChannelFigures& s = f.sensors[c];
         if (!s.samples) continue;
         json += ",\"";
-        json += kChannelNames[c].key;
+        json += kChannelKeys[c];
         json += "\":{\"avg\":";
         AppendFixed(json, s.average, 1);
         json += ",\"max\":";

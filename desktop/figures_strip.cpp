@@ -16,7 +16,6 @@ constexpr const char* kCaptions[] = {"Points",      "Date",         "Start",    
                                      "Duration",    "Distance",     "Moving time",  "Moving speed",
                                      "Max. speed",  "Ascent",       "Descent",      "Lowest",
                                      "Highest"};
-constexpr const char* kSensorUnits[kSensorCount] = {"bpm", "rpm", "W", "\u00B0C"};
 // Where each figure stands: row and column of the strip.
 constexpr int kPlace[][2] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1},
                              {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 3}, {2, 4}};
@@ -112,7 +111,7 @@ void CFiguresStrip::SetFigures(const TrackFigures& f) {
         sensorCaptions_[c]->setVisible(s.samples > 0);
         sensorValues_[c]->setText(QStringLiteral("avg %1, max %2")
                                       .arg(s.average, 0, 'f', 0)
-                                      .arg(Number(s.maximum, 0, kSensorUnits[c])));
+                                      .arg(Number(s.maximum, 0, kSensorTable[c].unit)));
     }
 }
 

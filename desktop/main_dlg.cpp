@@ -338,6 +338,10 @@ void CMainDlg::EndWork() {
 
 void CMainDlg::TrackLoaded(const CurrentTrack& track) {
     model_->SetTrack(track.points.get(), track.count, &track.sensors);
+    // The sensor columns too show their whole headers.
+    for (int c = TrackListModel::kColumnCount; c < model_->columnCount(); ++c)
+        list_->setColumnWidth(c, std::max(list_->columnWidth(c),
+                                          list_->horizontalHeader()->sectionSizeHint(c)));
     details_->SetTrack(track.points.get(), track.count, &track.sensors);
     exportButton_->setEnabled(true);
     fileLabel_->setText(ToQString(track.displayName));

@@ -1,5 +1,6 @@
 #include "desktop/track_profiles.h"
 
+#include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QLabel>
@@ -8,9 +9,11 @@
 #include <QScatterSeries>
 #include <QStackedWidget>
 #include <QValueAxis>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/axis_ticks.h"
@@ -85,8 +88,18 @@ CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
     speedStack_->addWidget(speedChart_);
     speedStack_->addWidget(speedNote_);
     BuildCharts();
+    auto* timePane = new QWidget(this);
+    auto* column = new QVBoxLayout(timePane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    timeChoice_ = new QComboBox(timePane);
+    timeChoice_->setObjectName(QStringLiteral("timeProfileChoice"));
+    timeChoice_->hide();
+    column->addWidget(timeChoice_, 0, Qt::AlignRight);
+    column->addWidget(speedStack_, 1);
     addWidget(altitudeChart_);
-    addWidget(speedStack_);
+    addWidget(timePane);
+    connect(timeChoice_, &QComboBox::activated, this, &CTrackProfiles::ChooseTimeProfile);
 
     connect(altitudeChart_, &CProfileChart::pointPicked, this, &CTrackProfiles::pointPicked);
     connect(speedChart_, &CProfileChart::pointPicked, this, &CTrackProfiles::pointPicked);
@@ -120,7 +133,7 @@ CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
         if (!speedGridBuilt_) {
             speedGrid_.Build(d.count, [this, &d](uint32_t i, double& x, double& y) {
                 x = TimeValue(i);
-                y = d.speeds[i];
+                y = TimeProfileValue(i);
                 return !std::isnan(d.seconds[i]);
             });
             speedGridBuilt_ = true;
@@ -174,6 +187,28 @@ void CTrackProfiles::TrackChanged() {
         const auto first = static_cast<qint64>(data_.firstSecond * 1000.0);
         timeShiftMs_ = QDateTime::fromMSecsSinceEpoch(first).offsetFromUtc() * 1000.0;
     }
+    // The speed first, then each channel the track carries.
+    timeChannel_ = -1;
+    timeChoice_->clear();
+    timeChoice_->addItem(QStringLiteral("Speed"), -1);
+    for (int c = 0; c < kSensorCount; ++c)
+        if (data_.sensors && data_.sensors->Has(kSensorTable[c].sensor))
+            timeChoice_->addItem(QString::fromUtf8(kSensorTable[c].name), c);
+    timeChoice_->setVisible(timeChoice_->count() > 1);
+}
+
+double CTrackProfiles::TimeProfileValue(uint32_t i) const {
+    if (timeChannel_ < 0) return data_.speeds[i];
+    const float v = data_.sensors->Value(kSensorTable[timeChannel_].sensor, i);
+    return IsSensorValue(v) ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+void CTrackProfiles::ChooseTimeProfile(int index) {
+    timeChannel_ = timeChoice_->itemData(index).toInt();
+    speedGridBuilt_ = false;
+    speedGrid_ = NearestPointIndex();
+    UpdateSpeed(static_cast<uint32_t>(std::max(kMinimumColumns, altitudeChart_->width())));
+    UpdateMarkers();
 }
 
 void CTrackProfiles::SelectionChanged() { altitudeGridBuilt_ = false; }
@@ -236,21 +271,31 @@ void CTrackProfiles::UpdateSpeed(uint32_t columns) {
     std::vector<uint32_t> kept;
     DecimateByColumn(
         d.count, d.firstSecond, d.lastSecond, columns, [&d](uint32_t i) { return d.seconds[i]; },
-        [&d](uint32_t i) { return static_cast<double>(d.speeds[i]); }, kept);
+        [this](uint32_t i) { return TimeProfileValue(i); }, kept);
     QList<QPointF> line;
-    double top = 0;
+    // The speed from 0; a channel between its own extremes.
+    double low = timeChannel_ < 0 ? 0.0 : std::numeric_limits<double>::infinity(), top = 0;
     for (uint32_t i : kept) {
-        line.append(QPointF(TimeValue(i), d.speeds[i]));
-        if (std::isfinite(d.speeds[i])) top = std::max(top, static_cast<double>(d.speeds[i]));
+        const double v = TimeProfileValue(i);
+        line.append(QPointF(TimeValue(i), v));
+        low = std::min(low, v);
+        top = line.size() == 1 && timeChannel_ >= 0 ? v : std::max(top, v);
     }
+    if (!std::isfinite(low)) low = 0, top = 1;
     speedSeries_->replace(line);
-    speedAxis_->setTitleText(d.speedDerived ? QStringLiteral("Speed (km/h, from positions)")
-                                            : QStringLiteral("Speed (km/h)"));
+    const QString name = timeChannel_ < 0 ? QStringLiteral("Speed")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].name);
+    const QString unit = timeChannel_ < 0 ? QStringLiteral("km/h")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].unit);
+    speedChart_->chart()->setTitle(name + QStringLiteral(" profile"));
+    speedAxis_->setTitleText(timeChannel_ < 0 && d.speedDerived
+                                 ? QStringLiteral("Speed (km/h, from positions)")
+                                 : name + QStringLiteral(" (") + unit + QStringLiteral(")"));
     ApplyTimeTicks(timeAxis_,
                    TimeTicks(d.firstSecond, d.lastSecond, IntervalsFor(speedChart_->width(), 100, 8)),
                    timeShiftMs_);
-    ApplyTicks(speedAxis_, ValueTicks(0.0, top > 0 ? top : 1.0,
-                                      IntervalsFor(speedChart_->height(), 45, 8)));
+    if (timeChannel_ < 0 && !(top > 0)) top = 1.0;
+    ApplyTicks(speedAxis_, ValueTicks(low, top, IntervalsFor(speedChart_->height(), 45, 8)));
     speedNote_->clear();
     speedStack_->setCurrentWidget(speedChart_);
 }
@@ -267,8 +312,8 @@ void CTrackProfiles::UpdateMarkers() {
             [](const ExportEntry& e, const TrackPoint* p) { return e.point < p; });
         if (hit != d.exported.end() && hit->point == &d.points[i] && std::isfinite(hit->altitude))
             altitude.append(QPointF(km, hit->altitude));
-        if (!std::isnan(d.seconds[i]) && std::isfinite(d.speeds[i]))
-            speed.append(QPointF(TimeValue(i), d.speeds[i]));
+        if (!std::isnan(d.seconds[i]) && std::isfinite(TimeProfileValue(i)))
+            speed.append(QPointF(TimeValue(i), TimeProfileValue(i)));
     }
     altitudeMarker_->replace(altitude);
     speedMarker_->replace(speed);

@@ -1,7 +1,8 @@
 // The track view's profiles: altitude against distance (as recorded and as
-// exported) and speed against time, on axes with round ticks. The speed is
-// the points' own, or derived from positions and times where the track
-// stores none. A click on a profile picks the nearest point of its lines.
+// exported) and, against time, the speed or a sensor channel the track
+// carries (heart rate, cadence, power, temperature), on axes with round
+// ticks. The speed is the points' own, or derived from positions and times
+// where the track stores none. A click on a profile picks the nearest point.
 #pragma once
 
 #include <QSplitter>
@@ -13,6 +14,7 @@
 #include "desktop/profile_chart.h"
 #include "desktop/track_view_data.h"
 
+class QComboBox;
 class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
@@ -45,6 +47,9 @@ public:
     QScatterSeries* speedMarker() const { return speedMarker_; }
     QString SpeedNote() const;
     bool SpeedChartShown() const;
+    // What the time profile shows: "Speed", then the channels the track
+    // carries; hidden when it carries none.
+    QComboBox* timeProfileChoice() const { return timeChoice_; }
 
 signals:
     void pointPicked(int index);
@@ -54,12 +59,18 @@ private:
     void UpdateAltitude(uint32_t columns, bool trackLines);
     void UpdateSpeed(uint32_t columns);
     double TimeValue(uint32_t i) const { return data_.seconds[i] * 1000.0 - timeShiftMs_; }
+    // The value the time profile shows for point i: its speed or the chosen
+    // channel's value (NaN where the point has none).
+    double TimeProfileValue(uint32_t i) const;
+    void ChooseTimeProfile(int index);
 
     const TrackViewData& data_;
     CProfileChart* altitudeChart_;
     CProfileChart* speedChart_;
     QStackedWidget* speedStack_;
     QLabel* speedNote_;
+    QComboBox* timeChoice_;
+    int timeChannel_ = -1;  // index into kSensorTable, -1 for the speed
     QLineSeries* rawSeries_;
     QLineSeries* exportedSeries_;
     QLineSeries* speedSeries_;

@@ -115,9 +115,11 @@ QWidget* CTrackViewDlg::BuildMapBar() {
     return bar;
 }
 
-void CTrackViewDlg::SetTrack(const TrackPoint* points, uint32_t count) {
+void CTrackViewDlg::SetTrack(const TrackPoint* points, uint32_t count,
+                             const SensorChannels* sensors) {
     pendingPoints_ = points;
     pendingCount_ = count;
+    pendingSensors_ = sensors;
     trackPending_ = true;
     requestedMark_ = -1;
     // Nothing of the previous track may be touched once it is released. The
@@ -141,7 +143,7 @@ void CTrackViewDlg::showEvent(QShowEvent* event) {
 
 void CTrackViewDlg::ApplyTrack() {
     trackPending_ = false;
-    data_.SetTrack(pendingPoints_, pendingCount_);
+    data_.SetTrack(pendingPoints_, pendingCount_, pendingSensors_);
     data_.marked = requestedMark_ < data_.count ? requestedMark_ : -1;
     profiles_->TrackChanged();
     outline_->TrackChanged();

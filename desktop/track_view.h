@@ -40,9 +40,10 @@ public:
     explicit CTrackViewDlg(QWidget* owner = nullptr);
     ~CTrackViewDlg() override;
 
-    // The track to show, borrowed until the next call (nullptr/0: none). A
-    // hidden view takes it up when it is shown.
-    void SetTrack(const TrackPoint* points, uint32_t count);
+    // The track to show, with its sensor channels if any, borrowed until the
+    // next call (nullptr/0: none). A hidden view takes it up when it is shown.
+    void SetTrack(const TrackPoint* points, uint32_t count,
+                  const SensorChannels* sensors = nullptr);
     // Where the view takes the export selection from; without one every
     // point is kept. The criteria only borrow their rules for the call.
     void SetCriteriaSource(std::function<void(SelectionCriteria&)> source);
@@ -110,6 +111,7 @@ private:
     bool placed_ = false;
     const TrackPoint* pendingPoints_ = nullptr;
     uint32_t pendingCount_ = 0;
+    const SensorChannels* pendingSensors_ = nullptr;
     bool trackPending_ = false;
     int64_t requestedMark_ = -1;
     bool selectionPending_ = false;

@@ -5,9 +5,11 @@
 
 namespace ferolin {
 
-void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount) {
+void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount,
+                             const SensorChannels* newSensors) {
     points = newCount ? newPoints : nullptr;
     count = points ? newCount : 0;
+    sensors = points ? PresentChannels(newSensors) : nullptr;
     const PointSeries series(points, count);
     projection = MakeLocalProjection(series);
     rawAltitude = AltitudeRange(series);
@@ -37,6 +39,7 @@ void TrackViewData::SetSelection(const SelectionCriteria& criteria, double ascen
     const auto n = static_cast<uint32_t>(exported.size());
     exportedAltitude = AltitudeRange(PointSeries(exported.data(), n));
     ComputeFigures(exported.data(), n, ascentThreshold, figures);
+    AddSensorFigures(exported.data(), n, sensors, figures);
 }
 
 }  // namespace ferolin

@@ -15,6 +15,7 @@ namespace ferolin {
 struct TrackViewData {
     const TrackPoint* points = nullptr;
     uint32_t count = 0;
+    const SensorChannels* sensors = nullptr;  // the track's channels, if any
 
     LocalProjection projection;
     ValueRange rawAltitude;        // over every point
@@ -35,7 +36,8 @@ struct TrackViewData {
         return static_cast<uint32_t>(e.point - points);
     }
     // Replaces the track (nullptr/0 for none) and recomputes the per-track figures.
-    void SetTrack(const TrackPoint* points, uint32_t count);
+    void SetTrack(const TrackPoint* points, uint32_t count,
+                  const SensorChannels* sensors = nullptr);
     // Rebuilds the export list for the selection, and its figures with the
     // dead band of `ascentThreshold` metres.
     void SetSelection(const SelectionCriteria& criteria, double ascentThreshold);

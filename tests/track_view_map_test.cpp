@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineSeries>
+#include <QScatterSeries>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -276,6 +279,47 @@ TEST(TrackViewMap, StripTicksLabelsAndColours) {
     EXPECT_GT(low.blue(), low.red());
     EXPECT_GT(high.red(), high.blue());
     view.SetTrack(nullptr, 0);
+}
+
+TEST(TrackViewMap, SensorProfilesLinkedToTheList) {
+    // The ride of tests/data/info: heart rate, cadence, power, temperature.
+    ferolin_test::ClearSettings();
+    ferolin_test::Driver driver;
+    auto dialog = ferolin_test::MakeDialog(driver);
+    dialog->Start({});
+    dialog->show();
+    dialog->OpenPath(QStringLiteral(FEROLIN_SOURCE_DIR "/tests/data/info/ride.fit"));
+    CTrackViewDlg& view = *dialog->trackView();
+    view.ShowView();
+    Settle();
+    QComboBox* choice = Find<QComboBox>(view, "timeProfileChoice");
+    ASSERT_TRUE(choice->isVisible());
+    QStringList items;
+    for (int i = 0; i < choice->count(); ++i) items << choice->itemText(i);
+    EXPECT_EQ(items, QStringList({"Speed", "Heart rate", "Cadence", "Power", "Temperature"}));
+    EXPECT_TRUE(view.figuresStrip()->Text().contains(QStringLiteral("Heart rate: avg 142, max 160 bpm\n")))
+        << view.figuresStrip()->Text().toStdString();
+
+    // Heart rate against time: the points that have one (not the second),
+    // the marker and the list following each other.
+    choice->setCurrentIndex(1);
+    emit choice->activated(1);
+    QList<qreal> beats;
+    for (const QPointF& p : view.speedSeries()->points()) beats << p.y();
+    EXPECT_EQ(beats, QList<qreal>({110, 131, 142, 150, 151, 149, 160}));
+    ferolin_test::ClickRow(*dialog, 3);
+    Settle();
+    ASSERT_EQ(view.speedMarker()->count(), 1);
+    EXPECT_EQ(view.speedMarker()->at(0).y(), 142);
+    const QPoint at = view.speedChart()->PixelOf(view.speedSeries()->points()[5]).toPoint();
+    QTest::mouseClick(view.speedChart()->viewport(), Qt::LeftButton, {}, at);
+    Settle();
+    EXPECT_EQ(dialog->trackList()->currentIndex().row(), 6);
+    QHeaderView* header = dialog->trackList()->horizontalHeader();
+    ASSERT_EQ(header->count(), 9);
+    for (int c = 5; c < header->count(); ++c)
+        EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(
+            header->model()->headerData(c, Qt::Horizontal).toString())) << c;
 }
 
 TEST(TrackViewMap, OpensBesideTheMainWindow) {
