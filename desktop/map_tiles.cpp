@@ -27,7 +27,7 @@ constexpr int kMaxRequests = 2;
 constexpr qint64 kMaxCacheBytes = 200LL * 1024 * 1024;
 constexpr qint64 kLongestPause = 15LL * 60 * 1000;
 constexpr int kTransferTimeout = 20000;  // ms without progress before a request fails
-constexpr int kTilesKept = 256;          // decoded tiles in memory, 256 KB each
+constexpr int kTilesKept = 128;          // decoded tiles in memory, 256 KB each
 
 bool IsFileSource(const QString& source) {
     return source.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
