@@ -66,6 +66,11 @@ SelectionPanel::SelectionPanel(QWidget* parent) : QGroupBox(QStringLiteral("Opti
     connect(ruleModel, &QAbstractItemModel::modelReset, this, &SelectionPanel::changed);
 }
 
+// The rule list is deleted with the other children after this part of the
+// panel is gone, and its model announces the reset on the way: the slot must
+// not be reached by then.
+SelectionPanel::~SelectionPanel() { ruleList_->model()->disconnect(this); }
+
 void SelectionPanel::BuildControls() {
     const DialogUnits du(parentWidget() ? parentWidget() : this);
     auto* groupLayout = new QHBoxLayout(this);

@@ -30,6 +30,7 @@ public:
     enum Bound { kStart, kStop };
 
     explicit SelectionPanel(QWidget* parent);
+    ~SelectionPanel() override;
 
     // The selection the controls describe at this moment: integers cut to
     // the widths of the bounds' fields, text that is no number counting as
