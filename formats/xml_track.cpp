@@ -73,6 +73,7 @@ public:
 
     uint32_t index = 0;
     bool failed = false;  // out of memory, or the counter overflowed
+    SensorChannels* sensors = nullptr;  // null when the read gathers no channel
 
     TrackPoint* Slot() {
         if (index >= capacity_ && !Reserve(static_cast<std::size_t>(index) + 1)) return nullptr;
@@ -82,8 +83,10 @@ public:
         if (index == UINT32_MAX) failed = true;
         else ++index;
     }
-    // Hands the array out with exactly `index` slots.
+    // Hands the array out with exactly `index` slots, and the channels cut to
+    // the same count.
     bool Finish(TrackPointArray& points) {
+        if (sensors) sensors->Truncate(index);
         if (index == 0) return true;
         if (index > capacity_ && !Reserve(index)) return false;
         if (index < capacity_) {
@@ -162,13 +165,21 @@ void TrackSaxHandler::NextRecord() {
     if (target_) target_->Next();
 }
 
+void TrackSaxHandler::SetSensor(Sensor sensor, float value) {
+    if (!target_ || !target_->sensors || target_->index == UINT32_MAX) return;
+    // The channel grows with the records (amortised, like the point array).
+    target_->sensors->Channel(sensor, target_->index + 1)[target_->index] = value;
+}
+
 namespace {
 
 // One read: the parser, the handler, the records and the text gathered since
 // the last tag.
 class XmlRead {
 public:
-    explicit XmlRead(TrackSaxHandler& handler) : handler_(handler) {}
+    XmlRead(TrackSaxHandler& handler, SensorChannels* sensors) : handler_(handler) {
+        target_.sensors = sensors;
+    }
     ~XmlRead() {
         if (parser_) XML_ParserFree(parser_);
     }
@@ -285,9 +296,10 @@ int ReadFile(int fd, XmlRead& read) {
 }  // namespace
 
 int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                 TrackPointArray& points, uint32_t& count) {
+                 TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
     points.reset();
     count = 0;
+    if (sensors) sensors->Clear();
     // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
     // waiting for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -299,32 +311,40 @@ int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
     }
     int status = kXmlStatusNoMemory;
     if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
-        XmlRead read(*handler);
+        XmlRead read(*handler, sensors);
         if (read.Create()) {
             status = ReadFile(fd, read);
             if (status == 0) status = read.Finish(points, count);
         }
     }
     close(fd);
+    if (status != 0 && sensors) sensors->Clear();
     return status;
 }
 
 int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
-                     TrackPointArray& points, uint32_t& count) {
+                     TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
     points.reset();
     count = 0;
+    if (sensors) sensors->Clear();
     std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory);
     if (!handler) return kXmlStatusNoMemory;
-    XmlRead read(*handler);
+    XmlRead read(*handler, sensors);
     if (!read.Create()) return kXmlStatusNoMemory;
     constexpr std::size_t kPiece = 1 << 20;
+    int status = 0;
     do {
         const std::size_t n = document.size() < kPiece ? document.size() : kPiece;
         const bool last = n == document.size();
-        if (!read.Parse(document.data(), static_cast<int>(n), last)) return read.FailureStatus();
+        if (!read.Parse(document.data(), static_cast<int>(n), last)) {
+            status = read.FailureStatus();
+            break;
+        }
         document.remove_prefix(n);
     } while (!document.empty());
-    return read.Finish(points, count);
+    if (status == 0) status = read.Finish(points, count);
+    if (status != 0 && sensors) sensors->Clear();
+    return status;
 }
 
 }  // namespace ferolin

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -70,6 +71,9 @@ protected:
     TrackPoint* Slot();
     // Completes the current record: the counter moves on by one.
     void NextRecord();
+    // Gives the record at Index() a value of a sensor channel, when the read
+    // gathers channels (ignored otherwise).
+    void SetSensor(Sensor sensor, float value);
 
     int state_ = 0;
 
@@ -84,11 +88,13 @@ using TrackSaxHandlerFactory = std::unique_ptr<TrackSaxHandler> (*)();
 // count, or with count 0 and no array when the file holds no record; on a
 // non-zero status the outputs hold no track. The records are numbered by the
 // handler's counter: the count is the number of records it completed, and
-// slots it never wrote stay zero.
+// slots it never wrote stay zero. `sensors`, when not null, receives the
+// channel values the handler set, aligned with the records (no channel when
+// none was set, nothing on failure).
 int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                 TrackPointArray& points, uint32_t& count);
+                 TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
 // The same over a document in memory (fuzzing and tests).
 int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
-                     TrackPointArray& points, uint32_t& count);
+                     TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

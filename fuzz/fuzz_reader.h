@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin_fuzz {
@@ -29,12 +31,35 @@ inline void TouchPoints(const ferolin::TrackPointArray& points, uint32_t count) 
     (void)sink;
 }
 
-// Runs a reader's text entry point on the input and walks what it returns.
+// Reads the last value of every sensor channel present, which must reach as
+// far as the points.
+inline void TouchChannels(ferolin::SensorChannels& sensors, uint32_t count) {
+    if (count == 0) return;
+    float sum = 0;
+    for (int s = 0; s < ferolin::kSensorCount; ++s) {
+        const auto sensor = static_cast<ferolin::Sensor>(s);
+        if (sensors.Has(sensor)) sum += sensors.Channel(sensor, 0)[count - 1];
+    }
+    volatile float sink = sum;
+    (void)sink;
+}
+
+// Runs a reader's text entry point on the input and walks what it returns,
+// with the sensor channels of readers that fill them.
 template <typename ReadText>
 int FuzzTextReader(ReadText read, const uint8_t* data, size_t size) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    if (read(Text(data, size), points, count) == 0) TouchPoints(points, count);
+    if constexpr (std::is_invocable_v<ReadText, std::string_view, ferolin::TrackPointArray&, uint32_t&,
+                                      ferolin::SensorChannels*>) {
+        ferolin::SensorChannels sensors;
+        if (read(Text(data, size), points, count, &sensors) == 0) {
+            TouchPoints(points, count);
+            TouchChannels(sensors, count);
+        }
+    } else {
+        if (read(Text(data, size), points, count) == 0) TouchPoints(points, count);
+    }
     return 0;
 }
 

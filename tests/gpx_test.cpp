@@ -283,7 +283,7 @@ TEST(GpxFormat, RoundTripThroughTheDriver) {
     // Export through the table row, as the batch mode does.
     const int row = FindWriterRow("GPX");
     ASSERT_GE(row, 0);
-    EXPECT_EQ(FormatTable()[row].reader, static_cast<ReaderFn>(&WithoutSensors<ReadGpxTrack>));
+    EXPECT_EQ(FormatTable()[row].reader, static_cast<ReaderFn>(&ReadGpxTrack));
     const std::string again = dir.File("again.gpx");
     EXPECT_EQ(ExportToFile(track, again, row, host), 0);
     EXPECT_TRUE(IsWellFormedXml(ReadFile(again)));

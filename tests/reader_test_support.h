@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <tuple>
+#include <type_traits>
 
 #include <vector>
 
@@ -136,7 +137,11 @@ ReadResult ReadFromFile(Reader reader, const std::string& name, const std::strin
     const std::string path = dir.File(name);
     WriteFile(path, text);
     ReadResult r;
-    r.status = reader(path, r.points, r.count);
+    if constexpr (std::is_invocable_v<Reader, const std::string&, ferolin::TrackPointArray&, uint32_t&,
+                                      ferolin::SensorChannels*>)
+        r.status = reader(path, r.points, r.count, nullptr);
+    else
+        r.status = reader(path, r.points, r.count);
     return r;
 }
 

@@ -1,0 +1,742 @@
+#include "formats/geojson.h"
+
+#include <fcntl.h>
+#include <simdjson.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/output_file.h"
+#include "core/paths.h"
+#include "core/text_format.h"
+#include "core/utf8.h"
+#include "formats/text_table.h"
+#include "formats/track_time.h"
+
+namespace ferolin {
+
+namespace {
+
+namespace od = simdjson::ondemand;
+using simdjson::error_code;
+using simdjson::SUCCESS;
+
+// ---------------------------------------------------------------- reading
+
+// The points read so far: a zero-filled array that doubles when full.
+class GrowingPoints {
+public:
+    GrowingPoints() = default;
+    GrowingPoints(const GrowingPoints&) = delete;
+    GrowingPoints& operator=(const GrowingPoints&) = delete;
+    ~GrowingPoints() { std::free(data_); }
+
+    uint32_t size() const { return size_; }
+    TrackPoint& operator[](uint32_t i) { return data_[i]; }
+
+    // A new zeroed point; nullptr when memory runs out or the count would
+    // pass the 32-bit range of a track.
+    TrackPoint* Add() {
+        if (size_ == capacity_ && !Grow()) return nullptr;
+        return &data_[size_++];
+    }
+
+    // The points as an array of exactly their number.
+    TrackPointArray Release() {
+        if (size_ == 0) return TrackPointArray();
+        if (size_ < capacity_)
+            if (void* smaller = std::realloc(data_, sizeof(TrackPoint) * size_))
+                data_ = static_cast<TrackPoint*>(smaller);
+        TrackPointArray points(data_);
+        data_ = nullptr;
+        size_ = capacity_ = 0;
+        return points;
+    }
+
+private:
+    bool Grow() {
+        if (capacity_ == UINT32_MAX) return false;
+        const std::size_t capacity =
+            capacity_ ? std::min<std::size_t>(std::size_t{capacity_} * 2, UINT32_MAX) : 4096;
+        void* grown = std::realloc(data_, sizeof(TrackPoint) * capacity);
+        if (!grown) return false;
+        data_ = static_cast<TrackPoint*>(grown);
+        std::memset(static_cast<void*>(data_ + capacity_), 0, sizeof(TrackPoint) * (capacity - capacity_));
+        capacity_ = static_cast<uint32_t>(capacity);
+        return true;
+    }
+
+    TrackPoint* data_ = nullptr;
+    uint32_t size_ = 0, capacity_ = 0;
+};
+
+// The date and time of one `coordTimes` entry; year 0 when it has none.
+struct PointTime {
+    int16_t year = 0;
+    int8_t month = 0, day = 0, hour = 0, minute = 0;
+    float seconds = 0;
+};
+
+// A per-point property: one value per point of the feature, either as one
+// flat array or as one array per line (MultiLineString).
+template <typename Value>
+struct PerPoint {
+    std::vector<Value> values;
+    std::vector<uint32_t> ends;  // per line: the end of its values
+    bool nested = false;
+
+    void Clear() {
+        values.clear();
+        ends.clear();
+        nested = false;
+    }
+    // The value of the feature's point `flat`, the `i`-th of its line `line`.
+    const Value* At(uint32_t flat, uint32_t line, uint32_t i) const {
+        if (!nested) return flat < values.size() ? &values[flat] : nullptr;
+        if (line >= ends.size()) return nullptr;
+        const uint32_t begin = line ? ends[line - 1] : 0;
+        return begin + i < ends[line] ? &values[begin + i] : nullptr;
+    }
+};
+
+// What one feature gathers: its lines (as ranges of the point array) and the
+// per-point properties applied to them once the feature ends.
+struct FeatureScope {
+    struct Line {
+        uint32_t begin, end;
+    };
+    std::vector<Line> lines;
+    PerPoint<PointTime> times;
+    PerPoint<float> sensors[kSensorCount];
+
+    void Clear() {
+        lines.clear();
+        times.Clear();
+        for (auto& s : sensors) s.Clear();
+    }
+};
+
+// The property names of the per-point arrays, in the feature's `properties`
+// or in its `coordinateProperties`: the names this program writes, and those
+// that web converters of GPX and TCX files use.
+enum class Property : uint8_t { kNone, kTimes, kHeartRate, kCadence, kPower, kTemperature };
+Property PropertyOf(std::string_view key) {
+    static constexpr struct {
+        std::string_view name;
+        Property property;
+    } kNames[] = {
+        {"coordTimes", Property::kTimes},     {"times", Property::kTimes},
+        {"heartRates", Property::kHeartRate}, {"heart", Property::kHeartRate},
+        {"cadences", Property::kCadence},     {"cads", Property::kCadence},
+        {"powers", Property::kPower},         {"watts", Property::kPower},
+        {"temperatures", Property::kTemperature}, {"atemps", Property::kTemperature},
+    };
+    for (const auto& n : kNames)
+        if (n.name == key) return n.property;
+    return Property::kNone;
+}
+
+enum class Geometry : uint8_t { kUnknown, kLine, kMultiLine, kOther };
+Geometry GeometryOf(std::string_view type) {
+    if (type == "LineString") return Geometry::kLine;
+    if (type == "MultiLineString") return Geometry::kMultiLine;
+    return Geometry::kOther;
+}
+
+// Where an object stands: the document itself, an element of `features`, or
+// a geometry (a feature's, or one of a GeometryCollection).
+enum class Level : uint8_t { kRoot, kFeature, kGeometry };
+
+// GeometryCollections deeper than this are not followed.
+constexpr int kMaxDepth = 64;
+
+// One walk over a document with simdjson's On-Demand parser.
+class GeoJsonWalk {
+public:
+    GeoJsonWalk(const char* bufferEnd, SensorChannels* sensors) : bufferEnd_(bufferEnd), sensors_(sensors) {}
+
+    error_code Document(od::document& doc) {
+        od::json_type type;
+        if (error_code e = doc.type().get(type)) return e;
+        error_code e = SUCCESS;
+        if (type == od::json_type::object) {
+            od::object object;
+            e = doc.get_object().get(object);
+            if (!e) e = Object(object, 0, Level::kRoot);
+        } else if (type == od::json_type::array) {
+            od::array array;
+            e = doc.get_array().get(array);
+            if (!e) e = Features(array);
+        } else {
+            e = CheckScalar(doc);
+        }
+        if (e) return e;
+        // Anything after the root value leaves the document a location.
+        const char* rest;
+        return doc.current_location().get(rest) == SUCCESS ? simdjson::TRAILING_CONTENT : SUCCESS;
+    }
+
+    GrowingPoints& points() { return points_; }
+    bool outOfMemory() const { return outOfMemory_; }
+
+private:
+    // A scalar document or value: read, so that a malformed one fails.
+    template <typename Scalar>
+    static error_code CheckScalar(Scalar& v) {
+        od::json_type type;
+        if (error_code e = v.type().get(type)) return e;
+        switch (type) {
+            case od::json_type::string: {
+                std::string_view s;
+                return v.get_string().get(s);
+            }
+            case od::json_type::number: {
+                double d;
+                return v.get_double().get(d);
+            }
+            case od::json_type::boolean: {
+                bool b;
+                return v.get_bool().get(b);
+            }
+            case od::json_type::null: {
+                bool null;
+                if (error_code e = v.is_null().get(null)) return e;
+                return null ? SUCCESS : simdjson::N_ATOM_ERROR;
+            }
+            default: return SUCCESS;
+        }
+    }
+
+    error_code Features(od::array features) {
+        for (auto item : features) {
+            od::value v;
+            if (error_code e = item.get(v)) return e;
+            od::object object;
+            const error_code e = v.get_object().get(object);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            FeatureScope& scope = featureScope_;
+            scope.Clear();
+            if (error_code f = Object(object, 1, Level::kFeature, &scope)) return f;
+            Apply(scope);
+        }
+        return SUCCESS;
+    }
+
+    error_code Object(od::object object, int depth, Level level, FeatureScope* scope = nullptr) {
+        if (level == Level::kRoot) {
+            scope = &rootScope_;
+            scope->Clear();
+        }
+        Geometry geometry = Geometry::kUnknown;
+        std::string_view deferred;  // coordinates met before the type
+        for (auto field : object) {
+            std::string_view key;
+            if (error_code e = field.unescaped_key().get(key)) return e;
+            od::value v;
+            if (error_code e = field.value().get(v)) return e;
+            error_code e = SUCCESS;
+            if (key == "type") {
+                std::string_view type;
+                e = v.get_string().get(type);
+                if (e == simdjson::INCORRECT_TYPE) continue;
+                geometry = GeometryOf(type);
+            } else if (key == "coordinates") {
+                if (geometry != Geometry::kUnknown) {
+                    e = Coordinates(v, geometry, *scope);
+                } else {
+                    od::array coordinates;
+                    e = v.get_array().get(coordinates);
+                    if (!e) e = coordinates.raw_json().get(deferred);
+                }
+            } else if (key == "geometries" || (key == "geometry" && level != Level::kGeometry)) {
+                e = Geometries(v, depth + 1, *scope);
+            } else if (key == "features" && level == Level::kRoot) {
+                od::array features;
+                e = v.get_array().get(features);
+                if (e == simdjson::INCORRECT_TYPE) continue;
+                if (!e) e = Features(features);
+            } else if (key == "properties" && level != Level::kGeometry) {
+                e = Properties(v, *scope, true);
+            }
+            if (e && e != simdjson::INCORRECT_TYPE) return e;
+        }
+        if (!deferred.empty() && (geometry == Geometry::kLine || geometry == Geometry::kMultiLine)) {
+            if (error_code e = Deferred(deferred, geometry, *scope)) return e;
+        }
+        if (level == Level::kRoot) Apply(*scope);
+        return SUCCESS;
+    }
+
+    // A geometry object, or an array of them (GeometryCollection).
+    error_code Geometries(od::value v, int depth, FeatureScope& scope) {
+        if (depth > kMaxDepth) return SUCCESS;
+        od::json_type type;
+        if (error_code e = v.type().get(type)) return e;
+        if (type == od::json_type::object) {
+            od::object object;
+            if (error_code e = v.get_object().get(object)) return e;
+            return Object(object, depth, Level::kGeometry, &scope);
+        }
+        if (type != od::json_type::array) return SUCCESS;
+        od::array array;
+        if (error_code e = v.get_array().get(array)) return e;
+        for (auto item : array) {
+            od::value g;
+            if (error_code e = item.get(g)) return e;
+            od::object object;
+            const error_code e = g.get_object().get(object);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            if (error_code f = Object(object, depth + 1, Level::kGeometry, &scope)) return f;
+        }
+        return SUCCESS;
+    }
+
+    // Coordinates met before the type: parsed again from their text, which
+    // lies in the padded buffer of the document.
+    error_code Deferred(std::string_view text, Geometry geometry, FeatureScope& scope) {
+        if (!deferredParser_) deferredParser_ = std::make_unique<od::parser>();
+        const std::size_t capacity = static_cast<std::size_t>(bufferEnd_ - text.data());
+        od::document doc;
+        if (error_code e = deferredParser_->iterate(text.data(), text.size(), capacity).get(doc)) return e;
+        od::value v;
+        if (error_code e = doc.get_value().get(v)) return e;
+        return Coordinates(v, geometry, scope);
+    }
+
+    error_code Coordinates(od::value v, Geometry geometry, FeatureScope& scope) {
+        if (geometry != Geometry::kLine && geometry != Geometry::kMultiLine) return SUCCESS;
+        od::array array;
+        if (error_code e = v.get_array().get(array)) return e;
+        if (geometry == Geometry::kLine) return Line(array, scope);
+        for (auto item : array) {
+            od::value line;
+            if (error_code e = item.get(line)) return e;
+            od::array positions;
+            const error_code e = line.get_array().get(positions);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            if (error_code f = Line(positions, scope)) return f;
+        }
+        return SUCCESS;
+    }
+
+    // One line: positions [longitude, latitude(, altitude ...)]; an element
+    // that is no such position is left out.
+    error_code Line(od::array positions, FeatureScope& scope) {
+        const uint32_t begin = points_.size();
+        for (auto item : positions) {
+            od::value position;
+            if (error_code e = item.get(position)) return e;
+            od::array numbers;
+            error_code e = position.get_array().get(numbers);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            double c[3] = {0, 0, 0};
+            int n = 0;
+            bool numeric = true;
+            for (auto number : numbers) {
+                if (n < 3) {
+                    e = number.get_double().get(c[n]);
+                    if (e == simdjson::INCORRECT_TYPE) numeric = false;
+                    else if (e) return e;
+                }
+                ++n;
+            }
+            if (!numeric || n < 2) continue;
+            TrackPoint* p = points_.Add();
+            if (!p) {
+                outOfMemory_ = true;
+                return simdjson::MEMALLOC;
+            }
+            p->record = static_cast<int32_t>(points_.size());
+            p->longitude = c[0];
+            p->latitude = c[1];
+            p->altitude = ToFloat(c[2]);
+        }
+        scope.lines.push_back({begin, points_.size()});
+        return SUCCESS;
+    }
+
+    // The per-point arrays of `properties` and of its `coordinateProperties`.
+    error_code Properties(od::value v, FeatureScope& scope, bool outer) {
+        od::object object;
+        error_code e = v.get_object().get(object);
+        if (e) return e;
+        for (auto field : object) {
+            std::string_view key;
+            if ((e = field.unescaped_key().get(key))) return e;
+            od::value value;
+            if ((e = field.value().get(value))) return e;
+            if (outer && key == "coordinateProperties") {
+                e = Properties(value, scope, false);
+                if (e && e != simdjson::INCORRECT_TYPE) return e;
+                continue;
+            }
+            switch (PropertyOf(key)) {
+                case Property::kNone: e = SUCCESS; break;
+                case Property::kTimes: e = Array(value, scope.times, TimeOf); break;
+                case Property::kHeartRate: e = Array(value, scope.sensors[0], NumberOf); break;
+                case Property::kCadence: e = Array(value, scope.sensors[1], NumberOf); break;
+                case Property::kPower: e = Array(value, scope.sensors[2], NumberOf); break;
+                case Property::kTemperature: e = Array(value, scope.sensors[3], NumberOf); break;
+            }
+            if (e && e != simdjson::INCORRECT_TYPE) return e;
+        }
+        return SUCCESS;
+    }
+
+    static error_code TimeOf(od::value v, PointTime& time) {
+        std::string_view text;
+        const error_code e = v.get_string().get(text);
+        if (e == simdjson::INCORRECT_TYPE) return CheckScalar(v);
+        if (e) return e;
+        TrackPoint p{};
+        if (ParseIsoTime(text, p)) time = {p.year, p.month, p.day, p.hour, p.minute, p.seconds};
+        return SUCCESS;
+    }
+
+    static error_code NumberOf(od::value v, float& value) {
+        double d;
+        const error_code e = v.get_double().get(d);
+        if (e == simdjson::INCORRECT_TYPE) return CheckScalar(v);
+        if (e) return e;
+        value = ToFloat(d);
+        return SUCCESS;
+    }
+
+    // A per-point array, flat or one array per line.
+    template <typename Value>
+    static error_code Array(od::value v, PerPoint<Value>& out,
+                            error_code (*element)(od::value, Value&)) {
+        od::array array;
+        error_code e = v.get_array().get(array);
+        if (e) return e;
+        out.Clear();
+        bool first = true;
+        for (auto item : array) {
+            od::value value;
+            if ((e = item.get(value))) return e;
+            od::json_type type;
+            if ((e = value.type().get(type))) return e;
+            if (first) out.nested = type == od::json_type::array;
+            first = false;
+            if (!out.nested) {
+                // One value a point; an array in its place is no value.
+                out.values.emplace_back(Absent<Value>());
+                if (type != od::json_type::array && (e = element(value, out.values.back()))) return e;
+                continue;
+            }
+            // One array a line; anything else stands for a line without values.
+            if (type == od::json_type::array) {
+                od::array inner;
+                if ((e = value.get_array().get(inner))) return e;
+                for (auto x : inner) {
+                    od::value xv;
+                    if ((e = x.get(xv))) return e;
+                    out.values.emplace_back(Absent<Value>());
+                    if ((e = element(xv, out.values.back()))) return e;
+                }
+            }
+            out.ends.push_back(static_cast<uint32_t>(out.values.size()));
+        }
+        return SUCCESS;
+    }
+
+    template <typename Value>
+    static Value Absent() {
+        if constexpr (std::is_same_v<Value, float>) return kNoSensorValue;
+        else return Value{};
+    }
+
+    // The feature's per-point properties onto its points.
+    void Apply(const FeatureScope& scope) {
+        float* channels[kSensorCount] = {};
+        uint32_t flat = 0;
+        for (uint32_t line = 0; line < scope.lines.size(); ++line) {
+            const FeatureScope::Line& l = scope.lines[line];
+            for (uint32_t i = 0; l.begin + i < l.end; ++i, ++flat) {
+                TrackPoint& p = points_[l.begin + i];
+                if (const PointTime* t = scope.times.At(flat, line, i); t && t->year != 0) {
+                    p.year = t->year;
+                    p.month = t->month;
+                    p.day = t->day;
+                    p.hour = t->hour;
+                    p.minute = t->minute;
+                    p.seconds = t->seconds;
+                }
+                if (!sensors_) continue;
+                for (int s = 0; s < kSensorCount; ++s) {
+                    const float* v = scope.sensors[s].At(flat, line, i);
+                    if (!v || !IsSensorValue(*v)) continue;
+                    if (!channels[s]) channels[s] = sensors_->Channel(static_cast<Sensor>(s), points_.size());
+                    channels[s][l.begin + i] = *v;
+                }
+            }
+        }
+    }
+
+    const char* bufferEnd_;
+    SensorChannels* sensors_;
+    GrowingPoints points_;
+    FeatureScope rootScope_, featureScope_;
+    std::unique_ptr<od::parser> deferredParser_;
+    bool outOfMemory_ = false;
+};
+
+// A buffer with simdjson's zeroed padding after the document.
+struct PaddedBuffer {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+
+    bool Allocate(std::size_t n) {
+        if (n > SIZE_MAX - simdjson::SIMDJSON_PADDING) return false;
+        bytes.reset(new (std::nothrow) char[n + simdjson::SIMDJSON_PADDING]);
+        if (!bytes) return false;
+        std::memset(bytes.get() + n, 0, simdjson::SIMDJSON_PADDING);
+        size = n;
+        return true;
+    }
+};
+
+int ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& count,
+               SensorChannels* sensors) {
+    try {
+        od::parser parser;
+        od::document doc;
+        GeoJsonWalk walk(buffer.bytes.get() + buffer.size + simdjson::SIMDJSON_PADDING, sensors);
+        error_code e = parser.iterate(buffer.bytes.get(), buffer.size, buffer.size + simdjson::SIMDJSON_PADDING)
+                           .get(doc);
+        if (!e) e = walk.Document(doc);
+        if (e) return e == simdjson::MEMALLOC || walk.outOfMemory() ? kGeoJsonStatusNoMemory
+                                                                    : kGeoJsonStatusInvalid;
+        count = walk.points().size();
+        points = walk.points().Release();
+        if (sensors) sensors->Truncate(count);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        return kGeoJsonStatusNoMemory;
+    }
+}
+
+int Finish(int status, TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
+    if (status != 0) {
+        points.reset();
+        count = 0;
+        if (sensors) sensors->Clear();
+    }
+    return status;
+}
+
+// ---------------------------------------------------------------- writing
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// A JSON string: quotes, backslashes and control characters escaped, each
+// invalid UTF-8 sequence replaced by U+FFFD.
+void AppendJsonString(TextBuffer& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out.Append('"');
+    while (!text.empty()) {
+        const unsigned char c = static_cast<unsigned char>(text[0]);
+        std::size_t n = 1;
+        if (c == '"' || c == '\\') {
+            out.Append('\\');
+            out.Append(static_cast<char>(c));
+        } else if (c < 0x20) {
+            out.Append("\\u00");
+            out.Append(kHex[c >> 4]);
+            out.Append(kHex[c & 15]);
+        } else if ((n = Utf8SequenceLength(text)) != 0) {
+            out.Append(text.substr(0, n));
+        } else {
+            out.Append(kReplacement);
+            n = 1;
+        }
+        text.remove_prefix(n);
+    }
+    out.Append('"');
+}
+
+// "%.<precision>f" without the zeros that end its fraction, nor a point
+// left alone; "0" for a negative zero.
+void AppendShortFixed(TextBuffer& out, double value, int precision) {
+    const std::size_t start = out.size();
+    AppendFixed(out, value, precision);
+    const std::string_view text = out.View().substr(start);
+    std::size_t keep = text.size();
+    if (text.find('.') != std::string_view::npos) {
+        while (text[keep - 1] == '0') --keep;
+        if (text[keep - 1] == '.') --keep;
+    }
+    out.Truncate(start + keep);
+    if (out.View().substr(start) == "-0") {
+        out.Truncate(start);
+        out.Append('0');
+    }
+}
+
+// A point can be written when its position is finite (JSON has no other
+// numbers).
+bool Writable(const ExportEntry& e) {
+    return std::isfinite(e.point->latitude) && std::isfinite(e.point->longitude);
+}
+
+// Calls `step` for each writable entry; a lone point is given twice, since a
+// LineString has two positions at least.
+template <typename Step>
+void ForEachWritten(const ExportEntry* entries, uint32_t count, uint32_t written, Step step) {
+    for (uint32_t i = 0; i < count; ++i)
+        if (Writable(entries[i])) step(entries[i]);
+    if (written == 1)
+        for (uint32_t i = 0; i < count; ++i)
+            if (Writable(entries[i])) step(entries[i]);
+}
+
+constexpr const char* kSensorProperty[kSensorCount] = {"heartRates", "cadences", "powers", "temperatures"};
+
+}  // namespace
+
+int ReadGeoJsonText(std::string_view document, TrackPointArray& points, uint32_t& count,
+                    SensorChannels* sensors) {
+    points.reset();
+    count = 0;
+    if (sensors) sensors->Clear();
+    PaddedBuffer buffer;
+    if (!buffer.Allocate(document.size())) return kGeoJsonStatusNoMemory;
+    if (!document.empty()) std::memcpy(buffer.bytes.get(), document.data(), document.size());
+    return Finish(ReadPadded(buffer, points, count, sensors), points, count, sensors);
+}
+
+int ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                    SensorChannels* sensors) {
+    points.reset();
+    count = 0;
+    if (sensors) sensors->Clear();
+    // Only regular files; O_NONBLOCK keeps the open of a FIFO from waiting.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return kGeoJsonStatusCannotRead;
+    struct stat info;
+    PaddedBuffer buffer;
+    int status = 0;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = kGeoJsonStatusCannotRead;
+    else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) status = kGeoJsonStatusNoMemory;
+    std::size_t size = 0;
+    // A file that shrinks meanwhile is read as far as it goes.
+    while (status == 0 && size < buffer.size) {
+        const ssize_t n = pread(fd, buffer.bytes.get() + size, buffer.size - size, static_cast<off_t>(size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) status = kGeoJsonStatusCannotRead;
+        if (n <= 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    if (status != 0) return status;
+    if (size < buffer.size) {
+        std::memset(buffer.bytes.get() + size, 0, simdjson::SIMDJSON_PADDING);
+        buffer.size = size;
+    }
+    return Finish(ReadPadded(buffer, points, count, sensors), points, count, sensors);
+}
+
+int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                     uint32_t /*options*/, const SensorChannels* sensors) {
+    sensors = PresentChannels(sensors);
+    uint32_t written = 0;
+    int64_t firstTime = -1;  // of the first dated point
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!Writable(entries[i])) continue;
+        ++written;
+        if (firstTime < 0) firstTime = PointMilliseconds(*entries[i].point);
+    }
+    if (written == 0) return 1;
+
+    OutputFile file;
+    if (!file.Create(path)) return 1;
+    TextBuffer& out = file.Buffer();
+    out.Append(
+        "{\n"
+        "  \"type\": \"FeatureCollection\",\n"
+        "  \"features\": [\n"
+        "    {\n"
+        "      \"type\": \"Feature\",\n"
+        "      \"properties\": {\n"
+        "        \"name\": ");
+    AppendJsonString(out, FileTitleCopy(path));
+    if (firstTime >= 0) {
+        // The first dated point's time, and one time per point (null where a
+        // point has none).
+        out.Append(",\n        \"time\": \"");
+        AppendIsoTime(out, firstTime);
+        out.Append("\",\n        \"coordTimes\": [");
+        const char* separator = "";
+        ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+            out.Append(separator);
+            separator = ", ";
+            const int64_t t = PointMilliseconds(*e.point);
+            if (t < 0) {
+                out.Append("null");
+                return;
+            }
+            out.Append('"');
+            AppendIsoTime(out, t);
+            out.Append('"');
+            file.Flush();
+        });
+        out.Append(']');
+    }
+    for (int s = 0; sensors && s < kSensorCount; ++s) {
+        const Sensor sensor = static_cast<Sensor>(s);
+        if (!sensors->Has(sensor)) continue;
+        out.Append(",\n        \"");
+        out.Append(kSensorProperty[s]);
+        out.Append("\": [");
+        const char* separator = "";
+        ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+            out.Append(separator);
+            separator = ", ";
+            const float v = sensors->Value(sensor, e.index);
+            if (IsSensorValue(v) && std::isfinite(v)) AppendSensorCell(out, v);
+            else out.Append("null");
+            file.Flush();
+        });
+        out.Append(']');
+    }
+    out.Append(
+        "\n      },\n"
+        "      \"geometry\": {\n"
+        "        \"type\": \"LineString\",\n"
+        "        \"coordinates\": [");
+    const char* separator = "\n";
+    ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+        out.Append(separator);
+        separator = ",\n";
+        out.Append("          [");
+        AppendFixed(out, e.point->longitude, 6);
+        out.Append(", ");
+        AppendFixed(out, e.point->latitude, 6);
+        if (std::isfinite(e.altitude)) {
+            out.Append(", ");
+            AppendShortFixed(out, e.altitude, 3);
+        }
+        out.Append(']');
+        file.Flush();
+    });
+    out.Append(
+        "\n        ]\n"
+        "      }\n"
+        "    }\n"
+        "  ]\n"
+        "}\n");
+    return file.Commit() ? 0 : 1;
+}
+
+}  // namespace ferolin
