@@ -103,11 +103,11 @@ struct BabelPoint {
     std::string time;  // "07:05:03.250"
 };
 
-// The track points gpsbabel reads from `path` in format `format`, or an empty
-// list when it fails.
+// The track points gpsbabel reads from `path` in format `format` (its routes'
+// points with `kind` "-r"), or an empty list when it fails.
 inline std::vector<BabelPoint> ReadWithGpsbabel(const std::string& format, const std::string& path,
-                                                const std::string& csv) {
-    const std::string command = "gpsbabel -t -i " + format + " -f '" + path +
+                                                const std::string& csv, const std::string& kind = "-t") {
+    const std::string command = "gpsbabel " + kind + " -i " + format + " -f '" + path +
                                 "' -o unicsv,utc=0 -F '" + csv + "' 2>/dev/null";
     std::vector<BabelPoint> points;
     if (std::system(command.c_str()) != 0) return points;
