@@ -14,7 +14,7 @@ GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 all: build
 
 deps:
-	@sh scripts/install-deps.sh
+	@BUILD=$(BUILD) sh scripts/install-deps.sh
 
 build: deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -20,6 +20,7 @@
 
 #include "bench_support.h"
 #include "convert/driver.h"
+#include "formats/fit.h"
 #include "formats/format_table.h"
 #include "datalog_generator.h"
 #include "formats/gpx.h"
@@ -199,6 +200,10 @@ int main(int argc, char** argv) {
                         static_cast<double>(FileBytes(path)) / 1e6);
         }
     }
+    const std::string rideL = name("ride", options.large, "fit");
+    generated = generated && RunInChild([&] { return WriteSampleRide(rideL, options.large); }).ok;
+    std::printf("  %-28s %8.1f MB\n", rideL.substr(dir.size()).c_str(),
+                static_cast<double>(FileBytes(rideL)) / 1e6);
     if (!generated) {
         std::fprintf(stderr, "cannot generate the tracks in %s\n", options.folder.c_str());
         return 1;
@@ -275,6 +280,16 @@ int main(int argc, char** argv) {
     const Best frnRead =
         bench.Step("frn load", l, frnL, [&] { return Read(ferolin::ReadNativeTrack, frnL, l); });
     Bench::Ratio("frn load / copy", frnRead, copy);
+    const Best fitScan = bench.Step("byte scan of the fit (reference)", l, rideL,
+                                    [&] { return ScanBytes(rideL) > 0; });
+    const Best fitRead = bench.Step("fit read (four sensor channels)", l, rideL, [&] {
+        ferolin::TrackPointArray points;
+        uint32_t count = 0;
+        ferolin::SensorChannels sensors;
+        return ferolin::ReadFitFile(rideL, points, count, &sensors) == 0 && count == l &&
+               sensors.Has(ferolin::Sensor::kTemperature);
+    });
+    Bench::Ratio("fit read / byte scan", fitRead, fitScan);
 
     std::printf("\nwriters and readers of the other formats (from and to the .frn)\n");
     Bench::Header();
@@ -319,6 +334,13 @@ int main(int argc, char** argv) {
     std::printf("  phone gpx -> kml, %u points: %.3f s (cpu %.3f s); under 3 s: %s\n", l,
                 phoneKmlL.wall, phoneKmlL.cpu, Verdict(phoneKmlL, 3).c_str());
 
+    // What the points and the four channels of the ride need, in MB.
+    const double rideMB = static_cast<double>(l) * (sizeof(ferolin::TrackPoint) + 4 * sizeof(float)) / 1e6;
+    std::printf("  fit read, %u points: %.3f s (cpu %.3f s); under 0.3 s: %s; peak %.1f MB for "
+                "%.1f MB of points and channels; at most twice: %s\n",
+                l, fitRead.wall, fitRead.cpu, Verdict(fitRead, 0.3).c_str(), fitRead.peakMB, rideMB,
+                fitRead.peakMB <= 2 * rideMB ? "met" : "MISSED");
+
     if (!options.keep) {
         std::error_code ignored;
         if (madeFolder) {
@@ -327,7 +349,8 @@ int main(int argc, char** argv) {
             for (const auto& entry : std::filesystem::directory_iterator(options.folder, ignored)) {
                 const std::string file = entry.path().filename().string();
                 if (file.rfind("drive_", 0) == 0 || file.rfind("phone_", 0) == 0 ||
-                    file.rfind("hike_", 0) == 0 || file.rfind("out", 0) == 0)
+                    file.rfind("hike_", 0) == 0 || file.rfind("ride_", 0) == 0 ||
+                    file.rfind("out", 0) == 0)
                     std::filesystem::remove(entry.path(), ignored);
             }
         }

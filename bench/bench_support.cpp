@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "core/output_file.h"
+#include "formats/fit.h"
 #include "core/text_format.h"
 
 extern char** environ;
@@ -55,6 +56,39 @@ size_t CountLines(const std::string& path) {
     }
     close(fd);
     return lines;
+}
+
+uint64_t ScanBytes(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) return 0;
+    std::unique_ptr<unsigned char[]> block(new unsigned char[1 << 20]);
+    uint64_t sum = 0;
+    for (;;) {
+        const ssize_t n = read(fd, block.get(), 1 << 20);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) sum += block[i];
+    }
+    close(fd);
+    return sum;
+}
+
+bool WriteSampleRide(const std::string& path, uint32_t count) {
+    const ferolin::TrackPointArray points = MakeDrive(count);
+    if (!points) return false;
+    ferolin::SensorChannels sensors;
+    float* channels[] = {sensors.Channel(ferolin::Sensor::kHeartRate, count),
+                         sensors.Channel(ferolin::Sensor::kCadence, count),
+                         sensors.Channel(ferolin::Sensor::kPower, count),
+                         sensors.Channel(ferolin::Sensor::kTemperature, count)};
+    for (uint32_t i = 0; i < count; ++i) {
+        channels[0][i] = static_cast<float>(100 + i % 80);
+        channels[1][i] = static_cast<float>(70 + i % 30);
+        channels[2][i] = static_cast<float>(120 + i % 250);
+        channels[3][i] = static_cast<float>(12 + i % 15);
+    }
+    const auto entries = AllEntries(points.get(), count);
+    return ferolin::WriteFitFile(path, entries.data(), count, ferolin::kAllOptions, &sensors) == 0;
 }
 
 size_t CopyIntoMemory(const std::string& path) {
@@ -148,7 +182,7 @@ ferolin::TrackPointArray MakeDrive(uint32_t count) {
 
 std::vector<ferolin::ExportEntry> AllEntries(const ferolin::TrackPoint* points, uint32_t count) {
     std::vector<ferolin::ExportEntry> entries(count);
-    for (uint32_t i = 0; i < count; ++i) entries[i] = {&points[i], points[i].altitude};
+    for (uint32_t i = 0; i < count; ++i) entries[i] = {&points[i], points[i].altitude, i};
     return entries;
 }
 

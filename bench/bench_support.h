@@ -27,6 +27,9 @@ uint64_t FileBytes(const std::string& path);
 // Reference pass of the line-oriented readers: the file read in large blocks
 // and its lines counted, the least such a reader has to do.
 size_t CountLines(const std::string& path);
+// Reference pass of the binary readers: the file read in large blocks and
+// every byte added up, the least a reader of every byte has to do.
+uint64_t ScanBytes(const std::string& path);
 // Reference pass of the .frn load: the file's bytes read into one heap block,
 // allocated the way the point arrays are.
 size_t CopyIntoMemory(const std::string& path);
@@ -49,6 +52,9 @@ std::vector<ferolin::ExportEntry> AllEntries(const ferolin::TrackPoint* points, 
 // A GPX 1.1 track as phones and sports watches write it: indented, with the
 // speed and course in a namespaced extension block (about 350 bytes a point).
 bool WriteSampleGpx(const std::string& path, uint32_t count);
+// The drive as a bike computer's FIT activity: heart rate, cadence, power and
+// temperature on every record (about 42 bytes a record).
+bool WriteSampleRide(const std::string& path, uint32_t count);
 
 // One measured step: wall time seen by the parent, processor time and peak
 // resident memory of the child that ran it.

@@ -91,6 +91,7 @@ const StringEntry kStringTable[] = {
     // Google Maps search of the point's coordinates; the record number and
     // the text travel along in the fragment, which the page ignores.
     {kStrGoogleMapsAddress, "https://www.google.com/maps/search/?api=1&query=%2$f,%3$f#%1$d~%4$s"},
+    {kStrFitActivity, "Activity file (cleared: a course for navigation)"},
 };
 
 }  // namespace

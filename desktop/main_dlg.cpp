@@ -549,6 +549,7 @@ bool CMainDlg::AddRuleToList(const ExclusionRule& rule) {
 
 void CMainDlg::ResetTrack() {
     model_->SetTrack(nullptr, 0);
+    details_->SetTrack(nullptr, 0, nullptr);
     track_.Reset();
     fileLabel_->clear();
     exportButton_->setEnabled(false);
@@ -593,7 +594,8 @@ void CMainDlg::EndWork() {
 }
 
 void CMainDlg::TrackLoaded(const CurrentTrack& track) {
-    model_->SetTrack(track.points.get(), track.count);
+    model_->SetTrack(track.points.get(), track.count, &track.sensors);
+    details_->SetTrack(track.points.get(), track.count, &track.sensors);
     exportButton_->setEnabled(true);
     fileLabel_->setText(ToQString(track.displayName));
     // Only the time bounds are rewritten: what the user typed in the other

@@ -11,6 +11,7 @@
 #include "core/strings.h"
 #include "desktop/settings_store.h"
 #include "desktop/window_text.h"
+#include "formats/fit.h"
 #include "formats/nmea_sentences.h"
 
 namespace ferolin {
@@ -62,6 +63,11 @@ constexpr OptionCheck kNmeaChecks[] = {
     {kStrVtg, kNmeaVtg, 0, 2, "vtgCheck"},
 };
 
+// One box: checked, an activity file; cleared, a course file.
+constexpr OptionCheck kFitChecks[] = {
+    {kStrFitActivity, kFitActivity, 0, 0, "activityCheck"},
+};
+
 }  // namespace
 
 COptionPage::COptionPage(const char* extension, std::span<const OptionCheck> checks,
@@ -98,6 +104,7 @@ CKMLPage::CKMLPage(QWidget* parent) : COptionPage("kml", kKmlChecks, parent) {}
 CTXTPage::CTXTPage(QWidget* parent) : COptionPage("txt", kTableChecks, parent) {}
 CCSVPage::CCSVPage(QWidget* parent) : COptionPage("csv", kTableChecks, parent) {}
 CNMEAPage::CNMEAPage(QWidget* parent) : COptionPage("nmea", kNmeaChecks, parent) {}
+CFITPage::CFITPage(QWidget* parent) : COptionPage("fit", kFitChecks, parent) {}
 
 COptionsProperty::COptionsProperty(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("optionsSheet"));
@@ -110,6 +117,7 @@ COptionsProperty::COptionsProperty(QWidget* parent) : QDialog(parent) {
     tabs_->addTab(new CTXTPage(tabs_), QStringLiteral("TXT Writer"));
     tabs_->addTab(new CCSVPage(tabs_), QStringLiteral("CSV Writer"));
     tabs_->addTab(new CNMEAPage(tabs_), QStringLiteral("NMEA Writer"));
+    tabs_->addTab(new CFITPage(tabs_), QStringLiteral("FIT Writer"));
     tabs_->setCurrentIndex(0);
     layout->addWidget(tabs_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

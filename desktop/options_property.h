@@ -71,6 +71,11 @@ class CNMEAPage : public COptionPage {
 public:
     explicit CNMEAPage(QWidget* parent = nullptr);
 };
+class CFITPage : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CFITPage(QWidget* parent = nullptr);
+};
 
 // Option bits the pages set, besides the data-type bits.
 constexpr uint32_t kOptionGpxDateTime = 0x200;
@@ -83,8 +88,8 @@ constexpr uint32_t kOptionKmlExtrude = 0x200000;
 constexpr uint32_t kOptionKmlWaypoints = 0x400000;
 constexpr uint32_t kOptionKmlTessellate = 0x800000;
 
-// The sheet, captioned "Options", pages GPX, KML, TXT, CSV and NMEA Writer
-// in that order, the first selected; OK and Cancel, no Apply.
+// The sheet, captioned "Options", pages GPX, KML, TXT, CSV, NMEA and FIT
+// Writer in that order, the first selected; OK and Cancel, no Apply.
 class COptionsProperty : public QDialog {
     Q_OBJECT
 public:

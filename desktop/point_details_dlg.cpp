@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include <cmath>
+
 #include "core/strings.h"
 #include "core/text_format.h"
 #include "desktop/screen_place.h"
@@ -28,6 +30,13 @@ constexpr DetailRow kRows[CPointDetailsDlg::kValueCount] = {
     {"HDOP :", "hdopValue"},           {"VDOP :", "vdopValue"},
 };
 
+constexpr DetailRow kSensorRows[CPointDetailsDlg::kSensorRowCount] = {
+    {"Heart rate (bpm) :", "heartRateValue"},
+    {"Cadence (rpm) :", "cadenceValue"},
+    {"Power (W) :", "powerValue"},
+    {"Temperature (\u00B0C) :", "temperatureValue"},
+};
+
 }  // namespace
 
 CPointDetailsDlg::CPointDetailsDlg(QWidget* owner) : QDialog(owner) {
@@ -47,6 +56,17 @@ CPointDetailsDlg::CPointDetailsDlg(QWidget* owner) : QDialog(owner) {
         values_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(label, i, 0);
         grid->addWidget(values_[i], i, 1);
+    }
+    for (int i = 0; i < kSensorRowCount; ++i) {
+        sensorLabels_[i] = new QLabel(QString::fromUtf8(kSensorRows[i].label), this);
+        QLabel* value = values_[kValueCount + i] = new QLabel(this);
+        value->setObjectName(QString::fromLatin1(kSensorRows[i].objectName));
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(sensorLabels_[i], kValueCount + i, 0);
+        grid->addWidget(value, kValueCount + i, 1);
+        sensorLabels_[i]->hide();
+        value->hide();
     }
     // The "Google Earth" button of the window stays hidden and does nothing;
     // the point list's context menu hands points to Google Earth.
@@ -94,10 +114,31 @@ void CPointDetailsDlg::ShowPoint(const TrackPoint* p, bool show) {
         texts[11] = FixedText(p->vdop, 3);
     }
     for (int i = 0; i < kValueCount; ++i) values_[i]->setText(ToQString(texts[i]));
+    const bool inTrack = p && sensors_ && p >= points_ && p < points_ + count_;
+    for (int i = 0; i < kSensorRowCount; ++i) {
+        const Sensor sensor = kSensorTable[i].sensor;
+        const float v = inTrack ? sensors_->Value(sensor, static_cast<uint32_t>(p - points_))
+                                : kNoSensorValue;
+        values_[kValueCount + i]->setText(
+            IsSensorValue(v) ? QString::number(static_cast<double>(v), 'f', v == std::round(v) ? 0 : 1)
+                             : QString());
+    }
     if (show) {
         shown_ = true;
         QDialog::show();
         raise();
+    }
+}
+
+void CPointDetailsDlg::SetTrack(const TrackPoint* points, uint32_t count,
+                                const SensorChannels* sensors) {
+    points_ = points;
+    count_ = points ? count : 0;
+    sensors_ = points ? sensors : nullptr;
+    for (int i = 0; i < kSensorRowCount; ++i) {
+        const bool shown = sensors_ && sensors_->Has(kSensorTable[i].sensor);
+        sensorLabels_[i]->setVisible(shown);
+        values_[kValueCount + i]->setVisible(shown);
     }
 }
 
@@ -109,7 +150,7 @@ void CPointDetailsDlg::SavePosition(SettingsKey key) {
 }
 
 QString CPointDetailsDlg::ValueText(int index) const {
-    return index >= 0 && index < kValueCount ? values_[index]->text() : QString();
+    return index >= 0 && index < kValueCount + kSensorRowCount ? values_[index]->text() : QString();
 }
 
 void CPointDetailsDlg::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "core/sensors.h"
 #include "core/track_point.h"
 #include "desktop/settings_store.h"
 
@@ -17,6 +18,9 @@ class CPointDetailsDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kValueCount = 12;
+    // The sensor rows after the twelve values, shown for the channels the
+    // track carries.
+    static constexpr int kSensorRowCount = kSensorCount;
 
     explicit CPointDetailsDlg(QWidget* owner);
 
@@ -24,12 +28,16 @@ public:
     // when `show` is set, makes the window visible. The first call places the
     // window at its stored position ("InfoDlgX", "InfoDlgY").
     void ShowPoint(const TrackPoint* point, bool show);
+    // The track whose points ShowPoint receives, for their sensor values
+    // (borrowed until the next call); nullptr when there is none.
+    void SetTrack(const TrackPoint* points, uint32_t count, const SensorChannels* sensors);
     // Whether the user left the window open (set by ShowPoint, cleared by the
     // close box).
     bool IsShown() const { return shown_; }
     // Stores the window's position, when it was ever placed.
     void SavePosition(SettingsKey key);
 
+    // The text of value `index`: the twelve values, then the sensor rows.
     QString ValueText(int index) const;
 
 protected:
@@ -37,7 +45,11 @@ protected:
     void reject() override;
 
 private:
-    QLabel* values_[kValueCount];
+    QLabel* values_[kValueCount + kSensorRowCount];
+    QLabel* sensorLabels_[kSensorRowCount];
+    const TrackPoint* points_ = nullptr;
+    uint32_t count_ = 0;
+    const SensorChannels* sensors_ = nullptr;
     QToolButton* earthButton_;
     bool placed_ = false;
     bool shown_ = false;

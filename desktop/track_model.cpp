@@ -1,6 +1,7 @@
 #include "desktop/track_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "core/strings.h"
@@ -11,9 +12,14 @@ namespace ferolin {
 
 TrackListModel::TrackListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void TrackListModel::SetTrack(const TrackPoint* points, uint32_t count) {
+void TrackListModel::SetTrack(const TrackPoint* points, uint32_t count,
+                              const SensorChannels* sensors) {
     beginResetModel();
     points_ = count ? points : nullptr;
+    sensors_ = points_ ? sensors : nullptr;
+    sensorCount_ = 0;
+    for (const SensorInfo& info : kSensorTable)
+        if (sensors_ && sensors_->Has(info.sensor)) sensorColumns_[sensorCount_++] = info.sensor;
     // A view counts its rows in int; more points than that cannot be listed.
     count_ = points_ ? static_cast<int>(std::min<uint32_t>(
                            count, static_cast<uint32_t>(std::numeric_limits<int>::max())))
@@ -30,7 +36,7 @@ int TrackListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TrackListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount;
+    return parent.isValid() ? 0 : kColumnCount + sensorCount_;
 }
 
 QString TrackListModel::CellText(const TrackPoint& p, int column) {
@@ -52,7 +58,16 @@ QString TrackListModel::CellText(const TrackPoint& p, int column) {
 QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     const TrackPoint* p = index.isValid() ? PointAt(index.row()) : nullptr;
     if (!p) return {};
-    if (role == Qt::DisplayRole) return CellText(*p, index.column());
+    if (role == Qt::DisplayRole) {
+        const int channel = index.column() - kColumnCount;
+        if (channel < 0) return CellText(*p, index.column());
+        if (channel >= sensorCount_) return {};
+        // Whole numbers without decimals, others with one: as the tables show them.
+        const float v = sensors_->Value(sensorColumns_[channel], static_cast<uint32_t>(index.row()));
+        if (!IsSensorValue(v)) return QString();
+        return v == std::round(v) ? QString::number(static_cast<double>(v), 'f', 0)
+                                  : QString::number(static_cast<double>(v), 'f', 1);
+    }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     return {};
@@ -65,6 +80,9 @@ QVariant TrackListModel::headerData(int section, Qt::Orientation orientation, in
     if (role != Qt::DisplayRole) return {};
     static constexpr int kHeaders[kColumnCount] = {kStrRecord, kStrLongitude, kStrLatitude,
                                                    kStrAltitude, kStrSpeedColumn};
+    if (section >= kColumnCount && section < kColumnCount + sensorCount_)
+        return QString::fromLatin1(
+            kSensorTable[static_cast<int>(sensorColumns_[section - kColumnCount])].name);
     return section >= 0 && section < kColumnCount ? LoadQString(kHeaders[section]) : QVariant();
 }
 

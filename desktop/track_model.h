@@ -1,12 +1,14 @@
 // The point list's model: the rows are the points of the current track array,
-// read where they lie (nothing is copied), and the five columns are formatted
-// only for the rows on screen, so a million points list at once.
+// read where they lie (nothing is copied), and the five columns, followed by
+// one per sensor channel the track carries, are formatted only for the rows
+// on screen, so a million points list at once.
 #pragma once
 
 #include <QAbstractTableModel>
 
 #include <cstdint>
 
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -18,9 +20,11 @@ public:
 
     explicit TrackListModel(QObject* parent = nullptr);
 
-    // Shows the `count` points at `points` (borrowed: the caller keeps the
-    // array alive until the next call); nullptr and 0 empty the list.
-    void SetTrack(const TrackPoint* points, uint32_t count);
+    // Shows the `count` points at `points` and the channels of `sensors`
+    // (borrowed: the caller keeps them alive until the next call); nullptr
+    // and 0 empty the list.
+    void SetTrack(const TrackPoint* points, uint32_t count,
+                  const SensorChannels* sensors = nullptr);
     const TrackPoint* PointAt(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -36,6 +40,9 @@ public:
 private:
     const TrackPoint* points_ = nullptr;
     int count_ = 0;
+    const SensorChannels* sensors_ = nullptr;
+    Sensor sensorColumns_[kSensorCount] = {};
+    int sensorCount_ = 0;
 };
 
 }  // namespace ferolin

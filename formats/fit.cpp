@@ -111,13 +111,22 @@ Slot RecordSlot(uint8_t field) {
     }
 }
 
-// Where a field lies in a data message's content; size 0 when the message
-// has no such field.
+// Where a field lies in a data message's content and how its first value
+// reads: `bytes` 0 when the message has no such field, or the field is too
+// short for its type or of a type without numbers.
 struct FieldPlace {
     uint32_t offset;
-    uint8_t size;
-    uint8_t type;
+    uint8_t bytes;
+    Kind kind;
 };
+
+FieldPlace PlaceOf(uint32_t offset, uint8_t size, uint8_t type) {
+    const unsigned number = type & 0x1F;
+    if (number >= std::size(kBaseTypes)) return {offset, 0, Kind::kText};
+    const BaseType base = kBaseTypes[number];
+    if (size < base.size || base.kind == Kind::kText) return {offset, 0, Kind::kText};
+    return {offset, base.size, base.kind};
+}
 
 // A local message type as its last definition message declared it.
 struct LocalDefinition {
@@ -128,23 +137,33 @@ struct LocalDefinition {
     FieldPlace places[kSlotCount] = {};
 };
 
-// The first value of a field: false when the message lacks the field, the
-// field is too short for its type or holds the type's invalid value.
-bool Decode(const uint8_t* content, const FieldPlace& place, bool bigEndian, double& value) {
-    if (place.size == 0) return false;
-    const unsigned type = place.type & 0x1F;
-    if (type >= std::size(kBaseTypes)) return false;
-    const BaseType base = kBaseTypes[type];
-    if (place.size < base.size || base.kind == Kind::kText) return false;
-    const uint8_t* p = content + place.offset;
+template <unsigned kBytes>
+uint64_t Unsigned(const uint8_t* p, bool bigEndian) {
     uint64_t u = 0;
     if (bigEndian)
-        for (unsigned i = 0; i < base.size; ++i) u = u << 8 | p[i];
+        for (unsigned i = 0; i < kBytes; ++i) u = u << 8 | p[i];
     else
-        for (unsigned i = base.size; i-- > 0;) u = u << 8 | p[i];
-    const unsigned bits = 8u * base.size;
+        for (unsigned i = kBytes; i-- > 0;) u = u << 8 | p[i];
+    return u;
+}
+
+// The first value of a field: false when the message lacks the field or the
+// value is its type's invalid value.
+// Inlined: it runs for every field of every record.
+[[gnu::always_inline]] inline bool Decode(const uint8_t* content, const FieldPlace& place,
+                                          bool bigEndian, double& value) {
+    const uint8_t* p = content + place.offset;
+    uint64_t u;
+    switch (place.bytes) {
+        case 1: u = p[0]; break;
+        case 2: u = Unsigned<2>(p, bigEndian); break;
+        case 4: u = Unsigned<4>(p, bigEndian); break;
+        case 8: u = Unsigned<8>(p, bigEndian); break;
+        default: return false;
+    }
+    const unsigned bits = 8u * place.bytes;
     const uint64_t ones = bits == 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
-    switch (base.kind) {
+    switch (place.kind) {
         case Kind::kUnsigned:
             if (u == ones) return false;
             value = static_cast<double>(u);
@@ -184,7 +203,7 @@ const uint8_t* ReadDefinition(const uint8_t* p, const uint8_t* end, bool develop
     uint32_t offset = 0;
     for (unsigned i = 0; i < fields; ++i, p += 3) {
         const Slot slot = d.record ? RecordSlot(p[0]) : p[0] == kTimestampField ? kTimestamp : kNoSlot;
-        if (slot != kNoSlot) d.places[slot] = {offset, p[1], p[2]};
+        if (slot != kNoSlot) d.places[slot] = PlaceOf(offset, p[1], p[2]);
         offset += p[1];
     }
     if (developerFields) {
@@ -273,26 +292,23 @@ uint32_t WalkChain(const uint8_t* data, std::size_t size, uint32_t limit, bool c
     return files;
 }
 
-// Positions are sint32 semicircles: a field of a narrower type is no
-// position, so that every point counted stands on nine bytes of the file.
-bool IsPositionField(const FieldPlace& place) {
-    const unsigned type = place.type & 0x1F;
-    return type < std::size(kBaseTypes) && kBaseTypes[type].size >= 4;
-}
-
-bool HasPosition(const LocalDefinition& def, const uint8_t* content) {
+// The position of a record: false when it has none. Positions are sint32
+// semicircles: a field of a narrower type is none, so that every point stands
+// on at least nine bytes of the file.
+inline bool PositionOf(const LocalDefinition& def, const uint8_t* content, double& latitude,
+                       double& longitude) {
     const FieldPlace& lat = def.places[kLatitude];
     const FieldPlace& lon = def.places[kLongitude];
-    double value;
-    return IsPositionField(lat) && IsPositionField(lon) &&
-           Decode(content, lat, def.bigEndian, value) && Decode(content, lon, def.bigEndian, value);
+    return lat.bytes >= 4 && lon.bytes >= 4 && Decode(content, lat, def.bigEndian, latitude) &&
+           Decode(content, lon, def.bigEndian, longitude);
 }
 
 // First pass: the points the files hold.
 struct PointCounter {
     uint32_t count = 0;
     void operator()(const LocalDefinition& def, const uint8_t* content, int64_t) {
-        if (count < UINT32_MAX && HasPosition(def, content)) ++count;
+        double latitude, longitude;
+        if (count < UINT32_MAX && PositionOf(def, content, latitude, longitude)) ++count;
     }
 };
 
@@ -308,14 +324,13 @@ public:
     uint32_t count() const { return count_; }
 
     void operator()(const LocalDefinition& def, const uint8_t* c, int64_t timestamp) {
-        if (count_ == capacity_ || !HasPosition(def, c)) return;
+        double latitude, longitude;
+        if (count_ == capacity_ || !PositionOf(def, c, latitude, longitude)) return;
         TrackPoint& p = points_[count_];
         const bool big = def.bigEndian;
         double v = 0;
-        Decode(c, def.places[kLatitude], big, v);
-        p.latitude = v * kDegreesPerSemicircle;
-        Decode(c, def.places[kLongitude], big, v);
-        p.longitude = v * kDegreesPerSemicircle;
+        p.latitude = latitude * kDegreesPerSemicircle;
+        p.longitude = longitude * kDegreesPerSemicircle;
         p.record = static_cast<int32_t>(count_ + 1);
         if (Decode(c, def.places[kEnhancedAltitude], big, v) ||
             Decode(c, def.places[kAltitude], big, v))
@@ -325,9 +340,11 @@ public:
         if (timestamp >= 0) SetTime(p, timestamp + kFitEpoch);
         if (sensors_) {
             for (int i = 0; i < kSensorCount; ++i) {
-                if (!Decode(c, def.places[kHeartRate + i], big, v)) continue;
+                // Values beyond the float range (a wide type's) are none.
+                if (!Decode(c, def.places[kHeartRate + i], big, v) || !(std::fabs(v) < 1e30))
+                    continue;
                 if (!channels_[i]) channels_[i] = sensors_->Channel(kSensorOfSlot[i], capacity_);
-                channels_[i][count_] = ToFloat(v);
+                channels_[i][count_] = static_cast<float>(v);
             }
         }
         ++count_;
@@ -359,28 +376,29 @@ private:
     int64_t dayStart_ = INT64_MIN / 2;
 };
 
-// Reads a whole regular file; false for anything else or on a read error.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+// Reads a whole regular file (a FIFO or a device is refused without
+// waiting); 0 or one of the reader's statuses.
+int ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
     size = 0;
-    if (ok && info.st_size > 0) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return kFitStatusCannotRead;
+    struct stat info;
+    int status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? 0 : kFitStatusCannotRead;
+    if (status == 0 && info.st_size > 0) {
         const std::size_t wanted = static_cast<std::size_t>(info.st_size);
         bytes.reset(new (std::nothrow) uint8_t[wanted]);
-        ok = bytes != nullptr;
+        if (!bytes) status = kFitStatusNoMemory;
         // A file that shrinks meanwhile is read as far as it goes.
-        while (ok && size < wanted) {
+        while (status == 0 && size < wanted) {
             const ssize_t n = pread(fd, bytes.get() + size, wanted - size, static_cast<off_t>(size));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) ok = false;
+            if (n < 0) status = kFitStatusCannotRead;
             if (n <= 0) break;
             size += static_cast<std::size_t>(n);
         }
     }
     close(fd);
-    return ok;
+    return status;
 }
 
 // ---------------------------------------------------------------- writing
@@ -615,7 +633,7 @@ int ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& coun
     count = 0;
     std::unique_ptr<uint8_t[]> bytes;
     std::size_t size = 0;
-    if (!ReadWholeFile(path, bytes, size)) return size ? kFitStatusNoMemory : kFitStatusCannotRead;
+    if (const int status = ReadWholeFile(path, bytes, size)) return status;
     return ReadFitBytes(std::string_view(reinterpret_cast<const char*>(bytes.get()), size), points,
                         count, sensors);
 }

@@ -222,6 +222,34 @@ TEST_F(MainWindow, ClicksSelectAndTheContextMenuActsOnTheClickedPoint) {
     EXPECT_EQ(dialog->trackList()->currentIndex().row(), 0);
 }
 
+// A FIT ride's sensor channels: a column each in the list and a row each in
+// the details, empty where a point has no value; a track without them has
+// neither.
+TEST_F(MainWindow, SensorChannelsShowInTheListAndTheDetails) {
+    auto dialog = Dialog();
+    const std::string ride = dir.File("ride.fit");
+    WriteFile(ride, ReadFile(FEROLIN_SOURCE_DIR "/tests/data/fit/basic.fit"));
+    Open(*dialog, ride);
+    QAbstractItemModel* model = dialog->trackList()->model();
+    ASSERT_EQ(model->columnCount(), 9);
+    const char* headers[] = {"Heart rate", "Cadence", "Power", "Temperature"};
+    const char* second[] = {"", "0", "", "-5"};
+    ClickRow(*dialog, 1);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(model->headerData(5 + c, Qt::Horizontal).toString(), headers[c]);
+        EXPECT_EQ(model->index(1, 5 + c).data().toString(), second[c]);
+        EXPECT_EQ(dialog->details()->ValueText(CPointDetailsDlg::kValueCount + c), second[c]);
+    }
+    EXPECT_EQ(model->index(2, 5).data().toString(), "200");
+    QLabel* heartRate = dialog->details()->findChild<QLabel*>("heartRateValue");
+    EXPECT_TRUE(heartRate->isVisibleTo(dialog->details()));
+
+    Open(*dialog, input);
+    EXPECT_EQ(model->columnCount(), 5);
+    EXPECT_FALSE(heartRate->isVisibleTo(dialog->details()));
+    EXPECT_TRUE(dialog->details()->ValueText(CPointDetailsDlg::kValueCount).isEmpty());
+}
+
 TEST_F(MainWindow, TimeBoundsAndRulesChangeTheExport) {
     WriteSettingDword("WRT_TXT", 0x8008);
     auto dialog = Dialog();

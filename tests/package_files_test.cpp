@@ -93,10 +93,10 @@ std::vector<std::string> DesktopList(const std::string& path, const std::string&
 // The extensions the desktop program reads, from the format table's readers
 // ("rbt" names a serial port, not a file, and has no file type).
 const std::set<std::string> kReadExtensions = {"nmea", "nme", "log", "frn", "txt", "trk",
-                                               "upt",  "plt", "gpx", "kml", "rdn"};
+                                               "upt",  "plt", "gpx", "kml", "rdn", "fit"};
 // The extensions it writes.
 const std::set<std::string> kWriteExtensions = {"nmea", "frn", "txt", "trk", "log", "plt",
-                                                "gpx",  "kml", "rdn", "csv", "com"};
+                                                "gpx",  "kml", "rdn", "csv", "fit", "com"};
 // Types the shared MIME database registers already.
 const std::set<std::string> kRegisteredTypes = {"application/gpx+xml",
                                                 "application/vnd.google-earth.kml+xml"};
@@ -114,7 +114,7 @@ TEST(PackageFiles, FileTypesCoverEveryReaderExtension) {
         "application/x-bluegps-datalog", "application/x-nmea",
         "application/x-magellan-track",  "application/x-pcx5-track",
         "application/x-oziexplorer-track", "application/x-ign-rando",
-        "application/x-ferolin-track"};
+        "application/x-ferolin-track",   "application/vnd.ant.fit"};
     std::set<std::string> ownTypes;
     for (const auto& [type, globs] : own.globs) ownTypes.insert(type);
     EXPECT_EQ(ownTypes, expectedTypes);

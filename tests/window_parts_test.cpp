@@ -55,7 +55,7 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
     ClearSettings();
     {
         COptionsProperty sheet;
-        EXPECT_EQ(sheet.tabs()->count(), 5);
+        EXPECT_EQ(sheet.tabs()->count(), 6);
         EXPECT_EQ(sheet.findChild<QDialogButtonBox*>()->findChildren<QPushButton*>().size(), 2);
         // First use: every box checked; OK at once stores the GPX page only.
         sheet.show();
@@ -76,8 +76,12 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
         sheet.tabs()->setCurrentIndex(3);
         SetAll(sheet.page(3), false);
         sheet.tabs()->setCurrentIndex(4);
+        sheet.tabs()->setCurrentIndex(5);
+        EXPECT_TRUE(AllChecked(sheet.page(5)));
+        sheet.page(5)->findChild<QCheckBox*>("activityCheck")->setChecked(false);
         sheet.accept();
     }
+    EXPECT_EQ(Stored("WRT_FIT"), 0u);  // a course file
     EXPECT_EQ(Stored("WRT_KML"), 0x710000u);  // the heading-lines bit is gone
     EXPECT_EQ(Stored("WRT_CSV"), 0u);
     EXPECT_EQ(Stored("WRT_NMEA"), 0x1F000000u);
@@ -332,10 +336,12 @@ TEST(WindowText, FiltersAndAddressTemplates) {
     const QString open = QtFileFilter(std::string(LoadString(kStrFilterOpen)) +
                                       LoadString(kStrFilterAllFiles));
     const QStringList filters = open.split(";;");
-    ASSERT_EQ(filters.size(), 11);
-    EXPECT_EQ(filters[0], "Ferolin (*.frn *.log *.txt *.nme *.nmea *.plt *.trk *.gpx *.rdn *.kml)");
+    ASSERT_EQ(filters.size(), 12);
+    EXPECT_EQ(filters[0],
+              "Ferolin (*.frn *.log *.txt *.nme *.nmea *.plt *.trk *.gpx *.rdn *.kml *.fit)");
     EXPECT_EQ(filters[2], "BlueGPS Datalog (*.log *.txt)");
-    EXPECT_EQ(filters[10], "All files (*)");
+    EXPECT_EQ(filters[10], "Garmin FIT (*.fit)");
+    EXPECT_EQ(filters[11], "All files (*)");
     EXPECT_EQ(QtFileFilter("Text (*.txt)|*.txt|"), "Text (*.txt)");
 
     const TemplateArgument arguments[] = {TemplateArgument::Int(7), TemplateArgument::Real(-0.5),
