@@ -2,8 +2,10 @@
 // million points, runs each conversion several times, each run in a child
 // process of its own, and prints the best wall and processor times, the input
 // throughput and the peak memory; sets the readers against the least their
-// input needs (line scan, bare expat parse, copy into memory); and, where
-// gpsbabel is installed, converts the same NMEA trace to GPX with it.
+// input needs (line scan, bare expat parse, copy into memory); converts a
+// thousand small tracks of five formats in one batch, one file at a time and
+// on every processor; and, where gpsbabel is installed, converts the same
+// NMEA trace to GPX with it.
 //   ferolin_bench [--runs N] [--small POINTS] [--large POINTS] [--keep] [FOLDER]
 // The parent process never holds a track, so that a child's peak memory
 // (which starts from a copy of its parent) is the step's own.
@@ -15,10 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_support.h"
+#include "convert/batch.h"
 #include "convert/driver.h"
 #include "formats/fit.h"
 #include "formats/format_table.h"
@@ -110,6 +115,16 @@ public:
         PrintRow(label, points, input, best);
         return best;
     }
+    // The same for a step over many files of `bytes` in all.
+    Best Files(const char* label, uint32_t points, uint64_t bytes,
+               const std::function<bool()>& work, const std::function<void()>& before) {
+        const Best best = Repeat(runs_, [&] {
+            before();
+            return RunInChild(work);
+        });
+        PrintRow(label, points, bytes, best);
+        return best;
+    }
     static void Header() {
         std::printf("%-40s %8s %9s %8s %8s %8s %8s\n", "step", "points", "input MB", "wall s",
                     "cpu s", "MB/s", "peak MB");
@@ -121,7 +136,10 @@ public:
 
 private:
     void PrintRow(const char* label, uint32_t points, const std::string& input, const Best& b) {
-        const double mb = static_cast<double>(FileBytes(input)) / 1e6;
+        PrintRow(label, points, FileBytes(input), b);
+    }
+    void PrintRow(const char* label, uint32_t points, uint64_t bytes, const Best& b) {
+        const double mb = static_cast<double>(bytes) / 1e6;
         std::printf("%-40s %8u %9.1f %8.3f %8.3f %8.1f %8.1f%s\n", label, points, mb, b.wall,
                     b.cpu, mb / b.wall, b.peakMB, b.ok ? "" : "  FAILED");
         std::fflush(stdout);
@@ -134,6 +152,92 @@ private:
 
 // A time target judged by the best wall time and, apart, by the processor
 // time, which is what the step costs when the machine has nothing else to do.
+// A thousand small tracks, two hundred each as NMEA trace, GPX, BlueGPS
+// datalog, OziExplorer track and .frn, in the folder `folder`; false when one
+// cannot be written. Returns their points and bytes in all.
+bool WriteSmallTracks(const std::string& folder, uint32_t pointsEach, uint32_t& points,
+                      uint64_t& bytes) {
+    if (mkdir(folder.c_str(), 0755) != 0) return false;
+    const ferolin::TrackPointArray drive = MakeDrive(pointsEach);
+    if (!drive) return false;
+    const auto entries = AllEntries(drive.get(), pointsEach);
+    const uint32_t sentences = ferolin::kNmeaGsa | ferolin::kNmeaGga | ferolin::kNmeaRmc;
+    points = 0;
+    bytes = 0;
+    for (uint32_t i = 0; i < 1000; ++i) {
+        char stem[32];
+        std::snprintf(stem, sizeof stem, "/track%04u.", i);
+        const std::string base = folder + stem;
+        std::string path;
+        bool ok = false;
+        switch (i % 5) {
+            case 0:
+                ok = ferolin::WriteNmeaFile(path = base + "nmea", entries.data(), pointsEach,
+                                            sentences) == 0;
+                break;
+            case 1:
+                ok = ferolin::WriteGpxTrack(path = base + "gpx", entries.data(), pointsEach,
+                                            ferolin::kAllOptions) == 0;
+                break;
+            case 2: ok = ferolin_tools::WriteSampleDatalog(path = base + "log", pointsEach, i); break;
+            case 3:
+                ok = ferolin::WriteOziTrack(path = base + "plt", entries.data(), pointsEach,
+                                            ferolin::kAllOptions) == 0;
+                break;
+            default:
+                ok = ferolin::WriteNativeTrack(path = base + "frn", entries.data(), pointsEach,
+                                               ferolin::kAllOptions) == 0;
+                break;
+        }
+        if (!ok) return false;
+        points += pointsEach;
+        bytes += FileBytes(path);
+    }
+    return true;
+}
+
+// Removes the KML files of the folder: the outputs of a batch run.
+void RemoveOutputs(const std::string& folder) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        if (entry.path().extension() == ".kml") std::filesystem::remove(entry.path(), ignored);
+}
+
+// The batch command line's conversion of every file of `folder` to KML,
+// `jobs` files at a time (0: the default, one per processor).
+bool RunSmallBatch(const std::string& folder, uint32_t jobs) {
+    ferolin::BatchOptions options;
+    options.positional = {folder + "/*", "kml"};
+    if (jobs) options.jobs = jobs;
+    std::ostringstream messages;
+    return ferolin::RunBatchConversion(options, ferolin::FindWriterRow("kml"), messages,
+                                       nullptr) == 0 &&
+           messages.str().empty();
+}
+
+// How much faster `threads` threads compute than one on this machine now: the
+// same loop on one thread, then on each of `threads` at once, best of `runs`.
+// On a machine shared with other work it is the most a batch can gain.
+double ComputeSpeedup(uint32_t threads, int runs) {
+    auto spin = [] {
+        volatile uint64_t sum = 0;
+        for (uint64_t i = 0; i < 100000000; ++i) sum = sum + i;
+    };
+    auto best = [&](uint32_t n) {
+        double seconds = 1e9;
+        for (int r = 0; r < runs; ++r) {
+            const auto start = std::chrono::steady_clock::now();
+            std::vector<std::thread> pool;
+            for (uint32_t k = 0; k < n; ++k) pool.emplace_back(spin);
+            for (std::thread& t : pool) t.join();
+            seconds = std::min(seconds, Seconds(start));
+        }
+        return seconds;
+    };
+    const double one = best(1);
+    return threads * one / best(threads);
+}
+
 std::string Verdict(const Best& best, double seconds) {
     std::string text = best.wall < seconds ? "met" : "MISSED";
     text += " by wall time, ";
@@ -247,6 +351,32 @@ int main(int argc, char** argv) {
         "datalog -> txt (statistics)", l, logL, [&] { return Convert(logL, outTxt, "txt"); },
         outTxt);
 
+    std::printf("\nbatch conversion of 1000 small tracks (nmea, gpx, datalog, plt, frn) to kml\n");
+    Bench::Header();
+    const std::string smallFolder = dir + "small";
+    uint32_t smallPoints = 0;
+    uint64_t smallBytes = 0;
+    std::error_code ignoredError;
+    std::filesystem::remove_all(smallFolder, ignoredError);
+    if (!WriteSmallTracks(smallFolder, 300, smallPoints, smallBytes)) {
+        std::fprintf(stderr, "cannot write the small tracks in %s\n", smallFolder.c_str());
+        return 1;
+    }
+    const uint32_t processors = ferolin::ProcessorCount();
+    const Best batchSerial =
+        bench.Files("batch -j 1", smallPoints, smallBytes,
+                    [&] { return RunSmallBatch(smallFolder, 1); }, [&] { RemoveOutputs(smallFolder); });
+    const std::string defaultLabel = "batch -j " + std::to_string(processors) + " (default)";
+    const Best batchParallel =
+        bench.Files(defaultLabel.c_str(), smallPoints, smallBytes,
+                    [&] { return RunSmallBatch(smallFolder, 0); }, [&] { RemoveOutputs(smallFolder); });
+    // -j 1 over the default -j, wall and processor times; then what the
+    // machine gives a computation spread the same way at this moment.
+    std::printf("  %-38s %.2f (cpu %.2f)\n", "speed-up of the default -j",
+                batchSerial.wall / batchParallel.wall, batchSerial.cpu / batchParallel.cpu);
+    std::printf("  %-38s %.2f\n", "the same for a plain loop",
+                ComputeSpeedup(processors, options.runs));
+
     std::printf("\nreaders against the least their input needs\n");
     Bench::Header();
     const Best scan = bench.Step("line scan of the nmea (reference)", l, nmeaL,
@@ -352,6 +482,7 @@ int main(int argc, char** argv) {
                     file.rfind("hike_", 0) == 0 || file.rfind("ride_", 0) == 0 ||
                     file.rfind("out", 0) == 0)
                     std::filesystem::remove(entry.path(), ignored);
+                if (file == "small") std::filesystem::remove_all(entry.path(), ignored);
             }
         }
     }

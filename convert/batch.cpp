@@ -1,9 +1,18 @@
 #include "convert/batch.h"
 
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <mutex>
+#include <numeric>
 #include <ostream>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
 
 #include "core/paths.h"
 #include "core/strings.h"
@@ -28,7 +37,11 @@ constexpr const char* kUsage =
     "                      vdop speed direction record; OP: = < >  (repeatable)\n"
     "  --start \"D/M/YYYY H:MM\"  keep points from this time on\n"
     "  --stop \"D/M/YYYY H:MM\"   keep points up to this time\n"
-    "  --no-settings       ignore the stored selection and writer option words\n";
+    "  --no-settings       ignore the stored selection and writer option words\n"
+    "  -j N                convert N files at a time (default: one per processor)\n";
+
+// More workers than this gain nothing on any machine the program runs on.
+constexpr uint32_t kMostWorkers = 256;
 
 // A whole argument as a decimal number, with the point whatever the locale.
 bool ParseWhole(const std::string& text, double& value) {
@@ -54,6 +67,11 @@ bool ParseUnsigned(const std::string& text, uint32_t& value) {
     if (errno != 0 || end == begin || *end != '\0' || v > 0xFFFFFFFFull) return false;
     value = static_cast<uint32_t>(v);
     return true;
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
 struct FieldName {
@@ -101,6 +119,21 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
     }
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
+        if (a.compare(0, 2, "-j") == 0 && (a.size() == 2 || AllDigits(a.substr(2)))) {
+            // -j N, or -jN
+            if (a.size() == 2 && i + 1 >= arguments.size()) {
+                error = "missing value for -j";
+                return false;
+            }
+            const std::string value = a.size() == 2 ? arguments[++i] : a.substr(2);
+            uint32_t jobs = 0;
+            if (!AllDigits(value) || !ParseUnsigned(value, jobs) || jobs == 0) {
+                error = "invalid value for -j: " + value;
+                return false;
+            }
+            options.jobs = jobs;
+            continue;
+        }
         if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
             options.positional.push_back(a);
             continue;
@@ -151,68 +184,206 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
 
 namespace {
 
-// Messages go to standard error, one line per message: "PATH: TEXT".
-class BatchHost : public DriverHost {
-public:
-    BatchHost(const BatchOptions& options, std::ostream& err, const BatchSettings* settings)
-        : options_(options), err_(err), settings_(options.noSettings ? nullptr : settings) {
-        if (settings_) stored_ = settings_->Selection();
-        rules_ = stored_.rules;
-        rules_.insert(rules_.end(), options.excludeRules.begin(), options.excludeRules.end());
+// What every file of a run is converted with: the selection and the writer
+// option word, taken from the options and the settings store once, before the
+// first file is read. The workers only read it.
+struct BatchConfig {
+    BatchConfig(const BatchOptions& run, const FormatEntry& row, const BatchSettings* settings)
+        : options(run) {
+        if (run.noSettings) settings = nullptr;
+        if (settings) stored = settings->Selection();
+        rules = stored.rules;
+        rules.insert(rules.end(), run.excludeRules.begin(), run.excludeRules.end());
+        writerOptions = run.optionWord ? *run.optionWord
+                        : settings     ? settings->WriterOptions(row.extension)
+                                       : kAllOptions;
     }
 
+    const BatchOptions& options;
+    StoredSelection stored;
+    std::vector<ExclusionRule> rules;
+    uint32_t writerOptions;
+};
+
+// One worker's host: the messages of the file in hand go to that file's
+// text, one line per message: "PATH: TEXT".
+class BatchHost : public DriverHost {
+public:
+    explicit BatchHost(const BatchConfig& config) : config_(config) {}
+
+    void CollectInto(std::string& messages) { messages_ = &messages; }
+
     void ShowMessage(const std::string& path, int stringId, MessageIcon) override {
-        err_ << path << ": " << LoadString(stringId) << '\n';
-        ++messages_;
+        messages_->append(path).append(": ").append(LoadString(stringId)).push_back('\n');
     }
 
     void BuildCriteria(uint32_t fieldMask, SelectionCriteria& criteria) override {
+        const BatchOptions& options = config_.options;
+        const StoredSelection& stored = config_.stored;
         criteria = SelectionCriteria{};
-        if (options_.start) {
+        if (options.start) {
             criteria.flags |= kSelectStart;
-            criteria.start = *options_.start;
+            criteria.start = *options.start;
         }
-        if (options_.stop) {
+        if (options.stop) {
             criteria.flags |= kSelectStop;
-            criteria.stop = *options_.stop;
+            criteria.stop = *options.stop;
         }
         std::vector<const ExclusionRule*> rules;
-        for (const ExclusionRule& r : rules_) rules.push_back(&r);
+        for (const ExclusionRule& r : config_.rules) rules.push_back(&r);
         SetCriteriaRules(criteria, rules, fieldMask);
-        if (options_.geoidHeight || stored_.geoidOn) {
+        if (options.geoidHeight || stored.geoidOn) {
             criteria.flags |= kSelectGeoid;
-            criteria.geoidHeight = options_.geoidHeight.value_or(stored_.geoidHeight);
+            criteria.geoidHeight = options.geoidHeight.value_or(stored.geoidHeight);
         }
-        if (options_.smoothingWidth || stored_.smoothOn) {
+        if (options.smoothingWidth || stored.smoothOn) {
             criteria.flags |= kSelectSmooth;
-            criteria.smoothingWidth = options_.smoothingWidth.value_or(stored_.smoothingWidth);
+            criteria.smoothingWidth = options.smoothingWidth.value_or(stored.smoothingWidth);
         }
     }
 
-    uint32_t WriterOptions(const FormatEntry& row) override {
-        if (options_.optionWord) return *options_.optionWord;
-        return settings_ ? settings_->WriterOptions(row.extension) : kAllOptions;
-    }
-
-    int messages() const { return messages_; }
+    uint32_t WriterOptions(const FormatEntry&) override { return config_.writerOptions; }
 
 private:
-    const BatchOptions& options_;
-    std::ostream& err_;
-    const BatchSettings* settings_;
-    StoredSelection stored_;
-    std::vector<ExclusionRule> rules_;
-    int messages_ = 0;
+    const BatchConfig& config_;
+    std::string* messages_ = nullptr;
 };
+
+struct BatchFile {
+    std::string input;
+    std::string output;
+    std::string messages;  // what converting it had to say
+    bool done = false;     // guarded by the run's mutex
+};
+
+// The file a path names once it exists, as an absolute path with links
+// resolved: two spellings of one file give one key.
+std::string PathKey(const std::string& path) {
+    std::string key;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        key = resolved;
+        std::free(resolved);
+        return key;
+    }
+    // Not there yet: its folder resolved, and its name.
+    const std::string folder = FileDirectory(path);
+    char* resolved = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    if (!resolved) return path;
+    key = resolved;
+    std::free(resolved);
+    if (key.empty() || key.back() != '/') key += '/';
+    return key + path.substr(folder.size());
+}
+
+// Groups the files into chains: files that share a path (two outputs, or the
+// output of one and the input of another) fall into one chain, converted one
+// after another in the order of the listing, exactly as one worker alone
+// would convert them. Chains come in the order of their first file.
+std::vector<std::vector<std::size_t>> Chains(const std::vector<BatchFile>& files) {
+    std::vector<std::size_t> parent(files.size());
+    std::iota(parent.begin(), parent.end(), std::size_t{0});
+    auto find = [&](std::size_t i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    std::unordered_map<std::string, std::size_t> owner;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        for (const std::string* path : {&files[i].input, &files[i].output}) {
+            const auto [it, added] = owner.emplace(PathKey(*path), i);
+            if (!added) {
+                const std::size_t a = find(i), b = find(it->second);
+                parent[std::max(a, b)] = std::min(a, b);  // the earliest file is the root
+            }
+        }
+    }
+    std::vector<std::vector<std::size_t>> chains;
+    std::vector<std::size_t> chainOf(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::size_t root = find(i);
+        if (root == i) {
+            chainOf[i] = chains.size();
+            chains.emplace_back();
+        }
+        chains[chainOf[root]].push_back(i);
+    }
+    return chains;
+}
 
 }  // namespace
 
+uint32_t ProcessorCount() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<uint32_t>(CPU_COUNT(&set));
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? n : 1;
+}
+
 int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
                        const BatchSettings* settings) {
-    BatchHost host(options, err, settings);
-    CurrentTrack track;
-    RunBatch(track, options.positional[0], rowIndex, host);
-    return host.messages() ? 1 : 0;
+    const FormatEntry& row = FormatTable()[rowIndex];
+    const BatchConfig config(options, row, settings);
+
+    std::vector<BatchFile> files;
+    for (std::string& input : MatchingFiles(options.positional[0])) {
+        std::string output = ChangeExtension(input, row.extension);
+        files.push_back({std::move(input), std::move(output), {}, false});
+    }
+
+    // A logger or a port is one device: its files go one at a time.
+    const bool device = row.device != DeviceRow::kNone ||
+                        EqualsIgnoreCase(FileExtension(options.positional[0]), "rbt");
+    const uint32_t jobs =
+        device ? 1 : std::min(options.jobs.value_or(ProcessorCount()), kMostWorkers);
+    std::vector<std::vector<std::size_t>> chains;
+    if (jobs > 1 && files.size() > 1) {
+        chains = Chains(files);
+    } else if (!files.empty()) {
+        chains.emplace_back(files.size());  // one worker: the listing in order
+        std::iota(chains[0].begin(), chains[0].end(), std::size_t{0});
+    }
+    const std::size_t workers = std::min<std::size_t>(jobs, chains.size());
+
+    std::atomic<std::size_t> nextChain{0};
+    std::mutex mutex;
+    std::size_t written = 0;  // files whose messages are out, a prefix of the listing
+    bool anyMessage = false;
+    auto work = [&] {
+        BatchHost host(config);
+        CurrentTrack track;
+        for (std::size_t c; (c = nextChain.fetch_add(1)) < chains.size();) {
+            for (const std::size_t i : chains[c]) {
+                BatchFile& file = files[i];
+                host.CollectInto(file.messages);
+                track.Reset();
+                if (LoadTrack(track, file.input, host) == 0)
+                    ExportToFile(track, file.output, rowIndex, host);
+                track.Reset();
+                // Out go the messages of every file finished up to the first
+                // one still in hand, each file's lines together.
+                const std::lock_guard<std::mutex> lock(mutex);
+                file.done = true;
+                for (; written < files.size() && files[written].done; ++written) {
+                    if (files[written].messages.empty()) continue;
+                    anyMessage = true;
+                    err << files[written].messages << std::flush;
+                }
+            }
+        }
+    };
+
+    std::vector<std::thread> threads;
+    for (std::size_t k = 1; k < workers; ++k) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: fewer workers
+        }
+    }
+    work();
+    for (std::thread& t : threads) t.join();
+    return anyMessage ? 1 : 0;
 }
 
 bool IsWindowCommandLine(const std::vector<std::string>& arguments,

@@ -23,6 +23,7 @@ struct BatchOptions {
     std::vector<ExclusionRule> excludeRules;
     std::optional<TimeBound> start;
     std::optional<TimeBound> stop;
+    std::optional<uint32_t> jobs;  // files converted at a time; default: processors
     bool noSettings = false;
     bool help = false;
     bool version = false;
@@ -56,9 +57,16 @@ public:
 };
 
 // Runs the batch conversion with messages to `err`; returns the exit status:
-// 0 when every file converted, 1 when any file gave a message.
+// 0 when every file converted, 1 when any file gave a message. The files are
+// converted `options.jobs` at a time (default: one per processor); their
+// messages come out as one block per file, in the order of the listing,
+// whatever order the files finish in. A logger download and a replay on a
+// port run one file at a time.
 int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
                        const BatchSettings* settings);
+
+// The number of processors this process may run on (at least 1).
+uint32_t ProcessorCount();
 
 // True when the arguments ask for the window (nothing, or one FILE), which then
 // receives `windowArguments`; false for the batch mode, --help, --version and

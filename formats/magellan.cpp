@@ -42,7 +42,7 @@ void ReadTrackLine(std::string_view line, TrackPoint& p) {
         ReadNmeaTimeField(f[7], p);
     }
     if (f.Has(10)) {
-        const std::string_view date = f[10];
+        const std::string_view date = TrimFieldBlanks(f[10]);
         p.day = static_cast<int8_t>(GroupInt(date, 0, 2));
         p.month = static_cast<int8_t>(GroupInt(date, 2, 2));
         // Two year digits: 70 to 99 are the twentieth century, as in NMEA.

@@ -113,7 +113,7 @@ void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts) {
     if (f.Has(7)) p.speed = ToFloat(FieldReal(f[7]) * kKmhPerKnot);
     if (f.Has(8)) p.direction = ToFloat(FieldReal(f[8]));
     if (f.Has(9)) {
-        const std::string_view date = f[9];
+        const std::string_view date = TrimFieldBlanks(f[9]);
         p.day = static_cast<int8_t>(GroupInt(date, 0, 2));
         p.month = static_cast<int8_t>(GroupInt(date, 2, 2));
         int year = FieldInt(DigitGroup(date, 4));

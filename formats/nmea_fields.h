@@ -162,9 +162,18 @@ inline int GroupInt(std::string_view field, std::size_t first, std::size_t lengt
     return FieldInt(DigitGroup(field, first, length));
 }
 
+// A time or date field without the blanks some receivers pad it with
+// (" 222519", "222521.0 "): its digits are counted from the first one.
+inline std::string_view TrimFieldBlanks(std::string_view field) {
+    while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
+    return field;
+}
+
 // UTC time hhmmss.sss: hour from characters 1-2, minute from 3-4, seconds
-// from character 5 on.
+// from character 5 on, blanks around them left out.
 inline void ReadNmeaTimeField(std::string_view field, TrackPoint& p) {
+    field = TrimFieldBlanks(field);
     p.hour = static_cast<int8_t>(GroupInt(field, 0, 2));
     p.minute = static_cast<int8_t>(GroupInt(field, 2, 2));
     p.seconds = ToFloat(FieldReal(DigitGroup(field, 4)));

@@ -17,6 +17,8 @@ constexpr std::size_t kPiece = 84;
 constexpr int kHeaderLines = 6;
 constexpr double kMetresPerFoot = 0.3048;
 constexpr double kFeetPerMetre = 3.280839895013123;
+// The altitude OziExplorer writes for a point without one.
+constexpr double kNoAltitudeFeet = -777;
 
 // Skips one whole line, however many pieces it takes. A piece shorter than
 // the piece size ended at its line end (or the end of the file).
@@ -28,7 +30,8 @@ bool SkipLine(LineReader& lines) {
 }
 
 // One point line, scanned as "%lf, %lf, %*d, %lf, %lf,": the fields before
-// the first mismatch are set, the others stay 0.
+// the first mismatch are set, the others stay 0. The altitude -777 feet is
+// the format's "no altitude": it stays 0, as points without one have.
 void ScanPointLine(std::string_view line, TrackPoint& p) {
     const char* s = line.data();
     const char* end = s + line.size();
@@ -40,7 +43,7 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
     if (ok) p.longitude = longitude;
     ok = ok && scan::Literal(s, end, ',') && scan::Int(s, end, code) &&
          scan::Literal(s, end, ',') && scan::Real(s, end, feet);
-    if (ok) p.altitude = ToFloat(feet * kMetresPerFoot);
+    if (ok) p.altitude = feet == kNoAltitudeFeet ? 0.0f : ToFloat(feet * kMetresPerFoot);
     ok = ok && scan::Literal(s, end, ',') && scan::Real(s, end, dayNumber);
     if (!ok || dayNumber == 0) return;
     DayNumberDate d;

@@ -2,8 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/batch.h"
@@ -20,13 +24,14 @@ using ferolin_test::WriteFile;
 
 namespace {
 
-// Three dated points climbing 100, 200, 300 m, one minute apart.
-std::string Datalog() {
+// Three dated points climbing `step` m at a time (100, 200, 300 m), one
+// minute apart.
+std::string Datalog(int step = 100) {
     std::string text = "About total Numbers: 3\r\n=====================\r\n";
     for (int i = 1; i <= 3; ++i)
         text += "Record: " + std::to_string(i) +
                 "\r\nYear: 2007\r\nMonth: 3\r\nDay: 9\r\nHour: 10\r\nMinute: " +
-                std::to_string(i) + "\r\nAltitude: " + std::to_string(100 * i) +
+                std::to_string(i) + "\r\nAltitude: " + std::to_string(step * i) +
                 "\r\nHDOP: " + std::to_string(i) + "\r\n=====================\r\n";
     return text;
 }
@@ -59,7 +64,131 @@ protected:
     std::string input;
 };
 
+// A settings store that counts its readings and the threads they come from.
+class CountingSettings : public BatchSettings {
+public:
+    StoredSelection Selection() const override { return Note(), StoredSelection{}; }
+    uint32_t WriterOptions(std::string_view) const override { return Note(), kAllOptions; }
+    mutable int readings = 0;
+    mutable bool elsewhere = false;  // read from a thread other than the caller's
+
+private:
+    void Note() const {
+        ++readings;
+        elsewhere = elsewhere || std::this_thread::get_id() != caller_;
+    }
+    std::thread::id caller_ = std::this_thread::get_id();
+};
+
+// A folder of tracks for the job-count comparison: datalogs, NMEA traces and
+// OziExplorer tracks, broken files and files no reader takes, tracks that the
+// selection empties, three inputs writing one output (same.log, same.LOG,
+// same.nmea), a GPX rewritten in place and a GPX rewritten by the next file.
+// Long files are where a wrong order would show: the first file, a trace
+// that the selection empties (the files after it finish first, but its
+// message comes first), and the first of each pair sharing a path.
+void FillMixedFolder(const std::string& folder) {
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::string trace, magellan, gpx = "<gpx><trk><trkseg>";
+    for (int i = 0; i < 50000; ++i) {
+        trace += "$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,5000,M,,M,,\r\n";
+        magellan += "$PMGNTRK,4807.038,N,01131.000,E,00545,M,222519.00,A,,230394*00\r\n";
+        gpx += "<trkpt lat=\"1\" lon=\"2\"/>";
+    }
+    WriteFile(folder + "/big.nmea", trace);
+    WriteFile(folder + "/prev.gpx", gpx + "</trkseg></trk></gpx>");
+    WriteFile(folder + "/same.LOG", magellan);
+    for (int i = 0; i < 40; ++i) {
+        const std::string stem = folder + "/t" + std::to_string(10 + i);
+        const std::string n = std::to_string(10 + i);
+        switch (i % 6) {
+            case 0: WriteFile(stem + ".log", Datalog(10 + i)); break;
+            case 1:
+                WriteFile(stem + ".nmea", "$GPGGA,1200" + n + ",48" + n + ".038,N,011" + n +
+                                              ".000,E,1,08,0.9,5" + n + ".4,M,46.9,M,,*47\r\n");
+                break;
+            case 2:
+                WriteFile(stem + ".plt", "OziExplorer Track Point File Version 2.1\r\nWGS 84\r\n"
+                                         "Altitude is in Feet\r\nReserved 3\r\n0,2,255,T,0\r\n1\r\n"
+                                         "  47." + n + ",-122." + n + ",1, 1" + n +
+                                         ".0,39862.5,18-Feb-09, 12:00:00 PM\r\n");
+                break;
+            case 3: WriteFile(stem + ".log", "not a datalog\n"); break;
+            case 4: WriteFile(stem + ".xyz", "no reader\n"); break;
+            default: WriteFile(stem + ".log", Datalog(1000 + i)); break;  // all excluded
+        }
+    }
+    WriteFile(folder + "/same.log", Datalog(7));
+    WriteFile(folder + "/same.nmea", "$GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,M,,\r\n");
+    WriteFile(folder + "/prev.plt", "a\nb\nc\nd\ne\nf\n  3.5,4.5,0, 33.0,39862.5,,\n");
+    WriteFile(folder + "/self.gpx", "<gpx><trk><trkseg><trkpt lat=\"5\" lon=\"6\"/></trkseg></trk></gpx>");
+}
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        contents[entry.path().filename().string()] = ReadFile(entry.path().string());
+    return contents;
+}
+
 }  // namespace
+
+TEST_F(BatchMode, EveryJobCountGivesTheSameFilesMessagesAndStatus) {
+    const std::string scratch = dir.File("scratch");
+    ASSERT_EQ(mkdir(scratch.c_str(), 0755), 0);
+    ferolin_test::ProgramRun serial;
+    std::map<std::string, std::string> serialFiles;
+    for (const std::string jobs : {"1", "4", "", "2"}) {
+        SCOPED_TRACE("-j " + jobs);
+        const std::string folder = dir.File("j" + jobs);
+        FillMixedFolder(folder);
+        std::vector<std::string> arguments = {"--exclude", "altitude>999", folder + "/*", "gpx"};
+        if (!jobs.empty()) arguments.insert(arguments.begin(), {"-j", jobs});
+        // A fixed clock: the GPX writer stamps its file with the time.
+        ferolin_test::ProgramRun run = ferolin_test::RunProgram(
+            FEROLIN_BIN, arguments, {"SOURCE_DATE_EPOCH=1700000000"}, scratch);
+        ASSERT_TRUE(run.finished);
+        // Paths in the messages name the run's folder: compare them as "DIR".
+        for (std::size_t at; (at = run.err.find(folder)) != std::string::npos;)
+            run.err.replace(at, folder.size(), "DIR");
+        if (jobs == "1") {
+            serial = run;
+            serialFiles = FolderContents(folder);
+            // What the serial run gives: one line per failed file, in name order.
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 20);
+            EXPECT_EQ(run.err.rfind("DIR/big.gpx: No track point to write.\n"
+                                    "DIR/t13.log: No track point in the file.\n"
+                                    "DIR/t14.xyz: Cannot open the file.\n"
+                                    "DIR/t15.gpx: No track point to write.\n",
+                                    0),
+                      0u);
+            EXPECT_NE(serialFiles["same.gpx"].find("lat=\"48.1173"), std::string::npos);
+            EXPECT_NE(serialFiles["prev.gpx"].find("lat=\"3.5"), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(run.status, serial.status);
+        EXPECT_EQ(run.err, serial.err);
+        std::map<std::string, std::string> files = FolderContents(folder);
+        std::vector<std::string> differing;  // names of files missing, added or changed
+        for (const auto& [name, bytes] : serialFiles)
+            if (!files.count(name) || files[name] != bytes) differing.push_back(name);
+        EXPECT_EQ(differing, std::vector<std::string>{});
+        EXPECT_EQ(files.size(), serialFiles.size());
+    }
+}
+
+TEST_F(BatchMode, SettingsAreReadOnceBeforeTheWorkersStart) {
+    for (int i = 0; i < 30; ++i) WriteFile(dir.File("w" + std::to_string(i) + ".log"), Datalog());
+    const CountingSettings settings;
+    std::ostringstream out, err;
+    EXPECT_EQ(FerolinMain({"-j", "4", dir.File("*.log"), "gpx"}, out, err, &settings), 0);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(FileExists(dir.File("w29.gpx")));
+    EXPECT_EQ(settings.readings, 2);  // the selection and the writer's option word
+    EXPECT_FALSE(settings.elsewhere);
+}
 
 TEST_F(BatchMode, ConvertsWithEveryOptionOnWhenNothingIsStored) {
     const Result r = Ferolin({dir.File("*.log"), "TXT"});
@@ -152,6 +281,10 @@ TEST_F(BatchMode, UsageErrors) {
           {"--exclude", "altitude~3", input, "txt"},
           {"--exclude", "altitude<", input, "txt"},
           {"--start", "yesterday", input, "txt"},
+          {"-j", "0", input, "txt"},
+          {"-j", "two", input, "txt"},
+          {"-j", "0x2", input, "txt"},
+          {input, "txt", "-j"},
           {input, "txt", "--stop"}}) {
         r = Ferolin(bad);
         EXPECT_EQ(r.status, 2) << bad[0] << ' ' << bad[1];

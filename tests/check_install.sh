@@ -212,7 +212,7 @@ complete_words() {  # SCRIPT FUNCTION WORDS... -> the candidates, sorted, one li
     (cd "$samples" && bash -c 'source "$1"; f=$2; shift 2
         COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); $f
         [ ${#COMPREPLY[@]} = 0 ] || printf "%s\n" "${COMPREPLY[@]}"' \
-        _ "$script" "$function" "$@" | sort | paste -s -d " ")
+        _ "$script" "$function" "$@" | LC_ALL=C sort | paste -s -d " ")
 }
 check_completion() {  # EXPECTED SCRIPT FUNCTION WORDS...
     local expected=$1 got
@@ -223,8 +223,11 @@ check_completion() {  # EXPECTED SCRIPT FUNCTION WORDS...
 }
 c=$root/usr/share/bash-completion/completions
 check_completion "--no-settings" "$c/ferolin" _ferolin ferolin --no
-check_completion "--exclude --geoid --help --no-settings --options --smooth --start --stop --version" \
+check_completion "--exclude --geoid --help --no-settings --options --smooth --start --stop --version -j" \
     "$c/ferolin" _ferolin ferolin -
+check_completion "com csv frn gpx kml log nmea plt rdn trk txt" \
+    "$c/ferolin" _ferolin ferolin -j 2 "*.log" ""
+check_completion "1" "$c/ferolin" _ferolin ferolin -j 1
 check_completion "com csv frn gpx kml log nmea plt rdn trk txt" \
     "$c/ferolin" _ferolin ferolin --smooth 3 "*.log" ""
 check_completion "gpx" "$c/ferolin" _ferolin ferolin walk.log G

@@ -336,12 +336,15 @@ TEST(WindowText, FiltersAndAddressTemplates) {
     const QString open = QtFileFilter(std::string(LoadString(kStrFilterOpen)) +
                                       LoadString(kStrFilterAllFiles));
     const QStringList filters = open.split(";;");
-    ASSERT_EQ(filters.size(), 12);
+    ASSERT_EQ(filters.size(), 14);
     EXPECT_EQ(filters[0],
-              "Ferolin (*.frn *.log *.txt *.nme *.nmea *.plt *.trk *.gpx *.rdn *.kml *.fit)");
+              "Ferolin (*.frn *.log *.txt *.nme *.nmea *.plt *.trk *.gpx *.rdn *.kml *.fit *.tcx "
+              "*.geojson)");
     EXPECT_EQ(filters[2], "BlueGPS Datalog (*.log *.txt)");
     EXPECT_EQ(filters[10], "Garmin FIT (*.fit)");
-    EXPECT_EQ(filters[11], "All files (*)");
+    EXPECT_EQ(filters[11], "Garmin Training Center (*.tcx)");
+    EXPECT_EQ(filters[12], "GeoJSON (*.geojson)");
+    EXPECT_EQ(filters[13], "All files (*)");
     EXPECT_EQ(QtFileFilter("Text (*.txt)|*.txt|"), "Text (*.txt)");
 
     const TemplateArgument arguments[] = {TemplateArgument::Int(7), TemplateArgument::Real(-0.5),
