@@ -93,13 +93,16 @@ std::vector<std::string> DesktopList(const std::string& path, const std::string&
 // The extensions the desktop program reads, from the format table's readers
 // ("rbt" names a serial port, not a file, and has no file type).
 const std::set<std::string> kReadExtensions = {"nmea", "nme", "log", "frn", "txt", "trk",
-                                               "upt",  "plt", "gpx", "kml", "rdn", "fit"};
+                                               "upt",  "plt", "gpx", "kml", "rdn", "fit",
+                                               "tcx",  "geojson"};
 // The extensions it writes.
 const std::set<std::string> kWriteExtensions = {"nmea", "frn", "txt", "trk", "log", "plt",
-                                                "gpx",  "kml", "rdn", "csv", "fit", "com"};
+                                                "gpx",  "kml", "rdn", "csv", "fit", "com",
+                                                "tcx",  "geojson"};
 // Types the shared MIME database registers already.
 const std::set<std::string> kRegisteredTypes = {"application/gpx+xml",
-                                                "application/vnd.google-earth.kml+xml"};
+                                                "application/vnd.google-earth.kml+xml",
+                                                "application/geo+json"};
 
 TEST(PackageFiles, FileTypesCoverEveryReaderExtension) {
     for (const FormatEntry& row : FormatTable()) {
@@ -114,7 +117,8 @@ TEST(PackageFiles, FileTypesCoverEveryReaderExtension) {
         "application/x-bluegps-datalog", "application/x-nmea",
         "application/x-magellan-track",  "application/x-pcx5-track",
         "application/x-oziexplorer-track", "application/x-ign-rando",
-        "application/x-ferolin-track",   "application/vnd.ant.fit"};
+        "application/x-ferolin-track",   "application/vnd.ant.fit",
+        "application/vnd.garmin.tcx+xml"};
     std::set<std::string> ownTypes;
     for (const auto& [type, globs] : own.globs) ownTypes.insert(type);
     EXPECT_EQ(ownTypes, expectedTypes);
@@ -136,6 +140,7 @@ TEST(PackageFiles, FileTypesCoverEveryReaderExtension) {
     EXPECT_EQ(typesOf["gpx"], std::set<std::string>{"application/gpx+xml"});
     EXPECT_EQ(typesOf["kml"], std::set<std::string>{"application/vnd.google-earth.kml+xml"});
     EXPECT_EQ(typesOf["nmea"], std::set<std::string>{"application/x-nmea"});
+    EXPECT_EQ(typesOf["geojson"], std::set<std::string>{"application/geo+json"});
     EXPECT_EQ(typesOf["trk"],
               (std::set<std::string>{"application/x-pcx5-track", "application/x-magellan-track"}));
     EXPECT_EQ(typesOf["log"], (std::set<std::string>{"application/x-bluegps-datalog",

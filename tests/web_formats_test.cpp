@@ -85,6 +85,7 @@ struct Table {
 };
 
 Table ReadTable(const std::string& path) {
+    const CNumbers cNumbers;  // the tables' numbers, whatever the test's locale
     Table t;
     std::istringstream in(ReadFile(path));
     for (std::string line; std::getline(in, line);) {
