@@ -30,97 +30,87 @@ using simdjson::SUCCESS;
 
 // ---------------------------------------------------------------- reading
 
-// The points read so far: a zero-filled array that doubles when full.
+// The points read so far: a zero-filled array that doubles when full, or
+// grows once to the length of a line known beforehand.
 class GrowingPoints {
 public:
-    GrowingPoints() = default;
-    GrowingPoints(const GrowingPoints&) = delete;
-    GrowingPoints& operator=(const GrowingPoints&) = delete;
-    ~GrowingPoints() { std::free(data_); }
-
     uint32_t size() const { return size_; }
     TrackPoint& operator[](uint32_t i) { return data_[i]; }
 
     // A new zeroed point; nullptr when memory runs out or the count would
     // pass the 32-bit range of a track.
     TrackPoint* Add() {
-        if (size_ == capacity_ && !Grow()) return nullptr;
+        if (size_ == capacity_ && !Grow(std::size_t{capacity_} * 2)) return nullptr;
         return &data_[size_++];
     }
+    // Room for `more` points after the present ones; false when memory runs out.
+    bool Reserve(std::size_t more) { return size_ + more <= capacity_ || Grow(size_ + more); }
 
     // The points as an array of exactly their number.
     TrackPointArray Release() {
-        if (size_ == 0) return TrackPointArray();
-        if (size_ < capacity_)
-            if (void* smaller = std::realloc(data_, sizeof(TrackPoint) * size_))
-                data_ = static_cast<TrackPoint*>(smaller);
-        TrackPointArray points(data_);
-        data_ = nullptr;
+        if (size_ < capacity_ && size_ > 0)
+            if (void* smaller = std::realloc(data_.get(), sizeof(TrackPoint) * size_)) {
+                data_.release();
+                data_.reset(static_cast<TrackPoint*>(smaller));
+            }
+        if (size_ == 0) data_.reset();
         size_ = capacity_ = 0;
-        return points;
+        return std::move(data_);
     }
 
 private:
-    bool Grow() {
+    // A new array (zero pages from the system, huge pages where it has them)
+    // with the points so far copied over.
+    bool Grow(std::size_t wanted) {
         if (capacity_ == UINT32_MAX) return false;
-        const std::size_t capacity =
-            capacity_ ? std::min<std::size_t>(std::size_t{capacity_} * 2, UINT32_MAX) : 4096;
-        void* grown = std::realloc(data_, sizeof(TrackPoint) * capacity);
+        const std::size_t capacity = std::min<std::size_t>(std::max<std::size_t>(wanted, 4096), UINT32_MAX);
+        TrackPointArray grown = AllocateTrackPoints(capacity);
         if (!grown) return false;
-        data_ = static_cast<TrackPoint*>(grown);
-        std::memset(static_cast<void*>(data_ + capacity_), 0, sizeof(TrackPoint) * (capacity - capacity_));
+        if (size_) std::memcpy(static_cast<void*>(grown.get()), data_.get(), sizeof(TrackPoint) * size_);
+        data_ = std::move(grown);
         capacity_ = static_cast<uint32_t>(capacity);
         return true;
     }
 
-    TrackPoint* data_ = nullptr;
+    TrackPointArray data_;
     uint32_t size_ = 0, capacity_ = 0;
 };
 
-// The date and time of one `coordTimes` entry; year 0 when it has none.
-struct PointTime {
-    int16_t year = 0;
-    int8_t month = 0, day = 0, hour = 0, minute = 0;
-    float seconds = 0;
-};
-
-// A per-point property: one value per point of the feature, either as one
-// flat array or as one array per line (MultiLineString).
-template <typename Value>
-struct PerPoint {
-    std::vector<Value> values;
-    std::vector<uint32_t> ends;  // per line: the end of its values
-    bool nested = false;
-
-    void Clear() {
-        values.clear();
-        ends.clear();
-        nested = false;
-    }
-    // The value of the feature's point `flat`, the `i`-th of its line `line`.
-    const Value* At(uint32_t flat, uint32_t line, uint32_t i) const {
-        if (!nested) return flat < values.size() ? &values[flat] : nullptr;
-        if (line >= ends.size()) return nullptr;
-        const uint32_t begin = line ? ends[line - 1] : 0;
-        return begin + i < ends[line] ? &values[begin + i] : nullptr;
-    }
-};
-
-// What one feature gathers: its lines (as ranges of the point array) and the
-// per-point properties applied to them once the feature ends.
+// What one feature has read: its lines, as ranges of the point array, and
+// its properties when they came before its geometry (their text, applied
+// once the lines are known).
 struct FeatureScope {
     struct Line {
         uint32_t begin, end;
     };
     std::vector<Line> lines;
-    PerPoint<PointTime> times;
-    PerPoint<float> sensors[kSensorCount];
+    std::string_view laterProperties;
 
     void Clear() {
         lines.clear();
-        times.Clear();
-        for (auto& s : sensors) s.Clear();
+        laterProperties = {};
     }
+};
+
+// Walks the points of a feature's lines one after another.
+class PointCursor {
+public:
+    explicit PointCursor(const std::vector<FeatureScope::Line>& lines) : lines_(lines) {}
+    // The next point's index; false after the last.
+    bool Next(uint32_t& index) {
+        while (line_ < lines_.size() && lines_[line_].begin + i_ >= lines_[line_].end) {
+            ++line_;
+            i_ = 0;
+        }
+        if (line_ >= lines_.size()) return false;
+        index = lines_[line_].begin + i_++;
+        return true;
+    }
+
+private:
+    const std::vector<FeatureScope::Line>& lines_;
+    std::size_t line_ = 0;
+    uint32_t i_ = 0;
 };
 
 // The property names of the per-point arrays, in the feature's `properties`
@@ -225,7 +215,6 @@ private:
             FeatureScope& scope = featureScope_;
             scope.Clear();
             if (error_code f = Object(object, 1, Level::kFeature, &scope)) return f;
-            Apply(scope);
         }
         return SUCCESS;
     }
@@ -264,14 +253,28 @@ private:
                 if (e == simdjson::INCORRECT_TYPE) continue;
                 if (!e) e = Features(features);
             } else if (key == "properties" && level != Level::kGeometry) {
-                e = Properties(v, *scope, true);
+                // Applied to the feature's points at once when its geometry
+                // came first, else kept for when the lines are known.
+                od::object properties;
+                e = v.get_object().get(properties);
+                if (!e && !scope->lines.empty()) e = Properties(properties, *scope, true);
+                else if (!e) e = properties.raw_json().get(scope->laterProperties);
             }
             if (e && e != simdjson::INCORRECT_TYPE) return e;
         }
         if (!deferred.empty() && (geometry == Geometry::kLine || geometry == Geometry::kMultiLine)) {
-            if (error_code e = Deferred(deferred, geometry, *scope)) return e;
+            if (error_code e = Reparse(deferred, [&](od::value v) { return Coordinates(v, geometry, *scope); }))
+                return e;
         }
-        if (level == Level::kRoot) Apply(*scope);
+        if (level != Level::kGeometry && !scope->laterProperties.empty() && !scope->lines.empty()) {
+            const std::string_view text = scope->laterProperties;
+            scope->laterProperties = {};
+            return Reparse(text, [&](od::value v) {
+                od::object properties;
+                error_code e = v.get_object().get(properties);
+                return e ? e : Properties(properties, *scope, true);
+            });
+        }
         return SUCCESS;
     }
 
@@ -300,16 +303,18 @@ private:
         return SUCCESS;
     }
 
-    // Coordinates met before the type: parsed again from their text, which
+    // A value met before what it needs (coordinates before their type,
+    // properties before their geometry) parsed again from its text, which
     // lies in the padded buffer of the document.
-    error_code Deferred(std::string_view text, Geometry geometry, FeatureScope& scope) {
-        if (!deferredParser_) deferredParser_ = std::make_unique<od::parser>();
+    template <typename Step>
+    error_code Reparse(std::string_view text, Step step) {
+        if (!reparser_) reparser_ = std::make_unique<od::parser>();
         const std::size_t capacity = static_cast<std::size_t>(bufferEnd_ - text.data());
         od::document doc;
-        if (error_code e = deferredParser_->iterate(text.data(), text.size(), capacity).get(doc)) return e;
+        if (error_code e = reparser_->iterate(text.data(), text.size(), capacity).get(doc)) return e;
         od::value v;
         if (error_code e = doc.get_value().get(v)) return e;
-        return Coordinates(v, geometry, scope);
+        return step(v);
     }
 
     error_code Coordinates(od::value v, Geometry geometry, FeatureScope& scope) {
@@ -333,6 +338,12 @@ private:
     // that is no such position is left out.
     error_code Line(od::array positions, FeatureScope& scope) {
         const uint32_t begin = points_.size();
+        std::size_t elements;
+        if (error_code e = positions.count_elements().get(elements)) return e;
+        if (!points_.Reserve(elements)) {
+            outOfMemory_ = true;
+            return simdjson::MEMALLOC;
+        }
         for (auto item : positions) {
             od::value position;
             if (error_code e = item.get(position)) return e;
@@ -366,129 +377,94 @@ private:
         return SUCCESS;
     }
 
-    // The per-point arrays of `properties` and of its `coordinateProperties`.
-    error_code Properties(od::value v, FeatureScope& scope, bool outer) {
-        od::object object;
-        error_code e = v.get_object().get(object);
-        if (e) return e;
+    // The per-point arrays of `properties` and of its `coordinateProperties`,
+    // onto the points of the feature's lines.
+    error_code Properties(od::object object, FeatureScope& scope, bool outer) {
+        error_code e;
         for (auto field : object) {
             std::string_view key;
             if ((e = field.unescaped_key().get(key))) return e;
             od::value value;
             if ((e = field.value().get(value))) return e;
             if (outer && key == "coordinateProperties") {
-                e = Properties(value, scope, false);
-                if (e && e != simdjson::INCORRECT_TYPE) return e;
-                continue;
-            }
-            switch (PropertyOf(key)) {
-                case Property::kNone: e = SUCCESS; break;
-                case Property::kTimes: e = Array(value, scope.times, TimeOf); break;
-                case Property::kHeartRate: e = Array(value, scope.sensors[0], NumberOf); break;
-                case Property::kCadence: e = Array(value, scope.sensors[1], NumberOf); break;
-                case Property::kPower: e = Array(value, scope.sensors[2], NumberOf); break;
-                case Property::kTemperature: e = Array(value, scope.sensors[3], NumberOf); break;
+                od::object inner;
+                e = value.get_object().get(inner);
+                if (!e) e = Properties(inner, scope, false);
+            } else if (const Property property = PropertyOf(key); property != Property::kNone) {
+                e = PerPointArray(value, scope, property);
             }
             if (e && e != simdjson::INCORRECT_TYPE) return e;
         }
         return SUCCESS;
     }
 
-    static error_code TimeOf(od::value v, PointTime& time) {
-        std::string_view text;
-        const error_code e = v.get_string().get(text);
-        if (e == simdjson::INCORRECT_TYPE) return CheckScalar(v);
-        if (e) return e;
-        TrackPoint p{};
-        if (ParseIsoTime(text, p)) time = {p.year, p.month, p.day, p.hour, p.minute, p.seconds};
-        return SUCCESS;
-    }
-
-    static error_code NumberOf(od::value v, float& value) {
-        double d;
-        const error_code e = v.get_double().get(d);
-        if (e == simdjson::INCORRECT_TYPE) return CheckScalar(v);
-        if (e) return e;
-        value = ToFloat(d);
-        return SUCCESS;
-    }
-
-    // A per-point array, flat or one array per line.
-    template <typename Value>
-    static error_code Array(od::value v, PerPoint<Value>& out,
-                            error_code (*element)(od::value, Value&)) {
+    // One per-point array: one value a point over the feature's lines, or one
+    // array a line. Values beyond the points are left over; a value that is
+    // no time or number leaves its point without one.
+    error_code PerPointArray(od::value v, FeatureScope& scope, Property property) {
         od::array array;
         error_code e = v.get_array().get(array);
         if (e) return e;
-        out.Clear();
-        bool first = true;
+        float* channel = nullptr;
+        // The value `x` for point `index`.
+        const auto set = [&](od::value x, uint32_t index) -> error_code {
+            if (property == Property::kTimes) {
+                std::string_view text;
+                const error_code f = x.get_string().get(text);
+                if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
+                if (!f) ParseIsoTime(text, points_[index]);
+                return f;
+            }
+            double d;
+            const error_code f = x.get_double().get(d);
+            if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
+            if (f || !sensors_) return f;
+            if (!channel)
+                channel = sensors_->Channel(static_cast<Sensor>(static_cast<int>(property) - 2), points_.size());
+            channel[index] = ToFloat(d);
+            return SUCCESS;
+        };
+        PointCursor cursor(scope.lines);
+        std::size_t line = 0;
+        bool first = true, nested = false;
         for (auto item : array) {
             od::value value;
             if ((e = item.get(value))) return e;
-            od::json_type type;
-            if ((e = value.type().get(type))) return e;
-            if (first) out.nested = type == od::json_type::array;
-            first = false;
-            if (!out.nested) {
-                // One value a point; an array in its place is no value.
-                out.values.emplace_back(Absent<Value>());
-                if (type != od::json_type::array && (e = element(value, out.values.back()))) return e;
+            if (first) {
+                od::json_type type;
+                if ((e = value.type().get(type))) return e;
+                nested = type == od::json_type::array;
+                first = false;
+            }
+            if (!nested) {
+                // One value a point (an array in its place is no value).
+                uint32_t index;
+                if (!cursor.Next(index)) break;
+                if ((e = set(value, index))) return e;
                 continue;
             }
             // One array a line; anything else stands for a line without values.
-            if (type == od::json_type::array) {
-                od::array inner;
-                if ((e = value.get_array().get(inner))) return e;
-                for (auto x : inner) {
-                    od::value xv;
-                    if ((e = x.get(xv))) return e;
-                    out.values.emplace_back(Absent<Value>());
-                    if ((e = element(xv, out.values.back()))) return e;
-                }
+            if (line >= scope.lines.size()) break;
+            const FeatureScope::Line l = scope.lines[line++];
+            od::array inner;
+            e = value.get_array().get(inner);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            uint32_t index = l.begin;
+            for (auto x : inner) {
+                if (index >= l.end) break;
+                od::value xv;
+                if ((e = x.get(xv)) || (e = set(xv, index++))) return e;
             }
-            out.ends.push_back(static_cast<uint32_t>(out.values.size()));
         }
         return SUCCESS;
-    }
-
-    template <typename Value>
-    static Value Absent() {
-        if constexpr (std::is_same_v<Value, float>) return kNoSensorValue;
-        else return Value{};
-    }
-
-    // The feature's per-point properties onto its points.
-    void Apply(const FeatureScope& scope) {
-        float* channels[kSensorCount] = {};
-        uint32_t flat = 0;
-        for (uint32_t line = 0; line < scope.lines.size(); ++line) {
-            const FeatureScope::Line& l = scope.lines[line];
-            for (uint32_t i = 0; l.begin + i < l.end; ++i, ++flat) {
-                TrackPoint& p = points_[l.begin + i];
-                if (const PointTime* t = scope.times.At(flat, line, i); t && t->year != 0) {
-                    p.year = t->year;
-                    p.month = t->month;
-                    p.day = t->day;
-                    p.hour = t->hour;
-                    p.minute = t->minute;
-                    p.seconds = t->seconds;
-                }
-                if (!sensors_) continue;
-                for (int s = 0; s < kSensorCount; ++s) {
-                    const float* v = scope.sensors[s].At(flat, line, i);
-                    if (!v || !IsSensorValue(*v)) continue;
-                    if (!channels[s]) channels[s] = sensors_->Channel(static_cast<Sensor>(s), points_.size());
-                    channels[s][l.begin + i] = *v;
-                }
-            }
-        }
     }
 
     const char* bufferEnd_;
     SensorChannels* sensors_;
     GrowingPoints points_;
     FeatureScope rootScope_, featureScope_;
-    std::unique_ptr<od::parser> deferredParser_;
+    std::unique_ptr<od::parser> reparser_;
     bool outOfMemory_ = false;
 };
 
@@ -662,12 +638,35 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
     OutputFile file;
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
+    // The geometry before the properties, so that a reader meets the points
+    // before their per-point values.
     out.Append(
         "{\n"
         "  \"type\": \"FeatureCollection\",\n"
         "  \"features\": [\n"
         "    {\n"
         "      \"type\": \"Feature\",\n"
+        "      \"geometry\": {\n"
+        "        \"type\": \"LineString\",\n"
+        "        \"coordinates\": [");
+    const char* separator = "\n";
+    ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+        out.Append(separator);
+        separator = ",\n";
+        out.Append("          [");
+        AppendFixed(out, e.point->longitude, 6);
+        out.Append(", ");
+        AppendFixed(out, e.point->latitude, 6);
+        if (std::isfinite(e.altitude)) {
+            out.Append(", ");
+            AppendShortFixed(out, e.altitude, 3);
+        }
+        out.Append(']');
+        file.Flush();
+    });
+    out.Append(
+        "\n        ]\n"
+        "      },\n"
         "      \"properties\": {\n"
         "        \"name\": ");
     AppendJsonString(out, FileTitleCopy(path));
@@ -677,7 +676,7 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
         out.Append(",\n        \"time\": \"");
         AppendIsoTime(out, firstTime);
         out.Append("\",\n        \"coordTimes\": [");
-        const char* separator = "";
+        separator = "";
         ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
             out.Append(separator);
             separator = ", ";
@@ -699,7 +698,7 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
         out.Append(",\n        \"");
         out.Append(kSensorProperty[s]);
         out.Append("\": [");
-        const char* separator = "";
+        separator = "";
         ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
             out.Append(separator);
             separator = ", ";
@@ -711,28 +710,7 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
         out.Append(']');
     }
     out.Append(
-        "\n      },\n"
-        "      \"geometry\": {\n"
-        "        \"type\": \"LineString\",\n"
-        "        \"coordinates\": [");
-    const char* separator = "\n";
-    ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
-        out.Append(separator);
-        separator = ",\n";
-        out.Append("          [");
-        AppendFixed(out, e.point->longitude, 6);
-        out.Append(", ");
-        AppendFixed(out, e.point->latitude, 6);
-        if (std::isfinite(e.altitude)) {
-            out.Append(", ");
-            AppendShortFixed(out, e.altitude, 3);
-        }
-        out.Append(']');
-        file.Flush();
-    });
-    out.Append(
-        "\n        ]\n"
-        "      }\n"
+        "\n      }\n"
         "    }\n"
         "  ]\n"
         "}\n");

@@ -166,10 +166,12 @@ void AppendCourseName(TextBuffer& out, const std::string& title) {
     // Count characters: a UTF-8 lead byte or an entity reference is one.
     std::size_t end = 0;
     for (int characters = 0; end < text.size() && characters < 15; ++characters) {
-        if (text[end] == '&') end = text.find(';', end) + 1;
-        else
-            do ++end;
-            while (end < text.size() && (static_cast<uint8_t>(text[end]) & 0xC0) == 0x80);
+        if (text[end] == '&') {
+            end = text.find(';', end) + 1;
+            continue;
+        }
+        ++end;
+        while (end < text.size() && (static_cast<uint8_t>(text[end]) & 0xC0) == 0x80) ++end;
     }
     // A cut may leave a blank at the end, which the token type would drop.
     std::string_view name(text.data(), end);
