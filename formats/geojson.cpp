@@ -496,7 +496,7 @@ int ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& co
                                                                     : kGeoJsonStatusInvalid;
         count = walk.points().size();
         points = walk.points().Release();
-        if (sensors) sensors->Truncate(count);
+        if (sensors) sensors->Align(count);
         return 0;
     } catch (const std::bad_alloc&) {
         return kGeoJsonStatusNoMemory;

@@ -86,7 +86,7 @@ public:
     // Hands the array out with exactly `index` slots, and the channels cut to
     // the same count.
     bool Finish(TrackPointArray& points) {
-        if (sensors) sensors->Truncate(index);
+        if (sensors) sensors->Align(index);
         if (index == 0) return true;
         if (index > capacity_ && !Reserve(index)) return false;
         if (index < capacity_) {
