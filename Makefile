@@ -1,23 +1,32 @@
 # The two commands of the README:
-#   make run   installs what is missing, builds, converts the bundled samples
-#   make test  installs what is missing, builds, runs the whole suite (also
-#              under the address and undefined-behaviour sanitizers)
+#   make run   installs what is missing, builds the program alone (no tests,
+#              benchmarks or fuzz targets) and converts the bundled samples
+#              into every format that has a file writer, out/<format>/
+#   make test  installs what is missing, builds everything, runs the whole
+#              suite (also under the address and undefined-behaviour sanitizers)
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 ASAN_FULL_BUILD ?= build-asan-full
 OUT        ?= out
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+# ccache, when present, keeps rebuilds short (CCACHE_DISABLE=1 turns it off).
+LAUNCHER   := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
+# Every format with a file writer: the rows of the format table but the
+# serial-port replay "com".
+RUN_FORMATS := nmea frn txt trk log plt gpx kml rdn csv
 
-.PHONY: all deps build build-asan run test test-asan bench fuzz clean
+.PHONY: all deps configure build build-asan run test test-asan bench fuzz clean
 
 all: build
 
 deps:
 	@BUILD=$(BUILD) sh scripts/install-deps.sh
 
-build: deps
-	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure: deps
+	cmake -S . -B $(BUILD) $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
@@ -25,14 +34,25 @@ build-asan: deps
 	      -DFEROLIN_SANITIZE=ON -DFEROLIN_DESKTOP=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-run: build
-	@mkdir -p $(OUT)
-	@cp samples/*.log $(OUT)/
-	$(BUILD)/bin/ferolin --no-settings "$(OUT)/*.log" txt
-	$(BUILD)/bin/ferolin --no-settings --options 0x1f3ff "$(OUT)/*.log" csv
+# Each format gets a folder of its own: the batch writes next to its input,
+# so a copy of the samples goes in, is converted and is removed again. The
+# samples are BlueGPS datalogs (.log); for the Magellan SD log, which takes
+# the same extension, the copy is named .txt, which reads the same way.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target ferolin
+	@rm -rf $(OUT)
+	@for format in $(RUN_FORMATS); do \
+	    input=log; [ $$format = log ] && input=txt; \
+	    mkdir -p $(OUT)/$$format; \
+	    for sample in samples/*.log; do \
+	        cp "$$sample" "$(OUT)/$$format/$$(basename "$$sample" .log).$$input"; \
+	    done; \
+	    $(BUILD)/bin/ferolin --no-settings "$(OUT)/$$format/*.$$input" $$format || exit 1; \
+	    rm -f $(OUT)/$$format/*.$$input; \
+	done
 	@echo
-	@echo "Converted the samples; the outputs are in $(OUT)/:"
-	@ls -l $(OUT)
+	@echo "Converted the samples into every format with a writer:"
+	@cd $(OUT) && ls -l */*
 
 test: build build-asan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -82,13 +82,14 @@ bool Convert(const std::string& input, const std::string& output, const char* ex
 }
 
 // A reader of a format without sensor data, as its unit declares it.
-using PlainReader = int (*)(const std::string&, ferolin::TrackPointArray&, uint32_t&);
+using PlainReader = ferolin::ReadStatus (*)(const std::string&, ferolin::TrackPointArray&,
+                                            uint32_t&);
 
 // Reads `input` with one reader, without the driver.
 bool Read(PlainReader reader, const std::string& input, uint32_t expected) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    return reader(input, points, count) == 0 && count == expected;
+    return reader(input, points, count) == ferolin::ReadStatus::kOk && count == expected;
 }
 
 // Reads `input` with a reader that fills sensor channels, as the driver
@@ -97,7 +98,7 @@ bool ReadWithChannels(ferolin::ReaderFn reader, const std::string& input, uint32
     ferolin::TrackPointArray points;
     uint32_t count = 0;
     ferolin::SensorChannels sensors;
-    return reader(input, points, count, &sensors) == 0 && count == expected;
+    return reader(input, points, count, &sensors) == ferolin::ReadStatus::kOk && count == expected;
 }
 
 class Bench {
@@ -435,7 +436,8 @@ int main(int argc, char** argv) {
         ferolin::TrackPointArray points;
         uint32_t count = 0;
         ferolin::SensorChannels sensors;
-        return ferolin::ReadFitFile(rideL, points, count, &sensors) == 0 && count == l &&
+        return ferolin::ReadFitFile(rideL, points, count, &sensors) == ferolin::ReadStatus::kOk &&
+               count == l &&
                sensors.Has(ferolin::Sensor::kTemperature);
     });
     Bench::Ratio("fit read / byte scan", fitRead, fitScan);

@@ -16,15 +16,17 @@ set(FEROLIN_ICON_SIZES 16 22 24 32 48 64 128 256)
 install(FILES README.md LICENSE DESTINATION ${FEROLIN_DOC_DIR})
 
 if(FEROLIN_DESKTOP)
-  # Manual pages, compressed as Debian installs them (no name or time stamp
-  # in the gzip header, so the package builds reproducibly).
+  # Manual pages and AppStream metainfo with the project's version and
+  # release date filled in (build/man/, build/data/). The pages are
+  # compressed as Debian installs them (no name or time stamp in the gzip
+  # header, so the package builds reproducibly).
   set(manual_pages)
   foreach(page ferolin ferolix)
+    configure_file(doc/${page}.1.in ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
     set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
     add_custom_command(OUTPUT ${compressed}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-      COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page}.1 > ${compressed}
-      DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}.1
+      COMMAND gzip -9 -n -c ${CMAKE_BINARY_DIR}/man/${page}.1 > ${compressed}
+      DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1
       COMMENT "Compressing the manual page ${page}(1)"
       VERBATIM)
     list(APPEND manual_pages ${compressed})
@@ -51,11 +53,15 @@ if(FEROLIN_DESKTOP)
     message(WARNING "rsvg-convert not found (Debian librsvg2-bin): only the SVG icon is installed")
   endif()
   add_custom_target(ferolin_desktop_files ALL DEPENDS ${manual_pages} ${icon_files})
+  foreach(id Ferolin Ferolix)
+    configure_file(data/org.ferolin.${id}.metainfo.xml.in
+                   ${CMAKE_BINARY_DIR}/data/org.ferolin.${id}.metainfo.xml @ONLY)
+  endforeach()
 
   install(TARGETS ferolin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_BINARY_DIR}/man/ferolin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES data/org.ferolin.Ferolin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES data/org.ferolin.Ferolin.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${CMAKE_BINARY_DIR}/data/org.ferolin.Ferolin.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES data/ferolin-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
           RENAME ferolin.xml)
   install(FILES data/ferolin.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -67,7 +73,7 @@ if(FEROLIN_DESKTOP)
     install(TARGETS ferolix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${CMAKE_BINARY_DIR}/man/ferolix.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES data/org.ferolin.Ferolix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-    install(FILES data/org.ferolin.Ferolix.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+    install(FILES ${CMAKE_BINARY_DIR}/data/org.ferolin.Ferolix.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     install(FILES data/bash-completion/ferolix
             DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   endif()

@@ -17,6 +17,7 @@
 #include "core/paths.h"
 #include "core/strings.h"
 #include "core/text_format.h"
+#include "core/version.h"
 
 namespace ferolin {
 
@@ -410,7 +411,7 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
         return 0;
     }
     if (options.version) {
-        out << "Ferolin 1.51\n";
+        out << "Ferolin " FEROLIN_VERSION "\n";
         return 0;
     }
     if (options.positional.size() < 2) return 0;  // the window's command lines

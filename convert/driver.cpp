@@ -25,27 +25,33 @@ void CurrentTrack::Reset() {
 namespace {
 
 // Readers report failures as statuses; running out of memory is one too.
-int CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
-               uint32_t& count, SensorChannels& sensors) {
+ReadStatus CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
+                      uint32_t& count, SensorChannels& sensors) {
     try {
-        const int status = reader(path, points, count, &sensors);
+        const ReadStatus status = reader(path, points, count, &sensors);
         // Channels always match the points; a failed read leaves none.
-        if (status == 0) sensors.Truncate(count);
+        if (status == ReadStatus::kOk) sensors.Truncate(count);
         else sensors.Clear();
         return status;
     } catch (const std::bad_alloc&) {
         points.reset();
         count = 0;
         sensors.Clear();
-        return 1;
+        return ReadStatus::kNoMemory;
     }
+}
+
+// The XML parser's own failures leave the point details as they are; every
+// other failure, and an extension that no reader takes, empties them.
+bool EmptiesPointDetails(ReadStatus status) {
+    return status != ReadStatus::kXmlUnreadable && status != ReadStatus::kXmlMalformed;
 }
 
 }  // namespace
 
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table) {
-    int status = 1;
+    ReadStatus status = ReadStatus::kCannotOpen;  // until a reader is tried
     track.fieldMask = 0xFFFF;
     host.BeginWork();
 
@@ -58,7 +64,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         uint32_t count = 0;
         SensorChannels sensors;
         status = CallReader(reader, path, points, count, sensors);
-        if (status == 0) {
+        if (status == ReadStatus::kOk) {
             track.points = std::move(points);
             track.count = count;
             track.sensors = std::move(sensors);
@@ -67,17 +73,17 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         }
     }
 
+    bool loaded = false;
     if (!detected) {
         host.ShowMessage(path, kStrCannotOpen, MessageIcon::kStop);
-        if (status == 1) host.ShowNoPoint();
-        status = status ? status : 1;
+        if (EmptiesPointDetails(status)) host.ShowNoPoint();
     } else {
         track.fieldMask = detected->fieldMask;
         if (track.count == 0) {
             host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation);
-            status = 1;
             host.ShowNoPoint();
         } else {
+            loaded = true;
             track.displayName = std::string_view(detected->extension) == "rbt"
                                     ? std::string(LoadString(kStrDownloadedFromGps))
                                     : path;
@@ -86,7 +92,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         }
     }
     host.EndWork();
-    return status;
+    return loaded ? 0 : 1;
 }
 
 int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,
@@ -126,51 +132,6 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
 
     if (status != 0) host.ShowMessage(path, kStrCannotWrite, MessageIcon::kStop);
     return status;
-}
-
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::size_t SkipBlanks(const std::string& s, std::size_t i) {
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    return i;
-}
-
-// Takes the text from `i` up to and including the next `delimiter` (the whole
-// rest when it is missing) and returns the position after it.
-std::size_t TakeUpTo(const std::string& s, std::size_t i, char delimiter) {
-    const std::size_t at = s.find(delimiter, i);
-    return at == std::string::npos ? s.size() : at + 1;
-}
-
-}  // namespace
-
-std::vector<std::string> ParseCommandLine(const std::string& line) {
-    std::vector<std::string> arguments;
-    std::size_t i = SkipBlanks(line, 0);
-    // The program name.
-    if (i < line.size() && line[i] == '"')
-        i = TakeUpTo(line, i + 1, '"');
-    else
-        i = TakeUpTo(line, i, ' ');
-    i = SkipBlanks(line, i);
-    while (i < line.size()) {
-        std::size_t next;
-        std::size_t begin = i;
-        if (line[i] == '"') {
-            begin = i + 1;
-            next = TakeUpTo(line, begin, '"');
-        } else {
-            next = TakeUpTo(line, i, ' ');
-        }
-        std::string piece = line.substr(begin, next - begin);
-        const auto first = piece.find_first_not_of(" \"");
-        const auto last = piece.find_last_not_of(" \"");
-        if (first != std::string::npos) arguments.push_back(piece.substr(first, last - first + 1));
-        i = SkipBlanks(line, next);
-    }
-    return arguments;
 }
 
 std::vector<std::string> MatchingFiles(const std::string& pattern) {

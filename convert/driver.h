@@ -60,7 +60,8 @@ public:
 
 // Walks the format rows of the file's extension, in table order, until a
 // reader succeeds; a later row of the same extension is the fall-back for an
-// earlier one. Returns 0 when a track with at least one point was loaded.
+// earlier one. Returns 0 when a track with at least one point was loaded,
+// else 1.
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table = FormatTable());
 
@@ -68,11 +69,6 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
 // writer. Returns 0 unless the writer failed.
 int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,
                  DriverHost& host);
-
-// Splits a command line as the program receives it on Windows: the program
-// name first, then arguments separated by blanks or enclosed in double quotes;
-// surrounding blanks and quotes are trimmed and empty arguments dropped.
-std::vector<std::string> ParseCommandLine(const std::string& commandLine);
 
 // The files a batch pattern names, sorted by name: the pattern's folder listed
 // and the names matched with `*` and `?`. A pattern whose extension is "rbt"

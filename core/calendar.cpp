@@ -57,16 +57,16 @@ constexpr double kLastDay = 2958465;
 
 }  // namespace
 
-double OziDayNumber(int year, int month, int day, int hour, int minute, int seconds) {
-    // Months outside 1-12 carry into the year; every value stays far inside
-    // the 64-bit range for int inputs.
-    int64_t y = year;
-    int64_t m = static_cast<int64_t>(month) - 1;
+int64_t DaysSinceEpoch(int64_t year, int64_t month, int64_t day) {
+    // Every value stays far inside the 64-bit range for int inputs.
+    int64_t m = month - 1;
     const int64_t carry = m >= 0 ? m / 12 : -((11 - m) / 12);
-    y += carry;
     m -= carry * 12;
-    const int64_t days = DaysFromCivil(y, m + 1, 1) + (static_cast<int64_t>(day) - 1) +
-                         kEpochDayNumber;
+    return DaysFromCivil(year + carry, m + 1, 1) + (day - 1);
+}
+
+double OziDayNumber(int year, int month, int day, int hour, int minute, int seconds) {
+    const int64_t days = DaysSinceEpoch(year, month, day) + kEpochDayNumber;
     const int64_t time = static_cast<int64_t>(hour) * 3600 + static_cast<int64_t>(minute) * 60 +
                          static_cast<int64_t>(seconds);
     return static_cast<double>(days) + static_cast<double>(time) / 86400.0;

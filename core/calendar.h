@@ -16,6 +16,11 @@ extern const char* const MonthAbbreviations[12];
 // 0 when none does.
 int MonthFromAbbreviation(std::string_view text);
 
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar
+// (negative before it). Months outside 1-12 carry into the year and days
+// outside the month into the neighbouring months, as in calendar arithmetic.
+int64_t DaysSinceEpoch(int64_t year, int64_t month, int64_t day);
+
 // Calendar date and time of a day number.
 struct DayNumberDate {
     int year;

@@ -39,12 +39,6 @@ bool LineReader::Open(const std::string& path) {
     return true;
 }
 
-void LineReader::OpenMemory(std::string_view text) {
-    memory_ = text.data();
-    memorySize_ = text.size();
-    totalSize_ = text.size();
-}
-
 bool LineReader::Fill() {
     // Keep the unread tail, then top the buffer up.
     if (begin_ > 0) {
@@ -53,13 +47,8 @@ bool LineReader::Fill() {
         begin_ = 0;
     }
     while (!eof_ && end_ < capacity_) {
-        if (memory_ || fd_ < 0) {
-            const std::size_t n = std::min(memorySize_, capacity_ - end_);
-            if (n) std::memcpy(buffer_.get() + end_, memory_, n);
-            memory_ += n;
-            memorySize_ -= n;
-            end_ += n;
-            if (memorySize_ == 0) eof_ = true;
+        if (fd_ < 0) {
+            eof_ = true;
             return true;
         }
         const ssize_t n = read(fd_, buffer_.get() + end_, capacity_ - end_);

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -26,9 +27,6 @@ public:
     // Opens a regular file; false for a missing file, a folder, a FIFO or a
     // device, without waiting.
     bool Open(const std::string& path);
-    // Reads text from memory instead of a file (fuzzing and tests).
-    void OpenMemory(std::string_view text);
-
     // Size of the whole input in bytes.
     std::size_t TotalSize() const { return totalSize_; }
 
@@ -46,45 +44,20 @@ private:
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
-    const char* memory_ = nullptr;
-    std::size_t memorySize_ = 0;
     std::size_t totalSize_ = SIZE_MAX;
 };
 
-// Where a reader takes its lines from: a file, or text in memory (fuzzing
-// and tests). A reader that passes over its input twice opens it twice.
-class LineSource {
-public:
-    // The source refers to `path`, which must outlive it.
-    static LineSource File(const std::string& path) { return LineSource(&path, {}); }
-    static LineSource File(std::string&&) = delete;
-    static LineSource Memory(std::string_view text) { return LineSource(nullptr, text); }
-
-    // Starts `reader` at the beginning of the input; false when the file
-    // cannot be opened.
-    bool Open(LineReader& reader) const {
-        if (path_) return reader.Open(*path_);
-        reader.OpenMemory(text_);
-        return true;
-    }
-
-private:
-    LineSource(const std::string* path, std::string_view text) : path_(path), text_(text) {}
-    const std::string* path_;
-    std::string_view text_;
-};
-
-// Runs a one-pass reader over the lines of `source`, in pieces of at most
-// `maxPiece` characters; an input that cannot be opened gives status 1 and
-// no points.
+// Runs a one-pass reader over the lines of the file at `path`, in pieces of
+// at most `maxPiece` characters; a file that cannot be opened gives
+// kCannotOpen and no points.
 template <typename ReadLines>
-int ReadSourceLines(const LineSource& source, std::size_t maxPiece, TrackPointArray& points,
-                    uint32_t& count, ReadLines readLines) {
+ReadStatus ReadSourceLines(const std::string& path, std::size_t maxPiece, TrackPointArray& points,
+                           uint32_t& count, ReadLines readLines) {
     LineReader lines(maxPiece);
-    if (!source.Open(lines)) {
+    if (!lines.Open(path)) {
         points.reset();
         count = 0;
-        return 1;
+        return ReadStatus::kCannotOpen;
     }
     return readLines(lines, points, count);
 }

@@ -14,8 +14,6 @@ std::string FileExtension(std::string_view path);
 std::string FileDirectory(std::string_view path);
 // Text after the last separator, cut before its own last "." when it has one.
 std::string FileTitle(std::string_view path);
-// A copy of FileTitle(path), owned by the caller.
-inline std::string FileTitleCopy(std::string_view path) { return FileTitle(path); }
 // The path up to and including its last ".", then the extension; the
 // extension alone when the path has no ".".
 std::string ChangeExtension(std::string_view path, std::string_view extension);

@@ -109,10 +109,6 @@ static bool Passes(const TrackPoint& point, const SelectionCriteria& criteria,
     return true;
 }
 
-bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria) {
-    return Passes(point, criteria, WindowBounds(criteria));
-}
-
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,
                                          const SelectionCriteria& criteria) {
     std::vector<ExportEntry> list;

@@ -97,8 +97,6 @@ bool PointValue(const TrackPoint& point, uint32_t dataType, double& value);
 // True when the point stays (the rule does not exclude it).
 bool CompareRule(double value, uint32_t comparator, double reference);
 
-bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria);
-
 // Export list of the points that pass, in array order, with their output
 // altitudes and their indexes in the array (which keep the sensor channels
 // aligned with the kept points). Empty when nothing passes.

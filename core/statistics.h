@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/earth.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -25,9 +26,6 @@ struct ChordPosition {
 ChordPosition ChordPositionOf(const TrackPoint& point, float altitude);
 // Straight-line distance between two such positions, in earth radii.
 double UnitChord(const ChordPosition& a, const ChordPosition& b);
-inline constexpr double kEarthRadiusKm = 6371.0;
-inline constexpr double kDegreesToRadians = 0.017453292519943393;
-inline constexpr double kInverseEarthRadius = 1.5696123057604772e-07;  // 1 / 6371000 m
 
 // One pass over `count` (at least 1) entries.
 void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats);

@@ -1,5 +1,7 @@
 #include "core/strings.h"
 
+#include "core/version.h"
+
 namespace ferolin {
 
 namespace {
@@ -58,7 +60,7 @@ const StringEntry kStringTable[] = {
     {kStrOpen, "Open"},
     {kStrExit, "Exit"},
     {kStrSpeedColumn, "Speed(KMs/hr)"},
-    {kStrVersion, "1.51"},
+    {kStrVersion, FEROLIN_VERSION},
     {kStrOptionsCaption, "Options"},
     {kStrDate, "Date"},
     {kStrTime, "Time"},

@@ -21,12 +21,6 @@ void TextBuffer::Grow(std::size_t n) {
     capacity_ = capacity;
 }
 
-void TextBuffer::DropFront(std::size_t n) {
-    if (n >= size_) return;
-    std::memmove(data_.get(), data_.get() + (size_ - n), n);
-    size_ = n;
-}
-
 namespace {
 
 // Upper bound of "%.<precision>f" for any double: 309 integer digits, sign,

@@ -47,8 +47,6 @@ public:
     void Truncate(std::size_t n) {
         if (n < size_) size_ = n;
     }
-    // Keeps the last `n` bytes only (moved to the front).
-    void DropFront(std::size_t n);
 
 private:
     void Grow(std::size_t n);

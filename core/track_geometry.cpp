@@ -28,7 +28,7 @@ LocalProjection MakeLocalProjection(const PointSeries& series) {
     projection.meanLatitude = latitudeSum / projection.positioned;
     projection.referenceLatitude = projection.meanLatitude;
     projection.eastScale =
-        kMetresPerDegree * std::cos(projection.meanLatitude * 0.017453292519943295);
+        kMetresPerDegree * std::cos(projection.meanLatitude * kDegreesToRadians);
     projection.minX = minLon * projection.eastScale;
     projection.maxX = maxLon * projection.eastScale;
     projection.minY = (minLat - projection.referenceLatitude) * kMetresPerDegree;

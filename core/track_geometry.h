@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/earth.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -40,8 +41,6 @@ private:
     const ExportEntry* entries_ = nullptr;
     uint32_t count_ = 0;
 };
-
-constexpr double kMetresPerDegree = 6371000.0 * 0.017453292519943295;
 
 // A point can be placed when its latitude and longitude are finite numbers in
 // range; others (a damaged file) are left out of the outline.

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/calendar.h"
+
 namespace ferolin {
 
 TrackPointArray AllocateTrackPoints(std::size_t count) {
@@ -27,27 +29,9 @@ TrackPointArray AllocateTrackPoints(std::size_t count) {
     return points;
 }
 
-namespace {
-
-// Days from 1970-01-01 to the given proleptic Gregorian date (month 1-12).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-}  // namespace
-
 int64_t CalendarTime(int year, int month, int day, int hour, int minute, int second) {
     // Months outside 1-12 carry into the year, like mktime/timegm do.
-    int64_t y = year;
-    int64_t m = static_cast<int64_t>(month) - 1;
-    y += m >= 0 ? m / 12 : -((11 - m) / 12);
-    m -= (m >= 0 ? m / 12 : -((11 - m) / 12)) * 12;
-    const int64_t days = DaysFromCivil(y, m + 1, 1) + (static_cast<int64_t>(day) - 1);
+    const int64_t days = DaysSinceEpoch(year, month, day);
     const int64_t t = days * 86400 + static_cast<int64_t>(hour) * 3600 +
                       static_cast<int64_t>(minute) * 60 + second;
     return t < 0 ? -1 : t;

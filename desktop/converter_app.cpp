@@ -2,6 +2,7 @@
 
 #include <clocale>
 
+#include "core/version.h"
 #include "desktop/main_dlg.h"
 
 namespace ferolin {
@@ -9,7 +10,7 @@ namespace ferolin {
 CConverterApp::CConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
     std::setlocale(LC_NUMERIC, "C");
     setApplicationName(QStringLiteral("Ferolin"));
-    setApplicationVersion(QStringLiteral("1.51"));
+    setApplicationVersion(QStringLiteral(FEROLIN_VERSION));
     setDesktopFileName(QStringLiteral("ferolin"));
 }
 

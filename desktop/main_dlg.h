@@ -1,9 +1,9 @@
 // The desktop program's window: the point list of the current track, the
 // Open, Options, Download, Export and Exit buttons with the output-format
-// list, and the "Options" group with the selection controls (time window,
-// geoid height, smoothing, exclusion rules). It is the driver's host: the
-// driver fills the list through it, takes the selection and the writers'
-// option words from it and shows its messages through it.
+// list, and the selection panel (the "Options" group). It is the driver's
+// host: the driver fills the list through it, takes the selection (from the
+// panel) and the writers' option words from it and shows its messages
+// through it.
 #pragma once
 
 #include <QDialog>
@@ -19,11 +19,8 @@
 #include "core/selection.h"
 
 class QAction;
-class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPushButton;
 class QTableView;
@@ -33,13 +30,8 @@ namespace ferolin {
 
 class CPointDetailsDlg;
 class CTrackViewDlg;
+class SelectionPanel;
 class TrackListModel;
-
-class CAboutDlg : public QDialog {
-    Q_OBJECT
-public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
-};
 
 class CMainDlg : public QDialog, public DriverHost {
     Q_OBJECT
@@ -87,7 +79,8 @@ public:
     QTableView* trackList() const { return list_; }
     CPointDetailsDlg* details() const { return details_; }
     CTrackViewDlg* trackView() const { return trackView_; }
-    const std::vector<ExclusionRule>& rules() const { return rules_; }
+    SelectionPanel* selectionPanel() const { return panel_; }
+    QPushButton* trackViewButton() const { return trackViewButton_; }
     QMenu* contextMenu() const { return menu_; }
     QString lastFolder() const { return lastFolder_; }
 
@@ -105,26 +98,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // The texts of the edits as the window last took them from its controls
-    // (at Export, Add and Exit); the settings are saved from these.
-    struct Values {
-        QString start[5];  // day, month, year, hour, minute
-        QString stop[5];
-        QString geoid;
-        QString smooth;
-        QString reference;
-    };
-    enum Bound { kStart, kStop };
-
     void BuildControls();
     void BuildContextMenu();
+    void FillFormatList();
     void InstallDefaultSeams();
     void RestoreSettings();
-    void CopyControlsToValues();
-    void CopyValuesToControls();
-    void FillBound(Bound bound, const TrackPoint* point, bool check);
-    void FollowCheck(Bound bound);
-    bool AddRuleToList(const ExclusionRule& rule);
     void ResetTrack();
     void RememberFolder(const QString& path);
     void Message(int stringId, QMessageBox::Icon icon);
@@ -135,13 +113,9 @@ private:
     void OnExport();
     void OnExit();
     void OnAbout();
-    void OnAddRule();
-    void OnRemoveRule();
-    void OnClearRules();
     void OnRowClicked(int row, bool show);
     void OnContextMenu(const QPoint& at);
     void OnShowDetails();
-    void OnSetBound(Bound bound);
     void OnExclude();
     void OnGoogleEarth();
     void OnGoogleMaps();
@@ -149,8 +123,6 @@ private:
 
     Seams seams_;
     CurrentTrack track_;
-    Values values_;
-    std::vector<ExclusionRule> rules_;  // one per item of the rule list
     bool detailsWereOpen_ = false;
     bool shutDown_ = false;
     int busy_ = 0;
@@ -170,19 +142,8 @@ private:
     QPushButton* exportButton_;
     QPushButton* exitButton_;
     QPushButton* aboutButton_;
-    QCheckBox* boundCheck_[2];
-    QLineEdit* boundEdits_[2][5];
-    QCheckBox* geoidCheck_;
-    QLineEdit* geoidEdit_;
-    QCheckBox* smoothCheck_;
-    QLineEdit* smoothEdit_;
-    QComboBox* dataTypeList_;
-    QComboBox* comparatorList_;
-    QLineEdit* referenceEdit_;
-    QListWidget* ruleList_;
-    QPushButton* addButton_;
-    QPushButton* removeButton_;
-    QPushButton* clearButton_;
+    QPushButton* trackViewButton_;
+    SelectionPanel* panel_;
 };
 
 }  // namespace ferolin

@@ -12,7 +12,10 @@
 #include "desktop/settings_store.h"
 #include "desktop/window_text.h"
 #include "formats/fit.h"
+#include "formats/gpx.h"
+#include "formats/kml.h"
 #include "formats/nmea_sentences.h"
+#include "formats/text_table.h"
 
 namespace ferolin {
 
@@ -20,27 +23,27 @@ namespace {
 
 // The boxes of each page, in the page's order; column 0 is the left one.
 constexpr OptionCheck kGpxChecks[] = {
-    {kStrSatelliteNo, kDataSatellites, 1, 0, "satCheck"},
-    {kStrAltitude, kDataAltitude, 0, 0, "altitudeCheck"},
-    {kStrPdop, kDataPdop, 1, 1, "dopCheck"},
-    {kStrHdop, kDataHdop, 1, 2, "hdopCheck"},
-    {kStrVdop, kDataVdop, 1, 3, "vdopCheck"},
-    {kStrSpeed, kDataSpeed, 0, 1, "speedCheck"},
-    {kStrDirection, kDataDirection, 0, 2, "directionCheck"},
-    {kStrDateTime, kOptionGpxDateTime, 0, 3, "dateTimeCheck"},
+    {kStrSatelliteNo, kGpxSatellites, 1, 0, "satCheck"},
+    {kStrAltitude, kGpxAltitude, 0, 0, "altitudeCheck"},
+    {kStrPdop, kGpxPdop, 1, 1, "dopCheck"},
+    {kStrHdop, kGpxHdop, 1, 2, "hdopCheck"},
+    {kStrVdop, kGpxVdop, 1, 3, "vdopCheck"},
+    {kStrSpeed, kGpxSpeed, 0, 1, "speedCheck"},
+    {kStrDirection, kGpxCourse, 0, 2, "directionCheck"},
+    {kStrDateTime, kGpxTime, 0, 3, "dateTimeCheck"},
 };
 
 constexpr OptionCheck kKmlChecks[] = {
-    {kStrStatistics, kOptionKmlStatistics, 0, 0, "statCheck"},
-    {kStrWaypointsList, kOptionKmlWaypoints, 0, 1, "waypointCheck"},
-    {kStrAbsoluteAltitude, kOptionKmlAbsoluteAltitude, 1, 1, "altitudeCheck"},
-    {kStrVerticalExtrusion, kOptionKmlExtrude, 0, 2, "extrudeCheck"},
-    {kStrTessellation, kOptionKmlTessellate, 1, 2, "tessellateCheck"},
+    {kStrStatistics, kKmlStatistics, 0, 0, "statCheck"},
+    {kStrWaypointsList, kKmlWaypoints, 0, 1, "waypointCheck"},
+    {kStrAbsoluteAltitude, kKmlAbsoluteAltitude, 1, 1, "altitudeCheck"},
+    {kStrVerticalExtrusion, kKmlExtrude, 0, 2, "extrudeCheck"},
+    {kStrTessellation, kKmlTessellate, 1, 2, "tessellateCheck"},
 };
 
 // The text and CSV tables share their boxes.
 constexpr OptionCheck kTableChecks[] = {
-    {kStrStatistics, kOptionTableStatistics, 0, 0, "statCheck"},
+    {kStrStatistics, kOptionStatistics, 0, 0, "statCheck"},
     {kStrLatitude, kDataLatitude, 0, 4, "latitudeCheck"},
     {kStrLongitude, kDataLongitude, 0, 5, "longitudeCheck"},
     {kStrSatelliteNo, kDataSatellites, 1, 1, "satCheck"},
@@ -50,8 +53,8 @@ constexpr OptionCheck kTableChecks[] = {
     {kStrVdop, kDataVdop, 1, 6, "vdopCheck"},
     {kStrSpeed, kDataSpeed, 1, 2, "speedCheck"},
     {kStrDirection, kDataDirection, 1, 3, "directionCheck"},
-    {kStrDate, kOptionTableDate, 0, 2, "dateCheck"},
-    {kStrTime, kOptionTableTime, 0, 3, "timeCheck"},
+    {kStrDate, kTableDate, 0, 2, "dateCheck"},
+    {kStrTime, kTableTime, 0, 3, "timeCheck"},
     {kStrRecord, kDataRecord, 0, 1, "recordCheck"},
 };
 

@@ -77,17 +77,6 @@ public:
     explicit CFITPage(QWidget* parent = nullptr);
 };
 
-// Option bits the pages set, besides the data-type bits.
-constexpr uint32_t kOptionGpxDateTime = 0x200;
-constexpr uint32_t kOptionTableDate = 0x200;
-constexpr uint32_t kOptionTableTime = 0x1000;
-constexpr uint32_t kOptionTableStatistics = 0x10000;
-constexpr uint32_t kOptionKmlStatistics = 0x10000;
-constexpr uint32_t kOptionKmlAbsoluteAltitude = 0x100000;
-constexpr uint32_t kOptionKmlExtrude = 0x200000;
-constexpr uint32_t kOptionKmlWaypoints = 0x400000;
-constexpr uint32_t kOptionKmlTessellate = 0x800000;
-
 // The sheet, captioned "Options", pages GPX, KML, TXT, CSV, NMEA and FIT
 // Writer in that order, the first selected; OK and Cancel, no Apply.
 class COptionsProperty : public QDialog {

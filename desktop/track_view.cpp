@@ -8,9 +8,6 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QLinearGradient>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScatterSeries>
 #include <QScreen>
 #include <QSplitter>
@@ -22,20 +19,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "convert/driver.h"
 #include "desktop/screen_place.h"
+#include "desktop/selection_panel.h"
 
 namespace ferolin {
 
 namespace {
 
-constexpr int kBuckets = 32;         // steps of the altitude colours
-constexpr double kOutlineMargin = 30;  // pixels around the outline
-constexpr int kMinimumColumns = 200;   // profile columns at the least
-constexpr size_t kSmoothSegments = 20000;  // outline lines drawn antialiased at most
-
-QColor ToQColor(Rgb c, int alpha = 255) { return QColor(c.r, c.g, c.b, alpha); }
-
-QString Metres(double value) { return QString::number(value, 'f', 0) + QStringLiteral(" m"); }
+constexpr int kMinimumColumns = 200;  // profile columns at the least
 
 // Axis range around [low, high] with a little room; a flat range opens up.
 void SetPaddedRange(QValueAxis* axis, double low, double high, double flatRoom) {
@@ -52,316 +44,6 @@ void SetPaddedRange(QValueAxis* axis, double low, double high, double flatRoom) 
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount) {
-    points = newCount ? newPoints : nullptr;
-    count = points ? newCount : 0;
-    const PointSeries series(points, count);
-    projection = MakeLocalProjection(series);
-    rawAltitude = AltitudeRange(series);
-    distance = CumulativeDistance(series);
-    seconds.assign(count, 0.0);
-    dated = 0;
-    firstSecond = lastSecond = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        const double s = PointSeconds(points[i]);
-        seconds[i] = s;
-        if (std::isnan(s)) continue;
-        if (dated == 0) firstSecond = lastSecond = s;
-        firstSecond = std::min(firstSecond, s);
-        lastSecond = std::max(lastSecond, s);
-        ++dated;
-    }
-    exported.clear();
-    exported.shrink_to_fit();
-    exportedAltitude = ValueRange{};
-    marked = -1;
-}
-
-void TrackViewData::SetSelection(const SelectionCriteria& criteria) {
-    exported = BuildExportList(points, count, criteria);
-    exportedAltitude =
-        AltitudeRange(PointSeries(exported.data(), static_cast<uint32_t>(exported.size())));
-}
-
-// ---------------------------------------------------------------------------
-
-CTrackOutline::CTrackOutline(const TrackViewData& viewData, QWidget* parent)
-    : QWidget(parent), data_(viewData) {
-    setObjectName(QStringLiteral("trackOutline"));
-    setMinimumSize(240, 200);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setCursor(Qt::CrossCursor);
-}
-
-void CTrackOutline::TrackChanged() {
-    gridBuilt_ = false;
-    cacheValid_ = false;
-    cachePixels_ = {};
-    cachePointOf_ = {};
-    grid_ = NearestPointIndex();
-    update();
-}
-
-ScreenFit CTrackOutline::Fit() const {
-    return FitToRectangle(data_.projection, width(), height(), kOutlineMargin);
-}
-
-bool CTrackOutline::PixelOf(uint32_t index, QPointF& pixel) const {
-    if (index >= data_.count) return false;
-    double x, y;
-    if (!data_.projection.Project(data_.points[index], x, y)) return false;
-    const ScreenFit fit = Fit();
-    pixel = QPointF(fit.ScreenX(x), fit.ScreenY(y));
-    return true;
-}
-
-int64_t CTrackOutline::PointAt(const QPointF& pixel) {
-    if (!gridBuilt_) {
-        grid_.Build(data_.count, [this](uint32_t i, double& x, double& y) {
-            return data_.projection.Project(data_.points[i], x, y);
-        });
-        gridBuilt_ = true;
-    }
-    const ScreenFit fit = Fit();
-    return grid_.Nearest(fit.MetreX(pixel.x()), fit.MetreY(pixel.y()));
-}
-
-void CTrackOutline::BuildPixelCache(const ScreenFit& fit) {
-    const TrackViewData& d = data_;
-    cachePixels_.clear();
-    cachePointOf_.clear();
-    cacheFirst_ = cacheLast_ = -1;
-    // Pixel = metres × scale + origin, folded into one affine map of degrees.
-    const LocalProjection& pr = d.projection;
-    const double ax = pr.eastScale * fit.pixelsPerMetre, bx = fit.originX;
-    const double ay = -kMetresPerDegree * fit.pixelsPerMetre;
-    const double by = fit.originY - pr.referenceLatitude * ay;
-    // The pixel a position falls in; lines are drawn through pixel centres.
-    auto pixelOf = [](double v) {
-        const int whole = static_cast<int>(v);
-        return whole > v ? whole - 1 : whole;
-    };
-    QPoint previous;
-    for (uint32_t i = 0; i < d.count; ++i) {
-        const TrackPoint& p = d.points[i];
-        if (!HasPosition(p)) continue;
-        const QPoint here(pixelOf(RelativeLongitude(p.longitude, pr.referenceLongitude) * ax + bx),
-                          pixelOf(p.latitude * ay + by));
-        if (cacheFirst_ < 0) cacheFirst_ = i;
-        cacheLast_ = i;
-        if (!cachePixels_.empty() && here == previous) continue;
-        cachePixels_.push_back(here);
-        cachePointOf_.push_back(i);
-        previous = here;
-    }
-    cacheSize_ = size();
-    cacheValid_ = true;
-}
-
-QString CTrackOutline::NoteText() const {
-    if (data_.count == 0) return QStringLiteral("No track loaded.");
-    if (data_.projection.positioned == 0)
-        return QStringLiteral("No point of the track has a position.");
-    return QString();
-}
-
-void CTrackOutline::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    const int64_t index = PointAt(event->position());
-    if (index >= 0) emit pointPicked(static_cast<int>(index));
-}
-
-void CTrackOutline::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), QColor(252, 252, 250));
-    lastSegments_ = 0;
-    const QString note = NoteText();
-    if (!note.isEmpty()) {
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignCenter, note);
-        return;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    const ScreenFit fit = Fit();
-    const TrackViewData& d = data_;
-    const double low = d.rawAltitude.min, high = d.rawAltitude.max;
-
-    // The line as pixels, merged where consecutive points fall on one pixel;
-    // kept until the pane's size or the track changes.
-    if (cacheSize_ != size() || !cacheValid_) BuildPixelCache(fit);
-
-    // Cut the line into runs of one style (faded, or one step of the
-    // altitude colours), walking the export list beside it: both are in
-    // array order, so the walk is one pass.
-    struct Run {
-        int style;  // -1 faded, else the colour step
-        int start;
-    };
-    std::vector<Run> runs;
-    std::vector<QPoint> pixels;
-    pixels.reserve(cachePixels_.size() + 1024);
-    const ExportEntry* entry = d.exported.data();
-    const ExportEntry* const end = entry + d.exported.size();
-    int style = -2;
-    for (size_t v = 1; v < cachePixels_.size(); ++v) {
-        const TrackPoint* p = d.points + cachePointOf_[v];
-        while (entry != end && entry->point < p) ++entry;
-        const int s = entry != end && entry->point == p
-                          ? AltitudeBucket(p->altitude, low, high, kBuckets)
-                          : -1;
-        if (s != style) {
-            runs.push_back({s, static_cast<int>(pixels.size())});
-            pixels.push_back(cachePixels_[v - 1]);
-            style = s;
-        }
-        pixels.push_back(cachePixels_[v]);
-    }
-    lastSegments_ = pixels.size() - runs.size();
-    const int64_t first = cacheFirst_, last = cacheLast_;
-
-    auto drawRuns = [&](bool faded) {
-        for (size_t r = 0; r < runs.size(); ++r) {
-            if ((runs[r].style < 0) != faded) continue;
-            const int from = runs[r].start;
-            const int to = r + 1 < runs.size() ? runs[r + 1].start : static_cast<int>(pixels.size());
-            if (faded) {
-                painter.setPen(QPen(QColor(160, 160, 160, 120), 1.5, Qt::SolidLine, Qt::FlatCap,
-                                    Qt::BevelJoin));
-            } else {
-                const double mid = low + (high - low) * (runs[r].style + 0.5) / kBuckets;
-                painter.setPen(QPen(ToQColor(AltitudeColour(mid, low, high)), 2.5, Qt::SolidLine,
-                                    Qt::FlatCap, Qt::BevelJoin));
-            }
-            painter.drawPolyline(pixels.data() + from, to - from);
-        }
-    };
-    // A dense tangle of lines looks the same without smoothing, at a
-    // fraction of the cost.
-    painter.setRenderHint(QPainter::Antialiasing, lastSegments_ <= kSmoothSegments);
-    painter.translate(0.5, 0.5);
-    drawRuns(true);
-    drawRuns(false);
-    painter.translate(-0.5, -0.5);
-    painter.setRenderHint(QPainter::Antialiasing);
-
-    // Start and stop, labelled on the side where the label fits.
-    QPointF at;
-    painter.setFont(font());
-    const QFontMetrics labelMetrics(font());
-    auto label = [&](QPointF mark, double dy, const QString& text) {
-        const double w = labelMetrics.horizontalAdvance(text);
-        const double x = mark.x() + 8 + w > width() - 4 ? mark.x() - 8 - w : mark.x() + 8;
-        const double y = std::clamp(mark.y() + dy, labelMetrics.ascent() + 2.0, height() - 4.0);
-        painter.drawText(QPointF(x, y), text);
-    };
-    if (last >= 0 && PixelOf(static_cast<uint32_t>(last), at)) {
-        painter.setPen(QPen(Qt::white, 1.5));
-        painter.setBrush(QColor(200, 30, 30));
-        painter.drawRect(QRectF(at.x() - 5, at.y() - 5, 10, 10));
-        painter.setPen(QColor(120, 20, 20));
-        label(at, 14, QStringLiteral("Stop"));
-    }
-    if (first >= 0 && PixelOf(static_cast<uint32_t>(first), at)) {
-        painter.setPen(QPen(Qt::white, 1.5));
-        painter.setBrush(QColor(30, 150, 50));
-        painter.drawEllipse(at, 6, 6);
-        painter.setPen(QColor(20, 100, 30));
-        label(at, -6, QStringLiteral("Start"));
-    }
-    // The point selected in the list.
-    if (d.marked >= 0 && PixelOf(static_cast<uint32_t>(d.marked), at)) {
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Qt::black, 2));
-        painter.drawEllipse(at, 8, 8);
-        painter.drawLine(at + QPointF(-13, 0), at + QPointF(-5, 0));
-        painter.drawLine(at + QPointF(5, 0), at + QPointF(13, 0));
-        painter.drawLine(at + QPointF(0, -13), at + QPointF(0, -5));
-        painter.drawLine(at + QPointF(0, 5), at + QPointF(0, 13));
-    }
-
-    // Scale bar, bottom left.
-    const ScaleBar bar = ChooseScaleBar(fit.pixelsPerMetre, width() / 4.0);
-    if (bar.pixels > 0) {
-        const double x0 = 14, y0 = height() - 14.0, x1 = x0 + bar.pixels;
-        painter.setPen(QPen(QColor(40, 40, 40), 2, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(QPointF(x0, y0), QPointF(x1, y0));
-        painter.drawLine(QPointF(x0, y0 - 5), QPointF(x0, y0));
-        painter.drawLine(QPointF(x1, y0 - 5), QPointF(x1, y0));
-        painter.drawText(QPointF(x0, y0 - 8), QString::fromStdString(bar.label));
-    }
-
-    // Altitude legend, top right: the ramp from the lowest to the highest.
-    if (d.rawAltitude.valid) {
-        const QFontMetrics metrics(font());
-        const QRectF ramp(width() - 26.0, 26.0, 12.0, std::clamp(height() / 3.0, 40.0, 140.0));
-        QLinearGradient gradient(ramp.bottomLeft(), ramp.topLeft());
-        for (int k = 0; k <= 4; ++k) {
-            const double f = k / 4.0;
-            gradient.setColorAt(f, ToQColor(AltitudeColour(low + (high - low) * f, low, high)));
-        }
-        painter.setPen(QPen(QColor(90, 90, 90), 1));
-        painter.setBrush(gradient);
-        painter.drawRect(ramp);
-        const QString top = Metres(high), bottom = Metres(low);
-        painter.setPen(QColor(40, 40, 40));
-        painter.drawText(QPointF(ramp.left() - 4 - metrics.horizontalAdvance(top),
-                                 ramp.top() + metrics.ascent() / 2.0),
-                         top);
-        painter.drawText(QPointF(ramp.left() - 4 - metrics.horizontalAdvance(bottom),
-                                 ramp.bottom() + metrics.ascent() / 2.0),
-                         bottom);
-        painter.drawText(QPointF(ramp.right() - metrics.horizontalAdvance(QStringLiteral("Altitude")),
-                                 ramp.top() - 8),
-                         QStringLiteral("Altitude"));
-    }
-}
-
-// ---------------------------------------------------------------------------
-
-CProfileChart::CProfileChart(QWidget* parent) : QChartView(parent) {
-    setRenderHint(QPainter::Antialiasing);
-    setCursor(Qt::CrossCursor);
-    setMinimumSize(240, 160);
-}
-
-void CProfileChart::ReplaceChart(QChart* newChart) {
-    QChart* old = chart();
-    setChart(newChart);
-    if (old != newChart) delete old;
-}
-
-QPointF CProfileChart::PixelOf(const QPointF& value) const {
-    const QList<QAbstractSeries*> series = chart()->series();
-    if (series.isEmpty()) return QPointF();
-    const QPointF inChart = chart()->mapToPosition(value, series.first());
-    return mapFromScene(chart()->mapToScene(inChart));
-}
-
-void CProfileChart::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !nearest) return QChartView::mousePressEvent(event);
-    const QList<QAbstractSeries*> series = chart()->series();
-    if (series.isEmpty()) return;
-    const QPointF inChart = chart()->mapFromScene(mapToScene(event->position().toPoint()));
-    if (!chart()->plotArea().adjusted(-8, -8, 8, 8).contains(inChart)) return;
-    QAbstractSeries* s = series.first();
-    const QPointF value = chart()->mapToValue(inChart, s);
-    // Pixels per unit of each axis, measured where the user clicked.
-    const QPointF origin = chart()->mapToPosition(value, s);
-    const double perX = std::abs(chart()->mapToPosition(value + QPointF(1, 0), s).x() - origin.x());
-    const double perY = std::abs(chart()->mapToPosition(value + QPointF(0, 1), s).y() - origin.y());
-    const int64_t index = nearest(value, perX, perY);
-    if (index >= 0) emit pointPicked(static_cast<int>(index));
-}
-
-void CProfileChart::resizeEvent(QResizeEvent* event) {
-    QChartView::resizeEvent(event);
-    emit resized();
-}
-
-// ---------------------------------------------------------------------------
 
 CTrackViewDlg::CTrackViewDlg(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("trackView"));
@@ -558,6 +240,13 @@ void CTrackViewDlg::ApplyTrack() {
 void CTrackViewDlg::SetCriteriaSource(std::function<void(SelectionCriteria&)> source) {
     criteriaSource_ = std::move(source);
     SelectionChanged();
+}
+
+void CTrackViewDlg::FollowSelection(const SelectionPanel& panel, const CurrentTrack& track) {
+    SetCriteriaSource([&panel, &track](SelectionCriteria& criteria) {
+        panel.Criteria(track.fieldMask, criteria);
+    });
+    connect(&panel, &SelectionPanel::changed, this, &CTrackViewDlg::SelectionChanged);
 }
 
 void CTrackViewDlg::SelectionChanged() { refreshTimer_->start(); }

@@ -17,7 +17,6 @@ QString LoadQString(int id);
 inline QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-inline std::string ToStdString(const QString& text) { return text.toStdString(); }
 
 // "%.<precision>f" and "%0<width>d" with a point as the decimal separator.
 std::string FixedText(double value, int precision);

@@ -2,10 +2,10 @@
 
 #include <bit>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
+#include "core/point_buffer.h"
 #include "devices/serial_port.h"
 
 namespace ferolin {
@@ -71,29 +71,14 @@ uint8_t LoggerRequest(SerialPort& port, uint8_t command, LoggerReply& reply) {
     return reply.Code();
 }
 
-// Grows the point array to hold `needed` points, doubling up to `limit`.
-bool GrowPoints(TrackPointArray& points, uint32_t& capacity, uint32_t needed, uint32_t limit) {
-    if (needed <= capacity) return true;
-    uint64_t grown = capacity ? 2ull * capacity : 256;
-    if (grown > limit) grown = limit;
-    if (grown < needed) grown = needed;
-    void* p = std::realloc(points.get(), static_cast<std::size_t>(grown) * sizeof(TrackPoint));
-    if (!p) return false;
-    points.release();
-    points.reset(static_cast<TrackPoint*>(p));
-    std::memset(static_cast<TrackPoint*>(p) + capacity, 0,
-                static_cast<std::size_t>(grown - capacity) * sizeof(TrackPoint));
-    capacity = static_cast<uint32_t>(grown);
-    return true;
-}
-
 // The exchange after the port is open; the caller ends it with frame 68.
-int Exchange(SerialPort& port, TrackPointArray& points, uint32_t& count) {
+ReadStatus Exchange(SerialPort& port, TrackPointArray& points, uint32_t& count) {
     // A logger that is on emits NMEA: the first byte after a pause is "$".
     port.Purge();
     std::this_thread::sleep_for(kSettleTime);
     uint8_t first = 0;
-    if (port.Read(&first, 1, ReadTimeoutMs(1)) != 1 || first != '$') return 1;
+    if (port.Read(&first, 1, ReadTimeoutMs(1)) != 1 || first != '$')
+        return ReadStatus::kNotThisFormat;
 
     port.Write(kSwitchText, sizeof kSwitchText - 1, WriteTimeoutMs(sizeof kSwitchText - 1));
     port.Write(kSwitchMessage, sizeof kSwitchMessage, WriteTimeoutMs(sizeof kSwitchMessage));
@@ -102,17 +87,18 @@ int Exchange(SerialPort& port, TrackPointArray& points, uint32_t& count) {
     LoggerReply reply;
     int attempt = 0;
     while (LoggerRequest(port, kLoggerHandshake, reply) != kLoggerHandshake)
-        if (++attempt == kHandshakeAttempts) return 1;
-    if (LoggerRequest(port, kLoggerQuery, reply) != kLoggerQuery) return 1;
+        if (++attempt == kHandshakeAttempts) return ReadStatus::kNotThisFormat;
+    if (LoggerRequest(port, kLoggerQuery, reply) != kLoggerQuery) return ReadStatus::kNotThisFormat;
     // The count travels in payload bytes 1-4; a shorter reply carries none.
-    if (LoggerRequest(port, kLoggerCount, reply) != kLoggerCount || reply.length < 5) return 1;
+    if (LoggerRequest(port, kLoggerCount, reply) != kLoggerCount || reply.length < 5)
+        return ReadStatus::kNotThisFormat;
     const uint32_t announced = Le32(reply.bytes + 1);
-    if (announced == 0) return 0;
+    if (announced == 0) return ReadStatus::kOk;
 
     SendLoggerFrame(port, kTransferRequest, sizeof kTransferRequest);
     PortSource source(port);
     ReceiveLoggerFrame(source, reply);
-    if (reply.Code() != kLoggerAccepted) return 1;
+    if (reply.Code() != kLoggerAccepted) return ReadStatus::kNotThisFormat;
     const uint8_t start = kLoggerStart;
     SendLoggerFrame(port, &start, 1);
     return ReceiveLoggerRecords(source, announced, points, count);
@@ -177,37 +163,37 @@ bool DecodeLoggerRecord(const LoggerReply& reply, TrackPoint& point) {
     return true;
 }
 
-int ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced, TrackPointArray& points,
-                         uint32_t& count) {
+ReadStatus ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced,
+                                TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
-    uint32_t capacity = 0;
+    // The records come one frame each: the announced count is no reason to
+    // take memory before they do.
+    PointBuffer records(announced);
     LoggerReply reply;
-    while (count < announced) {
+    while (records.size() < announced) {
         ReceiveLoggerFrame(source, reply);
         if (reply.Code() != kLoggerRecord || reply.length < kLoggerRecordSize) break;
-        if (!GrowPoints(points, capacity, count + 1, announced)) {
-            points.reset();
-            count = 0;
-            return 1;
-        }
-        DecodeLoggerRecord(reply, points[count]);
-        ++count;
+        TrackPoint* point = records.Add();
+        if (!point) return ReadStatus::kNoMemory;
+        DecodeLoggerRecord(reply, *point);
     }
-    return 0;
+    count = static_cast<uint32_t>(records.size());
+    points = records.Release(count);
+    return ReadStatus::kOk;
 }
 
-int DownloadLoggerTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus DownloadLoggerTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     SerialPort port;
-    if (!port.Open(path)) return 1;
-    const int status = Exchange(port, points, count);
+    if (!port.Open(path)) return ReadStatus::kCannotOpen;
+    const ReadStatus status = Exchange(port, points, count);
     // Every exchange ends with frame 68, whatever happened before.
     const uint8_t end = kLoggerEnd;
     SendLoggerFrame(port, &end, 1);
     port.Close();
-    if (status != 0) {
+    if (status != ReadStatus::kOk) {
         points.reset();
         count = 0;
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/read_status.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 
@@ -67,17 +68,17 @@ bool DecodeLoggerRecord(const LoggerReply& reply, TrackPoint& point);
 
 // The record loop: receives frames while fewer than `announced` records are
 // decoded, stopping at the first reply that is not a whole record frame. The
-// array grows as records arrive; `announced` only bounds the loop. Status 0
-// with the records decoded (count may be 0); 1 when the memory for them runs
-// out.
-int ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced, TrackPointArray& points,
-                         uint32_t& count);
+// array grows as records arrive; `announced` only bounds the loop. kOk with
+// the records decoded (count may be 0); kNoMemory when the memory for them
+// runs out.
+ReadStatus ReceiveLoggerRecords(LoggerByteSource& source, uint32_t announced,
+                                TrackPointArray& points, uint32_t& count);
 
 // Reader of the "rbt" row: the title of `path` names the port (COM5.rbt ->
-// the port COM5). Status 0 with the records received (a download that ends
-// early keeps what came); status 1 when the port cannot be opened, the
-// logger is not emitting NMEA, the handshake fails ten times, or a reply has
-// the wrong code.
-int DownloadLoggerTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
+// the port COM5). kOk with the records received (a download that ends early
+// keeps what came); kCannotOpen when the port cannot be opened; kNotThisFormat
+// when the device is not emitting NMEA, the handshake fails ten times, or a
+// reply has the wrong code; kNoMemory when the records do not fit.
+ReadStatus DownloadLoggerTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 }  // namespace ferolin

@@ -49,7 +49,6 @@ public:
     // puts it in raw mode. False when no terminal is named; nothing is open
     // then.
     bool Open(const std::string& path);
-    bool IsOpen() const { return fd_ >= 0; }
     // The device actually opened.
     const std::string& device() const { return device_; }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/line_reader.h"
 #include "core/text_format.h"
 
 namespace ferolin {
@@ -70,9 +71,7 @@ bool ApplyLine(std::string_view line, TrackPoint& p) {
     return false;
 }
 
-}  // namespace
-
-int ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     std::string_view line;
@@ -80,14 +79,15 @@ int ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count
     // The declared record count: the first non-zero "About total Numbers: ".
     int declared = 0;
     while (declared == 0) {
-        if (!lines.Next(line)) return 1;
+        if (!lines.Next(line)) return ReadStatus::kNotThisFormat;
         if (StartsWith(line, kCountKey)) declared = ParseInt(line.substr(kCountKey.size()));
     }
     // A count below zero, or above the number of bytes in the file, cannot
     // describe records the file holds: the header is damaged.
-    if (declared < 0 || static_cast<std::size_t>(declared) > lines.TotalSize()) return 1;
+    if (declared < 0 || static_cast<std::size_t>(declared) > lines.TotalSize())
+        return ReadStatus::kNotThisFormat;
     TrackPointArray array = AllocateTrackPoints(static_cast<std::size_t>(declared));
-    if (!array) return 1;
+    if (!array) return ReadStatus::kNoMemory;
     const uint32_t n = static_cast<uint32_t>(declared);
 
     // Everything up to the first separator is header.
@@ -104,11 +104,13 @@ int ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count
     }
     points = std::move(array);
     count = n;
-    return 0;
+    return ReadStatus::kOk;
 }
 
-int ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::File(path), 1023, points, count, ReadBlueGpsLines);
+}  // namespace
+
+ReadStatus ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
+    return ReadSourceLines(path, 1023, points, count, ReadBlueGpsLines);
 }
 
 }  // namespace ferolin

@@ -4,13 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "core/line_reader.h"
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-int ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from an opened line reader (pieces of at most 1023 characters).
-int ReadBlueGpsLines(LineReader& lines, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadBlueGpsLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 }  // namespace ferolin

@@ -7,22 +7,6 @@ namespace ferolin {
 
 namespace {
 
-// Columns of the CSV table, in the order they are written.
-constexpr TableColumn kCsvColumnTable[] = {
-    {0x8000, "Record: ", ColumnValue::kRecord},
-    {0x200, "Date: ", ColumnValue::kDate},
-    {0x1000, "Time: ", ColumnValue::kTime},
-    {0x2, "Latitude: ", ColumnValue::kLatitude},
-    {0x4, "Longitude: ", ColumnValue::kLongitude},
-    {0x8, "Altitude: ", ColumnValue::kAltitude},
-    {0x10, "PDOP: ", ColumnValue::kPdop},
-    {0x20, "HDOP: ", ColumnValue::kHdop},
-    {0x40, "VDOP: ", ColumnValue::kVdop},
-    {0x1, "Satellite No: ", ColumnValue::kSatellites},
-    {0x80, "Speed(KMs/hr): ", ColumnValue::kSpeed},
-    {0x100, "Direction: ", ColumnValue::kDirection},
-};
-
 char Separator(uint32_t options) {
     if (options & kOptionCsvTab) return '\t';
     if (options & kOptionCsvComma) return ',';
@@ -44,11 +28,11 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
     out.Append("\r\n");
 
     bool first = true;
-    for (const TableColumn& c : kCsvColumnTable) {
+    for (const TableColumn& c : kTableColumns) {
         if (!(options & c.bit)) continue;
         if (!first) out.Append(separator);
         first = false;
-        out.Append(c.header);
+        out.Append(c.value == ColumnValue::kAltitude ? "Altitude: " : c.header);
     }
     Sensor present[kSensorCount];
     const int channels = TableSensors(PresentChannels(sensors), present);
@@ -60,7 +44,7 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
     out.Append("\r\n");
     for (uint32_t i = 0; i < count; ++i) {
         first = true;
-        for (const TableColumn& c : kCsvColumnTable) {
+        for (const TableColumn& c : kTableColumns) {
             if (!(options & c.bit)) continue;
             if (!first) out.Append(separator);
             first = false;

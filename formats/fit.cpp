@@ -377,22 +377,23 @@ private:
 };
 
 // Reads a whole regular file (a FIFO or a device is refused without
-// waiting); 0 or one of the reader's statuses.
-int ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
+// waiting).
+ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
     size = 0;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return kFitStatusCannotRead;
+    if (fd < 0) return ReadStatus::kCannotOpen;
     struct stat info;
-    int status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? 0 : kFitStatusCannotRead;
-    if (status == 0 && info.st_size > 0) {
+    ReadStatus status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ReadStatus::kOk
+                                                                       : ReadStatus::kCannotOpen;
+    if (status == ReadStatus::kOk && info.st_size > 0) {
         const std::size_t wanted = static_cast<std::size_t>(info.st_size);
         bytes.reset(new (std::nothrow) uint8_t[wanted]);
-        if (!bytes) status = kFitStatusNoMemory;
+        if (!bytes) status = ReadStatus::kNoMemory;
         // A file that shrinks meanwhile is read as far as it goes.
-        while (status == 0 && size < wanted) {
+        while (status == ReadStatus::kOk && size < wanted) {
             const ssize_t n = pread(fd, bytes.get() + size, wanted - size, static_cast<off_t>(size));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) status = kFitStatusCannotRead;
+            if (n < 0) status = ReadStatus::kCannotOpen;
             if (n <= 0) break;
             size += static_cast<std::size_t>(n);
         }
@@ -584,6 +585,30 @@ private:
     uint16_t crc_ = 0;
 };
 
+// The points of the FIT files in `data`.
+ReadStatus ParseFit(const uint8_t* data, std::size_t size, TrackPointArray& points,
+                    uint32_t& count, SensorChannels* sensors) {
+
+    // First pass: which files the chain holds and how many points.
+    PointCounter counter;
+    const uint32_t files = WalkChain(data, size, UINT32_MAX, true, [&](const uint8_t* b, const uint8_t* e) {
+        WalkMessages<false>(b, e, counter);
+    });
+    if (files == 0) return ReadStatus::kNotThisFormat;
+    if (counter.count == 0) return ReadStatus::kOk;
+
+    TrackPointArray array = AllocateTrackPoints(counter.count);
+    if (!array) return ReadStatus::kNoMemory;
+    PointFiller filler(array.get(), counter.count, sensors);
+    WalkChain(data, size, files, false, [&](const uint8_t* b, const uint8_t* e) {
+        WalkMessages<true>(b, e, filler);
+    });
+    count = filler.count();
+    points = std::move(array);
+    if (sensors) sensors->Truncate(count);
+    return ReadStatus::kOk;
+}
+
 }  // namespace
 
 uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size) {
@@ -599,43 +624,16 @@ uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size) {
     return crc;
 }
 
-int ReadFitBytes(std::string_view bytes, TrackPointArray& points, uint32_t& count,
-                 SensorChannels* sensors) {
+ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors) {
     points.reset();
     count = 0;
     if (sensors) sensors->Clear();
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    const std::size_t size = bytes.size();
-
-    // First pass: which files the chain holds and how many points.
-    PointCounter counter;
-    const uint32_t files = WalkChain(data, size, UINT32_MAX, true, [&](const uint8_t* b, const uint8_t* e) {
-        WalkMessages<false>(b, e, counter);
-    });
-    if (files == 0) return kFitStatusNotFit;
-    if (counter.count == 0) return 0;
-
-    TrackPointArray array = AllocateTrackPoints(counter.count);
-    if (!array) return kFitStatusNoMemory;
-    PointFiller filler(array.get(), counter.count, sensors);
-    WalkChain(data, size, files, false, [&](const uint8_t* b, const uint8_t* e) {
-        WalkMessages<true>(b, e, filler);
-    });
-    count = filler.count();
-    points = std::move(array);
-    if (sensors) sensors->Truncate(count);
-    return 0;
-}
-
-int ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors) {
-    points.reset();
-    count = 0;
     std::unique_ptr<uint8_t[]> bytes;
     std::size_t size = 0;
-    if (const int status = ReadWholeFile(path, bytes, size)) return status;
-    return ReadFitBytes(std::string_view(reinterpret_cast<const char*>(bytes.get()), size), points,
-                        count, sensors);
+    const ReadStatus status = ReadWholeFile(path, bytes, size);
+    if (status != ReadStatus::kOk) return status;
+    return ParseFit(bytes.get(), size, points, count, sensors);
 }
 
 int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -712,7 +710,7 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
     } else {
         // The course's name: the output file's title, cut to whole UTF-8
         // characters within 64 bytes with its NUL.
-        const std::string title = FileTitleCopy(path);
+        const std::string title = FileTitle(path);
         std::size_t n = title.size() < 63 ? title.size() : 63;
         while (n > 0 && n < title.size() && (static_cast<uint8_t>(title[n]) & 0xC0) == 0x80) --n;
         const FitField course[] = {

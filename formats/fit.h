@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
+#include "core/read_status.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
 
@@ -18,11 +18,6 @@ namespace ferolin {
 // activity); cleared, a course file for a navigation device.
 constexpr uint32_t kFitActivity = 0x1;
 
-// Statuses of the reader besides 0.
-constexpr int kFitStatusNoMemory = 1;
-constexpr int kFitStatusCannotRead = 2;  // missing, unreadable or not a regular file
-constexpr int kFitStatusNotFit = 3;      // no FIT file header at the start
-
 // Seconds from 1970-01-01 to the FIT epoch, 1989-12-31 00:00:00 UTC.
 constexpr int64_t kFitEpoch = 631065600;
 
@@ -31,13 +26,12 @@ constexpr int64_t kFitEpoch = 631065600;
 uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size);
 
 // Every `record` message with a valid position, in file order, through every
-// FIT file chained in the input, numbered 1, 2, 3 ... A damaged file (cut
-// short, or with a wrong CRC) gives the points of its complete messages.
-// Status 0 (count 0 when no record holds a position) or one of the above.
-int ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors = nullptr);
-int ReadFitBytes(std::string_view bytes, TrackPointArray& points, uint32_t& count,
-                 SensorChannels* sensors = nullptr);
+// FIT file chained in the regular file at `path`, numbered 1, 2, 3 ... A
+// damaged file (cut short, or with a wrong CRC) gives the points of its
+// complete messages. kOk (count 0 when no record holds a position),
+// kCannotOpen, kNotThisFormat (no FIT file header at the start) or kNoMemory.
+ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors = nullptr);
 
 // One record per entry with timestamp, position, distance, enhanced altitude
 // and speed and the sensor channels present. Points without a date get times

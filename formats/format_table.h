@@ -7,19 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-// Reads the file at `path` into a new zero-filled array. Status 0: `points`
-// and `count` hold the track (count may be 0) and the caller owns the array.
-// Any other status is a failure and the outputs hold no track. Readers of
-// formats that record heart rate, cadence, power or temperature fill
-// `sensors` (when not null) with the channels the file carries, aligned with
-// the points; the others leave it alone.
-using ReaderFn = int (*)(const std::string& path, TrackPointArray& points, uint32_t& count,
-                         SensorChannels* sensors);
+// Reads the file at `path` into a new zero-filled array. kOk: `points` and
+// `count` hold the track (count may be 0) and the caller owns the array. Any
+// other status is a failure and the outputs hold no track. Readers of formats
+// that record heart rate, cadence, power or temperature fill `sensors` (when
+// not null) with the channels the file carries, aligned with the points; the
+// others leave it alone.
+using ReaderFn = ReadStatus (*)(const std::string& path, TrackPointArray& points,
+                                uint32_t& count, SensorChannels* sensors);
 
 // Creates or replaces the file at `path` from `count` export entries. Status 0
 // when done, non-zero (as a rule 1) on failure. The meaning of the option bits
@@ -49,8 +50,8 @@ struct FormatEntry {
 // A reader or writer of a format without sensor data, in the table's function
 // types: the channels are neither filled nor used.
 template <auto Read>
-int WithoutSensors(const std::string& path, TrackPointArray& points, uint32_t& count,
-                   SensorChannels* /*sensors*/) {
+ReadStatus WithoutSensors(const std::string& path, TrackPointArray& points, uint32_t& count,
+                          SensorChannels* /*sensors*/) {
     return Read(path, points, count);
 }
 template <auto Write>
@@ -61,9 +62,6 @@ int WithoutSensors(const std::string& path, const ExportEntry* entries, uint32_t
 
 // Whether a row reads (a file reader or the logger download) or writes (a
 // file writer or the live replay).
-inline bool HasReader(const FormatEntry& row) {
-    return row.reader || row.device == DeviceRow::kLoggerDownload;
-}
 inline bool HasWriter(const FormatEntry& row) {
     return row.writer || row.device == DeviceRow::kNmeaReplay;
 }

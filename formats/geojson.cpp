@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/output_file.h"
+#include "core/point_buffer.h"
 #include "core/paths.h"
 #include "core/text_format.h"
 #include "core/utf8.h"
@@ -29,52 +30,6 @@ using simdjson::error_code;
 using simdjson::SUCCESS;
 
 // ---------------------------------------------------------------- reading
-
-// The points read so far: a zero-filled array that doubles when full, or
-// grows once to the length of a line known beforehand.
-class GrowingPoints {
-public:
-    uint32_t size() const { return size_; }
-    TrackPoint& operator[](uint32_t i) { return data_[i]; }
-
-    // A new zeroed point; nullptr when memory runs out or the count would
-    // pass the 32-bit range of a track.
-    TrackPoint* Add() {
-        if (size_ == capacity_ && !Grow(std::size_t{capacity_} * 2)) return nullptr;
-        return &data_[size_++];
-    }
-    // Room for `more` points after the present ones; false when memory runs out.
-    bool Reserve(std::size_t more) { return size_ + more <= capacity_ || Grow(size_ + more); }
-
-    // The points as an array of exactly their number.
-    TrackPointArray Release() {
-        if (size_ < capacity_ && size_ > 0)
-            if (void* smaller = std::realloc(data_.get(), sizeof(TrackPoint) * size_)) {
-                data_.release();
-                data_.reset(static_cast<TrackPoint*>(smaller));
-            }
-        if (size_ == 0) data_.reset();
-        size_ = capacity_ = 0;
-        return std::move(data_);
-    }
-
-private:
-    // A new array (zero pages from the system, huge pages where it has them)
-    // with the points so far copied over.
-    bool Grow(std::size_t wanted) {
-        if (capacity_ == UINT32_MAX) return false;
-        const std::size_t capacity = std::min<std::size_t>(std::max<std::size_t>(wanted, 4096), UINT32_MAX);
-        TrackPointArray grown = AllocateTrackPoints(capacity);
-        if (!grown) return false;
-        if (size_) std::memcpy(static_cast<void*>(grown.get()), data_.get(), sizeof(TrackPoint) * size_);
-        data_ = std::move(grown);
-        capacity_ = static_cast<uint32_t>(capacity);
-        return true;
-    }
-
-    TrackPointArray data_;
-    uint32_t size_ = 0, capacity_ = 0;
-};
 
 // What one feature has read: its lines, as ranges of the point array, and
 // its properties when they came before its geometry (their text, applied
@@ -150,7 +105,9 @@ constexpr int kMaxDepth = 64;
 // One walk over a document with simdjson's On-Demand parser.
 class GeoJsonWalk {
 public:
-    GeoJsonWalk(const char* bufferEnd, SensorChannels* sensors) : bufferEnd_(bufferEnd), sensors_(sensors) {}
+    // `limit`: the most points the document can hold.
+    GeoJsonWalk(const char* bufferEnd, std::size_t limit, SensorChannels* sensors)
+        : bufferEnd_(bufferEnd), sensors_(sensors), points_(limit) {}
 
     error_code Document(od::document& doc) {
         od::json_type type;
@@ -173,7 +130,8 @@ public:
         return doc.current_location().get(rest) == SUCCESS ? simdjson::TRAILING_CONTENT : SUCCESS;
     }
 
-    GrowingPoints& points() { return points_; }
+    uint32_t count() const { return used_; }
+    TrackPointArray Release() { return points_.Release(used_); }
     bool outOfMemory() const { return outOfMemory_; }
 
 private:
@@ -337,10 +295,11 @@ private:
     // One line: positions [longitude, latitude(, altitude ...)]; an element
     // that is no such position is left out.
     error_code Line(od::array positions, FeatureScope& scope) {
-        const uint32_t begin = points_.size();
+        // Room for every position of the line at once.
+        const uint32_t begin = used_;
         std::size_t elements;
         if (error_code e = positions.count_elements().get(elements)) return e;
-        if (!points_.Reserve(elements)) {
+        if (elements > PointBuffer::kMaxPoints - used_ || !points_.Resize(used_ + elements)) {
             outOfMemory_ = true;
             return simdjson::MEMALLOC;
         }
@@ -363,17 +322,13 @@ private:
                 ++n;
             }
             if (!numeric || n < 2) continue;
-            TrackPoint* p = points_.Add();
-            if (!p) {
-                outOfMemory_ = true;
-                return simdjson::MEMALLOC;
-            }
-            p->record = static_cast<int32_t>(points_.size());
-            p->longitude = c[0];
-            p->latitude = c[1];
-            p->altitude = ToFloat(c[2]);
+            TrackPoint& p = points_[used_++];
+            p.record = static_cast<int32_t>(used_);
+            p.longitude = c[0];
+            p.latitude = c[1];
+            p.altitude = ToFloat(c[2]);
         }
-        scope.lines.push_back({begin, points_.size()});
+        scope.lines.push_back({begin, used_});
         return SUCCESS;
     }
 
@@ -420,7 +375,7 @@ private:
             if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
             if (f || !sensors_) return f;
             if (!channel)
-                channel = sensors_->Channel(static_cast<Sensor>(static_cast<int>(property) - 2), points_.size());
+                channel = sensors_->Channel(static_cast<Sensor>(static_cast<int>(property) - 2), used_);
             channel[index] = ToFloat(d);
             return SUCCESS;
         };
@@ -462,7 +417,8 @@ private:
 
     const char* bufferEnd_;
     SensorChannels* sensors_;
-    GrowingPoints points_;
+    PointBuffer points_;
+    uint32_t used_ = 0;  // the points written (the buffer may hold more, zeroed)
     FeatureScope rootScope_, featureScope_;
     std::unique_ptr<od::parser> reparser_;
     bool outOfMemory_ = false;
@@ -483,33 +439,26 @@ struct PaddedBuffer {
     }
 };
 
-int ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& count,
-               SensorChannels* sensors) {
+ReadStatus ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& count,
+                      SensorChannels* sensors) {
     try {
         od::parser parser;
         od::document doc;
-        GeoJsonWalk walk(buffer.bytes.get() + buffer.size + simdjson::SIMDJSON_PADDING, sensors);
+        // A position takes five bytes at least ("[0,0]").
+        GeoJsonWalk walk(buffer.bytes.get() + buffer.size + simdjson::SIMDJSON_PADDING, buffer.size / 5 + 1,
+                         sensors);
         error_code e = parser.iterate(buffer.bytes.get(), buffer.size, buffer.size + simdjson::SIMDJSON_PADDING)
                            .get(doc);
         if (!e) e = walk.Document(doc);
-        if (e) return e == simdjson::MEMALLOC || walk.outOfMemory() ? kGeoJsonStatusNoMemory
-                                                                    : kGeoJsonStatusInvalid;
-        count = walk.points().size();
-        points = walk.points().Release();
+        if (e) return e == simdjson::MEMALLOC || walk.outOfMemory() ? ReadStatus::kNoMemory
+                                                                    : ReadStatus::kNotThisFormat;
+        count = walk.count();
+        points = walk.Release();
         if (sensors) sensors->Align(count);
-        return 0;
+        return ReadStatus::kOk;
     } catch (const std::bad_alloc&) {
-        return kGeoJsonStatusNoMemory;
+        return ReadStatus::kNoMemory;
     }
-}
-
-int Finish(int status, TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
-    if (status != 0) {
-        points.reset();
-        count = 0;
-        if (sensors) sensors->Clear();
-    }
-    return status;
 }
 
 // ---------------------------------------------------------------- writing
@@ -581,46 +530,41 @@ constexpr const char* kSensorProperty[kSensorCount] = {"heartRates", "cadences",
 
 }  // namespace
 
-int ReadGeoJsonText(std::string_view document, TrackPointArray& points, uint32_t& count,
-                    SensorChannels* sensors) {
-    points.reset();
-    count = 0;
-    if (sensors) sensors->Clear();
-    PaddedBuffer buffer;
-    if (!buffer.Allocate(document.size())) return kGeoJsonStatusNoMemory;
-    if (!document.empty()) std::memcpy(buffer.bytes.get(), document.data(), document.size());
-    return Finish(ReadPadded(buffer, points, count, sensors), points, count, sensors);
-}
-
-int ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
-                    SensorChannels* sensors) {
+ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                           SensorChannels* sensors) {
     points.reset();
     count = 0;
     if (sensors) sensors->Clear();
     // Only regular files; O_NONBLOCK keeps the open of a FIFO from waiting.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return kGeoJsonStatusCannotRead;
+    if (fd < 0) return ReadStatus::kCannotOpen;
     struct stat info;
     PaddedBuffer buffer;
-    int status = 0;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = kGeoJsonStatusCannotRead;
-    else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) status = kGeoJsonStatusNoMemory;
+    ReadStatus status = ReadStatus::kOk;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = ReadStatus::kCannotOpen;
+    else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) status = ReadStatus::kNoMemory;
     std::size_t size = 0;
     // A file that shrinks meanwhile is read as far as it goes.
-    while (status == 0 && size < buffer.size) {
+    while (status == ReadStatus::kOk && size < buffer.size) {
         const ssize_t n = pread(fd, buffer.bytes.get() + size, buffer.size - size, static_cast<off_t>(size));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) status = kGeoJsonStatusCannotRead;
+        if (n < 0) status = ReadStatus::kCannotOpen;
         if (n <= 0) break;
         size += static_cast<std::size_t>(n);
     }
     close(fd);
-    if (status != 0) return status;
+    if (status != ReadStatus::kOk) return status;
     if (size < buffer.size) {
         std::memset(buffer.bytes.get() + size, 0, simdjson::SIMDJSON_PADDING);
         buffer.size = size;
     }
-    return Finish(ReadPadded(buffer, points, count, sensors), points, count, sensors);
+    status = ReadPadded(buffer, points, count, sensors);
+    if (status != ReadStatus::kOk) {
+        points.reset();
+        count = 0;
+        if (sensors) sensors->Clear();
+    }
+    return status;
 }
 
 int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -669,7 +613,7 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
         "      },\n"
         "      \"properties\": {\n"
         "        \"name\": ");
-    AppendJsonString(out, FileTitleCopy(path));
+    AppendJsonString(out, FileTitle(path));
     if (firstTime >= 0) {
         // The first dated point's time, and one time per point (null where a
         // point has none).

@@ -8,15 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
-
-// Statuses of the reader besides 0.
-constexpr int kGeoJsonStatusNoMemory = 1;
-constexpr int kGeoJsonStatusCannotRead = 2;  // missing, unreadable or not a regular file
-constexpr int kGeoJsonStatusInvalid = 3;     // not a JSON document
 
 // The positions of every LineString and MultiLineString, in document order,
 // of the features of a FeatureCollection, of a Feature or of a bare geometry,
@@ -26,13 +22,10 @@ constexpr int kGeoJsonStatusInvalid = 3;     // not a JSON document
 // sensor values from `heartRates`, `cadences`, `powers`, `temperatures` or
 // their `coordinateProperties` forms (`heart`, `cads`, `powers`, `atemps`
 // and the like), as flat arrays or one array per line. Point geometries are
-// not track points. Status 0 with count 0 for a document without a line.
-int ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
-                    SensorChannels* sensors = nullptr);
-// The same over a document in memory (fuzzing and tests); it is copied into
-// a padded buffer first.
-int ReadGeoJsonText(std::string_view document, TrackPointArray& points, uint32_t& count,
-                    SensorChannels* sensors = nullptr);
+// not track points. kOk with count 0 for a document without a line;
+// kNotThisFormat for a document that is not JSON.
+ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                           SensorChannels* sensors = nullptr);
 
 // A FeatureCollection of one Feature: the LineString of the points'
 // [longitude, latitude, altitude] (six decimals for the position), and the

@@ -6,6 +6,7 @@
 #include "core/output_file.h"
 #include "core/paths.h"
 #include "core/text_format.h"
+#include "core/version.h"
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
 #include "formats/text_table.h"
@@ -218,17 +219,15 @@ void ParseGpxTime(std::string_view text, TrackPoint& point) {
     point.seconds = ToFloat(ParseReal(p, end));
 }
 
+namespace {
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
+}  // namespace
 
-int ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
-                 SensorChannels* sensors) {
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors) {
     return ReadXmlTrack(path, MakeGpxHandler, points, count, sensors);
 }
 
-int ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors) {
-    return ReadXmlTrackText(document, MakeGpxHandler, points, count, sensors);
-}
 
 namespace {
 
@@ -274,7 +273,7 @@ void AppendNowElement(TextBuffer& out) {
 
 void AppendTrackStart(TextBuffer& out, const std::string& path) {
     out.Append("<trk>\r\n  <name>");
-    AppendXmlText(out, FileTitleCopy(path));
+    AppendXmlText(out, FileTitle(path));
     out.Append("</name>\r\n<trkseg>\r\n");
 }
 
@@ -327,7 +326,7 @@ int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uin
         "<?xml version=\"1.0\"?>\r\n"
         "<gpx\r\n"
         "version=\"1.1\"\r\n"
-        "creator=\"Ferolin 1.51\"\r\n"
+        "creator=\"Ferolin " FEROLIN_VERSION "\"\r\n"
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
         "xmlns=\"http://www.topografix.com/GPX/1/1\"\r\n"
         "xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v2\"\r\n"
@@ -423,7 +422,7 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "<?xml version=\"1.0\"?>\r\n"
         "<gpx\r\n"
         "version=\"1.0\"\r\n"
-        "creator=\"Ferolin 1.51\"\r\n"
+        "creator=\"Ferolin " FEROLIN_VERSION "\"\r\n"
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
         "xmlns=\"http://www.topografix.com/GPX/1/0\"\r\n"
         "xmlns:topografix=\"http://www.topografix.com/GPX/Private/TopoGrafix/0/2\"\r\n"

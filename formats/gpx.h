@@ -28,11 +28,8 @@ constexpr uint32_t kGpxTime = 0x200;
 // Garmin's TrackPointExtension (v1 and v2), `PowerInWatts` of its power
 // extension and a bare `power` (as Strava writes it); the speed of the v2
 // extension when the point has no `speed` of its own.
-int ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
-                 SensorChannels* sensors = nullptr);
-int ReadGpxText(std::string_view document, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors = nullptr);
-std::unique_ptr<TrackSaxHandler> MakeGpxHandler();
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors = nullptr);
 
 // Reads a GPX time text the way the pattern "%hd-%hd-%hdT%hd:%hd:%fZ" scans
 // it: the fields scanned before the first mismatch are set, the others left

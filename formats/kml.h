@@ -37,9 +37,7 @@ GeoPosition ProjectHeadingPoint(double latitude, double longitude, double speed,
 
 // The coordinates of every LineString inside a Placemark inside kml, taken
 // three numbers at a time as longitude, latitude and altitude.
-int ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-int ReadKmlText(std::string_view document, TrackPointArray& points, uint32_t& count);
-std::unique_ptr<TrackSaxHandler> MakeKmlHandler();
+ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // The description texts shared with the one-point KML of the map viewers.
 void AppendKmlPointDescAlt(TextBuffer& out, const ExportEntry& entry);

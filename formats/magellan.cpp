@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "core/line_reader.h"
 #include "core/output_file.h"
+#include "core/point_buffer.h"
 #include "formats/nmea_fields.h"
 #include "formats/nmea_sentences.h"
 
@@ -53,25 +53,24 @@ void ReadTrackLine(std::string_view line, TrackPoint& p) {
 
 // One pass: every "$PMGNTRK" line takes the next point, numbered from 1;
 // other lines take none.
-int ReadMagellanLines(LineReader& reader, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadMagellanLines(LineReader& reader, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
-    GrowingPoints track;
-    track.Expect(reader.TotalSize() / 48);  // a track line holds some 64 bytes
+    // A point takes a line starting "$PMGNTRK"; a track line holds some 64 bytes.
+    PointBuffer track(reader.TotalSize() / kSentence.size());
+    track.Expect(reader.TotalSize() / 48);
     std::string_view line;
     while (reader.Next(line)) {
         if (!IsTrackLine(line)) continue;
-        if (!track.Add()) return 1;
-        TrackPoint& p = track.back();
-        p.record = static_cast<int32_t>(track.size());
-        ReadTrackLine(line, p);
+        TrackPoint* p = track.Add();
+        if (!p) return ReadStatus::kNoMemory;
+        p->record = static_cast<int32_t>(track.size());
+        ReadTrackLine(line, *p);
     }
     const std::size_t n = track.size();
-    if (n > std::numeric_limits<uint32_t>::max()) return 1;
     points = track.Release(n);
-    if (n > 0 && !points) return 1;
-    count = static_cast<uint32_t>(n);
-    return 0;
+    count = static_cast<uint32_t>(n);  // the buffer holds no more
+    return ReadStatus::kOk;
 }
 
 // |fraction * 60 + whole * 100| of a value in degrees: ddmm.mmm.
@@ -103,13 +102,8 @@ void AppendTrackLine(TextBuffer& out, const ExportEntry& e) {
 
 }  // namespace
 
-int ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::File(path), kNmeaPiece, points, count, ReadMagellanLines);
-}
-
-int ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::Memory(text), kNmeaPiece, points, count,
-                           ReadMagellanLines);
+ReadStatus ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
+    return ReadSourceLines(path, kNmeaPiece, points, count, ReadMagellanLines);
 }
 
 int WriteMagellanLog(const std::string& path, const ExportEntry* entries, uint32_t count,

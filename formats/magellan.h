@@ -6,15 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-// Status 0 with one point per "$PMGNTRK" line (count 0 when there is none);
-// 1 when the file cannot be opened or memory runs out. The file is read once.
-int ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing, tests).
-int ReadMagellanText(std::string_view text, TrackPointArray& points, uint32_t& count);
+// kOk with one point per "$PMGNTRK" line (count 0 when there is none);
+// kCannotOpen or kNoMemory otherwise. The file is read once.
+ReadStatus ReadMagellanLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // One "$PMGNTRK" line per entry; the option word is not used. Status 1 when
 // the file cannot be created or written.

@@ -37,19 +37,18 @@ std::size_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
     return done;
 }
 
-}  // namespace
-
-int ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count) {
+// Reads the open regular file from offset 0.
+ReadStatus ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return 1;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::kCannotOpen;
 
     unsigned char header[kHeaderSize];
     const std::size_t got = ReadAt(fd, header, kHeaderSize, 0);
     // An empty file, or another format version: no records.
-    if (got == 0 || header[0] != 1) return 0;
-    if (got < kHeaderSize) return 1;
+    if (got == 0 || header[0] != 1) return ReadStatus::kOk;
+    if (got < kHeaderSize) return ReadStatus::kNotThisFormat;
     const uint32_t declared = static_cast<uint32_t>(header[4]) |
                               static_cast<uint32_t>(header[5]) << 8 |
                               static_cast<uint32_t>(header[6]) << 16 |
@@ -60,25 +59,27 @@ int ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count) {
     const uint64_t size = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
     const uint64_t present = size > kHeaderSize ? (size - kHeaderSize) / kRecordSize : 0;
     const uint32_t wanted = declared < present ? declared : static_cast<uint32_t>(present);
-    if (wanted == 0) return 0;
+    if (wanted == 0) return ReadStatus::kOk;
 
     TrackPointArray array = AllocateTrackPoints(wanted);
-    if (!array) return 1;
+    if (!array) return ReadStatus::kNoMemory;
     // The file may have shrunk since fstat: keep the complete records read.
     const std::size_t bytes = ReadAt(fd, array.get(), wanted * kRecordSize, kHeaderSize);
     points = std::move(array);
     count = static_cast<uint32_t>(bytes / kRecordSize);
-    return 0;
+    return ReadStatus::kOk;
 }
 
-int ReadNativeTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+}  // namespace
+
+ReadStatus ReadNativeTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     // O_NONBLOCK keeps the open of a FIFO from waiting; only regular files
     // are read.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 1;
-    const int status = ReadNativeDescriptor(fd, points, count);
+    if (fd < 0) return ReadStatus::kCannotOpen;
+    const ReadStatus status = ReadNativeDescriptor(fd, points, count);
     close(fd);
     return status;
 }

@@ -5,14 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-int ReadNativeTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from an open regular file, read from offset 0 (fuzzing and tests).
-// The descriptor stays open.
-int ReadNativeDescriptor(int fd, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadNativeTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Writes the export list. The option word is not used.
 int WriteNativeTrack(const std::string& path, const ExportEntry* entries, uint32_t count,

@@ -1,10 +1,10 @@
 #include "formats/nmea.h"
 
 #include <cstring>
-#include <limits>
 
 #include "core/line_reader.h"
 #include "core/output_file.h"
+#include "core/point_buffer.h"
 #include "formats/nmea_fields.h"
 #include "formats/nmea_sentences.h"
 
@@ -126,6 +126,8 @@ void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts) {
 // the current point closes it and opens the next. Counts the sentences of
 // each type on the way.
 struct Grouping {
+    explicit Grouping(std::size_t limit) : points(limit) {}
+
     // Converts a sentence into its point; false when memory runs out.
     bool Take(unsigned type, std::string_view line) {
         ++counts[TypeIndex(type)];
@@ -156,7 +158,7 @@ struct Grouping {
         return most < points.size() ? static_cast<std::size_t>(most) : points.size();
     }
 
-    GrowingPoints points;
+    PointBuffer points;
     PointTexts texts;
     uint64_t counts[3] = {0, 0, 0};
     unsigned seen = 0;       // types of the current point
@@ -167,11 +169,12 @@ struct Grouping {
 // none has come, the sentences of any talker are grouped as well, with runs
 // of GSA sentences (one per satellite system) taken once, and they make the
 // points when the trace holds no $GP sentence at all.
-int ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
-    // A trace holds some 190 bytes a point; 64 leaves room for GGA alone.
-    Grouping gp, any;
+    // A point opens with a sentence of at least six characters. A trace
+    // holds some 190 bytes a point; 64 leaves room for GGA alone.
+    Grouping gp(lines.TotalSize() / 6), any(lines.TotalSize() / 6);
     gp.points.Expect(lines.TotalSize() / 64);
     any.points.Expect(lines.TotalSize() / 64);
     bool gpSeen = false;
@@ -183,33 +186,27 @@ int ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& count) {
                 gpSeen = true;
                 any.points.Clear();
             }
-            if (!gp.Take(type, line)) return 1;
+            if (!gp.Take(type, line)) return ReadStatus::kNoMemory;
         } else if (!gpSeen) {
             const unsigned other = SentenceType(line, true);
             if (!other) continue;
             const bool repeated = other == kGsa && any.afterGsa;
             any.afterGsa = other == kGsa;
             if (repeated) continue;
-            if (!any.Take(other, line)) return 1;
+            if (!any.Take(other, line)) return ReadStatus::kNoMemory;
         }
     }
     Grouping& used = gpSeen ? gp : any;
     const std::size_t n = used.Points();
-    if (n > std::numeric_limits<uint32_t>::max()) return 1;
     points = used.points.Release(n);
-    if (n > 0 && !points) return 1;
-    count = static_cast<uint32_t>(n);
-    return 0;
+    count = static_cast<uint32_t>(n);  // the buffer holds no more
+    return ReadStatus::kOk;
 }
 
 }  // namespace
 
-int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::File(path), kNmeaPiece, points, count, ReadNmeaLines);
-}
-
-int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadSourceLines(LineSource::Memory(text), kNmeaPiece, points, count, ReadNmeaLines);
+ReadStatus ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count) {
+    return ReadSourceLines(path, kNmeaPiece, points, count, ReadNmeaLines);
 }
 
 int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -228,27 +225,6 @@ int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t 
         file.Flush();
     }
     return file.Commit() ? 0 : 1;
-}
-
-std::vector<std::string> SplitFields(std::string_view text, std::string_view delimiters,
-                                     bool skipEmpty) {
-    std::vector<std::string> fields;
-    auto add = [&](std::string_view field) {
-        if (!(skipEmpty && field.empty())) fields.emplace_back(field);
-    };
-    bool delimited = false;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find_first_of(delimiters, start);
-        if (end == std::string_view::npos) break;
-        delimited = true;
-        add(text.substr(start, end - start));
-        start = end + 1;
-    }
-    // The text after the last delimiter; nothing after a delimiter at the end.
-    const std::string_view rest = text.substr(start);
-    if (!rest.empty() || !delimited) add(rest);
-    return fields;
 }
 
 }  // namespace ferolin

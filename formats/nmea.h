@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -16,24 +17,13 @@ namespace ferolin {
 // talker only; a trace without any "$GPGGA", "$GPRMC" or "$GPGSA" line is
 // read from the same sentences of any other talker ("$GN", "$GL", "$BD" ...),
 // keeping only the first of consecutive GSA sentences. The file is read once.
-// Status 1 when the file cannot be opened or memory runs out.
-int ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing, tests).
-int ReadNmeaText(std::string_view text, TrackPointArray& points, uint32_t& count);
+// kCannotOpen or kNoMemory when the file cannot be opened or memory runs out.
+ReadStatus ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Writes the GSA, GGA, RMC, GLL and VTG sentences that the option word selects
 // (kNmeaGsa ... kNmeaVtg) for each entry. An option word of 0 writes no file
 // and succeeds. Status 1 when the file cannot be created or written.
 int WriteNmeaFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options);
-
-// Splits `text` at any of the characters of `delimiters` into newly allocated
-// fields. With `skipEmpty` clear an empty field between two delimiters counts,
-// with it set it is dropped. Text without a delimiter is one field; text after
-// the last delimiter is the last field; a delimiter at the very end makes no
-// empty trailing field. For callers that want copies: the readers split their
-// lines in place without allocating.
-std::vector<std::string> SplitFields(std::string_view text, std::string_view delimiters,
-                                     bool skipEmpty);
 
 }  // namespace ferolin

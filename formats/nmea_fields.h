@@ -2,17 +2,11 @@
 // Magellan SD logs): no copy and no allocation per line or field.
 #pragma once
 
-#include <sys/mman.h>
-
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string_view>
-#include <vector>
 
 #include "core/text_format.h"
 #include "core/track_point.h"
@@ -24,11 +18,10 @@ namespace ferolin {
 constexpr std::size_t kNmeaPiece = 99;
 
 // The comma-separated fields of one line piece, located in place. Field 0 is
-// the sentence name. The fields follow the rules of SplitFields applied to
-// the piece as it was read, with its line end: a piece shorter than
-// kNmeaPiece ended with its line end, which forms a last field of its own
-// after a trailing comma; a full piece was cut from a longer line, and a comma
-// at its very end makes no empty trailing field.
+// the sentence name. The piece counts as read with its line end: a piece
+// shorter than kNmeaPiece ended with its line end, which forms a last field of
+// its own after a trailing comma; a full piece was cut from a longer line, and
+// a comma at its very end makes no empty trailing field.
 class LineFields {
 public:
     static constexpr std::size_t kLocated = 18;
@@ -178,106 +171,6 @@ inline void ReadNmeaTimeField(std::string_view field, TrackPoint& p) {
     p.minute = static_cast<int8_t>(GroupInt(field, 2, 2));
     p.seconds = ToFloat(FieldReal(DigitGroup(field, 4)));
 }
-
-// Points gathered while a reader goes once through its file, in zeroed blocks
-// that grow from a few hundred points to a million points, so that no block is
-// ever copied while the file is read. At the end the points are handed over
-// as one array of exactly the right size: the one block trimmed, or the
-// blocks copied together.
-class GrowingPoints {
-public:
-    // `expected`: the number of points the file is likely to hold at most,
-    // from its size; the first block takes that many, so that a file read as
-    // expected fills one block, which becomes the array without a copy.
-    void Expect(std::size_t expected) {
-        firstBlock_ = std::clamp(expected, kFirstBlock, kLargestFirstBlock);
-    }
-
-    std::size_t size() const { return size_; }
-    TrackPoint& back() { return *last_; }
-
-    // Adds a zeroed point; false when memory runs out.
-    bool Add() {
-        if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
-            std::size_t capacity = blocks_.empty()
-                                       ? firstBlock_
-                                       : std::min(blocks_.back().capacity * 2, kLargestBlock);
-            TrackPoint* block = Allocate(capacity);
-            // A large block the system refuses may still be had smaller.
-            while (!block && capacity > kFirstBlock) {
-                capacity /= 2;
-                block = Allocate(capacity);
-            }
-            if (!block) return false;
-            try {
-                blocks_.reserve(blocks_.size() + 1);
-            } catch (const std::bad_alloc&) {
-                std::free(block);
-                return false;
-            }
-            blocks_.push_back({TrackPointArray(block), 0, capacity});  // room reserved
-        }
-        Block& b = blocks_.back();
-        last_ = &b.points[b.used++];  // zero: blocks are allocated zeroed
-        ++size_;
-        return true;
-    }
-
-    void Clear() {
-        blocks_.clear();
-        size_ = 0;
-        last_ = nullptr;
-    }
-
-    // Hands over the first `count` points (count <= size()) as one array;
-    // empty when count is 0 or memory runs out.
-    TrackPointArray Release(std::size_t count) {
-        if (count == 0) {
-            Clear();
-            return {};
-        }
-        if (blocks_.size() == 1) {
-            // Trim the one block to the points it holds.
-            TrackPointArray array = std::move(blocks_.front().points);
-            Clear();
-            void* trimmed = std::realloc(array.get(), count * sizeof(TrackPoint));
-            if (trimmed) {
-                (void)array.release();
-                array.reset(static_cast<TrackPoint*>(trimmed));
-            }
-            return array;
-        }
-        TrackPointArray array(Allocate(count));
-        std::size_t done = 0;
-        for (const Block& b : blocks_) {
-            if (!array || done == count) break;
-            const std::size_t n = std::min(b.used, count - done);
-            std::memcpy(&array[done], b.points.get(), n * sizeof(TrackPoint));
-            done += n;
-        }
-        Clear();
-        return array;
-    }
-
-private:
-    static constexpr std::size_t kFirstBlock = 256;
-    static constexpr std::size_t kLargestBlock = std::size_t{1} << 20;
-    static constexpr std::size_t kLargestFirstBlock = std::size_t{1} << 24;
-
-    struct Block {
-        TrackPointArray points;
-        std::size_t used;
-        std::size_t capacity;
-    };
-
-    // A zeroed block of `count` points.
-    static TrackPoint* Allocate(std::size_t count) { return AllocateTrackPoints(count).release(); }
-
-    std::vector<Block> blocks_;
-    std::size_t firstBlock_ = kFirstBlock;
-    std::size_t size_ = 0;
-    TrackPoint* last_ = nullptr;
-};
 
 // A calendar year kept within the record's 16 bits.
 inline int16_t ClampYear(int year) {

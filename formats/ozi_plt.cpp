@@ -56,29 +56,31 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
     p.seconds = static_cast<float>(d.second);
 }
 
-// Two passes over the input: count the point lines, then fill that many
-// records; each pass opens the source afresh.
-int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) {
+}  // namespace
+
+// Two passes over the file: count the point lines, then fill that many
+// records; each pass opens the file afresh.
+ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t lines = 0;
     {
         LineReader reader(kPiece);
-        if (!source.Open(reader)) return 1;
+        if (!reader.Open(path)) return ReadStatus::kCannotOpen;
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         // Record numbers are 32-bit: no more lines than they can number.
         while (lines < 0x7FFFFFFFu && reader.Next(piece)) ++lines;
     }
-    if (lines == 0) return 0;
+    if (lines == 0) return ReadStatus::kOk;
     TrackPointArray array = AllocateTrackPoints(lines);
-    if (!array) return 1;
+    if (!array) return ReadStatus::kNoMemory;
 
     // The file may have changed in between: fill at most the counted records
     // and return how many were filled.
     LineReader reader(kPiece);
     uint32_t filled = 0;
-    if (source.Open(reader)) {
+    if (reader.Open(path)) {
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
         while (filled < lines && reader.Next(piece)) {
@@ -89,8 +91,10 @@ int ReadOzi(const LineSource& source, TrackPointArray& points, uint32_t& count) 
     }
     points = std::move(array);
     count = filled;
-    return 0;
+    return ReadStatus::kOk;
 }
+
+namespace {
 
 // The date and time of a point as a day number, "%.6f"; nothing for a point
 // without a date (day, month or year 0) or with a month outside 1-12.
@@ -103,14 +107,6 @@ void AppendDayNumber(TextBuffer& out, const TrackPoint& p) {
 
 }  // namespace
 
-int ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadOzi(LineSource::File(path), points, count);
-}
-
-int ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadOzi(LineSource::Memory(text), points, count);
-}
-
 int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t /*options*/) {
     OutputFile file;
@@ -122,7 +118,7 @@ int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "Altitude is in Feet\r\n"
         "Reserved 3\r\n");
     out.Append("0, 2, 65280, ");
-    out.Append(FileTitleCopy(path));
+    out.Append(FileTitle(path));
     out.Append(", 1, 0, 0, 65280\r\n ");
     AppendInt(out, count);
     out.Append("\r\n");

@@ -6,13 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-int ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing and tests).
-int ReadOziText(std::string_view text, TrackPointArray& points, uint32_t& count);
+ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Writes the export list; the track is named after the output file's title.
 // The option word is not used.

@@ -7,6 +7,7 @@
 #include "core/line_reader.h"
 #include "core/output_file.h"
 #include "core/text_format.h"
+#include "core/version.h"
 #include "formats/text_fields.h"
 
 namespace ferolin {
@@ -119,14 +120,16 @@ void ParsePointLine(std::string_view line, Unit unit, TrackPoint& t) {
     t.altitude = altitude == -9999 ? 0.0f : ToFloat(altitude);
 }
 
+}  // namespace
+
 // Two passes: count the T lines, then parse those after the header mark.
-int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
     points.reset();
     count = 0;
     uint32_t tLines = 0;
     {
         LineReader reader(kPiece);
-        if (!source.Open(reader)) return 1;
+        if (!reader.Open(path)) return ReadStatus::kCannotOpen;
         std::string_view line;
         while (tLines < 0x7FFFFFFFu && reader.Next(line))
             if (!line.empty() && line[0] == 'T') ++tLines;
@@ -134,11 +137,11 @@ int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count)
     TrackPointArray array;
     if (tLines > 0) {
         array = AllocateTrackPoints(tLines);
-        if (!array) return 1;
+        if (!array) return ReadStatus::kNoMemory;
     }
 
     LineReader reader(kPiece);
-    if (!source.Open(reader)) return 1;
+    if (!reader.Open(path)) return ReadStatus::kCannotOpen;
     bool marked = false;
     Unit unit = Unit::kDeg;
     uint32_t parsed = 0;
@@ -159,11 +162,13 @@ int ReadPcx5(const LineSource& source, TrackPointArray& points, uint32_t& count)
             t.record = static_cast<int32_t>(++parsed);
         }
     }
-    if (!marked) return 1;
+    if (!marked) return ReadStatus::kNotThisFormat;
     points = std::move(array);
     count = parsed;
-    return 0;
+    return ReadStatus::kOk;
 }
+
+namespace {
 
 // "%+011.7f" / "%+012.7f" with the sign replaced by the hemisphere letter
 // (the positive one for 0).
@@ -192,14 +197,6 @@ void AppendDateTime(TextBuffer& out, int day, int month, int year, int hour, int
 
 }  // namespace
 
-int ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadPcx5(LineSource::File(path), points, count);
-}
-
-int ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count) {
-    return ReadPcx5(LineSource::Memory(text), points, count);
-}
-
 int WritePcx5Track(const std::string& path, const ExportEntry* entries, uint32_t count,
                    uint32_t /*options*/) {
     // Points without a date all carry the time the writing started.
@@ -209,7 +206,7 @@ int WritePcx5Track(const std::string& path, const ExportEntry* entries, uint32_t
     TextBuffer& out = file.Buffer();
     out.Append(
         "H  SOFTWARE NAME & VERSION\r\n"
-        "I  PCX5 2.09 by Ferolin 1.51\r\n"
+        "I  PCX5 2.09 by Ferolin " FEROLIN_VERSION "\r\n"
         "\r\n"
         "H  R DATUM                IDX DA            DF            DX            DY            DZ\r\n"
         "M  G WGS 84               121 +0.000000e+00 +0.000000e+00 +0.000000e+00 +0.000000e+00 "

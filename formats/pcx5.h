@@ -6,15 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-// Status 1 when the file lacks the "SOFTWARE NAME & VERSION" header, so that
-// the next reader of the extension gets its turn.
-int ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count);
-// The same from text in memory (fuzzing and tests).
-int ReadPcx5Text(std::string_view text, TrackPointArray& points, uint32_t& count);
+// kNotThisFormat when the file lacks the "SOFTWARE NAME & VERSION" header, so
+// that the next reader of the extension gets its turn.
+ReadStatus ReadPcx5Track(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Writes the export list; points without a month get the current UTC date and
 // time (core/clock.h). The option word is not used.

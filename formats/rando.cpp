@@ -56,15 +56,14 @@ public:
 
 }  // namespace
 
+namespace {
 std::unique_ptr<TrackSaxHandler> MakeRandoHandler() { return std::make_unique<RandoHandler>(); }
+}  // namespace
 
-int ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count) {
     return ReadXmlTrack(path, MakeRandoHandler, points, count);
 }
 
-int ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count) {
-    return ReadXmlTrackText(document, MakeRandoHandler, points, count);
-}
 
 int WriteRandoHike(const std::string& path, const ExportEntry* entries, uint32_t count,
                    uint32_t /*options*/) {

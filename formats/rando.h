@@ -14,9 +14,7 @@ namespace ferolin {
 
 // Every ETAPE element, numbered 1, 2, 3 ... in file order, with its POSITION
 // ("latitude,longitude") and ALTITUDE.
-int ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count);
-int ReadRandoText(std::string_view document, TrackPointArray& points, uint32_t& count);
-std::unique_ptr<TrackSaxHandler> MakeRandoHandler();
+ReadStatus ReadRandoHike(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Positions and output altitudes only; the option word is not used.
 int WriteRandoHike(const std::string& path, const ExportEntry* entries, uint32_t count,

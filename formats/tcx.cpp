@@ -1,6 +1,7 @@
 #include "formats/tcx.h"
 
 #include <cmath>
+#include <memory>
 
 #include "core/output_file.h"
 #include "core/paths.h"
@@ -8,6 +9,7 @@
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
 #include "formats/track_time.h"
+#include "formats/xml_track.h"
 
 namespace ferolin {
 
@@ -266,16 +268,13 @@ void AppendTrackpoint(TextBuffer& out, const ExportEntry& e, int64_t time, doubl
 
 }  // namespace
 
+namespace {
 std::unique_ptr<TrackSaxHandler> MakeTcxHandler() { return std::make_unique<TcxHandler>(); }
+}  // namespace
 
-int ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors) {
+ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors) {
     return ReadXmlTrack(path, MakeTcxHandler, points, count, sensors);
-}
-
-int ReadTcxText(std::string_view document, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors) {
-    return ReadXmlTrackText(document, MakeTcxHandler, points, count, sensors);
 }
 
 int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -321,7 +320,7 @@ int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t c
             "        <TriggerMethod>Manual</TriggerMethod>\r\n");
     } else {
         out.Append("  <Courses>\r\n    <Course>\r\n      <Name>");
-        AppendCourseName(out, FileTitleCopy(path));
+        AppendCourseName(out, FileTitle(path));
         out.Append("</Name>\r\n      <Lap>\r\n");
         AppendDoubleElement(out, "        ", "TotalTimeSeconds", seconds, 3);
         AppendDoubleElement(out, "        ", "DistanceMeters", totalDistance, 2);

@@ -5,13 +5,12 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "core/sensors.h"
 #include "core/track_point.h"
-#include "formats/xml_track.h"
+#include "core/read_status.h"
 
 namespace ferolin {
 
@@ -19,11 +18,8 @@ namespace ferolin {
 // tracks of every activity and course), numbered 1, 2, 3 ...: its time,
 // position, altitude, heart rate, cadence, and from the activity extension
 // (TPX) its speed, power and running cadence. Statuses as ReadXmlTrack.
-int ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors = nullptr);
-int ReadTcxText(std::string_view document, TrackPointArray& points, uint32_t& count,
-                SensorChannels* sensors = nullptr);
-std::unique_ptr<TrackSaxHandler> MakeTcxHandler();
+ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors = nullptr);
 
 // One activity (Sport "Other") with one lap and one track when the first
 // point has a date; else one course named after the output file, timed at

@@ -86,26 +86,6 @@ void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t
     line("Average Speed (without stop) ", s.averageSpeedNoStop, " KMs/hr", nullptr);
 }
 
-namespace {
-
-// Columns of the text table, in the order they are written.
-constexpr TableColumn kTextColumnTable[] = {
-    {0x8000, "Record: ", ColumnValue::kRecord},
-    {0x200, "Date: ", ColumnValue::kDate},
-    {0x1000, "Time: ", ColumnValue::kTime},
-    {0x2, "Latitude: ", ColumnValue::kLatitude},
-    {0x4, "Longitude: ", ColumnValue::kLongitude},
-    {0x8, "Altitude(Meters): ", ColumnValue::kAltitude},
-    {0x10, "PDOP: ", ColumnValue::kPdop},
-    {0x20, "HDOP: ", ColumnValue::kHdop},
-    {0x40, "VDOP: ", ColumnValue::kVdop},
-    {0x1, "Satellite No: ", ColumnValue::kSatellites},
-    {0x80, "Speed(KMs/hr): ", ColumnValue::kSpeed},
-    {0x100, "Direction: ", ColumnValue::kDirection},
-};
-
-}  // namespace
-
 int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t count,
                    uint32_t options, const SensorChannels* sensors) {
     if (options == 0) return 0;
@@ -118,7 +98,7 @@ int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t
     out.Append("\r\n");
 
     // Every selected cell, the header's too, is followed by a tab.
-    for (const TableColumn& c : kTextColumnTable) {
+    for (const TableColumn& c : kTableColumns) {
         if (!(options & c.bit)) continue;
         out.Append(c.header);
         out.Append('\t');
@@ -131,7 +111,7 @@ int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t
     }
     out.Append("\r\n");
     for (uint32_t i = 0; i < count; ++i) {
-        for (const TableColumn& c : kTextColumnTable) {
+        for (const TableColumn& c : kTableColumns) {
             if (!(options & c.bit)) continue;
             AppendCell(out, c.value, entries[i], 4);
             out.Append('\t');

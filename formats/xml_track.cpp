@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "core/point_buffer.h"
 #include "core/text_format.h"
 
 namespace ferolin {
@@ -65,19 +65,21 @@ int XMLCALL OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 
 }  // namespace
 
-// The records being read: a zero-filled array that grows as the handler asks
-// for slots, and the handler's record counter.
+// The records being read, and the handler's record counter.
 class XmlTrackTarget {
 public:
-    ~XmlTrackTarget() { std::free(data_); }
+    explicit XmlTrackTarget(std::size_t limit) : points_(limit) {}
 
     uint32_t index = 0;
     bool failed = false;  // out of memory, or the counter overflowed
     SensorChannels* sensors = nullptr;  // null when the read gathers no channel
 
     TrackPoint* Slot() {
-        if (index >= capacity_ && !Reserve(static_cast<std::size_t>(index) + 1)) return nullptr;
-        return data_ + index;
+        if (index >= points_.size() && !points_.Resize(static_cast<std::size_t>(index) + 1)) {
+            failed = true;
+            return nullptr;
+        }
+        return &points_[index];
     }
     void Next() {
         if (index == UINT32_MAX) failed = true;
@@ -87,44 +89,13 @@ public:
     // the same count.
     bool Finish(TrackPointArray& points) {
         if (sensors) sensors->Align(index);
-        if (index == 0) return true;
-        if (index > capacity_ && !Reserve(index)) return false;
-        if (index < capacity_) {
-            // Give back what the doubling left over; keep the larger block if
-            // the system refuses.
-            if (void* smaller = std::realloc(data_, sizeof(TrackPoint) * index)) {
-                data_ = static_cast<TrackPoint*>(smaller);
-                capacity_ = index;
-            }
-        }
-        points.reset(data_);
-        data_ = nullptr;
-        capacity_ = 0;
+        if (!points_.Resize(index)) return false;
+        points = points_.Release(index);
         return true;
     }
 
 private:
-    bool Reserve(std::size_t needed) {
-        std::size_t capacity = capacity_ ? capacity_ : 1024;
-        while (capacity < needed) capacity *= 2;
-        if (capacity > SIZE_MAX / sizeof(TrackPoint)) {
-            failed = true;
-            return false;
-        }
-        void* grown = std::realloc(data_, sizeof(TrackPoint) * capacity);
-        if (!grown) {
-            failed = true;
-            return false;
-        }
-        data_ = static_cast<TrackPoint*>(grown);
-        std::memset(static_cast<void*>(data_ + capacity_), 0,
-                    sizeof(TrackPoint) * (capacity - capacity_));
-        capacity_ = capacity;
-        return true;
-    }
-
-    TrackPoint* data_ = nullptr;
-    std::size_t capacity_ = 0;
+    PointBuffer points_;
 };
 
 bool XmlNameIs(std::string_view name, std::string_view expected) {
@@ -177,7 +148,10 @@ namespace {
 // the last tag.
 class XmlRead {
 public:
-    XmlRead(TrackSaxHandler& handler, SensorChannels* sensors) : handler_(handler) {
+    // `limit`: the document's size. A record takes at least one of its bytes
+    // (entities aside, which expat keeps from amplifying much).
+    XmlRead(TrackSaxHandler& handler, std::size_t limit, SensorChannels* sensors)
+        : handler_(handler), target_(limit) {
         target_.sensors = sensors;
     }
     ~XmlRead() {
@@ -200,18 +174,17 @@ public:
     bool ParseBuffer(int length, bool last) {
         return XML_ParseBuffer(parser_, length, last) == XML_STATUS_OK && !failed();
     }
-    bool Parse(const char* data, int length, bool last) {
-        return XML_Parse(parser_, data, length, last) == XML_STATUS_OK && !failed();
-    }
     void* Buffer(int length) { return XML_GetBuffer(parser_, length); }
 
     // Status after a failed parse.
-    int FailureStatus() const { return failed() ? kXmlStatusNoMemory : kXmlStatusMalformed; }
+    ReadStatus FailureStatus() const {
+        return failed() ? ReadStatus::kNoMemory : ReadStatus::kXmlMalformed;
+    }
 
-    int Finish(TrackPointArray& points, uint32_t& count) {
-        if (!target_.Finish(points)) return kXmlStatusNoMemory;
+    ReadStatus Finish(TrackPointArray& points, uint32_t& count) {
+        if (!target_.Finish(points)) return ReadStatus::kNoMemory;
         count = target_.index;
-        return 0;
+        return ReadStatus::kOk;
     }
 
 private:
@@ -280,70 +253,45 @@ std::unique_ptr<TrackSaxHandler> MakeHandler(TrackSaxHandlerFactory factory) {
     }
 }
 
-int ReadFile(int fd, XmlRead& read) {
+ReadStatus ReadFile(int fd, XmlRead& read) {
     for (;;) {
         void* buffer = read.Buffer(static_cast<int>(kReadChunk));
-        if (!buffer) return kXmlStatusNoMemory;
+        if (!buffer) return ReadStatus::kNoMemory;
         ssize_t n;
         do n = ::read(fd, buffer, kReadChunk);
         while (n < 0 && errno == EINTR);
-        if (n < 0) return kXmlStatusCannotRead;
+        if (n < 0) return ReadStatus::kXmlUnreadable;
         if (!read.ParseBuffer(static_cast<int>(n), n == 0)) return read.FailureStatus();
-        if (n == 0) return 0;
+        if (n == 0) return ReadStatus::kOk;
     }
 }
 
 }  // namespace
 
-int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                 TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
+ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
+                        TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
     points.reset();
     count = 0;
     if (sensors) sensors->Clear();
     // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
     // waiting for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return kXmlStatusCannotRead;
+    if (fd < 0) return ReadStatus::kXmlUnreadable;
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
-        return kXmlStatusCannotRead;
+        return ReadStatus::kXmlUnreadable;
     }
-    int status = kXmlStatusNoMemory;
+    ReadStatus status = ReadStatus::kNoMemory;
     if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
-        XmlRead read(*handler, sensors);
+        XmlRead read(*handler, static_cast<std::size_t>(info.st_size), sensors);
         if (read.Create()) {
             status = ReadFile(fd, read);
-            if (status == 0) status = read.Finish(points, count);
+            if (status == ReadStatus::kOk) status = read.Finish(points, count);
         }
     }
     close(fd);
-    if (status != 0 && sensors) sensors->Clear();
-    return status;
-}
-
-int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
-                     TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
-    points.reset();
-    count = 0;
-    if (sensors) sensors->Clear();
-    std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory);
-    if (!handler) return kXmlStatusNoMemory;
-    XmlRead read(*handler, sensors);
-    if (!read.Create()) return kXmlStatusNoMemory;
-    constexpr std::size_t kPiece = 1 << 20;
-    int status = 0;
-    do {
-        const std::size_t n = document.size() < kPiece ? document.size() : kPiece;
-        const bool last = n == document.size();
-        if (!read.Parse(document.data(), static_cast<int>(n), last)) {
-            status = read.FailureStatus();
-            break;
-        }
-        document.remove_prefix(n);
-    } while (!document.empty());
-    if (status == 0) status = read.Finish(points, count);
-    if (status != 0 && sensors) sensors->Clear();
+    if (status != ReadStatus::kOk && sensors) sensors->Clear();
     return status;
 }
 

@@ -10,17 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/read_status.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
-
-// Statuses of ReadXmlTrack besides 0. Like the parser's own failures, a file
-// that cannot be read or parsed gives a status other than 1, which stands for
-// exhausted memory alone.
-constexpr int kXmlStatusNoMemory = 1;
-constexpr int kXmlStatusCannotRead = 2;  // missing, unreadable or not a regular file
-constexpr int kXmlStatusMalformed = 3;   // the document is not well-formed XML
 
 // Case-insensitive comparison of an element or attribute name with an ASCII name.
 bool XmlNameIs(std::string_view name, std::string_view expected);
@@ -84,17 +78,16 @@ private:
 using TrackSaxHandlerFactory = std::unique_ptr<TrackSaxHandler> (*)();
 
 // Reads the regular file at `path` (a FIFO or a device is refused without
-// waiting) with a handler from `factory`. Status 0 with the points and their
-// count, or with count 0 and no array when the file holds no record; on a
-// non-zero status the outputs hold no track. The records are numbered by the
+// waiting) with a handler from `factory`. kOk with the points and their
+// count, or with count 0 and no array when the file holds no record. A file
+// that is missing, unreadable or not a regular file gives kXmlUnreadable, a
+// document that is not well-formed kXmlMalformed, and exhausted memory
+// kNoMemory; the outputs then hold no track. The records are numbered by the
 // handler's counter: the count is the number of records it completed, and
 // slots it never wrote stay zero. `sensors`, when not null, receives the
-// channel values the handler set, aligned with the records (no channel when
-// none was set, nothing on failure).
-int ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                 TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
-// The same over a document in memory (fuzzing and tests).
-int ReadXmlTrackText(std::string_view document, TrackSaxHandlerFactory factory,
-                     TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
+// channel values the handler set, one a record (no channel when none was
+// set, nothing on failure).
+ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
+                        TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

@@ -5,5 +5,5 @@
 #include "fuzz_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ferolin_fuzz::FuzzTextReader(ferolin::ReadGeoJsonText, data, size);
+    return ferolin_fuzz::FuzzFileReader(ferolin::ReadGeoJsonFile, data, size);
 }

@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(data + 1, size - 1);
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    const int status = ferolin::ReceiveLoggerRecords(source, announced, points, count);
-    if (status == 0 && count > 0) {
+    const ferolin::ReadStatus status =
+        ferolin::ReceiveLoggerRecords(source, announced, points, count);
+    if (status == ferolin::ReadStatus::kOk && count > 0) {
         uint32_t sum = 0;
         for (uint32_t i = 0; i < count; ++i)
             sum += static_cast<uint32_t>(points[i].record) + static_cast<uint8_t>(points[i].satellites);

@@ -3,5 +3,5 @@
 #include "fuzz_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ferolin_fuzz::FuzzTextReader(ferolin::ReadPcx5Text, data, size);
+    return ferolin_fuzz::FuzzFileReader(ferolin::ReadPcx5Track, data, size);
 }

@@ -1,21 +1,22 @@
 // What the fuzz targets of the desktop program's readers share: the input
-// bytes as text, and a walk over the points a reader returns, so that a
-// count larger than the array shows up as an invalid read.
+// bytes as an in-memory file that the reader opens by name, as it opens any
+// track, and a walk over the points it returns, so that a count larger than
+// the array shows up as an invalid read.
 #pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <string>
 #include <type_traits>
 
+#include "core/read_status.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin_fuzz {
-
-inline std::string_view Text(const uint8_t* data, size_t size) {
-    return std::string_view(reinterpret_cast<const char*>(data), size);
-}
 
 // Reads points across the whole array and all of the last one. The sum is
 // unsigned: record numbers may hold any int value.
@@ -44,22 +45,33 @@ inline void TouchChannels(ferolin::SensorChannels& sensors, uint32_t count) {
     (void)sink;
 }
 
-// Runs a reader's text entry point on the input and walks what it returns,
-// with the sensor channels of readers that fill them.
-template <typename ReadText>
-int FuzzTextReader(ReadText read, const uint8_t* data, size_t size) {
+// Runs a reader on the input, written to a memory file named through
+// /proc/self/fd, and walks what it returns, with the sensor channels of the
+// readers that fill them.
+template <typename Reader>
+int FuzzFileReader(Reader read, const uint8_t* data, size_t size) {
+    const int fd = memfd_create("fuzz_input", MFD_CLOEXEC);
+    if (fd < 0) return 0;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, data + done, size - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    if constexpr (std::is_invocable_v<ReadText, std::string_view, ferolin::TrackPointArray&, uint32_t&,
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if constexpr (std::is_invocable_v<Reader, const std::string&, ferolin::TrackPointArray&, uint32_t&,
                                       ferolin::SensorChannels*>) {
         ferolin::SensorChannels sensors;
-        if (read(Text(data, size), points, count, &sensors) == 0) {
+        if (read(path, points, count, &sensors) == ferolin::ReadStatus::kOk) {
             TouchPoints(points, count);
             TouchChannels(sensors, count);
         }
-    } else {
-        if (read(Text(data, size), points, count) == 0) TouchPoints(points, count);
+    } else if (read(path, points, count) == ferolin::ReadStatus::kOk) {
+        TouchPoints(points, count);
     }
+    close(fd);
     return 0;
 }
 

@@ -31,8 +31,10 @@ std::string Block(int record) {
 }
 
 std::vector<std::string> Pieces(const std::string& text, size_t maxPiece) {
+    TempDir dir;
+    WriteFile(dir.File("lines.txt"), text);
     LineReader lines(maxPiece);
-    lines.OpenMemory(text);
+    EXPECT_TRUE(lines.Open(dir.File("lines.txt")));
     std::vector<std::string> pieces;
     std::string_view piece;
     while (lines.Next(piece)) pieces.emplace_back(piece);
@@ -73,7 +75,7 @@ TEST(LineReader, OpensRegularFilesOnlyAndNeverWaits) {
     EXPECT_FALSE(reader.Open(dir.File("missing.log")));
     TrackPointArray points;
     uint32_t count = 7;
-    EXPECT_EQ(ReadBlueGpsLog(fifo, points, count), 1);
+    EXPECT_EQ(ReadBlueGpsLog(fifo, points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(count, 0u);
 }
 
@@ -84,7 +86,7 @@ TEST(BlueGpsReader, ReadsEveryKeyOfARecord) {
         "Minute: 5\r\nSecond: 7.25\r\nLatitude: -45.5\r\nLongitude: -3.25\r\nAltitude: 545.5\r\n"
         "PDOP: 1.5\r\nHDOP: 0.75\r\nSatellite No: 8\r\nSpeed(KMs/hr): 4.5\r\n"
         "Direction: 84.25\r\n=====================\r\n");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 1u);
     EXPECT_EQ(Fields(r.points[0]),
               Fields(WithFix(DatedPoint(-45.5, -3.25, 2007, 3, 9, 10, 5, 7.25f),
@@ -97,7 +99,7 @@ TEST(BlueGpsReader, ValuesConvertLikeTheCLibraryIntoTheFieldWidths) {
                             "Year: 70000\nMonth: 300\nDay:   12abc\nRecord: x\n"
                             "Latitude: 1e999\nAltitude: 1e300\nSecond: 12,75\n"
                             "Satellite No: -3\nDay: 13\n");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     const TrackPoint& p = r.points[0];
     EXPECT_EQ(+p.year, static_cast<int16_t>(70000));
     EXPECT_EQ(+p.month, static_cast<int8_t>(300));
@@ -114,7 +116,7 @@ TEST(BlueGpsReader, DeclaredCountDecidesTheNumberOfRecords) {
     std::string text = std::string("About total Numbers: 5\n") + kSeparatorLine;
     for (int i = 1; i <= 3; ++i) text += Block(i);
     auto r = ReadText(text);
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 5u);
     EXPECT_EQ(+r.points[2].record, 3);
     const TrackPoint zero{};
@@ -134,31 +136,31 @@ TEST(BlueGpsReader, CountsKeysHeadersAndLongLines) {
     const std::string head = std::string("About total Numbers: 1\n") + kSeparatorLine;
     const struct {
         std::string text;
-        int status;
+        ReadStatus status;
         uint32_t count;
         int record;  // of the first point
         float altitude;
     } rows[] = {
         // A count of 0 is passed over for a later non-zero one.
         {std::string("About total Numbers: 0\nx\nAbout total Numbers: 3\n") + kSeparatorLine +
-             Block(9), 0, 3, 9, 0},
+             Block(9), ReadStatus::kOk, 3, 9, 0},
         // Keys must start the line, with their blank.
-        {head + " Record: 5\nRecord:6\nrecord: 7\nAltitude: 12\n", 0, 1, 0, 12},
+        {head + " Record: 5\nRecord:6\nrecord: 7\nAltitude: 12\n", ReadStatus::kOk, 1, 0, 12},
         // Lines before the first separator are header lines.
         {"Record: 99\nAbout total Numbers: 2\nRecord: 98\nAltitude: 5\n"
-         "===================== first\nRecord: 1\n", 0, 2, 1, 0},
+         "===================== first\nRecord: 1\n", ReadStatus::kOk, 2, 1, 0},
         // The file may end before any separator: every record stays zero.
-        {"About total Numbers: 2\nno records\n", 0, 2, 0, 0},
+        {"About total Numbers: 2\nno records\n", ReadStatus::kOk, 2, 0, 0},
         // The text after the first 1023 characters of a line is a line of its own.
         {head + std::string(1023, 'x') + "Record: 77\n" + std::string(1022, 'y') +
-             "\nAltitude: 3\n" + std::string(100000, 'z') + "\n", 0, 1, 77, 3},
+             "\nAltitude: 3\n" + std::string(100000, 'z') + "\n", ReadStatus::kOk, 1, 77, 3},
         // No usable count. A count no file of this size could hold is a
         // damaged header, not a request for millions of empty records.
-        {"Record: 1\n=====================\n", 1, 0, 0, 0},
-        {"About total Numbers: 0\n", 1, 0, 0, 0},
-        {"About total Numbers: -4\n", 1, 0, 0, 0},
-        {"", 1, 0, 0, 0},
-        {"About total Numbers: 2000000000\n", 1, 0, 0, 0},
+        {"Record: 1\n=====================\n", ReadStatus::kNotThisFormat, 0, 0, 0},
+        {"About total Numbers: 0\n", ReadStatus::kNotThisFormat, 0, 0, 0},
+        {"About total Numbers: -4\n", ReadStatus::kNotThisFormat, 0, 0, 0},
+        {"", ReadStatus::kNotThisFormat, 0, 0, 0},
+        {"About total Numbers: 2000000000\n", ReadStatus::kNotThisFormat, 0, 0, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text.substr(0, 80));
@@ -174,7 +176,7 @@ TEST(BlueGpsReader, CountsKeysHeadersAndLongLines) {
     }
     TrackPointArray points;
     uint32_t count = 5;
-    EXPECT_EQ(ReadBlueGpsLog("/nonexistent/folder/x.log", points, count), 1);
+    EXPECT_EQ(ReadBlueGpsLog("/nonexistent/folder/x.log", points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(count, 0u);
 }
 
@@ -214,7 +216,7 @@ std::string WriteTable(const TwoPoints& t, uint32_t count, uint32_t options) {
     // The table is no datalog.
     TrackPointArray points;
     uint32_t read = 0;
-    EXPECT_EQ(ReadBlueGpsLog(path, points, read), 1);
+    EXPECT_EQ(ReadBlueGpsLog(path, points, read), ReadStatus::kNotThisFormat);
     return ReadFile(path);
 }
 

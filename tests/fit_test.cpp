@@ -20,7 +20,7 @@ using namespace ferolin_test;
 
 namespace {
 
-const std::string kData = FEROLIN_TEST_DATA "/fit/";
+const std::string kData = FEROLIN_DATA_DIR "/fit/";
 
 // The protocol's CRC: a nibble at a time over its 16-entry table.
 uint16_t NibbleCrc(const std::string& bytes) {
@@ -196,9 +196,10 @@ CurrentTrack Load(const std::string& path, RecordingHost& host) {
 
 // The exported copy of `track` through the row of `extension`.
 std::string Export(const CurrentTrack& track, const TempDir& dir, const std::string& name,
-                   uint32_t options) {
+                   uint32_t options, const ExclusionRule* rule = nullptr) {
     RecordingHost host;
     host.options = options;
+    if (rule) host.rules.push_back(rule);
     const std::string path = dir.File(name);
     EXPECT_EQ(ExportToFile(track, path, FindWriterRow(FileExtension(path)), host), 0) << name;
     return path;
@@ -317,6 +318,10 @@ TEST(FitWriter, SensorChannelsReachTablesAndGpx) {
     const CurrentTrack basic = Load(dir.File("basic.fit"), host);
     EXPECT_EQ(ReadFile(Export(basic, dir, "basic.txt", 0x9206)), ReadFile(kData + "basic.txt"));
     EXPECT_EQ(ReadFile(Export(basic, dir, "basic.csv", 0x49206)), ReadFile(kData + "basic.csv"));
+    // A rule drops the second point: the values stay with the points kept.
+    const ExclusionRule second{kDataRecord, kCompareEqual, 2};
+    EXPECT_EQ(ReadFile(Export(basic, dir, "kept.csv", 0x49206, &second)),
+              ReadFile(kData + "basic-second-dropped.csv"));
 
     const std::string gpx = Export(basic, dir, "basic.gpx", kAllOptions);
     const std::string schema = FEROLIN_SCHEMAS "/gpx-with-extensions.xsd";

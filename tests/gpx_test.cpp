@@ -173,7 +173,7 @@ TEST(GpxReader, ReadsEveryValueOfATrackPoint) {
         "  <pdop>3.75</pdop>\n  <name>ignored</name>\n</trkpt>\n"
         "<trkpt lat=\"1e1\" lon=\"2\"><time>2006-05-01T10:20:30.5+02:00</time></trkpt>\n"
         "</trkseg></trk>"));
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 2u);
     // 300 satellites keep their low 8 bits; the speed is in m/s; the time
     // zone offset is ignored.
@@ -224,7 +224,7 @@ TEST(GpxReader, WhichPointsADocumentHolds) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.document);
         const Read r = ReadDoc(row.document);
-        EXPECT_EQ(r.status != 0, row.status != 0);
+        EXPECT_EQ(r.status != ReadStatus::kOk, row.status != 0);
         Points points;
         for (uint32_t i = 0; i < r.count; ++i) points.push_back(Fields(r.points[i]));
         EXPECT_EQ(points, row.points);
@@ -234,7 +234,7 @@ TEST(GpxReader, WhichPointsADocumentHolds) {
     }
     TrackPointArray points;
     uint32_t count = 0;
-    EXPECT_NE(ReadGpxTrack("/nonexistent/track.gpx", points, count), 0);
+    EXPECT_NE(ReadGpxTrack("/nonexistent/track.gpx", points, count), ReadStatus::kOk);
 }
 
 TEST(GpxReader, TimeTextsScanLikeTheirPattern) {

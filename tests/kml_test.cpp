@@ -232,7 +232,7 @@ TEST(KmlReader, CoordinatesOfLineStringsInPlacemarksOnly) {
         "</MultiGeometry></Placemark>"
         "</Document></kml>"
         "<!-- after the document element nothing counts -->");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 3u);  // a line string inside a multi-geometry counts
     EXPECT_EQ(+r.points[2].longitude, 6.0);
     EXPECT_EQ(+r.points[0].record, 1);
@@ -274,7 +274,7 @@ TEST(KmlReader, TokensTextSplitsPrefixesAndMalformedDocuments) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.document);
         const Read r = ReadDoc(row.document);
-        EXPECT_EQ(r.status != 0, row.status != 0);
+        EXPECT_EQ(r.status != ReadStatus::kOk, row.status != 0);
         std::vector<P> places;
         for (uint32_t i = 0; i < r.count; ++i) {
             EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
@@ -334,7 +334,7 @@ TEST(KmlFormat, RoundTripThroughTheDriver) {
     EXPECT_TRUE(IsWellFormedXml(ReadFile(path)));
     TrackPointArray points;
     uint32_t count = 0;
-    ASSERT_EQ(ReadKmlTrack(path, points, count), 0);
+    ASSERT_EQ(ReadKmlTrack(path, points, count), ReadStatus::kOk);
     ASSERT_EQ(count, 60u);
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(+points[20 + 2 * i].latitude, +p[i].latitude);

@@ -212,7 +212,7 @@ std::string Records(int n) {
 }
 
 struct Download {
-    int status;
+    ReadStatus status;
     uint32_t count;
     TrackPointArray points;
     double seconds;
@@ -259,7 +259,7 @@ TEST_F(LoggerDownload, ReadsEveryRecordOnALineInTheKernelDefaultMode) {
     play.afterStart = Records(3);
     Played d = Play(play);
 
-    EXPECT_EQ(d.status, 0);
+    EXPECT_EQ(d.status, ReadStatus::kOk);
     ASSERT_EQ(d.count, 3u);
     for (int i = 0; i < 3; ++i) ExpectPoint(d.points[i], kRecords[i]);
     EXPECT_EQ(+d.points[0].year, 2007);
@@ -284,7 +284,7 @@ TEST_F(LoggerDownload, FewerRecordsThanAnnouncedKeepsThoseThatCame) {
     play.afterStart = Records(2);  // three announced
     Played d = Play(play);
 
-    EXPECT_EQ(d.status, 0);
+    EXPECT_EQ(d.status, ReadStatus::kOk);
     ASSERT_EQ(d.count, 2u);
     ExpectPoint(d.points[0], kRecords[0]);
     ExpectPoint(d.points[1], kRecords[1]);
@@ -303,7 +303,7 @@ TEST_F(LoggerDownload, RepliesAndRecordFramesDecideWhatIsTaken) {
     const struct {
         const char* what;
         LoggerPlay play;
-        int status;
+        ReadStatus status;
         uint32_t count;  // the first records of kRecords
         std::string received;
         double seconds = 40;  // at most
@@ -311,23 +311,24 @@ TEST_F(LoggerDownload, RepliesAndRecordFramesDecideWhatIsTaken) {
         {"the second record frame stops after 30 of its 59 bytes",
          {.countReply = Bytes({36, 4, 0, 0, 0}),
           .afterStart = Records(1) + Frame(RecordPayload(kRecords[1])).substr(0, 30)},
-         0, 1, transferred},
+         ReadStatus::kOk, 1, transferred},
         // A whole frame with code 7 but only 51 payload bytes is no record:
         // the records end there, the frame after it is not taken.
         {"a short record frame",
          {.afterStart = Records(2) + Frame(RecordPayload(kRecords[2]).substr(0, 51)) + Records(1)},
-         0, 2, transferred},
+         ReadStatus::kOk, 2, transferred},
         // FF FF FF FF announced, two sent: nothing large is allocated.
         {"the largest count", {.countReply = Bytes({36, 0xFF, 0xFF, 0xFF, 0xFF}), .afterStart = Records(2)},
-         0, 2, transferred},
+         ReadStatus::kOk, 2, transferred},
         // One announced, three sent: one taken, and the end frame follows at once.
         {"one announced", {.countReply = Bytes({36, 1, 0, 0, 0}), .afterStart = Records(3)},
-         0, 1, transferred, 2.0},
+         ReadStatus::kOk, 1, transferred, 2.0},
         // First byte not "$": the logger is not emitting NMEA; only the end
         // frame goes out.
-        {"no NMEA", {.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n"}, 1, 0, kEndFrame},
-        {"the query answered with another code", {.queryReply = 72}, 1, 0, asked + kEndFrame},
-        {"a count reply too short to hold a count", {.countReply = Bytes({36, 3})}, 1, 0,
+        {"no NMEA", {.nmea = "GPGGA,101304.250,,,,,0,00,,,M,,M,,*5C\r\n"}, ReadStatus::kNotThisFormat, 0, kEndFrame},
+        {"the query answered with another code", {.queryReply = 72}, ReadStatus::kNotThisFormat, 0, asked + kEndFrame},
+        {"a count reply too short to hold a count", {.countReply = Bytes({36, 3})},
+         ReadStatus::kNotThisFormat, 0,
          counted + kEndFrame},
     };
     for (const auto& row : rows) {
@@ -362,7 +363,7 @@ TEST_F(LoggerDownload, GivesUpAfterTenUnansweredHandshakes) {
     LoggerPlay play;
     play.unansweredHandshakes = -1;
     Played d = Play(play);
-    EXPECT_EQ(d.status, 1);
+    EXPECT_EQ(d.status, ReadStatus::kNotThisFormat);
     EXPECT_EQ(d.count, 0u);
     EXPECT_EQ(d.handshakes, 10);
     std::string expected = kSwitchCommand;
@@ -448,7 +449,7 @@ TEST(LoggerFrames, FramesAndRecordsFromMemory) {
     Memory stream(Records(3) + Frame(Bytes({68})) + Records(1));
     TrackPointArray points;
     uint32_t count = 0;
-    EXPECT_EQ(ReceiveLoggerRecords(stream, 0xFFFFFFFFu, points, count), 0);
+    EXPECT_EQ(ReceiveLoggerRecords(stream, 0xFFFFFFFFu, points, count), ReadStatus::kOk);
     ASSERT_EQ(count, 3u);
     for (int i = 0; i < 3; ++i) ExpectPoint(points[i], kRecords[i]);
 
@@ -460,7 +461,7 @@ TEST(LoggerFrames, FramesAndRecordsFromMemory) {
         many += Frame(RecordPayload(r));
     }
     Memory manyStream(many);
-    EXPECT_EQ(ReceiveLoggerRecords(manyStream, 0xFFFFFFFFu, points, count), 0);
+    EXPECT_EQ(ReceiveLoggerRecords(manyStream, 0xFFFFFFFFu, points, count), ReadStatus::kOk);
     ASSERT_EQ(count, 1000u);
     for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(+points[i].record, static_cast<int32_t>(i));
 }

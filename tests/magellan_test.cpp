@@ -36,7 +36,7 @@ TEST(ReadMagellanLog, ConvertsTheTrackSentences) {
         "$PMGNTRK,3330.000,S,15115.000,W,01000,F,235959.99,A,,311207*00\r\n"
         "$PMGNTRK,0100.5,N,00000.000,E,545.9,M,000000,A,,010170*00\r\n"
         "$PMGNCMD,END*3D\r\n");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 3u);
     const TrackPoint& a = r.points[0];
     EXPECT_DOUBLE_EQ(+a.latitude, FromMagellan(4807.038));
@@ -113,11 +113,11 @@ TEST(ReadMagellanLog, FieldCountsYearsAndShortFields) {
 
     // No track line: no point, not a failure. A missing file fails.
     r = ReadLog("$PMGNWPL,x\nhello\n");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, ReadStatus::kOk);
     EXPECT_EQ(r.count, 0u);
     TempDir dir;
     Read missing;
-    EXPECT_EQ(ReadMagellanLog(dir.File("absent.log"), missing.points, missing.count), 1);
+    EXPECT_EQ(ReadMagellanLog(dir.File("absent.log"), missing.points, missing.count), ReadStatus::kCannotOpen);
 }
 
 TEST(WriteMagellanLog, WritesOneSentencePerEntryByteForByte) {
@@ -139,7 +139,7 @@ TEST(WriteMagellanLog, WritesOneSentencePerEntryByteForByte) {
     // Read back: positions to the written precision, altitudes truncated,
     // 1999 stays 1999.
     Read r;
-    ASSERT_EQ(ReadMagellanLog(path, r.points, r.count), 0);
+    ASSERT_EQ(ReadMagellanLog(path, r.points, r.count), ReadStatus::kOk);
     ASSERT_EQ(r.count, 3u);
     EXPECT_EQ(Fields(r.points[0]), Fields(WithFix(DatedPoint(-33.5, 151.25, 2007, 3, 9, 12, 1, 5.5f),
                                                   {.record = 1, .altitude = 545})));

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -20,7 +18,7 @@ using namespace ferolin_test;
 namespace {
 
 struct Read {
-    int status;
+    ReadStatus status;
     TrackPointArray points;
     uint32_t count;
 };
@@ -82,7 +80,7 @@ TEST(NativeFile, RoundTripsRecordsByteForByte) {
 
     Read r{};
     r.status = ReadNativeTrack(path, r.points, r.count);
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 3u);
     EXPECT_EQ(Bytes(r.points.get(), 3 * 55), expected.substr(8));
     EXPECT_EQ(+r.points[1].record, 1234567);
@@ -98,7 +96,7 @@ TEST(NativeFile, RoundTripsRecordsByteForByte) {
     ASSERT_EQ(WriteNativeTrack(dir.File("empty.frn"), nullptr, 0, 0), 0);
     EXPECT_EQ(ReadFile(dir.File("empty.frn")), Header(0));
     r.status = ReadNativeTrack(dir.File("empty.frn"), r.points, r.count);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, ReadStatus::kOk);
     EXPECT_EQ(r.count, 0u);
 
     EXPECT_EQ(WriteNativeTrack(dir.File("missing/x.frn"), entries.data(), 3, 0), 1);
@@ -110,24 +108,24 @@ TEST(NativeFile, DamagedAndForeignFiles) {
 
     struct Row {
         std::string bytes;
-        int status;
+        ReadStatus status;
         uint32_t count;  // the first records, byte for byte
     };
     std::vector<Row> rows = {
-        {"", 0, 0},  // empty: no records, no failure
+        {"", ReadStatus::kOk, 0},  // empty: no records, no failure
         // Another format version: no records; bytes 1-3 are not examined.
-        {std::string("\x02\x01\x05\x01", 4) + Header(3).substr(4) + records, 0, 0},
-        {std::string("\x01\x09\x09\x09", 4) + Header(1).substr(4) + records.substr(0, 55), 0, 1},
+        {std::string("\x02\x01\x05\x01", 4) + Header(3).substr(4) + records, ReadStatus::kOk, 0},
+        {std::string("\x01\x09\x09\x09", 4) + Header(1).substr(4) + records.substr(0, 55), ReadStatus::kOk, 1},
         // The last record cut short: only the complete ones.
-        {Header(3) + records.substr(0, 2 * 55 + 20), 0, 2},
+        {Header(3) + records.substr(0, 2 * 55 + 20), ReadStatus::kOk, 2},
         // A declared count beyond the records present, even the largest one:
         // the records present, without asking for gigabytes first.
-        {Header(0xFFFFFFFFu) + records.substr(0, 55), 0, 1},
-        {Header(2) + records, 0, 2},  // a smaller count: that many
-        {Header(5), 0, 0},
+        {Header(0xFFFFFFFFu) + records.substr(0, 55), ReadStatus::kOk, 1},
+        {Header(2) + records, ReadStatus::kOk, 2},  // a smaller count: that many
+        {Header(5), ReadStatus::kOk, 0},
     };
     // Version 1 but shorter than the header: a failure.
-    for (std::size_t n = 1; n < 8; ++n) rows.push_back({Header(1).substr(0, n), 1, 0});
+    for (std::size_t n = 1; n < 8; ++n) rows.push_back({Header(1).substr(0, n), ReadStatus::kNotThisFormat, 0});
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.bytes.substr(0, 8)));
         const auto r = ReadFrn(row.bytes);
@@ -145,22 +143,11 @@ TEST(NativeFile, OnlyRegularFilesAreRead) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     TrackPointArray points;
     uint32_t count = 4;
-    EXPECT_EQ(ReadNativeTrack(fifo, points, count), 1);  // must not wait for a writer
+    EXPECT_EQ(ReadNativeTrack(fifo, points, count), ReadStatus::kCannotOpen);  // must not wait for a writer
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(ReadNativeTrack(dir.path(), points, count), 1);
-    EXPECT_EQ(ReadNativeTrack("/dev/zero", points, count), 1);
-    EXPECT_EQ(ReadNativeTrack(dir.File("missing.frn"), points, count), 1);
-
-    // The descriptor entry point reads from offset 0 whatever the position.
-    const TrackPoint a = Pattern(4);
-    const int fd = memfd_create("frn", 0);
-    ASSERT_GE(fd, 0);
-    const std::string bytes = Header(1) + Bytes(&a, 55);
-    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    ASSERT_EQ(ReadNativeDescriptor(fd, points, count), 0);
-    close(fd);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(Bytes(points.get(), 55), Bytes(&a, 55));
+    EXPECT_EQ(ReadNativeTrack(dir.path(), points, count), ReadStatus::kCannotOpen);
+    EXPECT_EQ(ReadNativeTrack("/dev/zero", points, count), ReadStatus::kCannotOpen);
+    EXPECT_EQ(ReadNativeTrack(dir.File("missing.frn"), points, count), ReadStatus::kCannotOpen);
 }
 
 TEST(NativeFile, LoadsAndExportsThroughTheFormatTable) {

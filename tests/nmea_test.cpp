@@ -27,20 +27,6 @@ double Degrees(int whole, double minutes) { return whole + minutes / 60.0; }
 
 }  // namespace
 
-TEST(SplitFields, FollowsItsDelimiterRules) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(SplitFields("$GPGGA,1,,3", ",", false), (V{"$GPGGA", "1", "", "3"}));
-    EXPECT_EQ(SplitFields("$GPGGA,1,,3", ",", true), (V{"$GPGGA", "1", "3"}));
-    EXPECT_EQ(SplitFields("a,b,", ",", false), (V{"a", "b"}));       // no empty trailing field
-    EXPECT_EQ(SplitFields("a,b,\r\n", ",", false), (V{"a", "b", "\r\n"}));  // keeps the line end
-    EXPECT_EQ(SplitFields(",a", ",", false), (V{"", "a"}));
-    EXPECT_EQ(SplitFields("no delimiter", ",", false), (V{"no delimiter"}));
-    EXPECT_EQ(SplitFields("a;b c", "; ", false), (V{"a", "b", "c"}));  // a set of delimiters
-    EXPECT_EQ(SplitFields("", ",", false), (V{""}));
-    EXPECT_EQ(SplitFields("", ",", true), V{});
-    EXPECT_EQ(SplitFields(",,", ",", true), V{});
-}
-
 TEST(ReadNmeaLog, ConvertsEveryFieldOfTheThreeSentences) {
     const Read r = ReadTrace(
         "$GPGGA,123519.5,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
@@ -48,7 +34,7 @@ TEST(ReadNmeaLog, ConvertsEveryFieldOfTheThreeSentences) {
         "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"
         "$GPGGA,000001,3330.0000,S,00215.0000,W,1,300,1.0,-12.5,M,,M,,*00\r\n"
         "$GPRMC,000001,V,3330.0000,S,00215.0000,W,1,359.5,010107,,*00\r\n");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 2u);
     const TrackPoint& a = r.points[0];
     EXPECT_DOUBLE_EQ(+a.latitude, Degrees(48, 7.038));
@@ -153,7 +139,7 @@ TEST(ReadNmeaLog, LongTracesKeepEveryPointInOrder) {
     for (int i = 0; i < 20000; ++i)
         trace += "$GPGGA," + std::to_string(i % 60) + ",1,N,2,E,1," + std::to_string(i % 100) + "\n";
     const Read r = ReadTrace(trace);
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 20000u);
     for (uint32_t i = 0; i < r.count; ++i) {
         ASSERT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
@@ -200,16 +186,16 @@ TEST(ReadNmeaLog, ShortFieldsAndLongLinesStayInBounds) {
 
     // Nothing but noise: no point, not a failure. A missing file fails.
     r = ReadTrace(std::string("\0\0$GP\n$GPGG\n", 12) + std::string(5000, ','));
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, ReadStatus::kOk);
     EXPECT_EQ(r.count, 0u);
     r = ReadTrace("");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, ReadStatus::kOk);
     EXPECT_EQ(r.count, 0u);
     TempDir dir;
     Read missing;
-    EXPECT_EQ(ReadNmeaLog(dir.File("absent.nmea"), missing.points, missing.count), 1);
+    EXPECT_EQ(ReadNmeaLog(dir.File("absent.nmea"), missing.points, missing.count), ReadStatus::kCannotOpen);
     EXPECT_EQ(missing.count, 0u);
-    EXPECT_EQ(ReadNmeaLog(dir.path(), missing.points, missing.count), 1);  // a folder
+    EXPECT_EQ(ReadNmeaLog(dir.path(), missing.points, missing.count), ReadStatus::kCannotOpen);  // a folder
 }
 
 TEST(ReadNmeaLog, OtherTalkersStandInWhenThereIsNoGpSentence) {
@@ -229,7 +215,7 @@ TEST(ReadNmeaLog, OtherTalkersStandInWhenThereIsNoGpSentence) {
         "$gnGGA,083601.00,4717.1,N,00833.9,E,1,07,1,1,M,,M,,*00\n"
         "$G1GGA,083601.00,4717.1,N,00833.9,E,1,07,1,1,M,,M,,*00\n";
     Read r = ReadTrace(trace);
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 2u);
     EXPECT_EQ(+r.points[0].record, 1);
     EXPECT_DOUBLE_EQ(+r.points[0].latitude, Degrees(47, 17.11399));
@@ -306,7 +292,7 @@ TEST(WriteNmeaFile, ReadsBackWhatItWrote) {
     const std::string path = dir.File("round.nmea");
     ASSERT_EQ(WriteNmeaFile(path, entries.data(), 50, kNmeaGsa | kNmeaGga | kNmeaRmc), 0);
     Read r;
-    ASSERT_EQ(ReadNmeaLog(path, r.points, r.count), 0);
+    ASSERT_EQ(ReadNmeaLog(path, r.points, r.count), ReadStatus::kOk);
     ASSERT_EQ(r.count, 50u);
     for (int i = 0; i < 50; ++i) {
         SCOPED_TRACE(i);

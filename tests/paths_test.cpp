@@ -21,7 +21,7 @@ TEST(Paths, DirectoryAndTitleAcceptBothSeparators) {
     EXPECT_EQ(FileTitle("C:\\logs\\walk.2007.log"), "walk.2007");
     EXPECT_EQ(FileTitle("/data/logs/a.log"), "a");
     EXPECT_EQ(FileTitle("/data.d/noext"), "noext");
-    EXPECT_EQ(FileTitleCopy("/dev/COM5.rbt"), "COM5");
+    EXPECT_EQ(FileTitle("/dev/COM5.rbt"), "COM5");
 }
 
 TEST(Paths, ChangeExtensionReplacesAfterTheLastFullStop) {

@@ -84,7 +84,7 @@ TEST(Pcx5Reader, ReadsBackWhatTheWriterWrote) {
     WriteGolden(dir.File("t.trk"));
     Read r{};
     r.status = ReadPcx5Track(dir.File("t.trk"), r.points, r.count);
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 5u);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(+r.points[i].record, i + 1);
@@ -98,35 +98,35 @@ TEST(Pcx5Reader, UnitsHeadersAndLongLines) {
     const std::string t = " 01-FEB-00 00:00:00 1\r\n";
     const struct {
         std::string text;
-        int status;
+        ReadStatus status;
         std::vector<PointSummary> points;
     } rows[] = {
         // Degrees, minutes and seconds; "-9999" is a missing altitude.
-        {head + "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n", 0,
+        {head + "U  LAT LON DMS\r\nT  N482030.5 W0013000.0 09-jan-07 10:11:12.5 -9999\r\n", ReadStatus::kOk,
          {{48 + 20 / 60.0 + 30.5 / 3600, -1.5, 20070109, 101112.5, 0}}},
         // Degrees and decimal minutes; the unit in any case, after any
         // blanks; an unknown month is January.
-        {head + "U  LAT LON    dm\r\nT  S4830.000 W00130.000 09-XYZ-99 00:00:00 12.75\r\n", 0,
+        {head + "U  LAT LON    dm\r\nT  S4830.000 W00130.000 09-XYZ-99 00:00:00 12.75\r\n", ReadStatus::kOk,
          {{-48.5, -1.5, 19990109, 0, 12.75f}}},
         // Decimal degrees with signs or without; the unit may change on the way.
         {head + "T  +1.5 -2.25" + t + "U  LAT LON DMS\r\nT  -010000 +0013000" + t +
-             "U  LAT LON DEG\r\nT  7.5 8.5" + t, 0,
+             "U  LAT LON DEG\r\nT  7.5 8.5" + t, ReadStatus::kOk,
          {{1.5, -2.25, 20000201, 0, 1}, {-1, 1.5, 20000201, 0, 1}, {7.5, 8.5, 20000201, 0, 1}}},
         // An unknown unit ends the reading; what came before is kept.
-        {head + "T  N1 E2" + t + "U  LAT LON UTM\r\nT  N3 E4" + t, 0, {{1, 2, 20000201, 0, 1}}},
-        {head + "U  LAT LON UTM\r\nT  N3 E4" + t, 0, {}},
-        {head + "U  GRID\r\nT  N3 E4" + t, 0, {}},
+        {head + "T  N1 E2" + t + "U  LAT LON UTM\r\nT  N3 E4" + t, ReadStatus::kOk, {{1, 2, 20000201, 0, 1}}},
+        {head + "U  LAT LON UTM\r\nT  N3 E4" + t, ReadStatus::kOk, {}},
+        {head + "U  GRID\r\nT  N3 E4" + t, ReadStatus::kOk, {}},
         // Without the software header the file is not PCX5, so that the next
         // "trk" reader is tried.
-        {"U  LAT LON DEG\r\nT  N1 E2" + t, 1, {}},
-        {"", 1, {}},
+        {"U  LAT LON DEG\r\nT  N1 E2" + t, ReadStatus::kNotThisFormat, {}},
+        {"", ReadStatus::kNotThisFormat, {}},
         // T lines before the header are ignored; the mark may sit anywhere in an H line.
-        {"T  N1 E2" + t + "H x SOFTWARE NAME & VERSION y\r\nT  N3 E4" + t, 0,
+        {"T  N1 E2" + t + "H x SOFTWARE NAME & VERSION y\r\nT  N3 E4" + t, ReadStatus::kOk,
          {{3, 4, 20000201, 0, 1}}},
         // Lines are read in pieces of 199 characters; the piece after a long
         // line's first 199 characters is a line of its own.
         {head + "T  N1 E2 01-FEB-00 00:00:00 " + std::string(171, ' ') +
-             "T  N9 E9 01-FEB-00 00:00:00 3\n", 0,
+             "T  N9 E9 01-FEB-00 00:00:00 3\n", ReadStatus::kOk,
          {{1, 2, 20000201, 0, 0}, {9, 9, 20000201, 0, 3}}},
     };
     for (const auto& row : rows) {
@@ -139,7 +139,7 @@ TEST(Pcx5Reader, UnitsHeadersAndLongLines) {
             points.push_back(Summary(r.points[i]));
         }
         EXPECT_EQ(points, row.points);
-        if (row.status) {
+        if (row.status != ReadStatus::kOk) {
             EXPECT_FALSE(r.points);
         }
     }
@@ -147,11 +147,8 @@ TEST(Pcx5Reader, UnitsHeadersAndLongLines) {
     TempDir dir;
     TrackPointArray points;
     uint32_t count = 3;
-    EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), 1);
+    EXPECT_EQ(ReadPcx5Track(dir.File("missing.trk"), points, count), ReadStatus::kCannotOpen);
     EXPECT_EQ(count, 0u);
-    ASSERT_EQ(ReadPcx5Text("H SOFTWARE NAME & VERSION\nT 1 2 01-FEB-00 00:00:00 1\n", points, count),
-              0);
-    EXPECT_EQ(count, 1u);
 }
 
 TEST(Pcx5Reader, DatesTimesAndShortFields) {
@@ -164,7 +161,7 @@ TEST(Pcx5Reader, DatesTimesAndShortFields) {
                            "T  N5\n"                             // latitude alone: not set
                            "T\n"
                            "T\tN6\t\tE6\t02-JUN-10\t11:12:13\t-12.4\n");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 7u);
     const PointSummary want[] = {
         {1, 1, 19701201, 10203, 5},       {2, 2, 20690331, 235959.75, 6},

@@ -79,7 +79,7 @@ TEST(RandoReader, StagesCountNotTheDeclaredNumber) {
     doc += Stage("<POSITION>-7.125,-8.5</POSITION><ALTITUDE>-12</ALTITUDE>");
     doc += "<ALTITUDE>555</ALTITUDE></RANDONNEE>";
     const Read r = ReadDoc(doc);
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.status, ReadStatus::kOk);
     ASSERT_EQ(r.count, 7u);
     for (uint32_t i = 0; i < 7; ++i) EXPECT_EQ(+r.points[i].record, static_cast<int32_t>(i + 1));
     EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 812.5f));
@@ -116,7 +116,7 @@ TEST(RandoReader, EncodingsCasesAndMalformedFiles) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.document);
         const Read r = ReadDoc(row.document);
-        EXPECT_EQ(r.status != 0, row.status != 0);
+        EXPECT_EQ(r.status != ReadStatus::kOk, row.status != 0);
         ASSERT_EQ(r.count, row.count);
         if (row.count) {
             EXPECT_EQ(Place(r.points[0]), Place(45.5, 6.25, 1000.0f));

@@ -18,7 +18,7 @@
 namespace ferolin_test {
 
 struct ReadResult {
-    int status = -1;
+    ferolin::ReadStatus status = ferolin::ReadStatus::kCannotOpen;  // until read
     ferolin::TrackPointArray points;
     uint32_t count = 0;
 };

@@ -83,7 +83,7 @@ TEST(RegressionFiles, ReadAsTheirPointTablesSay) {
             const Row& e = rows[i];
             const ferolin::TrackPoint& p = track.points[i];
             SCOPED_TRACE("point " + std::to_string(i + 1));
-            EXPECT_EQ(p.record, e.record);
+            EXPECT_EQ(static_cast<int64_t>(p.record), e.record);
             EXPECT_NEAR(p.latitude, e.latitude, 1e-7);
             EXPECT_NEAR(p.longitude, e.longitude, 1e-7);
             EXPECT_NEAR(p.altitude, e.altitude, 1e-3);

@@ -10,6 +10,11 @@ using namespace ferolin;
 
 namespace {
 
+// Whether a point stays on the export list under the criteria.
+bool PointPasses(const TrackPoint& point, const SelectionCriteria& criteria) {
+    return BuildExportList(&point, 1, criteria).size() == 1;
+}
+
 TrackPoint At(int h, int mi, float s, int record = 1) {
     return ferolin_test::WithFix(ferolin_test::DatedPoint(0, 0, 2007, 1, 1, h, mi, s),
                                  {.record = record});

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/point_buffer.h"
 #include "core/track_point.h"
 #include "reader_test_support.h"
 
@@ -37,6 +38,34 @@ TEST(TrackPoint, AllocationIsZeroFilled) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(points.get());
     for (size_t i = 0; i < 1000 * sizeof(TrackPoint); ++i) ASSERT_EQ(bytes[i], 0) << i;
     EXPECT_FALSE(AllocateTrackPoints(SIZE_MAX / 8));  // overflowing size fails, no crash
+}
+
+// Points added across several growths, within a limit and beyond it (an
+// input that grew while read): each new point zeroed, the old ones kept, and
+// the array handed over holds exactly the points asked for.
+TEST(PointBuffer, GrowsKeepsAndHandsOverExactly) {
+    for (const std::size_t limit : {std::size_t{0}, std::size_t{300}, PointBuffer::kMaxPoints}) {
+        SCOPED_TRACE(limit);
+        PointBuffer buffer(limit);
+        buffer.Expect(100);
+        for (int i = 0; i < 1500; ++i) {
+            TrackPoint* p = buffer.Add();
+            ASSERT_TRUE(p);
+            ASSERT_EQ(+p->record, 0);
+            ASSERT_EQ(+p->satellites, 0);
+            p->record = i + 1;
+            p->satellites = 7;
+        }
+        ASSERT_TRUE(buffer.Resize(1600));  // zeroed slots up to 1600
+        EXPECT_EQ(+buffer[1599].record, 0);
+        EXPECT_EQ(+buffer[1599].satellites, 0);
+        EXPECT_EQ(buffer.size(), 1600u);
+        TrackPointArray array = buffer.Release(1499);
+        ASSERT_TRUE(array);
+        for (int i = 0; i < 1499; ++i) ASSERT_EQ(+array[i].record, i + 1);
+        EXPECT_EQ(buffer.size(), 0u);
+        EXPECT_FALSE(buffer.Release(0));
+    }
 }
 
 TEST(TrackPointTime, IsUtcCalendarArithmetic) {

@@ -1,8 +1,12 @@
 #include "window_test_support.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -41,6 +45,40 @@ std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& d) {
         return action;
     };
     return dialog;
+}
+
+void Click(const QObject& parent, const char* button) {
+    if (auto* b = Find<QPushButton>(parent, button)) QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void Check(const QObject& parent, const char* box, bool on) {
+    if (auto* b = Find<QCheckBox>(parent, box)) b->setChecked(on);
+}
+
+void Type(const QObject& parent, const char* edit, const QString& text) {
+    if (QLineEdit* e = Find<QLineEdit>(parent, edit)) {
+        e->clear();
+        QTest::keyClicks(e, text);
+    }
+}
+
+QString Text(const QObject& parent, const char* edit) {
+    const QLineEdit* e = Find<QLineEdit>(parent, edit);
+    return e ? e->text() : QStringLiteral("(none)");
+}
+
+QString BoundText(const QObject& parent, const char* bound) {
+    QStringList texts;
+    for (const char* field : {"Day", "Month", "Year", "Hour", "Minute"})
+        texts << Text(parent, (std::string(bound) + field + "Edit").c_str());
+    return texts.join(QLatin1Char(' '));
+}
+
+QStringList Rules(const QObject& parent) {
+    QStringList texts;
+    if (const auto* list = Find<QListWidget>(parent, "ruleList"))
+        for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+    return texts;
 }
 
 UrlRecorder::UrlRecorder(std::vector<QUrl>& urls) {

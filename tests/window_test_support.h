@@ -1,6 +1,7 @@
 // Helpers of the window tests: a main dialog whose file dialogs, message
-// boxes, port question, modal runs and context menu are driven by the test,
-// and a recorder in place of the desktop's URL handler.
+// boxes, port question, modal runs and context menu are answered by the
+// test, its controls found by name, and a recorder in place of the
+// desktop's URL handler.
 #pragma once
 
 #include <QAction>
@@ -8,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -32,8 +35,8 @@ struct Driver {
     QString openAnswer;
     QString saveAnswer;
     QString portAnswer;
-    QString menuChoice;                           // objectName of the action to take
-    std::function<void(QDialog&)> onModal;        // runs inside a modal step
+    QString menuChoice;                     // objectName of the action to take
+    std::function<void(QDialog&)> onModal;  // runs inside a modal step
     std::vector<Message> messages;
     std::vector<QString> openFolders;
     std::vector<QString> saveInitialPaths;
@@ -42,6 +45,22 @@ struct Driver {
 };
 
 std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& driver);
+
+// The control named `name` under `parent`; a missing one fails the test.
+template <typename T>
+T* Find(const QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!child) ADD_FAILURE() << "no control " << name;
+    return child;
+}
+void Click(const QObject& parent, const char* button);
+void Check(const QObject& parent, const char* box, bool on);
+void Type(const QObject& parent, const char* edit, const QString& text);
+QString Text(const QObject& parent, const char* edit);
+// The texts of a bound's five edits ("start" or "stop"), space-separated.
+QString BoundText(const QObject& parent, const char* bound);
+QStringList Rules(const QObject& parent);
+
 // Installs a URL recorder for the lifetime of the object.
 class UrlRecorder {
 public:

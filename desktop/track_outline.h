@@ -1,0 +1,81 @@
+// The outline pane of the track view: the track drawn from above, coloured
+// by altitude, with the points an export would leave out faded, the start
+// and stop, the point selected in the list, a scale bar and the altitude
+// legend. A click picks the nearest point.
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+#include "core/track_geometry.h"
+#include "desktop/track_view_data.h"
+
+class QPainter;
+
+namespace ferolin {
+
+class CTrackOutline : public QWidget {
+    Q_OBJECT
+public:
+    CTrackOutline(const TrackViewData& viewData, QWidget* parent);
+
+    // Placement of the track in the pane as last painted (or as it would be).
+    ScreenFit Fit() const;
+    // Pixel of a point in the pane; false when it has no position.
+    bool PixelOf(uint32_t index, QPointF& pixel) const;
+    // The nearest point to a pixel, -1 when no point has a position.
+    int64_t PointAt(const QPointF& pixel);
+    void TrackChanged();
+
+    // Lines drawn in the last paint (after the per-pixel merge), for tests.
+    size_t LastSegmentCount() const { return lastSegments_; }
+    QString NoteText() const;
+
+signals:
+    void pointPicked(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    // The line cut into runs of one style: faded (-1), or one step of the
+    // altitude colours. Each run starts with the last pixel of the one before.
+    struct StyledLine {
+        struct Run {
+            int style;
+            int start;  // first pixel
+        };
+        std::vector<Run> runs;
+        std::vector<QPoint> pixels;
+        int End(size_t run) const;
+    };
+
+    void BuildPixelCache(const ScreenFit& fit);
+    StyledLine CutIntoRuns() const;
+
+    // The painting, in the order of the layers.
+    bool PaintBackground(QPainter& painter);
+    void PaintFadedPart(QPainter& painter, const StyledLine& line) const;
+    void PaintOutline(QPainter& painter, const StyledLine& line) const;
+    void PaintMarkers(QPainter& painter) const;
+    void PaintScaleBar(QPainter& painter, const ScreenFit& fit) const;
+    void PaintLegend(QPainter& painter) const;
+
+    const TrackViewData& data_;
+    std::vector<QPoint> cachePixels_;     // the line's pixels, one per change of pixel
+    std::vector<uint32_t> cachePointOf_;  // the point each pixel comes from
+    int64_t cacheFirst_ = -1, cacheLast_ = -1;  // first and last point with a position
+    QSize cacheSize_;
+    bool cacheValid_ = false;
+    NearestPointIndex grid_;
+    bool gridBuilt_ = false;
+    size_t lastSegments_ = 0;
+};
+
+}  // namespace ferolin

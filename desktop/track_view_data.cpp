@@ -1,0 +1,39 @@
+#include "desktop/track_view_data.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ferolin {
+
+void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount) {
+    points = newCount ? newPoints : nullptr;
+    count = points ? newCount : 0;
+    const PointSeries series(points, count);
+    projection = MakeLocalProjection(series);
+    rawAltitude = AltitudeRange(series);
+    distance = CumulativeDistance(series);
+    seconds.assign(count, 0.0);
+    dated = 0;
+    firstSecond = lastSecond = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const double s = PointSeconds(points[i]);
+        seconds[i] = s;
+        if (std::isnan(s)) continue;
+        if (dated == 0) firstSecond = lastSecond = s;
+        firstSecond = std::min(firstSecond, s);
+        lastSecond = std::max(lastSecond, s);
+        ++dated;
+    }
+    exported.clear();
+    exported.shrink_to_fit();
+    exportedAltitude = ValueRange{};
+    marked = -1;
+}
+
+void TrackViewData::SetSelection(const SelectionCriteria& criteria) {
+    exported = BuildExportList(points, count, criteria);
+    exportedAltitude =
+        AltitudeRange(PointSeries(exported.data(), static_cast<uint32_t>(exported.size())));
+}
+
+}  // namespace ferolin

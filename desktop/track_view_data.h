@@ -1,0 +1,39 @@
+// What the track view draws, shared by its three panes: the borrowed points,
+// the export selection of the moment and the figures derived from both.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/selection.h"
+#include "core/track_geometry.h"
+#include "core/track_point.h"
+
+namespace ferolin {
+
+struct TrackViewData {
+    const TrackPoint* points = nullptr;
+    uint32_t count = 0;
+
+    LocalProjection projection;
+    ValueRange rawAltitude;        // over every point
+    std::vector<double> distance;  // metres from the first point
+    std::vector<double> seconds;   // NaN for undated points
+    uint32_t dated = 0;
+    double firstSecond = 0, lastSecond = 0;
+
+    std::vector<ExportEntry> exported;  // the export list of the current selection
+    ValueRange exportedAltitude;
+
+    int64_t marked = -1;  // point index marked, -1 for none
+
+    uint32_t IndexOf(const ExportEntry& e) const {
+        return static_cast<uint32_t>(e.point - points);
+    }
+    // Replaces the track (nullptr/0 for none) and recomputes the per-track figures.
+    void SetTrack(const TrackPoint* points, uint32_t count);
+    // Rebuilds the export list for the selection.
+    void SetSelection(const SelectionCriteria& criteria);
+};
+
+}  // namespace ferolin
