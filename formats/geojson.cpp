@@ -107,7 +107,7 @@ class GeoJsonWalk {
 public:
     // `limit`: the most points the document can hold.
     GeoJsonWalk(const char* bufferEnd, std::size_t limit, SensorChannels* sensors)
-        : bufferEnd_(bufferEnd), sensors_(sensors), points_(limit) {}
+        : bufferEnd_(bufferEnd), sensors_(sensors), points_(limit), limit_(limit) {}
 
     error_code Document(od::document& doc) {
         od::json_type type;
@@ -295,11 +295,12 @@ private:
     // One line: positions [longitude, latitude(, altitude ...)]; an element
     // that is no such position is left out.
     error_code Line(od::array positions, FeatureScope& scope) {
-        // Room for every position of the line at once.
+        // Room for every position of the line at once, as far as the
+        // document can hold them.
         const uint32_t begin = used_;
         std::size_t elements;
         if (error_code e = positions.count_elements().get(elements)) return e;
-        if (elements > PointBuffer::kMaxPoints - used_ || !points_.Resize(used_ + elements)) {
+        if (!points_.Resize(std::min<std::size_t>(used_ + elements, limit_))) {
             outOfMemory_ = true;
             return simdjson::MEMALLOC;
         }
@@ -322,6 +323,10 @@ private:
                 ++n;
             }
             if (!numeric || n < 2) continue;
+            if (used_ >= points_.size() && (used_ == PointBuffer::kMaxPoints || !points_.Resize(used_ + 1))) {
+                outOfMemory_ = true;
+                return simdjson::MEMALLOC;
+            }
             TrackPoint& p = points_[used_++];
             p.record = static_cast<int32_t>(used_);
             p.longitude = c[0];
@@ -419,6 +424,7 @@ private:
     SensorChannels* sensors_;
     PointBuffer points_;
     uint32_t used_ = 0;  // the points written (the buffer may hold more, zeroed)
+    std::size_t limit_;
     FeatureScope rootScope_, featureScope_;
     std::unique_ptr<od::parser> reparser_;
     bool outOfMemory_ = false;
