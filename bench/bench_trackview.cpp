@@ -19,6 +19,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QWheelEvent>
+
+#include "core/figures.h"
+#include "core/web_mercator.h"
+#include "desktop/outline_map.h"
+#include "desktop/map_tiles.h"
+#include "desktop/settings_store.h"
 #include "core/track_point.h"
 #include "desktop/track_view.h"
 
@@ -129,6 +138,91 @@ void Print(const char* what, Span s, const char* note = "") {
     std::printf("%-34s %7.1f ms cpu %7.1f ms wall%s\n", what, s.cpu, s.wall, note);
 }
 
+struct MapRedraw {
+    int tiles = 0, tilesAtHand = 0, zoom = 0;
+    Span withMap, withoutMap, zoomStep;
+};
+
+// Plain tiles, a colour a tile and its edges drawn, for the view's area.
+void WriteTiles(const QString& folder, const std::vector<PlacedTile>& placed) {
+    for (const PlacedTile& t : placed) {
+        QImage tile(kTilePixels, kTilePixels, QImage::Format_RGB32);
+        tile.fill(QColor(200 + t.key.x % 5 * 10, 220 + t.key.y % 3 * 10, 200));
+        QPainter p(&tile);
+        p.setPen(QColor(150, 150, 150));
+        p.drawRect(0, 0, kTilePixels - 1, kTilePixels - 1);
+        p.end();
+        const QString dir = QStringLiteral("%1/%2/%3").arg(folder).arg(t.key.z).arg(t.key.x);
+        QDir().mkpath(dir);
+        tile.save(QStringLiteral("%1/%2.png").arg(dir).arg(t.key.y));
+    }
+}
+
+MapRedraw MeasureMap(CTrackViewDlg& view, const QString& folder, QImage& image) {
+    MapRedraw r;
+    CTrackOutline& outline = *view.outline();
+    COutlineMap& map = *outline.map();
+    map.SetShown(true);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        outline.render(&painter);  // fits the map to the pane
+    }
+    r.zoom = map.View().TileZoom();
+    std::vector<PlacedTile> placed = VisibleTiles(map.View(), r.zoom);
+    MercatorView closer = map.View();
+    closer.ZoomAbout(1.4142135623730951, closer.width / 2, closer.height / 2);
+    const std::vector<PlacedTile> more = VisibleTiles(closer, closer.TileZoom());
+    placed.insert(placed.end(), more.begin(), more.end());
+    WriteTiles(folder, placed);
+    map.SetSource(QStringLiteral("file://") + folder + QStringLiteral("/"));  // asked anew
+    const std::vector<PlacedTile> shown = VisibleTiles(map.View(), r.zoom);
+    r.tiles = static_cast<int>(shown.size());
+    auto atHand = [&] {
+        int n = 0;
+        for (const PlacedTile& t : shown) n += map.tiles().Tile(t.key) != nullptr;
+        return n;
+    };
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        outline.render(&painter);  // asks for the missing tiles
+        painter.end();
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if ((r.tilesAtHand = atHand()) == r.tiles) break;
+    }
+    auto redraws = [&] {
+        std::vector<Span> spans;
+        for (int k = 0; k < 8; ++k) {
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            const Clock::time_point t0 = Clock::now();
+            outline.render(&painter);
+            spans.push_back(Elapsed(t0));
+        }
+        return Median(spans);
+    };
+    r.withMap = redraws();
+    std::vector<Span> zooms;
+    for (int k = 0; k < 8; ++k) {
+        QWheelEvent wheel(QPointF(outline.width() / 2.0, outline.height() / 2.0), QPointF(), {},
+                          QPoint(0, k % 2 ? -120 : 120), Qt::NoButton, {}, Qt::NoScrollPhase,
+                          false);
+        const Clock::time_point t0 = Clock::now();
+        QApplication::sendEvent(&outline, &wheel);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        outline.render(&painter);
+        zooms.push_back(Elapsed(t0));
+    }
+    r.zoomStep = Median(zooms);
+    map.SetShown(false);
+    r.withoutMap = redraws();
+    map.SetShown(true);
+    return r;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,7 +230,11 @@ int main(int argc, char** argv) {
     // The view stores its placement; keep the user's settings out of it.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", (config.path() + "/cache").toUtf8());
     QApplication app(argc, argv);
+    // The map's tiles from a folder written below, never from a server.
+    const QString tiles = config.path() + QStringLiteral("/tiles");
+    WriteSettingString(kSettingMapTiles, ("file://" + tiles).toStdString());
     const uint32_t count = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))
                                     : 1000000u;
 
@@ -157,9 +255,29 @@ int main(int argc, char** argv) {
     figures.SetTrack(points.get(), count);
     const Span perTrack = Elapsed(t0);
     t0 = Clock::now();
-    figures.SetSelection(criteria);
+    figures.SetSelection(criteria, kDefaultAscentThreshold);
     const Span exportList = Elapsed(t0);
     figures = TrackViewData();
+
+    // The figures of the statistics strip and of --info over the whole track,
+    // with its speeds, and once more as a file that stores none (derived).
+    std::vector<Span> statsStored, statsDerived;
+    {
+        const std::vector<ExportEntry> entries = BuildExportList(points.get(), count, criteria);
+        std::vector<float> speeds(count);
+        for (uint32_t i = 0; i < count; ++i) speeds[i] = points[i].speed;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1)
+                for (uint32_t i = 0; i < count; ++i) points[i].speed = 0;
+            for (int run = 0; run < 5; ++run) {
+                TrackFigures f;
+                t0 = Clock::now();
+                ComputeFigures(entries.data(), count, kDefaultAscentThreshold, f);
+                (pass ? statsDerived : statsStored).push_back(Elapsed(t0));
+            }
+        }
+        for (uint32_t i = 0; i < count; ++i) points[i].speed = speeds[i];
+    }
 
     // Opening: the per-track figures, the export list, the profiles' series,
     // then the drawing.
@@ -214,6 +332,10 @@ int main(int argc, char** argv) {
         clicks.push_back(Elapsed(t0));
     }
 
+    // The map: the tiles of the view written to the folder and taken in,
+    // then redraws of the outline over them, with the map and without.
+    const MapRedraw map = MeasureMap(view, tiles, image);
+
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("points %u, view %dx%d, outline %dx%d\n", count, view.width(), view.height(),
@@ -221,6 +343,8 @@ int main(int argc, char** argv) {
     Print("generate track", generate);
     Print("open: per-track figures", perTrack, " (distance, times, extent)");
     Print("open: export list", exportList);
+    Print("figures, stored speed", Median(statsStored), " (median of 5; limit 50 ms)");
+    Print("figures, derived speed", Median(statsDerived), " (median of 5; limit 50 ms)");
     Print("open: all (figures, list, series)", open);
     Print("open: drawing, outline", openDraw.outline);
     Print("open: drawing, altitude profile", openDraw.altitude);
@@ -233,6 +357,11 @@ int main(int argc, char** argv) {
     Print("change: drawing, 3 panes", Median(draw), " (median of 8)");
     Print("change: rebuild + layout + repaint", Median(endToEnd), " (median of 8, end to end)");
     std::printf("outline segments drawn             %zu\n", view.outline()->LastSegmentCount());
+    std::printf("map tiles at hand                  %d of %d (zoom %d)\n", map.tilesAtHand,
+                map.tiles, map.zoom);
+    Print("redraw, map on (tiles cached)", map.withMap, " (median of 8; limit 50 ms)");
+    Print("redraw, map off", map.withoutMap, " (median of 8)");
+    Print("zoom a notch: pixels + redraw", map.zoomStep, " (median of 8, map on)");
     Print("first click (builds the grid)", firstClick);
     std::printf("later clicks                       %.3f ms cpu (median of 20; point %lld)\n",
                 Median(clicks).cpu, static_cast<long long>(firstPick));

@@ -14,6 +14,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "convert/info.h"
 #include "core/paths.h"
 #include "core/strings.h"
 #include "core/text_format.h"
@@ -27,6 +28,8 @@ constexpr const char* kUsage =
     "usage: ferolin                       open the window\n"
     "       ferolin FILE                  open the window with FILE loaded\n"
     "       ferolin [OPTIONS] PATTERN EXT convert every file matching PATTERN to EXT\n"
+    "       ferolin --info [--json] [OPTIONS] FILE...\n"
+    "                                     print the figures of each FILE\n"
     "       ferolin --help | --version\n"
     "\n"
     "options (for this run only; the stored settings apply otherwise):\n"
@@ -39,7 +42,10 @@ constexpr const char* kUsage =
     "  --start \"D/M/YYYY H:MM\"  keep points from this time on\n"
     "  --stop \"D/M/YYYY H:MM\"   keep points up to this time\n"
     "  --no-settings       ignore the stored selection and writer option words\n"
-    "  -j N                convert N files at a time (default: one per processor)\n";
+    "  -j N                convert N files at a time (default: one per processor)\n"
+    "  --info              print points, times, distance, moving time, speeds,\n"
+    "                      ascent, descent and altitudes of the selected points\n"
+    "  --json              with --info: one JSON object per file and line\n";
 
 // More workers than this gain nothing on any machine the program runs on.
 constexpr uint32_t kMostWorkers = 256;
@@ -142,6 +148,8 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
         if (a == "--help") { options.help = true; continue; }
         if (a == "--version") { options.version = true; continue; }
         if (a == "--no-settings") { options.noSettings = true; continue; }
+        if (a == "--info") { options.info = true; continue; }
+        if (a == "--json") { options.json = true; continue; }
         const bool takesValue = a == "--options" || a == "--geoid" || a == "--smooth" ||
                                 a == "--exclude" || a == "--start" || a == "--stop";
         if (!takesValue) {
@@ -189,15 +197,16 @@ namespace {
 // option word, taken from the options and the settings store once, before the
 // first file is read. The workers only read it.
 struct BatchConfig {
-    BatchConfig(const BatchOptions& run, const FormatEntry& row, const BatchSettings* settings)
+    // `row` is the writer's, none when nothing is written.
+    BatchConfig(const BatchOptions& run, const FormatEntry* row, const BatchSettings* settings)
         : options(run) {
         if (run.noSettings) settings = nullptr;
         if (settings) stored = settings->Selection();
         rules = stored.rules;
         rules.insert(rules.end(), run.excludeRules.begin(), run.excludeRules.end());
-        writerOptions = run.optionWord ? *run.optionWord
-                        : settings     ? settings->WriterOptions(row.extension)
-                                       : kAllOptions;
+        writerOptions = run.optionWord    ? *run.optionWord
+                        : settings && row ? settings->WriterOptions(row->extension)
+                                          : kAllOptions;
     }
 
     const BatchOptions& options;
@@ -324,7 +333,7 @@ uint32_t ProcessorCount() {
 int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
                        const BatchSettings* settings) {
     const FormatEntry& row = FormatTable()[rowIndex];
-    const BatchConfig config(options, row, settings);
+    const BatchConfig config(options, &row, settings);
 
     std::vector<BatchFile> files;
     for (std::string& input : MatchingFiles(options.positional[0])) {
@@ -387,12 +396,34 @@ int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& 
     return anyMessage ? 1 : 0;
 }
 
+int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
+                    std::ostream& err, const SelectedTrackFn& use) {
+    const BatchConfig config(options, nullptr, settings);
+    BatchHost host(config);
+    int status = 0;
+    for (const std::string& path : options.positional) {
+        std::string messages;
+        host.CollectInto(messages);
+        CurrentTrack track;
+        const bool loaded = LoadTrack(track, path, host) == 0;
+        if (!messages.empty()) {
+            err << messages << std::flush;
+            status = 1;
+        }
+        if (!loaded) continue;
+        SelectionCriteria criteria;
+        host.BuildCriteria(track.fieldMask, criteria);
+        use(path, track, BuildExportList(track.points.get(), track.count, criteria));
+    }
+    return status;
+}
+
 bool IsWindowCommandLine(const std::vector<std::string>& arguments,
                          std::vector<std::string>& windowArguments) {
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(arguments, options, error) || options.help || options.version ||
-        options.positional.size() >= 2)
+        options.info || options.json || options.positional.size() >= 2)
         return false;
     windowArguments = options.positional;
     return true;
@@ -413,6 +444,17 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
     if (options.version) {
         out << "Ferolin " FEROLIN_VERSION "\n";
         return 0;
+    }
+    if (options.json && !options.info) {
+        err << "ferolin: --json goes with --info\n" << kUsage;
+        return 2;
+    }
+    if (options.info) {
+        if (options.positional.empty()) {
+            err << "ferolin: --info needs a FILE\n" << kUsage;
+            return 2;
+        }
+        return RunInfo(options, out, err, settings);
     }
     if (options.positional.size() < 2) return 0;  // the window's command lines
     const int row = FindWriterRow(options.positional[1]);

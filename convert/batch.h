@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "convert/driver.h"
+#include "core/figures.h"
 #include "core/selection.h"
 
 namespace ferolin {
@@ -25,6 +27,8 @@ struct BatchOptions {
     std::optional<TimeBound> stop;
     std::optional<uint32_t> jobs;  // files converted at a time; default: processors
     bool noSettings = false;
+    bool info = false;  // --info: print the figures of each positional FILE
+    bool json = false;  // --json: as JSON lines
     bool help = false;
     bool version = false;
 };
@@ -54,6 +58,8 @@ public:
     virtual StoredSelection Selection() const = 0;
     // The stored option word of the writer of `extension`.
     virtual uint32_t WriterOptions(std::string_view extension) const = 0;
+    // The dead band of the ascent and descent, in metres.
+    virtual double AscentThreshold() const { return kDefaultAscentThreshold; }
 };
 
 // Runs the batch conversion with messages to `err`; returns the exit status:
@@ -67,6 +73,15 @@ int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& 
 
 // The number of processors this process may run on (at least 1).
 uint32_t ProcessorCount();
+
+// Loads each file of `options.positional` in turn and selects its points as
+// the batch conversion would (settings read once), handing file, track and
+// export list to `use`; a file that does not load gives its message on `err`
+// and is skipped. Returns 1 when any file gave a message, else 0.
+using SelectedTrackFn = std::function<void(const std::string& path, const CurrentTrack& track,
+                                           const std::vector<ExportEntry>& entries)>;
+int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
+                    std::ostream& err, const SelectedTrackFn& use);
 
 // True when the arguments ask for the window (nothing, or one FILE), which then
 // receives `windowArguments`; false for the batch mode, --help, --version and

@@ -38,7 +38,12 @@ int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
     return era * 146097 + doe - 719468;
 }
 
-// The proleptic Gregorian date of a day count from 1970-01-01.
+// First and last whole day numbers handled: 1 January 100 and 31 December 9999.
+constexpr double kFirstDay = -657434;
+constexpr double kLastDay = 2958465;
+
+}  // namespace
+
 void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     z += 719468;
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -50,12 +55,6 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
-
-// First and last whole day numbers handled: 1 January 100 and 31 December 9999.
-constexpr double kFirstDay = -657434;
-constexpr double kLastDay = 2958465;
-
-}  // namespace
 
 int64_t DaysSinceEpoch(int64_t year, int64_t month, int64_t day) {
     // Every value stays far inside the 64-bit range for int inputs.

@@ -21,6 +21,9 @@ int MonthFromAbbreviation(std::string_view text);
 // outside the month into the neighbouring months, as in calendar arithmetic.
 int64_t DaysSinceEpoch(int64_t year, int64_t month, int64_t day);
 
+// The proleptic Gregorian date of a count of days from 1970-01-01.
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
 // Calendar date and time of a day number.
 struct DayNumberDate {
     int year;

@@ -21,12 +21,13 @@ inline constexpr int kSensorCount = 4;
 struct SensorInfo {
     Sensor sensor;
     const char* name;  // column header of the tables and label of the windows
+    const char* unit;  // UTF-8, as the figures and the profiles show it
 };
 inline constexpr SensorInfo kSensorTable[kSensorCount] = {
-    {Sensor::kHeartRate, "Heart rate"},
-    {Sensor::kCadence, "Cadence"},
-    {Sensor::kPower, "Power"},
-    {Sensor::kTemperature, "Temperature"},
+    {Sensor::kHeartRate, "Heart rate", "bpm"},
+    {Sensor::kCadence, "Cadence", "rpm"},
+    {Sensor::kPower, "Power", "W"},
+    {Sensor::kTemperature, "Temperature", "\u00B0C"},
 };
 
 // A value the point does not have.

@@ -16,10 +16,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "core/strings.h"
 #include "desktop/about_box.h"
@@ -150,9 +153,17 @@ void CMainDlg::BuildControls() {
     list_->horizontalHeader()->setHighlightSections(false);
     list_->horizontalHeader()->setSectionsClickable(false);
     static constexpr int kColumnWidths[TrackListModel::kColumnCount] = {50, 63, 63, 50, 85};
-    for (int c = 0; c < TrackListModel::kColumnCount; ++c)
-        list_->setColumnWidth(c, du.X(kColumnWidths[c]));
-    list_->setMinimumSize(du.X(222), du.Y(128));
+    // Each column at least as wide as its header's text, and the list wide
+    // enough for them all.
+    int columns = 0;
+    for (int c = 0; c < TrackListModel::kColumnCount; ++c) {
+        list_->setColumnWidth(c, std::max(du.X(kColumnWidths[c]),
+                                          list_->horizontalHeader()->sectionSizeHint(c)));
+        columns += list_->columnWidth(c);
+    }
+    const int chrome = 2 * list_->frameWidth() +
+                       list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list_);
+    list_->setMinimumSize(std::max(du.X(222), columns + chrome), du.Y(128));
     middle->addWidget(list_, 1);
 
     auto* buttons = new QVBoxLayout;
@@ -327,6 +338,10 @@ void CMainDlg::EndWork() {
 
 void CMainDlg::TrackLoaded(const CurrentTrack& track) {
     model_->SetTrack(track.points.get(), track.count, &track.sensors);
+    // The sensor columns too show their whole headers.
+    for (int c = TrackListModel::kColumnCount; c < model_->columnCount(); ++c)
+        list_->setColumnWidth(c, std::max(list_->columnWidth(c),
+                                          list_->horizontalHeader()->sectionSizeHint(c)));
     details_->SetTrack(track.points.get(), track.count, &track.sensors);
     exportButton_->setEnabled(true);
     fileLabel_->setText(ToQString(track.displayName));

@@ -81,6 +81,28 @@ uint32_t ReadWriterOptions(std::string_view extension) {
     return word;
 }
 
+std::string ReadSettingString(const char* name, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return std::string();
+    const QVariant stored = scope.get()->value(Name(name));
+    if (!stored.isValid() || stored.typeId() == QMetaType::QByteArray) return std::string();
+    return stored.toString().toStdString();
+}
+
+long WriteSettingString(const char* name, const std::string& value, SettingsKey key) {
+    KeyScope scope(key);
+    if (!scope.get()) return kSettingsOk;
+    scope.get()->setValue(Name(name), QString::fromStdString(value));
+    return kSettingsOk;
+}
+
+double StoredBatchSettings::AscentThreshold() const {
+    uint32_t metres = 0;
+    ReadSettingDword(kSettingAscentThreshold, metres,
+                     static_cast<uint32_t>(kDefaultAscentThreshold));
+    return metres;
+}
+
 long ReadSettingBinary(const char* name, void* buffer, uint32_t& size, SettingsKey key) {
     KeyScope scope(key);
     if (!scope.get()) return kSettingsOk;

@@ -55,6 +55,7 @@ public:
     uint32_t WriterOptions(std::string_view extension) const override {
         return ReadWriterOptions(extension);
     }
+    double AscentThreshold() const override;
 };
 
 // Rule number `index` as the value named "%03d": 16 bytes. A stored value of
@@ -71,6 +72,10 @@ std::vector<ExclusionRule> LoadStoredRules(SettingsKey key);
 // The saved geoid height; a value that is not a finite number counts as
 // missing and gives the default.
 float ReadStoredGeoidHeight(SettingsKey key);
+
+// A text value in UTF-8; "" when missing or not text.
+std::string ReadSettingString(const char* name, SettingsKey key = nullptr);
+long WriteSettingString(const char* name, const std::string& value, SettingsKey key = nullptr);
 
 // A float kept as the bits of a 32-bit number.
 float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key = nullptr);
@@ -99,6 +104,14 @@ inline constexpr const char* kSettingTrackViewY = "TrackViewY";
 inline constexpr const char* kSettingTrackViewWidth = "TrackViewWidth";
 inline constexpr const char* kSettingTrackViewHeight = "TrackViewHeight";
 inline constexpr const char* kSettingTrackViewShown = "TrackViewShown";
+
+// The figures' dead band for ascent and descent, whole metres (default 5).
+inline constexpr const char* kSettingAscentThreshold = "AscentThreshold";
+// The track view's map: the tile source (a URL template with {z}, {x} and {y},
+// or a file:// folder; missing or empty: OpenStreetMap) and whether the map
+// is shown (1, the default, or 0).
+inline constexpr const char* kSettingMapTiles = "MapTiles";
+inline constexpr const char* kSettingMapShown = "MapShown";
 
 struct WindowPlacement {
     bool hasPosition = false;  // both coordinates stored

@@ -26,6 +26,8 @@ public:
     void SetTrack(const TrackPoint* points, uint32_t count,
                   const SensorChannels* sensors = nullptr);
     const TrackPoint* PointAt(int row) const;
+    // The channels of the track shown; nullptr when none was given.
+    const SensorChannels* Sensors() const { return sensors_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

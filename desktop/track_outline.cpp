@@ -3,9 +3,12 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+
+#include "desktop/outline_map.h"
 
 namespace ferolin {
 
@@ -14,6 +17,16 @@ namespace {
 constexpr int kBuckets = 32;               // steps of the altitude colours
 constexpr double kOutlineMargin = 30;      // pixels around the outline
 constexpr size_t kSmoothSegments = 20000;  // outline lines drawn antialiased at most
+constexpr int kPiecePixels = 6;            // a longer line is coloured piece by piece
+constexpr double kFarPixels = 4e6;         // pixels beyond this are as far as this
+
+// The sides of the pane a pixel lies beyond (Cohen-Sutherland): a line between
+// two pixels beyond a common side never crosses the pane.
+int Outside(const QPoint& p, const QSize& size) {
+    constexpr int kRoom = 16;  // the pen's width and the antialiasing
+    return (p.x() < -kRoom) | (p.x() > size.width() + kRoom) << 1 | (p.y() < -kRoom) << 2 |
+           (p.y() > size.height() + kRoom) << 3;
+}
 
 QColor ToQColor(Rgb c, int alpha = 255) { return QColor(c.r, c.g, c.b, alpha); }
 
@@ -22,11 +35,12 @@ QString Metres(double value) { return QString::number(value, 'f', 0) + QStringLi
 }  // namespace
 
 CTrackOutline::CTrackOutline(const TrackViewData& viewData, QWidget* parent)
-    : QWidget(parent), data_(viewData) {
+    : QWidget(parent), data_(viewData), map_(new COutlineMap(this)) {
     setObjectName(QStringLiteral("trackOutline"));
     setMinimumSize(240, 200);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
+    connect(map_, &COutlineMap::changed, this, qOverload<>(&QWidget::update));
 }
 
 void CTrackOutline::TrackChanged() {
@@ -35,28 +49,51 @@ void CTrackOutline::TrackChanged() {
     cachePixels_ = {};
     cachePointOf_ = {};
     grid_ = NearestPointIndex();
+    mercator_ = MercatorTrack();
+    mercatorBuilt_ = false;
     update();
 }
 
+bool CTrackOutline::MapOn() const { return map_->Shown() && data_.projection.positioned > 0; }
+
+const MercatorTrack& CTrackOutline::Mercator() const {
+    if (!mercatorBuilt_) {
+        // Worked out once per track, the first time the map needs it.
+        mercator_ = ProjectMercator(PointSeries(data_.points, data_.count));
+        mercatorBuilt_ = true;
+        map_->SetExtent(mercator_);
+    }
+    return mercator_;
+}
+
+bool CTrackOutline::Position(uint32_t index, double& x, double& y) const {
+    if (!MapOn()) return data_.projection.Project(data_.points[index], x, y);
+    if (!Mercator().Position(index, x, y)) return false;
+    y = -y;
+    return true;
+}
+
 ScreenFit CTrackOutline::Fit() const {
-    return FitToRectangle(data_.projection, width(), height(), kOutlineMargin);
+    if (!MapOn()) return FitToRectangle(data_.projection, width(), height(), kOutlineMargin);
+    Mercator();
+    map_->Resize(width(), height());
+    return map_->Fit();
 }
 
 bool CTrackOutline::PixelOf(uint32_t index, QPointF& pixel) const {
-    if (index >= data_.count) return false;
     double x, y;
-    if (!data_.projection.Project(data_.points[index], x, y)) return false;
+    if (index >= data_.count || !Position(index, x, y)) return false;
     const ScreenFit fit = Fit();
     pixel = QPointF(fit.ScreenX(x), fit.ScreenY(y));
     return true;
 }
 
 int64_t CTrackOutline::PointAt(const QPointF& pixel) {
-    if (!gridBuilt_) {
-        grid_.Build(data_.count, [this](uint32_t i, double& x, double& y) {
-            return data_.projection.Project(data_.points[i], x, y);
-        });
+    if (!gridBuilt_ || gridOnMap_ != MapOn()) {
+        grid_.Build(data_.count,
+                    [this](uint32_t i, double& x, double& y) { return Position(i, x, y); });
         gridBuilt_ = true;
+        gridOnMap_ = MapOn();
     }
     const ScreenFit fit = Fit();
     return grid_.Nearest(fit.MetreX(pixel.x()), fit.MetreY(pixel.y()));
@@ -67,30 +104,52 @@ void CTrackOutline::BuildPixelCache(const ScreenFit& fit) {
     cachePixels_.clear();
     cachePointOf_.clear();
     cacheFirst_ = cacheLast_ = -1;
-    // Pixel = metres × scale + origin, folded into one affine map of degrees.
-    const LocalProjection& pr = d.projection;
-    const double ax = pr.eastScale * fit.pixelsPerMetre, bx = fit.originX;
-    const double ay = -kMetresPerDegree * fit.pixelsPerMetre;
-    const double by = fit.originY - pr.referenceLatitude * ay;
     // The pixel a position falls in; lines are drawn through pixel centres.
     auto pixelOf = [](double v) {
+        v = std::clamp(v, -kFarPixels, kFarPixels);
         const int whole = static_cast<int>(v);
         return whole > v ? whole - 1 : whole;
     };
-    QPoint previous;
-    for (uint32_t i = 0; i < d.count; ++i) {
-        const TrackPoint& p = d.points[i];
-        if (!HasPosition(p)) continue;
-        const QPoint here(pixelOf(RelativeLongitude(p.longitude, pr.referenceLongitude) * ax + bx),
-                          pixelOf(p.latitude * ay + by));
+    const QSize pane = size();
+    // Runs of pixels beyond one side of the pane keep their ends only.
+    auto add = [&](const QPoint& here, uint32_t i) {
         if (cacheFirst_ < 0) cacheFirst_ = i;
         cacheLast_ = i;
-        if (!cachePixels_.empty() && here == previous) continue;
+        const size_t n = cachePixels_.size();
+        if (n && here == cachePixels_[n - 1]) return;
+        if (n >= 2 && (Outside(cachePixels_[n - 2], pane) & Outside(cachePixels_[n - 1], pane) &
+                       Outside(here, pane))) {
+            cachePixels_[n - 1] = here;
+            cachePointOf_[n - 1] = i;
+            return;
+        }
         cachePixels_.push_back(here);
         cachePointOf_.push_back(i);
-        previous = here;
+    };
+    if (MapOn()) {
+        // Pixel = offset × scale + the corner's pixel: one multiply-add an axis.
+        const MercatorTrack& m = Mercator();
+        const double s = fit.pixelsPerMetre;
+        const double bx = fit.originX + m.minX * s, by = fit.originY + m.minY * s;
+        for (uint32_t i = 0; i < d.count; ++i)
+            if (m.dx[i] == m.dx[i]) add(QPoint(pixelOf(m.dx[i] * s + bx), pixelOf(m.dy[i] * s + by)), i);
+        cacheView_ = map_->View();
+    } else {
+        // Pixel = metres × scale + origin, folded into one affine map of degrees.
+        const LocalProjection& pr = d.projection;
+        const double ax = pr.eastScale * fit.pixelsPerMetre, bx = fit.originX;
+        const double ay = -kMetresPerDegree * fit.pixelsPerMetre;
+        const double by = fit.originY - pr.referenceLatitude * ay;
+        for (uint32_t i = 0; i < d.count; ++i) {
+            const TrackPoint& p = d.points[i];
+            if (!HasPosition(p)) continue;
+            add(QPoint(pixelOf(RelativeLongitude(p.longitude, pr.referenceLongitude) * ax + bx),
+                       pixelOf(p.latitude * ay + by)),
+                i);
+        }
     }
     cacheSize_ = size();
+    cacheOnMap_ = MapOn();
     cacheValid_ = true;
 }
 
@@ -101,21 +160,41 @@ QString CTrackOutline::NoteText() const {
     return QString();
 }
 
+// A press and release without a drag picks the nearest point; on the map a
+// drag pans and the wheel zooms about the pointer.
 void CTrackOutline::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    map_->Press(event);
+}
+
+void CTrackOutline::mouseMoveEvent(QMouseEvent* event) {
+    if (!MapOn() || !map_->Move(event)) QWidget::mouseMoveEvent(event);
+}
+
+void CTrackOutline::mouseReleaseEvent(QMouseEvent* event) {
+    if (!map_->Release(event)) return QWidget::mouseReleaseEvent(event);
     const int64_t index = PointAt(event->position());
     if (index >= 0) emit pointPicked(static_cast<int>(index));
+}
+
+void CTrackOutline::wheelEvent(QWheelEvent* event) {
+    if (!MapOn() || !map_->Wheel(event)) QWidget::wheelEvent(event);
 }
 
 void CTrackOutline::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     lastSegments_ = 0;
+    labels_[0] = labels_[1] = QRectF();
     if (!PaintBackground(painter)) return;
     painter.setRenderHint(QPainter::Antialiasing);
     const ScreenFit fit = Fit();
     // The line as pixels, merged where consecutive points fall on one pixel;
-    // kept until the pane's size or the track changes.
-    if (cacheSize_ != size() || !cacheValid_) BuildPixelCache(fit);
+    // kept until the pane's size, the track or the map's view changes.
+    const MercatorView& view = map_->View();
+    const bool moved = MapOn() && (view.centreX != cacheView_.centreX ||
+                                   view.centreY != cacheView_.centreY || view.scale != cacheView_.scale);
+    if (cacheSize_ != size() || !cacheValid_ || cacheOnMap_ != MapOn() || moved)
+        BuildPixelCache(fit);
     const StyledLine line = CutIntoRuns();
     lastSegments_ = line.pixels.size() - line.runs.size();
     // A dense tangle of lines looks the same without smoothing, at a
@@ -145,18 +224,38 @@ CTrackOutline::StyledLine CTrackOutline::CutIntoRuns() const {
     const ExportEntry* entry = d.exported.data();
     const ExportEntry* const end = entry + d.exported.size();
     int style = -2;
+    auto extend = [&](int s, const QPoint& from, const QPoint& to) {
+        if (s != style) {
+            line.runs.push_back({s, static_cast<int>(line.pixels.size())});
+            line.pixels.push_back(from);
+            style = s;
+        }
+        line.pixels.push_back(to);
+    };
     for (size_t v = 1; v < cachePixels_.size(); ++v) {
         const TrackPoint* p = d.points + cachePointOf_[v];
         while (entry != end && entry->point < p) ++entry;
-        const int s = entry != end && entry->point == p
-                          ? AltitudeBucket(p->altitude, low, high, kBuckets)
-                          : -1;
-        if (s != style) {
-            line.runs.push_back({s, static_cast<int>(line.pixels.size())});
-            line.pixels.push_back(cachePixels_[v - 1]);
-            style = s;
+        const bool kept = entry != end && entry->point == p;
+        const int s = kept ? AltitudeBucket(p->altitude, low, high, kBuckets) : -1;
+        const QPoint from = cachePixels_[v - 1], to = cachePixels_[v];
+        const QPoint step = to - from;
+        const int length = std::max(std::abs(step.x()), std::abs(step.y()));
+        const double a0 = d.points[cachePointOf_[v - 1]].altitude;
+        if (s < 0 || length <= kPiecePixels || length > 1 << 16 ||
+            AltitudeBucket(a0, low, high, kBuckets) == s) {
+            extend(s, from, to);
+            continue;
         }
-        line.pixels.push_back(cachePixels_[v]);
+        // A long line between two points of different altitudes: each piece
+        // in the colour of the altitude at its middle.
+        const int pieces = std::min(length / kPiecePixels + 1, 64);
+        QPoint previous = from;
+        for (int k = 1; k <= pieces; ++k) {
+            const QPoint at = from + step * k / pieces;
+            const double middle = a0 + (p->altitude - a0) * (k - 0.5) / pieces;
+            extend(AltitudeBucket(middle, low, high, kBuckets), previous, at);
+            previous = at;
+        }
     }
     return line;
 }
@@ -165,7 +264,13 @@ CTrackOutline::StyledLine CTrackOutline::CutIntoRuns() const {
 bool CTrackOutline::PaintBackground(QPainter& painter) {
     painter.fillRect(rect(), QColor(252, 252, 250));
     const QString note = NoteText();
-    if (note.isEmpty()) return true;
+    if (note.isEmpty()) {
+        if (MapOn()) {
+            Fit();  // the map's view at the pane's size
+            map_->Paint(painter);
+        }
+        return true;
+    }
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(rect(), Qt::AlignCenter, note);
     return false;
@@ -194,32 +299,58 @@ void CTrackOutline::PaintOutline(QPainter& painter, const StyledLine& line) cons
     }
 }
 
-// Start and stop, labelled on the side where the label fits, and the point
-// selected in the list.
-void CTrackOutline::PaintMarkers(QPainter& painter) const {
-    QPointF at;
+// Start and stop, and the point selected in the list. Each label takes the
+// first place beside its mark that stays in the pane and covers neither mark
+// nor the other label, so that a loop's "Start" and "Stop" never overlap.
+void CTrackOutline::PaintMarkers(QPainter& painter) {
+    QPointF start, stop;
+    const bool hasStart = cacheFirst_ >= 0 && PixelOf(static_cast<uint32_t>(cacheFirst_), start);
+    const bool hasStop = cacheLast_ >= 0 && PixelOf(static_cast<uint32_t>(cacheLast_), stop);
     painter.setFont(font());
-    const QFontMetrics labelMetrics(font());
-    auto label = [&](QPointF mark, double dy, const QString& text) {
-        const double w = labelMetrics.horizontalAdvance(text);
-        const double x = mark.x() + 8 + w > width() - 4 ? mark.x() - 8 - w : mark.x() + 8;
-        const double y = std::clamp(mark.y() + dy, labelMetrics.ascent() + 2.0, height() - 4.0);
-        painter.drawText(QPointF(x, y), text);
+    const QFontMetrics metrics(font());
+    std::vector<QRectF> taken;
+    if (hasStart) taken.push_back(QRectF(start.x() - 7, start.y() - 7, 14, 14));
+    if (hasStop) taken.push_back(QRectF(stop.x() - 6, stop.y() - 6, 12, 12));
+    auto place = [&](QPointF mark, const QString& text) {
+        const double w = metrics.horizontalAdvance(text), h = metrics.height();
+        const QRectF pane = QRectF(rect()).adjusted(2, 2, -2, -2);
+        QRectF chosen;
+        for (int row = 0; row < 6 && chosen.isNull(); ++row) {
+            const double dy = (row % 2 ? 6 : -6 - h) + (row / 2) * (row % 2 ? h : -h);
+            for (const double dx : {9.0, -9.0 - w}) {
+                const QRectF r(mark.x() + dx, mark.y() + dy, w, h);
+                if (!pane.contains(r)) continue;
+                if (std::none_of(taken.begin(), taken.end(),
+                                 [&](const QRectF& t) { return t.intersects(r); })) {
+                    chosen = r;
+                    break;
+                }
+            }
+        }
+        if (chosen.isNull())  // nowhere free: beside the mark, inside the pane
+            chosen = QRectF(std::clamp(mark.x() + 9, 2.0, width() - 2 - w),
+                            std::clamp(mark.y() - 6 - h, 2.0, height() - 2 - h), w, h);
+        taken.push_back(chosen);
+        painter.drawText(QPointF(chosen.left(), chosen.top() + metrics.ascent()), text);
+        return chosen;
     };
-    if (cacheLast_ >= 0 && PixelOf(static_cast<uint32_t>(cacheLast_), at)) {
+    if (hasStop) {
         painter.setPen(QPen(Qt::white, 1.5));
         painter.setBrush(QColor(200, 30, 30));
-        painter.drawRect(QRectF(at.x() - 5, at.y() - 5, 10, 10));
-        painter.setPen(QColor(120, 20, 20));
-        label(at, 14, QStringLiteral("Stop"));
+        painter.drawRect(QRectF(stop.x() - 5, stop.y() - 5, 10, 10));
     }
-    if (cacheFirst_ >= 0 && PixelOf(static_cast<uint32_t>(cacheFirst_), at)) {
+    if (hasStart) {
         painter.setPen(QPen(Qt::white, 1.5));
         painter.setBrush(QColor(30, 150, 50));
-        painter.drawEllipse(at, 6, 6);
+        painter.drawEllipse(start, 6, 6);
         painter.setPen(QColor(20, 100, 30));
-        label(at, -6, QStringLiteral("Start"));
+        labels_[0] = place(start, QStringLiteral("Start"));
     }
+    if (hasStop) {
+        painter.setPen(QColor(120, 20, 20));
+        labels_[1] = place(stop, QStringLiteral("Stop"));
+    }
+    QPointF at;
     if (data_.marked >= 0 && PixelOf(static_cast<uint32_t>(data_.marked), at)) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Qt::black, 2));
@@ -233,7 +364,11 @@ void CTrackOutline::PaintMarkers(QPainter& painter) const {
 
 // A bar of a round length, bottom left.
 void CTrackOutline::PaintScaleBar(QPainter& painter, const ScreenFit& fit) const {
-    const ScaleBar bar = ChooseScaleBar(fit.pixelsPerMetre, width() / 4.0);
+    // On the map, metres a pixel at the middle of the pane.
+    const MercatorView& view = map_->View();
+    const double perMetre =
+        MapOn() ? 1.0 / view.MetresPerPixel(view.WorldY(height() / 2.0)) : fit.pixelsPerMetre;
+    const ScaleBar bar = ChooseScaleBar(perMetre, width() / 4.0);
     if (bar.pixels <= 0) return;
     const double x0 = 14, y0 = height() - 14.0, x1 = x0 + bar.pixels;
     painter.setPen(QPen(QColor(40, 40, 40), 2, Qt::SolidLine, Qt::FlatCap));

@@ -1,7 +1,9 @@
 // The outline pane of the track view: the track drawn from above, coloured
-// by altitude, with the points an export would leave out faded, the start
-// and stop, the point selected in the list, a scale bar and the altitude
-// legend. A click picks the nearest point.
+// by altitude where each piece lies, with the points an export would leave
+// out faded, the start and stop, the point selected in the list, a scale bar
+// and the altitude legend; under it, while the map is on, web-map tiles in
+// Web Mercator (the outline then in the same projection), which the wheel
+// zooms about the pointer and a drag pans. A click picks the nearest point.
 #pragma once
 
 #include <QPoint>
@@ -13,11 +15,14 @@
 #include <vector>
 
 #include "core/track_geometry.h"
+#include "core/web_mercator.h"
 #include "desktop/track_view_data.h"
 
 class QPainter;
 
 namespace ferolin {
+
+class COutlineMap;
 
 class CTrackOutline : public QWidget {
     Q_OBJECT
@@ -34,7 +39,14 @@ public:
 
     // Lines drawn in the last paint (after the per-pixel merge), for tests.
     size_t LastSegmentCount() const { return lastSegments_; }
+    // Where the last paint wrote "Start" and "Stop" (empty when not drawn).
+    QRectF StartLabel() const { return labels_[0]; }
+    QRectF StopLabel() const { return labels_[1]; }
     QString NoteText() const;
+    // The map under the outline, its view and its settings.
+    COutlineMap* map() const { return map_; }
+    // Whether the outline is drawn on the map (in Web Mercator) now.
+    bool MapOn() const;
 
 signals:
     void pointPicked(int index);
@@ -42,6 +54,9 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // The line cut into runs of one style: faded (-1), or one step of the
@@ -56,6 +71,10 @@ private:
         int End(size_t run) const;
     };
 
+    // A point's position in the pane's projection: metres of the local one,
+    // or (x, -y) of Web Mercator while the map is on.
+    bool Position(uint32_t index, double& x, double& y) const;
+    const MercatorTrack& Mercator() const;
     void BuildPixelCache(const ScreenFit& fit);
     StyledLine CutIntoRuns() const;
 
@@ -63,7 +82,7 @@ private:
     bool PaintBackground(QPainter& painter);
     void PaintFadedPart(QPainter& painter, const StyledLine& line) const;
     void PaintOutline(QPainter& painter, const StyledLine& line) const;
-    void PaintMarkers(QPainter& painter) const;
+    void PaintMarkers(QPainter& painter);
     void PaintScaleBar(QPainter& painter, const ScreenFit& fit) const;
     void PaintLegend(QPainter& painter) const;
 
@@ -73,9 +92,16 @@ private:
     int64_t cacheFirst_ = -1, cacheLast_ = -1;  // first and last point with a position
     QSize cacheSize_;
     bool cacheValid_ = false;
+    bool cacheOnMap_ = false;
+    MercatorView cacheView_;  // of a cache built on the map
     NearestPointIndex grid_;
     bool gridBuilt_ = false;
+    bool gridOnMap_ = false;
     size_t lastSegments_ = 0;
+    QRectF labels_[2];
+    COutlineMap* map_;
+    mutable MercatorTrack mercator_;
+    mutable bool mercatorBuilt_ = false;
 };
 
 }  // namespace ferolin

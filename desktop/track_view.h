@@ -1,6 +1,7 @@
 // The track view: a modeless window beside the main dialog with the track's
 // outline (coloured by altitude, the points an export would leave out faded)
-// and two profiles, altitude against distance and speed against time.
+// on a web map, two profiles, altitude against distance and speed against
+// time, and the figures of the exported selection.
 // Clicking any of them picks the nearest point; the main dialog's list marks
 // its selected point in all three. The view reads the current track where it
 // lies and keeps only indices, distances and times beside it.
@@ -17,19 +18,20 @@
 #include "desktop/profile_chart.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_outline.h"
+#include "desktop/track_profiles.h"
 #include "desktop/track_view_data.h"
 
-class QLabel;
+class QAction;
+class QCheckBox;
+class QLineEdit;
 class QLineSeries;
 class QScatterSeries;
-class QValueAxis;
-class QDateTimeAxis;
-class QStackedWidget;
 class QTimer;
 
 namespace ferolin {
 
 struct CurrentTrack;
+class CFiguresStrip;
 class SelectionPanel;
 
 class CTrackViewDlg : public QWidget {
@@ -38,9 +40,10 @@ public:
     explicit CTrackViewDlg(QWidget* owner = nullptr);
     ~CTrackViewDlg() override;
 
-    // The track to show, borrowed until the next call (nullptr/0: none). A
-    // hidden view takes it up when it is shown.
-    void SetTrack(const TrackPoint* points, uint32_t count);
+    // The track to show, with its sensor channels if any, borrowed until the
+    // next call (nullptr/0: none). A hidden view takes it up when it is shown.
+    void SetTrack(const TrackPoint* points, uint32_t count,
+                  const SensorChannels* sensors = nullptr);
     // Where the view takes the export selection from; without one every
     // point is kept. The criteria only borrow their rules for the call.
     void SetCriteriaSource(std::function<void(SelectionCriteria&)> source);
@@ -67,16 +70,18 @@ public:
 
     const TrackViewData& data() const { return data_; }
     CTrackOutline* outline() const { return outline_; }
-    CProfileChart* altitudeChart() const { return altitudeChart_; }
-    CProfileChart* speedChart() const { return speedChart_; }
-    QLineSeries* rawAltitudeSeries() const { return rawSeries_; }
-    QLineSeries* exportedAltitudeSeries() const { return exportedSeries_; }
-    QLineSeries* speedSeries() const { return speedSeries_; }
-    QScatterSeries* altitudeMarker() const { return altitudeMarker_; }
-    QScatterSeries* speedMarker() const { return speedMarker_; }
+    CTrackProfiles* profiles() const { return profiles_; }
+    CFiguresStrip* figuresStrip() const { return strip_; }
+    CProfileChart* altitudeChart() const { return profiles_->altitudeChart(); }
+    CProfileChart* speedChart() const { return profiles_->speedChart(); }
+    QLineSeries* rawAltitudeSeries() const { return profiles_->rawAltitudeSeries(); }
+    QLineSeries* exportedAltitudeSeries() const { return profiles_->exportedAltitudeSeries(); }
+    QLineSeries* speedSeries() const { return profiles_->speedSeries(); }
+    QScatterSeries* altitudeMarker() const { return profiles_->altitudeMarker(); }
+    QScatterSeries* speedMarker() const { return profiles_->speedMarker(); }
     // The note shown instead of the speed profile ("" while the chart shows).
-    QString SpeedNote() const;
-    bool SpeedChartShown() const;
+    QString SpeedNote() const { return profiles_->SpeedNote(); }
+    bool SpeedChartShown() const { return profiles_->SpeedChartShown(); }
 
 signals:
     // A click on the outline or a profile picked this point.
@@ -87,10 +92,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QWidget* BuildMapBar();
     void ApplyTrack();
-    void BuildProfiles();
-    void UpdateProfiles();
-    void UpdateMarkers();
     void Pick(int index);
     void RestorePlacement();
 
@@ -98,29 +101,18 @@ private:
     std::function<void(SelectionCriteria&)> criteriaSource_;
     QTimer* refreshTimer_;
     CTrackOutline* outline_;
-    CProfileChart* altitudeChart_;
-    CProfileChart* speedChart_;
-    QStackedWidget* speedStack_;
-    QLabel* speedNote_;
-    QLineSeries* rawSeries_;
-    QLineSeries* exportedSeries_;
-    QLineSeries* speedSeries_;
-    QScatterSeries* altitudeMarker_;
-    QScatterSeries* speedMarker_;
-    QValueAxis* distanceAxis_;
-    QValueAxis* altitudeAxis_;
-    QDateTimeAxis* timeAxis_;
-    QValueAxis* speedAxis_;
-    NearestPointIndex altitudeGrid_, speedGrid_;
-    bool altitudeGridBuilt_ = false, speedGridBuilt_ = false;
-    double timeShiftMs_ = 0;  // shows the points' own clock on the time axis
+    CTrackProfiles* profiles_;
+    CFiguresStrip* strip_;
+    QCheckBox* mapCheck_;
+    QLineEdit* mapSource_;
+    QAction* fitTrack_;
     bool shown_ = false;
     bool shownAtExit_ = false;
     bool placed_ = false;
     const TrackPoint* pendingPoints_ = nullptr;
     uint32_t pendingCount_ = 0;
+    const SensorChannels* pendingSensors_ = nullptr;
     bool trackPending_ = false;
-    bool trackSeriesStale_ = true;  // raw altitude and speed series to rebuild
     int64_t requestedMark_ = -1;
     bool selectionPending_ = false;
 };

@@ -5,13 +5,16 @@
 
 namespace ferolin {
 
-void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount) {
+void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount,
+                             const SensorChannels* newSensors) {
     points = newCount ? newPoints : nullptr;
     count = points ? newCount : 0;
+    sensors = points ? PresentChannels(newSensors) : nullptr;
     const PointSeries series(points, count);
     projection = MakeLocalProjection(series);
     rawAltitude = AltitudeRange(series);
     distance = CumulativeDistance(series);
+    speedDerived = SpeedsOf(series, speeds);
     seconds.assign(count, 0.0);
     dated = 0;
     firstSecond = lastSecond = 0;
@@ -27,13 +30,16 @@ void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount) {
     exported.clear();
     exported.shrink_to_fit();
     exportedAltitude = ValueRange{};
+    figures = TrackFigures{};
     marked = -1;
 }
 
-void TrackViewData::SetSelection(const SelectionCriteria& criteria) {
+void TrackViewData::SetSelection(const SelectionCriteria& criteria, double ascentThreshold) {
     exported = BuildExportList(points, count, criteria);
-    exportedAltitude =
-        AltitudeRange(PointSeries(exported.data(), static_cast<uint32_t>(exported.size())));
+    const auto n = static_cast<uint32_t>(exported.size());
+    exportedAltitude = AltitudeRange(PointSeries(exported.data(), n));
+    ComputeFigures(exported.data(), n, ascentThreshold, figures);
+    AddSensorFigures(exported.data(), n, sensors, figures);
 }
 
 }  // namespace ferolin

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/figures.h"
 #include "core/selection.h"
 #include "core/track_geometry.h"
 #include "core/track_point.h"
@@ -14,16 +15,20 @@ namespace ferolin {
 struct TrackViewData {
     const TrackPoint* points = nullptr;
     uint32_t count = 0;
+    const SensorChannels* sensors = nullptr;  // the track's channels, if any
 
     LocalProjection projection;
     ValueRange rawAltitude;        // over every point
     std::vector<double> distance;  // metres from the first point
     std::vector<double> seconds;   // NaN for undated points
+    std::vector<float> speeds;     // km/h: the points' own, or derived where none is stored
+    bool speedDerived = false;
     uint32_t dated = 0;
     double firstSecond = 0, lastSecond = 0;
 
     std::vector<ExportEntry> exported;  // the export list of the current selection
     ValueRange exportedAltitude;
+    TrackFigures figures;               // of the export list
 
     int64_t marked = -1;  // point index marked, -1 for none
 
@@ -31,9 +36,11 @@ struct TrackViewData {
         return static_cast<uint32_t>(e.point - points);
     }
     // Replaces the track (nullptr/0 for none) and recomputes the per-track figures.
-    void SetTrack(const TrackPoint* points, uint32_t count);
-    // Rebuilds the export list for the selection.
-    void SetSelection(const SelectionCriteria& criteria);
+    void SetTrack(const TrackPoint* points, uint32_t count,
+                  const SensorChannels* sensors = nullptr);
+    // Rebuilds the export list for the selection, and its figures with the
+    // dead band of `ascentThreshold` metres.
+    void SetSelection(const SelectionCriteria& criteria, double ascentThreshold);
 };
 
 }  // namespace ferolin

@@ -24,9 +24,10 @@ CTrackViewDlg* AttachTrackView(CMainDlg& dialog) {
     // it is released, so the view never holds a released array.
     TrackListModel* model = dialog.model();
     QObject::connect(model, &QAbstractItemModel::modelReset, view, [view, model] {
-        view->SetTrack(model->PointAt(0), static_cast<uint32_t>(model->rowCount()));
+        view->SetTrack(model->PointAt(0), static_cast<uint32_t>(model->rowCount()),
+                       model->Sensors());
     });
-    view->SetTrack(model->PointAt(0), static_cast<uint32_t>(model->rowCount()));
+    view->SetTrack(model->PointAt(0), static_cast<uint32_t>(model->rowCount()), model->Sensors());
 
     // List -> view: the current row is marked.
     QTableView* list = dialog.trackList();

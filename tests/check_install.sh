@@ -223,7 +223,7 @@ check_completion() {  # EXPECTED SCRIPT FUNCTION WORDS...
 }
 c=$root/usr/share/bash-completion/completions
 check_completion "--no-settings" "$c/ferolin" _ferolin ferolin --no
-check_completion "--exclude --geoid --help --no-settings --options --smooth --start --stop --version -j" \
+check_completion "--exclude --geoid --help --info --json --no-settings --options --smooth --start --stop --version -j" \
     "$c/ferolin" _ferolin ferolin -
 check_completion "com csv fit frn geojson gpx kml log nmea plt rdn tcx trk txt" \
     "$c/ferolin" _ferolin ferolin -j 2 "*.log" ""
@@ -235,6 +235,7 @@ check_completion "pdop" "$c/ferolin" _ferolin ferolin --exclude pd
 check_completion "satellites speed" "$c/ferolin" _ferolin ferolin --exclude s
 check_completion "walk.log walk.txt" "$c/ferolin" _ferolin ferolin walk.
 check_completion "" "$c/ferolin" _ferolin ferolin --geoid ""
+check_completion "walk.log walk.txt" "$c/ferolin" _ferolin ferolin --info a.gpx b.gpx walk.
 if [ "$with_ferolix" = 1 ]; then
     check_completion "--all-points" "$c/ferolix" _ferolix ferolix --a
     check_completion "ride.gpx" "$c/ferolix" _ferolix ferolix ride.nmea -o ride.g

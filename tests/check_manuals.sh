@@ -71,7 +71,7 @@ while IFS= read -r line; do
           if ($start != name) exit
           out = name
           for (i = start + 1; i <= NF; i++) {
-              if ($i !~ /^\[?(--?[a-z][a-z-]*|[A-Z][A-Z_]*)\]?$/ && $i != "|") break
+              if ($i !~ /^\[?(--?[a-z][a-z-]*|[A-Z][A-Z_]*(\.\.\.)?)\]?$/ && $i != "|") break
               out = out " " $i
           }
           print out }')

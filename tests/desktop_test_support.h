@@ -8,7 +8,10 @@ namespace ferolin_test {
 
 // The folder that holds this process's Ferolix.conf.
 const std::string& ConfigHome();
-// Empties the stored settings.
+// Empties the stored settings, but for the map's tile source: the folder
+// below, never a server on the internet.
 void ClearSettings();
+// A folder of z/x/y.png map tiles for the track view (empty at first).
+std::string TileFolder();
 
 }  // namespace ferolin_test

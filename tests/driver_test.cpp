@@ -1,6 +1,7 @@
+// The driver's own rules beyond the data cases: how rows of one extension
+// fall back on each other, what a logger row's track is called, and the
+// messages of an export.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -8,24 +9,14 @@
 #include "convert/driver.h"
 #include "core/strings.h"
 #include "formats/bluegps.h"
-#include "formats/text_table.h"
-#include "reader_test_support.h"
 #include "test_support.h"
+#include "track_columns.h"
 
 using namespace ferolin;
 using namespace ferolin_test;
-using Message = ferolin_test::HostMessage;
+using ferolin_test::ReadStatus;
 
 namespace {
-
-std::string Datalog(int records) {
-    std::string text = "About total Numbers: " + std::to_string(records) +
-                       "\n=====================\n";
-    for (int i = 1; i <= records; ++i)
-        text += "Record: " + std::to_string(i) + "\nAltitude: " + std::to_string(100 * i) +
-                "\nLatitude: 45.5\n=====================\n";
-    return text;
-}
 
 ReadStatus ReadNothing(const std::string&, TrackPointArray& points, uint32_t& count) {
     points.reset();
@@ -33,194 +24,68 @@ ReadStatus ReadNothing(const std::string&, TrackPointArray& points, uint32_t& co
     return ReadStatus::kOk;
 }
 
+struct Host : DriverHost {
+    void ShowMessage(const std::string& path, int id, MessageIcon icon) override {
+        messages.push_back(path + ": " + LoadString(id) + (icon == MessageIcon::kStop ? " (stop)" : " (!)"));
+    }
+    void TrackLoaded(const CurrentTrack& track) override { loaded.push_back(track.displayName); }
+    void ShowNoPoint() override { ++noPoint; }
+    std::vector<std::string> messages, loaded;
+    int noPoint = 0;
+};
+
+const char* const kDatalog = "About total Numbers: 1\n=====================\nRecord: 1\nLatitude: 45.5\n";
+
 }  // namespace
 
-TEST(LoadTrack, ExtensionsCompareWithoutCase) {
+TEST(Driver, RowsOfAnExtensionFallBackInTableOrder) {
     TempDir dir;
-    RecordingHost host;
-    CurrentTrack track;
-    const std::string path = dir.File("TRACK.LOG");
-    WriteFile(path, Datalog(3));
-    ASSERT_EQ(LoadTrack(track, path, host), 0);
-    EXPECT_EQ(track.count, 3u);
-    EXPECT_EQ(+track.points[2].record, 3);
-    EXPECT_EQ(track.fieldMask, 0xFFFFu);
-    EXPECT_EQ(track.displayName, path);
-    EXPECT_EQ(track.fileTitle, "TRACK");
-    EXPECT_EQ(host.loaded, std::vector<std::string>{path});
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.depth, 0);
-}
-
-TEST(LoadTrack, UnknownOrUnreadableFilesCannotBeOpened) {
-    TempDir dir;
-    const std::string noDot = dir.File("track");
-    WriteFile(noDot, Datalog(1));
-    const std::string notALog = dir.File("notes.txt");
-    WriteFile(notALog, "shopping list\n");
-    const std::string brokenXml = dir.File("broken.gpx");
-    WriteFile(brokenXml, "<gpx><trk>");
-    // The XML parser's own failures leave the point details alone.
-    const struct {
-        std::string path;
-        int noPoint;
-    } rows[] = {{noDot, 1}, {notALog, 1}, {dir.File("absent.log"), 1}, {dir.File("x.csv"), 1},
-                {brokenXml, 0}, {dir.File("absent.gpx"), 0}};
-    for (const auto& [path, noPoint] : rows) {
-        RecordingHost host;
-        CurrentTrack track;
-        EXPECT_EQ(LoadTrack(track, path, host), 1) << path;
-        ASSERT_EQ(host.messages.size(), 1u) << path;
-        EXPECT_EQ(host.messages[0].text, "Cannot open the file.");
-        EXPECT_EQ(host.messages[0].path, path);
-        EXPECT_EQ(host.messages[0].icon, MessageIcon::kStop);
-        EXPECT_EQ(host.noPoint, noPoint) << path;
-        EXPECT_TRUE(host.loaded.empty());
-        EXPECT_EQ(host.depth, 0);
-    }
-}
-
-TEST(LoadTrack, AFailingReaderFallsBackToTheNextRowOfItsExtension) {
-    TempDir dir;
-    const std::string path = dir.File("walk.dat");
-    WriteFile(path, "not a datalog\n");
+    WriteFile(dir.File("walk.dat"), "not a datalog\n");
+    WriteFile(dir.File("ttyUSB0.rbt"), kDatalog);
     const FormatEntry table[] = {
         {"dat", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF},
         {"xyz", 0, WithoutSensors<ReadNothing>, nullptr, 0x1},
-        {"dat", 0, nullptr, nullptr, 0x2},       // no reader: skipped
+        {"dat", 0, nullptr, nullptr, 0x2},                         // no reader: skipped
         {"DAT", 0, WithoutSensors<ReadNothing>, nullptr, 0x000E},  // the fall-back
         {"dat", 0, WithoutSensors<ReadNothing>, nullptr, 0x4},     // never reached
+        {"rbt", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF},
     };
-    RecordingHost host;
+    Host host;
     CurrentTrack track;
-    EXPECT_EQ(LoadTrack(track, path, host, table), 1);
+    EXPECT_EQ(LoadTrack(track, dir.File("walk.dat"), host, table), 1);
     // The fall-back read zero points: that is not "Cannot open the file.".
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "No track point in the file.");
-    EXPECT_EQ(host.messages[0].icon, MessageIcon::kExclamation);
+    EXPECT_EQ(host.messages, std::vector<std::string>{dir.File("walk.dat") + ": No track point in the file. (!)"});
     EXPECT_EQ(track.fieldMask, 0x000Eu);
     EXPECT_EQ(host.noPoint, 1);
-    EXPECT_TRUE(host.loaded.empty());
-}
-
-TEST(LoadTrack, TheLoggerRowNamesItsTrackDownloadedFromGps) {
-    TempDir dir;
-    const std::string path = dir.File("ttyUSB0.rbt");
-    WriteFile(path, Datalog(2));
-    const FormatEntry table[] = {{"rbt", 0, WithoutSensors<ReadBlueGpsLog>, nullptr, 0xFFFF}};
-    RecordingHost host;
-    CurrentTrack track;
-    ASSERT_EQ(LoadTrack(track, path, host, table), 0);
-    EXPECT_EQ(track.displayName, "Downloaded from GPS");
+    // The logger row names its track as downloaded.
+    ASSERT_EQ(LoadTrack(track, dir.File("ttyUSB0.rbt"), host, table), 0);
+    EXPECT_EQ(host.loaded, std::vector<std::string>{"Downloaded from GPS"});
     EXPECT_EQ(track.fileTitle, "Downloaded from GPS");
+    // A writer that fails is reported with the export path.
+    EXPECT_EQ(ExportToFile(track, dir.File("no/such/out.csv"), FindWriterRow("CSV"), host), 1);
+    EXPECT_EQ(host.messages.back(), dir.File("no/such/out.csv") + ": Cannot write to the file. (stop)");
 }
 
-namespace {
-
-// A datalog of three (or two) points, loaded as the current track.
-class ExportToFile : public ::testing::Test {
-protected:
-    void Load(int records) {
-        WriteFile(dir.File("in.log"), Datalog(records));
-        ASSERT_EQ(LoadTrack(track, dir.File("in.log"), host), 0);
-    }
+TEST(Driver, OneFileKeepsTheWindowAndXmlFailuresKeepThePointDetails) {
+    using V = std::vector<std::string>;
     TempDir dir;
-    RecordingHost host;
-    CurrentTrack track;
-};
-
-}  // namespace
-
-TEST_F(ExportToFile, WritesTheSelectionWithTheRowsOptionWord) {
-    Load(3);
-    const ExclusionRule high{kDataAltitude, kCompareGreater, 150.0};
-    host.rules = {&high};
-    host.options = 0x8000 | 0x8;
-    const std::string output = dir.File("out.txt");
-    EXPECT_EQ(ferolin::ExportToFile(track, output, FindWriterRow("txt"), host), 0);
-    EXPECT_EQ(ReadFile(output),
-              "Generated by Ferolin 1.51\r\n\r\nRecord: \tAltitude(Meters): \t\r\n"
-              "00001\t100.000000\t\r\n");
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_EQ(host.depth, 0);
-}
-
-TEST_F(ExportToFile, NothingSelectedWritesNoFile) {
-    Load(2);
-    const ExclusionRule all{kDataLatitude, kCompareEqual, 45.5};
-    host.rules = {&all};
-    const std::string output = dir.File("out.txt");
-    EXPECT_EQ(ferolin::ExportToFile(track, output, FindWriterRow("txt"), host), 0);
-    EXPECT_FALSE(FileExists(output));
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "No track point to write.");
-    EXPECT_EQ(host.messages[0].icon, MessageIcon::kStop);
-}
-
-TEST_F(ExportToFile, AFailedWriterIsReported) {
-    Load(2);
-    EXPECT_EQ(ferolin::ExportToFile(track, dir.File("no/such/dir/out.csv"), FindWriterRow("CSV"), host), 1);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Cannot write to the file.");
-    EXPECT_EQ(host.depth, 0);
-}
-
-TEST(FormatTable, OutputFormatsByExtension) {
-    EXPECT_EQ(FindWriterRow("TXT"), 5);
-    EXPECT_EQ(FindWriterRow("csv"), 14);
-    EXPECT_EQ(FindWriterRow("nme"), -1);  // that row has no writer
-    EXPECT_EQ(FindWriterRow("zip"), -1);
-    EXPECT_EQ(WriterOptionName("nmea"), "WRT_NMEA");
-}
-
-TEST(Batch, ConvertsEveryMatchingFileNextToItself) {
-    TempDir dir;
-    WriteFile(dir.File("b.log"), Datalog(2));
-    WriteFile(dir.File("a.log"), Datalog(1));
-    WriteFile(dir.File("c.LOG"), Datalog(1));     // the pattern is case-sensitive
-    WriteFile(dir.File("empty.log"), "nothing\n");
-    mkdir(dir.File("folder.log").c_str(), 0755);  // folders are not files
-    const auto files = MatchingFiles(dir.path() + "/*.log");
-    EXPECT_EQ(files, (std::vector<std::string>{dir.File("a.log"), dir.File("b.log"),
-                                               dir.File("empty.log")}));
-
-    RecordingHost host;
-    CurrentTrack track;
-    EXPECT_TRUE(!RunCommandLine({dir.path() + "/*.log", "TXT"}, track, host));
-    EXPECT_TRUE(FileExists(dir.File("a.txt")));
-    EXPECT_TRUE(FileExists(dir.File("b.txt")));
-    EXPECT_FALSE(FileExists(dir.File("c.txt")));
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].path, dir.File("empty.log"));
-    // Neither a datalog nor a Magellan log: the Magellan reader finds no point.
-    EXPECT_EQ(host.messages[0].text, "No track point in the file.");
-    EXPECT_EQ(track.count, 0u);  // released after the last file
-}
-
-TEST(Batch, UnknownOutputOrNoMatchReadsAndWritesNothing) {
-    TempDir dir;
-    WriteFile(dir.File("a.log"), Datalog(1));
-    for (const char* ext : {"zip", "nme"}) {
-        RecordingHost host;
-        CurrentTrack track;
-        EXPECT_FALSE(RunCommandLine({dir.File("*.log"), ext}, track, host));
-        EXPECT_TRUE(host.messages.empty());
-        EXPECT_TRUE(host.loaded.empty());
-    }
-    EXPECT_TRUE(MatchingFiles(dir.File("*.gpx")).empty());
-    EXPECT_TRUE(MatchingFiles(dir.File("nowhere/*.log")).empty());
-    EXPECT_EQ(MatchingFiles(dir.File("a.log")), std::vector<std::string>{dir.File("a.log")});
-    EXPECT_EQ(MatchingFiles("/dev/ttyUSB7.RBT"), std::vector<std::string>{"/dev/ttyUSB7.RBT"});
-}
-
-TEST(CommandLine, OneArgumentLoadsAnExistingFileAndKeepsTheWindow) {
-    TempDir dir;
-    WriteFile(dir.File("a.log"), Datalog(2));
-    RecordingHost host;
+    WriteFile(dir.File("a.log"), kDatalog);
+    Host host;
     CurrentTrack track;
     EXPECT_TRUE(RunCommandLine({}, track, host));
     EXPECT_TRUE(RunCommandLine({dir.File("missing.log")}, track, host));
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(RunCommandLine({dir.File("a.log")}, track, host));
-    EXPECT_EQ(track.count, 2u);
+    EXPECT_EQ(track.count, 1u);
+    EXPECT_EQ(MatchingFiles("/dev/ttyUSB7.RBT"), V{"/dev/ttyUSB7.RBT"});  // a port stands for itself
+    // "Cannot open the file." for all; the XML parser's own failures leave
+    // the point details as they are.
+    WriteFile(dir.File("broken.gpx"), "<gpx><trk>");
+    WriteFile(dir.File("notes.txt"), "shopping list\n");
+    for (const auto& [name, noPoint] : {std::pair{"broken.gpx", 0}, {"absent.gpx", 0}, {"notes.txt", 1}, {"absent.log", 1}}) {
+        Host failing;
+        EXPECT_EQ(LoadTrack(track, dir.File(name), failing), 1);
+        EXPECT_EQ(failing.messages, V{dir.File(name) + ": Cannot open the file. (stop)"});
+        EXPECT_EQ(failing.noPoint, noPoint) << name;
+    }
 }

@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "pocket/ppc_window.h"
-#include "pocket_test_support.h"
 #include "program_runner.h"
 #include "test_support.h"
 
@@ -32,6 +31,9 @@ using ferolin_test::TempDir;
 using ferolin_test::WriteFile;
 
 namespace {
+
+// The handheld's three-point datalog of the data cases.
+std::string ThreePoints() { return ReadFile(FEROLIN_TEST_DATA "/pocket/three.log"); }
 
 // What a modal window showed before the test closed it.
 struct ModalSeen {
@@ -79,7 +81,7 @@ class PocketWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         log = dir.File("day.log");
-        ASSERT_TRUE(WriteFile(log, pocket_test::ThreePointDatalog()));
+        ASSERT_TRUE(WriteFile(log, ThreePoints()));
         PPCPathDialogs dialogs;
         dialogs.askOpenPath = [this](QWidget*) { return QString::fromStdString(openAnswer); };
         dialogs.askSavePath = [this](QWidget*, const QString& extension, const QString& name,
@@ -256,7 +258,7 @@ TEST_F(PocketWindow, ExportThroughEachRadioButtonWithAndWithoutTheCheckBox) {
     }
     // Exports leave the document as it was.
     EXPECT_EQ(frame.Document().Count(), 3u);
-    EXPECT_EQ(ReadFile(log), pocket_test::ThreePointDatalog());
+    EXPECT_EQ(ReadFile(log), ThreePoints());
 }
 
 TEST_F(PocketWindow, ExportEdgeCases) {
@@ -312,7 +314,7 @@ TEST_F(PocketWindow, AboutBoxCtrlSAndExit) {
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(save.calls, 0);
-    EXPECT_EQ(ReadFile(log), pocket_test::ThreePointDatalog());
+    EXPECT_EQ(ReadFile(log), ThreePoints());
     EXPECT_EQ(CountFiles(dir.path()), files);
 
     // Exit closes the window and the document.
@@ -345,7 +347,7 @@ ProgramRun RunFerolix(const std::vector<std::string>& args, const std::vector<st
 TEST(PocketProgram, HeadlessExportNeedsNoDisplayAndIgnoresTheLocale) {
     TempDir dir;
     const std::string log = dir.File("day.log");
-    ASSERT_TRUE(WriteFile(log, pocket_test::ThreePointDatalog()));
+    ASSERT_TRUE(WriteFile(log, ThreePoints()));
     for (const char* ext : {"txt", "gpx", "trk", "plt"}) {
         const std::string c = dir.File(std::string("c.") + ext);
         const std::string de = dir.File(std::string("de.") + ext);
@@ -387,7 +389,7 @@ TEST(PocketProgram, StatusAndMessages) {
 TEST(PocketProgram, WindowModeStartsOnTheOffscreenPlatform) {
     TempDir dir;
     const std::string log = dir.File("day.log");
-    ASSERT_TRUE(WriteFile(log, pocket_test::ThreePointDatalog()));
+    ASSERT_TRUE(WriteFile(log, ThreePoints()));
     // Still running when the time limit ends it.
     const ProgramRun run = RunProgram(FEROLIX_BIN, {log}, {"QT_QPA_PLATFORM=offscreen"}, dir.path(), 0.7);
     EXPECT_FALSE(run.finished) << "ferolix FILE ended at once: " << run.err;

@@ -1,98 +1,128 @@
+// The settings store under a private $XDG_CONFIG_HOME, what the batch run
+// takes from it, and the program's batch mode without a display.
 #include <gtest/gtest.h>
 
 #include <QSettings>
+#include <sys/stat.h>
 
 #include <cstring>
 
-#include "formats/format_table.h"
 #include "desktop/settings_store.h"
 #include "desktop_test_support.h"
+#include "formats/format_table.h"
+#include "program_runner.h"
 #include "test_support.h"
 
 using namespace ferolin;
+using namespace ferolin_test;
 
 namespace {
 
 class SettingsStore : public ::testing::Test {
 protected:
-    void SetUp() override { ferolin_test::ClearSettings(); }
+    void SetUp() override { ClearSettings(); }
     static void Raw(const char* name, const QVariant& value) {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ferolix"));
-        settings.setValue(QString::fromUtf8(name), value);
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ferolix")).setValue(name, value);
     }
 };
 
 }  // namespace
 
-TEST_F(SettingsStore, NumbersPersistInTheUsersConfigFile) {
+TEST_F(SettingsStore, NumbersPersistAndValuesOfAnotherTypeCountAsMissing) {
     uint32_t value = 1;
     EXPECT_EQ(ReadSettingDword("Rules", value, 0), kSettingsNotFound);
     EXPECT_EQ(value, 0u);
-
     EXPECT_EQ(WriteSettingDword("WRT_CSV", 0x1800E), kSettingsOk);
     EXPECT_EQ(WriteSettingDword("MainDlgX", static_cast<uint32_t>(-20)), kSettingsOk);
     WriteSettingFloat(kSettingGeoidHeight, -12.345f);
-    const std::string file = ferolin_test::ConfigHome() + "/Ferolix.conf";
-    EXPECT_NE(ferolin_test::ReadFile(file).find("WRT_CSV=98318"), std::string::npos);
+    EXPECT_NE(ReadFile(ConfigHome() + "/Ferolix.conf").find("WRT_CSV=98318"), std::string::npos);
     EXPECT_EQ(ReadSettingDword("WRT_CSV", value, 7), kSettingsOk);
     EXPECT_EQ(value, 0x1800Eu);
     ReadSettingDword("MainDlgX", value, 0);
     EXPECT_EQ(static_cast<int32_t>(value), -20);
-    // A float is stored as its bits.
-    EXPECT_EQ(ReadSettingFloat(kSettingGeoidHeight, 45.0f), -12.345f);
+    EXPECT_EQ(ReadSettingFloat(kSettingGeoidHeight, 45.0f), -12.345f);  // stored as its bits
     ReadSettingDword(kSettingGeoidHeight, value, 0);
-    const float expected = -12.345f;
-    EXPECT_EQ(std::memcmp(&value, &expected, 4), 0);
-}
+    const float bits = -12.345f;
+    EXPECT_EQ(std::memcmp(&value, &bits, 4), 0);
 
-TEST_F(SettingsStore, ValuesOfAnotherTypeCountAsMissing) {
     Raw("SmoothPoint", QStringLiteral("five"));
     Raw("Rules", QStringLiteral("-3"));
     Raw("Options", QByteArray("\x08\x00\x00\x00", 4));
     Raw("GeoidHeight", QStringLiteral("99999999999"));
-    uint32_t value = 0;
-    EXPECT_NE(ReadSettingDword("SmoothPoint", value, 5), kSettingsOk);
-    EXPECT_EQ(value, 5u);
-    for (const char* name : {"Rules", "Options"}) {
-        EXPECT_NE(ReadSettingDword(name, value, 0), kSettingsOk) << name;
-        EXPECT_EQ(value, 0u) << name;
+    for (const char* name : {"SmoothPoint", "Rules", "Options"}) {
+        EXPECT_NE(ReadSettingDword(name, value, 5), kSettingsOk) << name;
+        EXPECT_EQ(value, 5u) << name;
     }
     EXPECT_EQ(ReadSettingFloat("GeoidHeight", 45.0f), 45.0f);
 }
 
-TEST_F(SettingsStore, RulesAreSixteenBytesUnderThreeDigitNames) {
-    const ExclusionRule first{kDataAltitude, kCompareLess, -0.5};
-    const ExclusionRule second{kDataHdop, kCompareGreater, 4.0};
+TEST_F(SettingsStore, RulesAreSixteenBytesAndDamagedOnesDoNotLoad) {
+    const ExclusionRule first{kDataAltitude, kCompareLess, -0.5}, second{kDataHdop, kCompareGreater, 4.0};
     SettingsKey key = OpenSettingsKey();
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(SaveRule(0, first, key), kSettingsOk);
     EXPECT_EQ(SaveRule(12, second, key), kSettingsOk);
     CloseSettingsKey(key);
-
     ExclusionRule loaded{};
     ASSERT_EQ(LoadRule(0, loaded), kSettingsOk);
     EXPECT_EQ(std::memcmp(&loaded, &first, 16), 0);
-    ASSERT_EQ(LoadRule(12, loaded), kSettingsOk);
-    EXPECT_EQ(std::memcmp(&loaded, &second, 16), 0);
-
     unsigned char bytes[32] = {};
     uint32_t size = sizeof bytes;
     ASSERT_EQ(ReadSettingBinary("012", bytes, size), kSettingsOk);
     EXPECT_EQ(size, 16u);
     EXPECT_EQ(std::memcmp(bytes, &second, 16), 0);
     EXPECT_NE(LoadRule(1, loaded), kSettingsOk);
-}
 
-TEST_F(SettingsStore, DamagedRulesDoNotLoadAndBuffersAreNeverOverrun) {
     Raw("000", QByteArray("\x08\x00\x00\x00\x02\x00\x00\x00", 8));  // cut short
     Raw("001", QByteArray(40, '\x01'));                             // too long
     ExclusionRule rule{kDataSpeed, kCompareEqual, 1.0};
     EXPECT_NE(LoadRule(0, rule), kSettingsOk);
     EXPECT_NE(LoadRule(1, rule), kSettingsOk);
     EXPECT_EQ(rule.dataType, kDataSpeed);  // untouched
-
     unsigned char small[4] = {9, 9, 9, 9};
-    uint32_t size = sizeof small;
+    size = sizeof small;
     EXPECT_EQ(ReadSettingBinary("001", small, size), kSettingsMoreData);
-    EXPECT_EQ(small[0], 9);
+    EXPECT_EQ(small[0], 9);  // never overrun
+}
+
+TEST_F(SettingsStore, TheBatchRunTakesWhatTheWindowWouldRestore) {
+    SettingsKey key = OpenSettingsKey();
+    SaveRule(0, {kDataAltitude, kCompareGreater, 250.0}, key);
+    SaveRule(1, {0x200, kCompareEqual, 1.0}, key);  // unknown data type: dropped
+    SaveRule(2, {kDataHdop, kCompareEqual, 1.0}, key);
+    WriteSettingDword(kSettingRules, 3, key);
+    WriteSettingFloat(kSettingGeoidHeight, 10.004f, key);  // shown and used as 10.00
+    WriteSettingDword(kSettingSmoothPoint, 1, key);
+    WriteSettingDword(kSettingOptions, kOptionGeoidChecked | kOptionSmoothChecked, key);
+    WriteSettingDword("WRT_TXT", 0x8008, key);
+    CloseSettingsKey(key);
+    const StoredBatchSettings settings;
+    StoredSelection s = settings.Selection();
+    ASSERT_EQ(s.rules.size(), 2u);
+    EXPECT_EQ(std::tuple(+s.rules[1].dataType, +s.rules[1].comparator, +s.rules[1].reference),
+              std::tuple(kDataHdop, static_cast<uint32_t>(kCompareEqual), 1.0));
+    EXPECT_EQ(std::tuple(s.geoidOn, s.geoidHeight, s.smoothOn, s.smoothingWidth), std::tuple(true, 10.0f, true, 1u));
+    EXPECT_EQ(settings.WriterOptions("txt"), 0x8008u);
+    EXPECT_EQ(settings.WriterOptions("gpx"), kAllOptions);
+    // Unchecked geoid and smoothing stay off, whatever their values.
+    WriteSettingDword(kSettingOptions, 0);
+    s = settings.Selection();
+    EXPECT_FALSE(s.geoidOn || s.smoothOn);
+}
+
+TEST(BatchProgram, RunsWithoutADisplayAndWithAnUnreadableStore) {
+    // QT_QPA_PLATFORM=xcb without a display: any window would fail. A settings
+    // store that cannot be read (a folder where the file should be) leaves
+    // every default in place: every option on.
+    TempDir dir;
+    WriteFile(dir.File("walk.log"), ReadFile(std::string(FEROLIN_TEST_DATA) + "/batch/walk.log"));
+    WriteFile(dir.File("bad.log"), "x\n");
+    ASSERT_EQ(mkdir(dir.File("config").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.File("config/Ferolix.conf").c_str(), 0755), 0);
+    ProgramRun run = RunProgram(FEROLIN_BIN, {dir.File("*.log"), "txt"},
+                                {"QT_QPA_PLATFORM=xcb", "XDG_CONFIG_HOME=" + dir.File("config")}, dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, dir.File("bad.log") + ": No track point in the file.\n");
+    EXPECT_EQ(ReadFile(dir.File("walk.txt")), ReadFile(std::string(FEROLIN_TEST_DATA) + "/batch/walk.all.txt"));
+    EXPECT_EQ(RunProgram(FEROLIN_BIN, {"x.log", "gpz"}, {"QT_QPA_PLATFORM=xcb"}, dir.path()).status, 2);
 }

@@ -1,5 +1,5 @@
 // Helpers shared by the tests: temporary folders, whole-file I/O, a fixed
-// clock, a locale for one scope and the gpsbabel peer.
+// clock and a locale for one scope.
 #pragma once
 
 #include <locale.h>
@@ -90,55 +90,5 @@ private:
     locale_t c_;
     locale_t old_;
 };
-
-// gpsbabel from the system's packages, when installed.
-inline bool HasGpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
-
-// One track point as gpsbabel's unicsv output lists it.
-struct BabelPoint {
-    double latitude = 0;
-    double longitude = 0;
-    double altitude = 0;
-    std::string date;  // "2007/03/09", empty without date
-    std::string time;  // "07:05:03.250"
-};
-
-// The track points gpsbabel reads from `path` in format `format` (its routes'
-// points with `kind` "-r"), or an empty list when it fails.
-inline std::vector<BabelPoint> ReadWithGpsbabel(const std::string& format, const std::string& path,
-                                                const std::string& csv, const std::string& kind = "-t") {
-    const std::string command = "gpsbabel " + kind + " -i " + format + " -f '" + path +
-                                "' -o unicsv,utc=0 -F '" + csv + "' 2>/dev/null";
-    std::vector<BabelPoint> points;
-    if (std::system(command.c_str()) != 0) return points;
-    FILE* file = std::fopen(csv.c_str(), "r");
-    if (!file) return points;
-    const CNumbers cNumbers;
-    std::vector<std::string> header;
-    char line[4096];
-    while (std::fgets(line, sizeof line, file)) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        std::vector<std::string> cells;
-        std::stringstream row(text);
-        std::string cell;
-        while (std::getline(row, cell, ',')) cells.push_back(cell);
-        if (header.empty()) {
-            header = cells;
-            continue;
-        }
-        BabelPoint p;
-        for (std::size_t i = 0; i < header.size() && i < cells.size(); ++i) {
-            if (header[i] == "Latitude") p.latitude = std::strtod(cells[i].c_str(), nullptr);
-            if (header[i] == "Longitude") p.longitude = std::strtod(cells[i].c_str(), nullptr);
-            if (header[i] == "Altitude") p.altitude = std::strtod(cells[i].c_str(), nullptr);
-            if (header[i] == "Date") p.date = cells[i];
-            if (header[i] == "Time") p.time = cells[i];
-        }
-        points.push_back(p);
-    }
-    std::fclose(file);
-    return points;
-}
 
 }  // namespace ferolin_test

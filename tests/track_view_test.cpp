@@ -13,10 +13,13 @@
 #include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
 
+#include "desktop/map_tiles.h"
+#include "desktop/outline_map.h"
 #include "desktop/point_details_dlg.h"
 #include "desktop/track_model.h"
 #include "desktop/track_view.h"
@@ -366,6 +369,24 @@ TEST(TrackView, ScreenshotBesideTheMainWindow) {
     w.list().scrollTo(w.dialog.model()->index(380, 0), QAbstractItemView::PositionAtCenter);
     Settle();
     EXPECT_EQ(view.MarkedPoint(), 380);
+    // The map from a folder of the test's own tiles: those the view shows,
+    // written now, and asked again as the source is given anew.
+    const MercatorView& map = view.outline()->map()->View();
+    std::vector<TileKey> keys;
+    for (const PlacedTile& t : VisibleTiles(map, map.TileZoom())) keys.push_back(t.key);
+    ferolin_test::WriteMapTiles(ferolin_test::TileFolder(), keys);
+    auto* source = Find<QLineEdit>(view, "mapSource");
+    source->setText(QString::fromStdString("file://" + ferolin_test::TileFolder() + "/"));
+    emit source->editingFinished();
+    view.outline()->update();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(keys.begin(), keys.end(), [&](const TileKey& k) {
+                return view.outline()->map()->tiles().Tile(k) != nullptr;
+            });
+        },
+        10000));
+    Settle();
     const QPixmap main = w.dialog.grab();
     const QPixmap side = view.grab();
     ASSERT_FALSE(main.isNull());

@@ -1,6 +1,8 @@
 #include "window_test_support.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QImage>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -9,6 +11,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+
+#include <cmath>
 
 #include "desktop/map_viewers.h"
 
@@ -137,5 +141,34 @@ void RightClickAt(ferolin::CMainDlg& dialog, const QPoint& at) {
 }
 
 void RightClickRow(ferolin::CMainDlg& dialog, int row) { RightClickAt(dialog, RowCentre(dialog, row)); }
+
+void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys) {
+    constexpr double kWorld = 40075016.686;  // metres across the square at the equator
+    for (const ferolin::TileKey& key : keys) {
+        QImage tile(ferolin::kTilePixels, ferolin::kTilePixels, QImage::Format_RGB32);
+        const double n = std::ldexp(1.0, key.z);
+        for (int py = 0; py < tile.height(); ++py) {
+            QRgb* row = reinterpret_cast<QRgb*>(tile.scanLine(py));
+            for (int px = 0; px < tile.width(); ++px) {
+                const double x = (key.x + (px + 0.5) / tile.width()) / n * kWorld;
+                const double y = (key.y + (py + 0.5) / tile.height()) / n * kWorld;
+                const double wood = std::sin(x / 310 + std::sin(y / 470)) * std::cos(y / 260 - 0.7 * std::sin(x / 390));
+                const double height = 40 * std::sin(x / 900) + 30 * std::cos(y / 700 + x / 2000);
+                const double river = std::fabs(std::fmod(y, 3000.0) - 1500 - 220 * std::sin(x / 650)) - 18;
+                const double path = std::fabs(std::fmod(x + 60 * std::sin(y / 300), 1400.0) - 700);
+                QColor c(242, 239, 233);                               // open land
+                if (wood > 0.35) c = QColor(173, 209, 158);            // woods
+                else if (wood < -0.6) c = QColor(205, 235, 176);       // meadows
+                if (std::fabs(std::fmod(height + 1000, 10.0) - 5) > 4.6) c = c.darker(112);  // contours
+                if (river < 0) c = QColor(170, 211, 223);
+                if (path < 3) c = QColor(250, 250, 250);
+                row[px] = c.rgb();
+            }
+        }
+        const QString dir = QStringLiteral("%1/%2/%3").arg(QString::fromStdString(folder)).arg(key.z).arg(key.x);
+        QDir().mkpath(dir);
+        tile.save(QStringLiteral("%1/%2.png").arg(dir).arg(key.y));
+    }
+}
 
 }  // namespace ferolin_test

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/web_mercator.h"
 #include "desktop/main_dlg.h"
 
 namespace ferolin_test {
@@ -79,5 +80,10 @@ void ClickRow(ferolin::CMainDlg& dialog, int row);
 void DoubleClickRow(ferolin::CMainDlg& dialog, int row);
 void RightClickAt(ferolin::CMainDlg& dialog, const QPoint& viewportPosition);
 void RightClickRow(ferolin::CMainDlg& dialog, int row);
+
+// Writes map tiles z/x/y.png under `folder`, drawn from a made-up landscape
+// of woods, meadows, a river, paths and contour lines laid out in metres on
+// the ground, so that neighbouring tiles and zoom levels join up.
+void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys);
 
 }  // namespace ferolin_test

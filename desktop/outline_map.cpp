@@ -1,0 +1,126 @@
+#include "desktop/outline_map.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <cmath>
+
+#include "desktop/map_tiles.h"
+#include "desktop/settings_store.h"
+
+namespace ferolin {
+
+namespace {
+
+constexpr double kMargin = 30;       // pixels around the fitted track
+constexpr double kDragPixels = 4;    // a press that moves less is a click
+constexpr double kZoomPerNotch = 1.4142135623730951;  // half a tile zoom level
+
+}  // namespace
+
+COutlineMap::COutlineMap(QObject* parent) : QObject(parent), tiles_(new CMapTiles(this)) {
+    uint32_t shown = 1;
+    ReadSettingDword(kSettingMapShown, shown, 1);
+    shown_ = shown != 0;
+    tiles_->SetSource(QString::fromStdString(ReadSettingString(kSettingMapTiles)));
+    connect(tiles_, &CMapTiles::tilesChanged, this, &COutlineMap::changed);
+}
+
+void COutlineMap::SetShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    WriteSettingDword(kSettingMapShown, shown ? 1 : 0);
+    emit changed();
+}
+
+QString COutlineMap::Source() const { return tiles_->Source(); }
+
+void COutlineMap::SetSource(const QString& source) {
+    tiles_->SetSource(source);
+    const QString stored = tiles_->Source() == CMapTiles::DefaultSource() ? QString() : tiles_->Source();
+    WriteSettingString(kSettingMapTiles, stored.toStdString());
+    emit changed();
+}
+
+void COutlineMap::SetExtent(const MercatorTrack& track) {
+    hasExtent_ = track.positioned > 0;
+    if (hasExtent_) {
+        minX_ = track.minX, maxX_ = track.maxX;
+        minY_ = track.minY, maxY_ = track.maxY;
+    }
+    FitTrack();
+}
+
+void COutlineMap::Resize(double width, double height) {
+    if (width == view_.width && height == view_.height) return;
+    if (fitted_) {
+        view_ = FitMercator(minX_, maxX_, minY_, maxY_, width, height, kMargin);
+    } else {
+        view_.width = width;
+        view_.height = height;
+    }
+}
+
+void COutlineMap::FitTrack() {
+    fitted_ = true;
+    view_ = FitMercator(minX_, maxX_, minY_, maxY_, view_.width, view_.height, kMargin);
+    emit changed();
+}
+
+ScreenFit COutlineMap::Fit() const {
+    ScreenFit fit;
+    fit.pixelsPerMetre = view_.scale;
+    fit.originX = 0.5 * view_.width - view_.centreX * view_.scale;
+    fit.originY = 0.5 * view_.height - view_.centreY * view_.scale;
+    return fit;
+}
+
+QString COutlineMap::NoteText() const {
+    return tiles_->Offline() ? QStringLiteral("No network: the map is not shown.") : QString();
+}
+
+void COutlineMap::Paint(QPainter& painter) {
+    tiles_->Paint(painter, view_, view_.TileZoom());
+    const QString note = NoteText();
+    if (note.isEmpty()) return;
+    painter.save();
+    painter.setPen(QColor(110, 110, 110));
+    painter.drawText(QRectF(8, 6, view_.width - 16, 20), Qt::AlignLeft | Qt::AlignTop, note);
+    painter.restore();
+}
+
+bool COutlineMap::Wheel(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0) return false;
+    view_.ZoomAbout(std::pow(kZoomPerNotch, notches), event->position().x(), event->position().y());
+    fitted_ = false;
+    emit changed();
+    return true;
+}
+
+void COutlineMap::Press(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    dragging_ = false;
+    pressAt_ = lastAt_ = event->position();
+}
+
+bool COutlineMap::Move(QMouseEvent* event) {
+    if (!pressed_ || !(event->buttons() & Qt::LeftButton)) return false;
+    const QPointF at = event->position();
+    if (!dragging_ && (at - pressAt_).manhattanLength() < kDragPixels) return false;
+    dragging_ = true;
+    view_.Pan(at.x() - lastAt_.x(), at.y() - lastAt_.y());
+    lastAt_ = at;
+    fitted_ = false;
+    emit changed();
+    return true;
+}
+
+bool COutlineMap::Release(QMouseEvent* event) {
+    const bool click = pressed_ && !dragging_ && event->button() == Qt::LeftButton;
+    pressed_ = dragging_ = false;
+    return click;
+}
+
+}  // namespace ferolin

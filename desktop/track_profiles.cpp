@@ -1,0 +1,326 @@
+#include "desktop/track_profiles.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QStackedWidget>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "core/axis_ticks.h"
+
+namespace ferolin {
+
+namespace {
+
+constexpr int kMinimumColumns = 200;  // profile columns at the least
+
+// Ticks that fit a length of `pixels`, one per `spacing` pixels at most.
+int IntervalsFor(int pixels, int spacing, int most) {
+    return std::clamp(pixels / spacing, 2, most);
+}
+
+void ApplyTicks(QValueAxis* axis, const AxisTicks& t) {
+    axis->setRange(t.first, t.last());
+    axis->setTickCount(t.intervals + 1);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(t.decimals) + QStringLiteral("f"));
+}
+
+// Round times of the points' own clock, shown by an axis that reads local
+// time: `shiftMs` turns one into the other.
+void ApplyTimeTicks(QDateTimeAxis* axis, const AxisTicks& t, double shiftMs) {
+    const bool days = t.step >= 86400, longSpan = t.last() - t.first > 86400;
+    axis->setFormat(days       ? QStringLiteral("dd/MM")
+                    : longSpan ? QStringLiteral("dd/MM HH:mm")
+                    : t.step < 60 ? QStringLiteral("HH:mm:ss")
+                                  : QStringLiteral("HH:mm"));
+    axis->setTickCount(t.intervals + 1);
+    axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(t.first * 1000.0 - shiftMs)),
+                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(t.last() * 1000.0 - shiftMs)));
+}
+
+// The black dot that marks the selected point on a profile.
+QScatterSeries* MakeMarker() {
+    auto* marker = new QScatterSeries;
+    marker->setMarkerSize(10);
+    marker->setColor(Qt::black);
+    marker->setBorderColor(Qt::white);
+    return marker;
+}
+
+QChart* MakeChart(const QString& title, std::initializer_list<QAbstractSeries*> series,
+                  QAbstractAxis* x, QAbstractAxis* y) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    for (QAbstractSeries* s : series) chart->addSeries(s);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (QAbstractSeries* s : series) {
+        s->attachAxis(x);
+        s->attachAxis(y);
+    }
+    return chart;
+}
+
+}  // namespace
+
+CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
+    : QSplitter(Qt::Horizontal, parent), data_(viewData) {
+    altitudeChart_ = new CProfileChart(this);
+    altitudeChart_->setObjectName(QStringLiteral("altitudeProfile"));
+    speedChart_ = new CProfileChart(this);
+    speedChart_->setObjectName(QStringLiteral("speedProfile"));
+    speedNote_ = new QLabel(this);
+    speedNote_->setObjectName(QStringLiteral("speedNote"));
+    speedNote_->setAlignment(Qt::AlignCenter);
+    speedNote_->setWordWrap(true);
+    speedStack_ = new QStackedWidget(this);
+    speedStack_->addWidget(speedChart_);
+    speedStack_->addWidget(speedNote_);
+    BuildCharts();
+    auto* timePane = new QWidget(this);
+    auto* column = new QVBoxLayout(timePane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    timeChoice_ = new QComboBox(timePane);
+    timeChoice_->setObjectName(QStringLiteral("timeProfileChoice"));
+    timeChoice_->hide();
+    column->addWidget(timeChoice_, 0, Qt::AlignRight);
+    column->addWidget(speedStack_, 1);
+    addWidget(altitudeChart_);
+    addWidget(timePane);
+    connect(timeChoice_, &QComboBox::activated, this, &CTrackProfiles::ChooseTimeProfile);
+
+    connect(altitudeChart_, &CProfileChart::pointPicked, this, &CTrackProfiles::pointPicked);
+    connect(speedChart_, &CProfileChart::pointPicked, this, &CTrackProfiles::pointPicked);
+    // Narrower or wider profiles take fewer or more columns and ticks.
+    for (CProfileChart* chart : {altitudeChart_, speedChart_})
+        connect(chart, &CProfileChart::resized, this, [this] {
+            trackLinesStale_ = true;
+            Update();
+        });
+
+    altitudeChart_->nearest = [this](const QPointF& value, double perX, double perY) -> int64_t {
+        const TrackViewData& d = data_;
+        if (!altitudeGridBuilt_) {
+            // Raw points first, then the export entries, so that a click on
+            // either line finds its point.
+            const uint32_t n = d.count, m = static_cast<uint32_t>(d.exported.size());
+            altitudeGrid_.Build(n + m, [&d, n](uint32_t i, double& x, double& y) {
+                const uint32_t point = i < n ? i : d.IndexOf(d.exported[i - n]);
+                x = d.distance[point] / 1000.0;
+                y = i < n ? d.points[i].altitude : d.exported[i - n].altitude;
+                return true;
+            });
+            altitudeGridBuilt_ = true;
+        }
+        const int64_t k = altitudeGrid_.Nearest(value.x(), value.y(), perX, perY);
+        if (k < 0) return -1;
+        return k < d.count ? k : d.IndexOf(d.exported[static_cast<size_t>(k - d.count)]);
+    };
+    speedChart_->nearest = [this](const QPointF& value, double perX, double perY) -> int64_t {
+        const TrackViewData& d = data_;
+        if (!speedGridBuilt_) {
+            speedGrid_.Build(d.count, [this, &d](uint32_t i, double& x, double& y) {
+                x = TimeValue(i);
+                y = TimeProfileValue(i);
+                return !std::isnan(d.seconds[i]);
+            });
+            speedGridBuilt_ = true;
+        }
+        return speedGrid_.Nearest(value.x(), value.y(), perX, perY);
+    };
+}
+
+void CTrackProfiles::BuildCharts() {
+    rawSeries_ = new QLineSeries;
+    rawSeries_->setName(QStringLiteral("Raw altitude"));
+    rawSeries_->setPen(QPen(QColor(150, 150, 150), 1.5));
+    exportedSeries_ = new QLineSeries;
+    exportedSeries_->setName(QStringLiteral("Exported altitude"));
+    exportedSeries_->setPen(QPen(QColor(30, 90, 200), 2));
+    altitudeMarker_ = MakeMarker();
+    distanceAxis_ = new QValueAxis;
+    distanceAxis_->setTitleText(QStringLiteral("Distance (km)"));
+    altitudeAxis_ = new QValueAxis;
+    altitudeAxis_->setTitleText(QStringLiteral("Altitude (m)"));
+    QChart* altitude = MakeChart(QStringLiteral("Altitude profile"),
+                                 {rawSeries_, exportedSeries_, altitudeMarker_}, distanceAxis_,
+                                 altitudeAxis_);
+    for (QLegendMarker* marker : altitude->legend()->markers(altitudeMarker_))
+        marker->setVisible(false);
+    altitudeChart_->ReplaceChart(altitude);
+
+    speedSeries_ = new QLineSeries;
+    speedSeries_->setName(QStringLiteral("Speed"));
+    speedSeries_->setPen(QPen(QColor(200, 100, 20), 1.5));
+    speedMarker_ = MakeMarker();
+    timeAxis_ = new QDateTimeAxis;
+    timeAxis_->setTitleText(QStringLiteral("Time"));
+    speedAxis_ = new QValueAxis;
+    speedAxis_->setTitleText(QStringLiteral("Speed (km/h)"));
+    QChart* speed = MakeChart(QStringLiteral("Speed profile"), {speedSeries_, speedMarker_},
+                              timeAxis_, speedAxis_);
+    speed->legend()->hide();
+    speedChart_->ReplaceChart(speed);
+}
+
+void CTrackProfiles::TrackChanged() {
+    trackLinesStale_ = true;
+    altitudeGridBuilt_ = speedGridBuilt_ = false;
+    altitudeGrid_ = NearestPointIndex();
+    speedGrid_ = NearestPointIndex();
+    timeShiftMs_ = 0;
+    if (data_.dated > 0) {
+        // The time axis shows local time; shift it so that it reads the
+        // points' own clock, as the list and the details show it.
+        const auto first = static_cast<qint64>(data_.firstSecond * 1000.0);
+        timeShiftMs_ = QDateTime::fromMSecsSinceEpoch(first).offsetFromUtc() * 1000.0;
+    }
+    // The speed first, then each channel the track carries.
+    timeChannel_ = -1;
+    timeChoice_->clear();
+    timeChoice_->addItem(QStringLiteral("Speed"), -1);
+    for (int c = 0; c < kSensorCount; ++c)
+        if (data_.sensors && data_.sensors->Has(kSensorTable[c].sensor))
+            timeChoice_->addItem(QString::fromUtf8(kSensorTable[c].name), c);
+    timeChoice_->setVisible(timeChoice_->count() > 1);
+}
+
+double CTrackProfiles::TimeProfileValue(uint32_t i) const {
+    if (timeChannel_ < 0) return data_.speeds[i];
+    const float v = data_.sensors->Value(kSensorTable[timeChannel_].sensor, i);
+    return IsSensorValue(v) ? v : std::numeric_limits<double>::quiet_NaN();
+}
+
+void CTrackProfiles::ChooseTimeProfile(int index) {
+    timeChannel_ = timeChoice_->itemData(index).toInt();
+    speedGridBuilt_ = false;
+    speedGrid_ = NearestPointIndex();
+    UpdateSpeed(static_cast<uint32_t>(std::max(kMinimumColumns, altitudeChart_->width())));
+    UpdateMarkers();
+}
+
+void CTrackProfiles::SelectionChanged() { altitudeGridBuilt_ = false; }
+
+void CTrackProfiles::Update() {
+    const uint32_t columns =
+        static_cast<uint32_t>(std::max(kMinimumColumns, altitudeChart_->width()));
+    // The raw altitude and the speed depend on the track alone; a change of
+    // the selection redraws only the exported altitude.
+    const bool trackLines = trackLinesStale_;
+    trackLinesStale_ = false;
+    UpdateAltitude(columns, trackLines);
+    if (trackLines) UpdateSpeed(columns);
+    UpdateMarkers();
+}
+
+void CTrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
+    const TrackViewData& d = data_;
+    std::vector<uint32_t> kept;
+    QList<QPointF> line;
+    const double total = d.count ? d.distance.back() : 0.0;
+    if (trackLines) {
+        DecimateByColumn(
+            d.count, 0.0, total, columns, [&d](uint32_t i) { return d.distance[i]; },
+            [&d](uint32_t i) { return static_cast<double>(d.points[i].altitude); }, kept);
+        line.reserve(static_cast<qsizetype>(kept.size()));
+        for (uint32_t i : kept) line.append(QPointF(d.distance[i] / 1000.0, d.points[i].altitude));
+        rawSeries_->replace(line);
+    }
+    DecimateByColumn(
+        static_cast<uint32_t>(d.exported.size()), 0.0, total, columns,
+        [&d](uint32_t k) { return d.distance[d.IndexOf(d.exported[k])]; },
+        [&d](uint32_t k) { return static_cast<double>(d.exported[k].altitude); }, kept);
+    line.clear();
+    for (uint32_t k : kept)
+        line.append(QPointF(d.distance[d.IndexOf(d.exported[k])] / 1000.0, d.exported[k].altitude));
+    exportedSeries_->replace(line);
+    ApplyTicks(distanceAxis_,
+               ValueTicks(0.0, std::max(total / 1000.0, 0.001),
+                          IntervalsFor(altitudeChart_->width(), 90, 10)));
+    double low = 0, high = 0;
+    if (d.rawAltitude.valid) low = d.rawAltitude.min, high = d.rawAltitude.max;
+    if (d.exportedAltitude.valid) {
+        low = d.rawAltitude.valid ? std::min(low, d.exportedAltitude.min) : d.exportedAltitude.min;
+        high = d.rawAltitude.valid ? std::max(high, d.exportedAltitude.max) : d.exportedAltitude.max;
+    }
+    ApplyTicks(altitudeAxis_, ValueTicks(low, high, IntervalsFor(altitudeChart_->height(), 45, 8)));
+}
+
+void CTrackProfiles::UpdateSpeed(uint32_t columns) {
+    const TrackViewData& d = data_;
+    if (d.dated == 0) {
+        speedSeries_->clear();
+        speedNote_->setText(d.count == 0 ? QStringLiteral("No track loaded.")
+                                         : QStringLiteral("The points carry no date: the speed "
+                                                          "profile has no time axis."));
+        speedStack_->setCurrentWidget(speedNote_);
+        return;
+    }
+    std::vector<uint32_t> kept;
+    DecimateByColumn(
+        d.count, d.firstSecond, d.lastSecond, columns, [&d](uint32_t i) { return d.seconds[i]; },
+        [this](uint32_t i) { return TimeProfileValue(i); }, kept);
+    QList<QPointF> line;
+    // The speed from 0; a channel between its own extremes.
+    double low = timeChannel_ < 0 ? 0.0 : std::numeric_limits<double>::infinity(), top = 0;
+    for (uint32_t i : kept) {
+        const double v = TimeProfileValue(i);
+        line.append(QPointF(TimeValue(i), v));
+        low = std::min(low, v);
+        top = line.size() == 1 && timeChannel_ >= 0 ? v : std::max(top, v);
+    }
+    if (!std::isfinite(low)) low = 0, top = 1;
+    speedSeries_->replace(line);
+    const QString name = timeChannel_ < 0 ? QStringLiteral("Speed")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].name);
+    const QString unit = timeChannel_ < 0 ? QStringLiteral("km/h")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].unit);
+    speedChart_->chart()->setTitle(name + QStringLiteral(" profile"));
+    speedAxis_->setTitleText(timeChannel_ < 0 && d.speedDerived
+                                 ? QStringLiteral("Speed (km/h, from positions)")
+                                 : name + QStringLiteral(" (") + unit + QStringLiteral(")"));
+    ApplyTimeTicks(timeAxis_,
+                   TimeTicks(d.firstSecond, d.lastSecond, IntervalsFor(speedChart_->width(), 100, 8)),
+                   timeShiftMs_);
+    if (timeChannel_ < 0 && !(top > 0)) top = 1.0;
+    ApplyTicks(speedAxis_, ValueTicks(low, top, IntervalsFor(speedChart_->height(), 45, 8)));
+    speedNote_->clear();
+    speedStack_->setCurrentWidget(speedChart_);
+}
+
+void CTrackProfiles::UpdateMarkers() {
+    const TrackViewData& d = data_;
+    QList<QPointF> altitude, speed;
+    if (d.marked >= 0 && d.marked < d.count) {
+        const auto i = static_cast<uint32_t>(d.marked);
+        const double km = d.distance[i] / 1000.0;
+        if (std::isfinite(d.points[i].altitude)) altitude.append(QPointF(km, d.points[i].altitude));
+        const auto hit = std::lower_bound(
+            d.exported.begin(), d.exported.end(), &d.points[i],
+            [](const ExportEntry& e, const TrackPoint* p) { return e.point < p; });
+        if (hit != d.exported.end() && hit->point == &d.points[i] && std::isfinite(hit->altitude))
+            altitude.append(QPointF(km, hit->altitude));
+        if (!std::isnan(d.seconds[i]) && std::isfinite(TimeProfileValue(i)))
+            speed.append(QPointF(TimeValue(i), TimeProfileValue(i)));
+    }
+    altitudeMarker_->replace(altitude);
+    speedMarker_->replace(speed);
+}
+
+QString CTrackProfiles::SpeedNote() const { return speedNote_->text(); }
+
+bool CTrackProfiles::SpeedChartShown() const { return speedStack_->currentWidget() == speedChart_; }
+
+}  // namespace ferolin

@@ -1,0 +1,54 @@
+// Round ticks over ranges from a speed axis of walking pace to altitudes,
+// times of day and several days: every step round, every label different.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+
+#include "core/axis_ticks.h"
+
+using namespace ferolin;
+
+TEST(AxisTicks, RoundStepsAndDistinctLabels) {
+    uint32_t state = 7;
+    auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) / double(1 << 24);
+    };
+    for (int k = 0; k < 400; ++k) {
+        // Spans from 1e-3 to 1e5, anywhere from -1000 to 9000; the first
+        // rows are the ranges the view met: a slow walk's speeds, altitudes.
+        double min = -1000 + 10000 * next(), max = min + std::pow(10, -3 + 8 * next());
+        if (k == 0) min = 0, max = 0.8;
+        if (k == 1) min = 212, max = 397.5;
+        if (k == 2) min = max = 5;
+        const int most = 3 + k % 6;
+        const AxisTicks t = ValueTicks(min, max, most);
+        const double mantissa = t.step / std::pow(10, std::floor(std::log10(t.step) + 1e-9));
+        EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-9 || std::fabs(mantissa - 2) < 1e-9 ||
+                    std::fabs(mantissa - 5) < 1e-9) << t.step;
+        EXPECT_LE(t.first, min);
+        EXPECT_GE(t.last() + 1e-9 * std::fabs(max), max);
+        EXPECT_LE(t.intervals, most);
+        std::set<std::string> labels;
+        for (int i = 0; i <= t.intervals; ++i) labels.insert(ValueLabel(t, t.first + i * t.step));
+        EXPECT_EQ(labels.size(), size_t(t.intervals) + 1) << min << " " << max;
+    }
+    EXPECT_EQ(ValueLabel(ValueTicks(0, 0.8, 4), 0.6), "0.6");
+
+    const double day = 1181980800;  // 2007-06-16 00:00 UTC
+    struct Span {
+        double from, to, step;
+    };
+    for (const Span& s : {Span{day + 27000.985, day + 29995.186, 600},  // the sample: 07:30-08:20
+                          Span{day + 10, day + 50, 10}, Span{day, day + 5 * 86400, 86400},
+                          Span{day + 3600, day + 3600, 1}, Span{day + 7, day + 40000, 7200}}) {
+        const AxisTicks t = TimeTicks(s.from, s.to, 6);
+        EXPECT_EQ(t.step, s.step);
+        EXPECT_EQ(std::fmod(t.first, t.step), 0);
+        EXPECT_LE(t.first, s.from);
+        EXPECT_GE(t.last(), s.to);
+        EXPECT_LE(t.intervals, 6);
+    }
+}

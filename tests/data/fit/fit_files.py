@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Writes the FIT files of this folder from the protocol's rules.
+
+A FIT file: a header (its size 12 or 14, protocol version 0x10, profile
+version, the data size, ".FIT" and, at 14 bytes, the CRC of the first 12),
+then definition and data messages, then the CRC of everything before it.
+A definition message (header 0x40 | local type, 0x20 more with developer
+fields) gives the reserved byte, the architecture (0 little, 1 big endian),
+the global message number and the fields (number, size, base type); a data
+message (header = local type, or 0x80 | local << 5 | time offset for a
+compressed timestamp) the values in that order. The CRC is the protocol's
+CRC-16 over its nibble table. Times are seconds since 1989-12-31 00:00 UTC,
+positions semicircles (degrees times 2^31 / 180).
+"""
+import struct
+
+TABLE = [0x0000, 0xCC01, 0xD801, 0x1400, 0xF001, 0x3C00, 0x2800, 0xE401,
+         0xA001, 0x6C00, 0x7800, 0xB401, 0x5000, 0x9C01, 0x8801, 0x4400]
+
+
+def crc(data, value=0):
+    for b in data:
+        for nibble in (b & 0xF, b >> 4):
+            t = TABLE[value & 0xF]
+            value = ((value >> 4) & 0x0FFF) ^ t ^ TABLE[nibble]
+    return value
+
+
+class Builder:
+    def __init__(self, big=False):
+        self.big, self.body, self.sizes = big, b'', {}
+
+    def put(self, value, size):
+        data = (value & ((1 << (8 * size)) - 1)).to_bytes(size, 'little')
+        return data[::-1] if self.big else data
+
+    def define(self, local, number, fields, developer=()):
+        self.body += bytes([0x40 | (0x20 if developer else 0) | local, 0, int(self.big)]) + self.put(number, 2)
+        self.body += bytes([len(fields)]) + b''.join(bytes(f) for f in fields)
+        if developer:
+            self.body += bytes([len(developer)]) + b''.join(bytes(f) for f in developer)
+        self.sizes[local] = [f[1] for f in fields] + [f[1] for f in developer]
+        return self
+
+    def data(self, local, values, offset=None):
+        self.body += bytes([local if offset is None else 0x80 | local << 5 | offset])
+        self.body += b''.join(self.put(v, s) for v, s in zip(values, self.sizes[local]))
+        return self
+
+    def file(self, header=14, header_crc=True):
+        h = bytes([header, 0x10]) + b'\x54\x08' + struct.pack('<I', len(self.body)) + b'.FIT'
+        if header == 14:
+            h += struct.pack('<H', crc(h) if header_crc else 0)
+        f = h + self.body
+        return f + struct.pack('<H', crc(f))
+
+
+T0 = 1083479400                              # 2024-05-01 06:30:00 UTC
+LAT1, LON1 = 542836144, 74565404             # 45.5, 6.25
+LAT2, LON2 = 542837337, 74567791             # 45.5001, 6.2502
+LAT4, LON4 = 0xE7EC8F81, 1804068765          # -33.856784, 151.215297
+NONE = 0x7FFFFFFF
+RECORD = [(253, 4, 0x86), (0, 4, 0x85), (1, 4, 0x85), (78, 4, 0x86), (73, 4, 0x86),
+          (3, 1, 0x02), (4, 1, 0x02), (7, 2, 0x84), (13, 1, 0x01)]
+POSITION = [(253, 4, 0x86), (0, 4, 0x85), (1, 4, 0x85)]
+
+
+def basic(big=False):
+    """file_id, a manufacturer's message, the record with every field read."""
+    b = Builder(big)
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (4, 4, 0x86)]).data(0, [4, 255, T0])
+    b.define(2, 0xFF01, [(0, 3, 0x0D), (1, 5, 0x07)]).data(2, [0xABCDEF, 0x6F6C6C6568])
+    b.define(1, 20, RECORD)
+    b.data(1, [T0, LAT1, LON1, 7500, 5000, 120, 85, 250, 21])
+    b.data(1, [T0 + 1, LAT2, LON2, 0xFFFFFFFF, 0, 0xFF, 0, 0xFFFF, 0xFB])
+    b.data(1, [T0 + 2, NONE, LON2, 7500, 5000, 130, 85, 250, 21])
+    b.data(1, [T0 + 3, LAT4, LON4, 2450, 1234, 200, 254, 65534, 0x80])
+    return b.file()
+
+
+def compressed():
+    b = Builder()
+    b.define(1, 21, [(253, 4, 0x86), (0, 1, 0), (1, 1, 0)])
+    b.define(0, 20, [(0, 4, 0x85), (1, 4, 0x85), (2, 2, 0x84), (6, 2, 0x84), (3, 1, 0x02)])
+    b.data(0, [LAT1, LON1, 3752, 2500, 100], 5)  # no full timestamp yet: undated
+    b.data(1, [T0 + 22, 0, 0])                   # low five bits 30
+    for offset in (31, 2, 2, 10):
+        b.data(0, [LAT2, LON2, 3752, 2500, 101], offset)
+    return b.file()
+
+
+def redefined():
+    b = Builder()
+    b.define(0, 20, POSITION).data(0, [T0, LAT1, LON1])
+    b.define(0, 49, [(0, 2, 0x84), (1, 1, 0x02)]).data(0, [0x1234, 7])
+    # Another field order, and a heart rate of two values: the first counts.
+    b.define(0, 20, [(1, 4, 0x85), (0, 4, 0x85), (3, 2, 0x02), (253, 4, 0x86)])
+    return b.data(0, [LON2, LAT2, 0x8D8C, T0 + 5]).file()
+
+
+def developer():
+    b = Builder()
+    b.define(0, 207, [(3, 1, 0x02), (1, 16, 0x0D)]).data(0, [0, 0x42])
+    b.define(1, 206, [(0, 1, 0x02), (1, 1, 0x02), (2, 1, 0x02), (3, 8, 0x07)]).data(1, [0, 0, 0x84, 0x7265776F70])
+    b.define(2, 20, POSITION, [(0, 2, 0), (1, 4, 0)])
+    return b.data(2, [T0, LAT1, LON1, 0x7F7F, 0xFFFFFFFF]).data(2, [T0 + 1, LAT2, LON2, 1, 2]).file()
+
+
+def first(header_crc=False):
+    b = Builder()
+    b.define(5, 20, RECORD).data(5, [T0, LAT1, LON1, 7500, 5000, 120, 85, 250, 21])
+    return b.file(14, header_crc)
+
+
+def second():
+    return Builder().define(0, 20, POSITION).data(0, [T0 + 3, LAT4, LON4]).file(12)
+
+
+def damaged(data, at, cut=0):
+    data = bytearray(data)
+    data[len(data) + at] ^= 0x5A
+    return bytes(data[:len(data) - cut])
+
+
+indoor = Builder().define(0, 20, POSITION + [(3, 1, 0x02)]).data(0, [T0, NONE, NONE, 90]).file()
+narrow = Builder().define(0, 20, [(0, 1, 0x01), (1, 1, 0x01)]).data(0, [5, 6]).file()
+bad_header = bytearray(basic())
+bad_header[12] ^= 1
+
+FILES = {
+    'basic.fit': basic(), 'basic_big.fit': basic(True), 'crc_wrong.fit': damaged(basic(), -1),
+    'cut_record.fit': basic()[:-3], 'compressed.fit': compressed(), 'redefined.fit': redefined(),
+    'developer.fit': developer(), 'chained.fit': first() + second(),
+    'chain_damaged.fit': damaged(first(), -2) + second(), 'chain_trailing.fit': first() + b'\x0e\x10' + b'z' * 15,
+    'indoor.fit': indoor, 'narrow.fit': narrow, 'messages_only.fit': Builder().file(),
+    'text.fit': b'just some text, not a FIT file\n', 'header_crc.fit': bytes(bad_header), 'empty.fit': b'',
+    'header_only.fit': basic()[:13],
+}
+
+if __name__ == '__main__':
+    for name, data in FILES.items():
+        with open(name, 'wb') as f:
+            f.write(data)

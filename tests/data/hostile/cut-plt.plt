@@ -1,0 +1,2 @@
+OziExplorer Track Point File Version 2.1
+WGS 84

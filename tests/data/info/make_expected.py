@@ -1,0 +1,302 @@
+#!/usr/bin/env python3
+"""Writes the expected outputs of `ferolin --info` for the files of this
+folder and the bundled sample, straight from the rules that the README
+states for every figure. It shares nothing with the program: its own readers
+for the two input formats, its own selection, great circles by the haversine.
+It also writes ride.fit, a short ride with heart rate, cadence, power and
+temperature, from the FIT protocol's description, with the values it then
+counts on.
+
+    python3 tests/data/info/make_expected.py   (from the source root)
+"""
+import calendar, datetime, math, os, re, struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, '..', '..', '..'))
+R = 6371000.0
+
+
+def f32(x):
+    return struct.unpack('<f', struct.pack('<f', x))[0]
+
+
+def point(**kw):
+    p = dict(record=0, year=0, month=0, day=0, hour=0, minute=0, second=0.0,
+             lat=0.0, lon=0.0, alt=0.0, speed=0.0, sensors={})
+    p.update(kw)
+    return p
+
+
+def read_datalog(path):
+    points, cur = [], None
+    keys = {'Record': 'record', 'Year': 'year', 'Month': 'month', 'Day': 'day',
+            'Hour': 'hour', 'Minute': 'minute', 'Second': 'second', 'Latitude': 'lat',
+            'Longitude': 'lon', 'Altitude': 'alt', 'Speed(KMs/hr)': 'speed'}
+    for line in open(path, encoding='ascii'):
+        key, _, value = line.strip().partition(': ')
+        if key == 'Record':
+            cur = point()
+            points.append(cur)
+        if cur is None or key not in keys:
+            continue
+        k = keys[key]
+        if k in ('record', 'year', 'month', 'day', 'hour', 'minute'):
+            cur[k] = int(value)
+        elif k in ('lat', 'lon'):
+            cur[k] = float(value)
+        else:
+            cur[k] = f32(float(value))
+    return points
+
+
+def read_gpx(path):
+    text = open(path, encoding='utf-8').read()
+    points = []
+    for n, m in enumerate(re.finditer(r'<trkpt lat="([^"]+)" lon="([^"]+)">(.*?)</trkpt>', text, re.S)):
+        p = point(record=n + 1, lat=float(m.group(1)), lon=float(m.group(2)))
+        body = m.group(3)
+        e = re.search(r'<ele>([^<]+)</ele>', body)
+        if e:
+            p['alt'] = f32(float(e.group(1)))
+        t = re.search(r'<time>(\d+)-(\d+)-(\d+)T(\d+):(\d+):([\d.]+)Z</time>', body)
+        if t:
+            p.update(year=int(t.group(1)), month=int(t.group(2)), day=int(t.group(3)),
+                     hour=int(t.group(4)), minute=int(t.group(5)), second=f32(float(t.group(6))))
+        s = re.search(r'<speed>([^<]+)</speed>', body)
+        if s:
+            p['speed'] = f32(float(s.group(1)) * 3.6)
+        points.append(p)
+    return points
+
+
+FIT_CRC = [0x0000, 0xCC01, 0xD801, 0x1400, 0xF001, 0x3C00, 0x2800, 0xE401,
+           0xA001, 0x6C00, 0x7800, 0xB401, 0x5000, 0x9C01, 0x8801, 0x4400]
+
+
+def fit_crc(data):
+    crc = 0
+    for byte in data:
+        for nibble in (byte & 0xF, byte >> 4):
+            tmp = FIT_CRC[crc & 0xF]
+            crc = ((crc >> 4) & 0x0FFF) ^ tmp ^ FIT_CRC[nibble]
+    return crc
+
+
+def write_ride(path):
+    """A record message a second: timestamp, position in semicircles,
+    altitude (scale 5, offset 500), speed (mm/s), heart rate, cadence, power,
+    temperature; 0xFF.. where a sensor has no value. Returns the points."""
+    fields = [(253, 4, 0x86, '<I'), (0, 4, 0x85, '<i'), (1, 4, 0x85, '<i'),
+              (2, 2, 0x84, '<H'), (6, 2, 0x84, '<H'), (3, 1, 0x02, '<B'),
+              (4, 1, 0x02, '<B'), (7, 2, 0x84, '<H'), (13, 1, 0x01, '<b')]
+    body = struct.pack('<BBBHB', 0x40, 0, 0, 20, len(fields))
+    body += b''.join(struct.pack('<BBB', n, size, base) for n, size, base, _ in fields)
+    start = calendar.timegm((2024, 5, 1, 6, 30, 0)) - 631065600
+    rows = [  # altitude raw, speed mm/s, hr, cadence, power, temperature
+        (7500, 5200, 110, 80, 180, 18), (7510, 5600, 0xFF, 82, 0xFFFF, 18),
+        (7525, 6100, 131, 0xFF, 240, 0x7F), (7540, 6400, 142, 88, 260, 19),
+        (7530, 6000, 150, 90, 0xFFFF, 19), (7520, 0, 151, 0, 0, 20),
+        (7520, 0, 149, 0, 0, 20), (7550, 7000, 160, 95, 300, 21)]
+    points = []
+    lat, lon = 536870912, 71582788  # 45 degrees, 6 degrees
+    for i, (alt, speed, hr, cad, power, temp) in enumerate(rows):
+        values = [start + i, lat, lon, alt, speed, hr, cad, power, temp]
+        body += b'\x00' + b''.join(struct.pack(f[3], v) for f, v in zip(fields, values))
+        sensors = {k: float(v) for k, v, bad in (('heart_rate', hr, 0xFF), ('cadence', cad, 0xFF),
+                                                  ('power', power, 0xFFFF), ('temperature', temp, 0x7F))
+                   if v != bad}
+        points.append(point(record=i + 1, year=2024, month=5, day=1, hour=6, minute=30,
+                            second=float(i), lat=lat * 180.0 / 2 ** 31, lon=lon * 180.0 / 2 ** 31,
+                            alt=f32(alt / 5 - 500), speed=f32(speed / 1000 * 3.6), sensors=sensors))
+        if speed:
+            lat += 600
+            lon += 800
+    header = struct.pack('<BBHI4s', 14, 0x10, 2093, len(body), b'.FIT')
+    header += struct.pack('<H', fit_crc(header))
+    data = header + body
+    with open(path, 'wb') as out:
+        out.write(data + struct.pack('<H', fit_crc(data)))
+    return points
+
+
+def dated(p):
+    return p['year'] != 0 and p['month'] != 0 and p['day'] != 0
+
+
+def whole_time(p):
+    return calendar.timegm((p['year'], p['month'], p['day'], p['hour'], p['minute'],
+                            int(p['second'])))
+
+
+def seconds(p):
+    if not dated(p):
+        return None
+    s = p['second']
+    return whole_time(p) + (s - math.trunc(s))
+
+
+def select(points, start=None, stop=None, geoid=None, smooth=None, exclude_records=()):
+    """The export list: (point, exported altitude)."""
+    def bound(text):
+        d, mo, y, h, mi = map(int, re.match(r'(\d+)/(\d+)/(\d+) (\d+):(\d+)$', text).groups())
+        return calendar.timegm((y, mo, d, h, mi, 0))
+    kept = []
+    for p in points:
+        t = whole_time(p) if dated(p) else -1
+        if start is not None and t < bound(start):
+            continue
+        if stop is not None and t > bound(stop):
+            continue
+        if p['record'] in exclude_records:
+            continue
+        kept.append([p, f32(p['alt'] - f32(geoid)) if geoid is not None else p['alt']])
+    if smooth:
+        raw = [a for _, a in kept]
+        n = len(raw)
+        prefix = [0.0]
+        for a in raw:
+            prefix.append(prefix[-1] + a)
+        for i in range(n):
+            lo, hi = max(0, i - smooth), min(n - 1, i + smooth)
+            kept[i][1] = f32((prefix[hi + 1] - prefix[lo]) / (hi - lo + 1))
+    return kept
+
+
+def haversine(a, b):
+    p1, p2 = math.radians(a['lat']), math.radians(b['lat'])
+    dlat = p2 - p1
+    dlon = math.radians(((b['lon'] - a['lon'] + 180) % 360) - 180)
+    h = math.sin(dlat / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(dlon / 2) ** 2
+    return 2 * R * math.asin(min(1.0, math.sqrt(h)))
+
+
+def figures(entries, threshold=5.0):
+    pts = [p for p, _ in entries]
+    n = len(pts)
+    times = [seconds(p) for p in pts]
+    # distance from the previous positioned entry to each entry
+    steps, cumulative, total = [], [], 0.0
+    for i, p in enumerate(pts):
+        step = haversine(pts[i - 1], p) if i else 0.0
+        total += step
+        steps.append(step)
+        cumulative.append(total)
+    derived = n >= 2 and all(p['speed'] == 0 and dated(p) for p in pts)
+    if derived:
+        speeds = []
+        for i in range(n):
+            near = [j for j in range(n) if abs(times[j] - times[i]) <= 2.5]
+            first, last = min(near), max(near)
+            if first == last:
+                first, last = (i - 1, i) if i > 0 else (0, 1)
+            dt = times[last] - times[first]
+            speeds.append(f32((cumulative[last] - cumulative[first]) / dt * 3.6) if dt > 0 else 0.0)
+    else:
+        speeds = [p['speed'] for p in pts]
+    dated_times = [t for t in times if t is not None]
+    moving = moving_m = 0.0
+    for i in range(1, n):
+        if times[i] is None or times[i - 1] is None:
+            continue
+        gap = times[i] - times[i - 1]
+        if 0 < gap <= 300 and speeds[i] > 1:
+            moving += gap
+            moving_m += steps[i]
+    counted, up, down = None, 0.0, 0.0
+    for _, a in entries:
+        if counted is None:
+            counted = a
+        elif a > counted + threshold:
+            up += a - threshold - counted
+            counted = a - threshold
+        elif a < counted - threshold:
+            down += counted - (a + threshold)
+            counted = a + threshold
+    alts = [a for _, a in entries]
+    sensors = {}
+    for key in ('heart_rate', 'cadence', 'power', 'temperature'):
+        values = [p['sensors'][key] for p in pts if key in p['sensors']]
+        if values:
+            sensors[key] = (sum(values) / len(values), max(values))
+    return dict(sensors=sensors, points=n, start=dated_times[0] if dated_times else None,
+                end=dated_times[-1] if dated_times else None,
+                duration=dated_times[-1] - dated_times[0] if dated_times else None,
+                distance=total, moving=moving if dated_times else None,
+                moving_speed=(moving_m / moving * 3.6 if moving > 0 else 0.0) if dated_times else None,
+                max_speed=max([0.0] + speeds), derived=derived, ascent=up, descent=down,
+                min_alt=min(alts), max_alt=max(alts))
+
+
+def half_up(x):
+    return int(math.floor(x + 0.5))
+
+
+def iso(t):
+    ms = half_up(t * 1000)
+    when = datetime.datetime(1970, 1, 1) + datetime.timedelta(seconds=ms // 1000)
+    text = when.strftime('%Y-%m-%dT%H:%M:%S')
+    return text + ('.%03d' % (ms % 1000) if ms % 1000 else '') + 'Z'
+
+
+def hms(t):
+    s = half_up(t)
+    return '%d:%02d:%02d' % (s // 3600, s // 60 % 60, s % 60)
+
+
+def text(name, f):
+    rows = [('Points', str(f['points'])),
+            ('Start', iso(f['start']) if f['start'] is not None else '-'),
+            ('End', iso(f['end']) if f['end'] is not None else '-'),
+            ('Duration', hms(f['duration']) if f['duration'] is not None else '-'),
+            ('Distance', '%.3f km' % (f['distance'] / 1000)),
+            ('Moving time', hms(f['moving']) if f['moving'] is not None else '-'),
+            ('Moving speed', '%.2f km/h' % f['moving_speed'] if f['moving'] is not None else '-'),
+            ('Maximum speed', '%.2f km/h' % f['max_speed'] +
+             (' (from positions and times)' if f['derived'] else '')),
+            ('Ascent', '%.1f m' % f['ascent']), ('Descent', '%.1f m' % f['descent']),
+            ('Lowest altitude', '%.1f m' % f['min_alt']),
+            ('Highest altitude', '%.1f m' % f['max_alt'])]
+    labels = {'heart_rate': ('Heart rate', 'bpm'), 'cadence': ('Cadence', 'rpm'),
+              'power': ('Power', 'W'), 'temperature': ('Temperature', '\u00b0C')}
+    for key, (avg, top) in f['sensors'].items():
+        rows.append((labels[key][0], 'average %.1f, maximum %.1f %s' % (avg, top, labels[key][1])))
+    return name + '\n' + ''.join('  %-18s%s\n' % row for row in rows)
+
+
+def json_line(name, f):
+    def num(v, d):
+        return 'null' if v is None else '%.*f' % (d, v)
+    def when(t):
+        return 'null' if t is None else '"%s"' % iso(t)
+    sensors = ''.join(',"%s":{"avg":%.1f,"max":%.1f}' % (key, avg, top)
+                      for key, (avg, top) in f['sensors'].items())
+    return ('{"file":"%s","points":%d,"start":%s,"end":%s,"duration_s":%s,"distance_m":%s,'
+            '"moving_time_s":%s,"moving_speed_kmh":%s,"max_speed_kmh":%s,"ascent_m":%s,'
+            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s%s}\n') % (
+        name, f['points'], when(f['start']), when(f['end']), num(f['duration'], 3),
+        num(f['distance'], 1), num(f['moving'], 3), num(f['moving_speed'], 2),
+        num(f['max_speed'], 2), num(f['ascent'], 1), num(f['descent'], 1),
+        num(f['min_alt'], 1), num(f['max_alt'], 1), sensors)
+
+
+def write(name, content):
+    with open(os.path.join(HERE, name), 'w', encoding='utf-8', newline='\n') as out:
+        out.write(content)
+
+
+hike = read_datalog(os.path.join(ROOT, 'samples', 'hike.log'))
+write('hike.txt', text('hike.log', figures(select(hike))))
+write('hike.json', json_line('hike.log', figures(select(hike))))
+write('hike-selected.json', json_line('hike.log', figures(select(
+    hike, start='16/6/2007 7:40', stop='16/6/2007 8:10', geoid=48.5, smooth=4,
+    exclude_records=(100,)))))
+write('hike-threshold-2.json', json_line('hike.log', figures(select(hike), threshold=2.0)))
+walk = read_gpx(os.path.join(HERE, 'walk.gpx'))
+undated = read_gpx(os.path.join(HERE, 'undated.gpx'))
+write('walk-undated.txt', text('walk.gpx', figures(select(walk))) + '\n' +
+      text('undated.gpx', figures(select(undated))))
+ride = write_ride(os.path.join(HERE, 'ride.fit'))
+write('ride.txt', text('ride.fit', figures(select(ride))))
+write('ride.json', json_line('ride.fit', figures(select(ride))))
+write('walk-undated.json', json_line('walk.gpx', figures(select(walk))) +
+      json_line('undated.gpx', figures(select(undated))))

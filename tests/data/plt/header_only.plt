@@ -1,0 +1,6 @@
+OziExplorer Track Point File Version 2.1
+WGS 84
+Altitude is in Feet
+Reserved 3
+0, 2, 65280, t, 1, 0, 0, 65280
+ 0
