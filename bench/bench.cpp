@@ -28,6 +28,7 @@
 #include "formats/fit.h"
 #include "formats/format_table.h"
 #include "datalog_generator.h"
+#include "formats/geojson.h"
 #include "formats/gpx.h"
 #include "formats/magellan.h"
 #include "formats/native.h"
@@ -35,6 +36,7 @@
 #include "formats/nmea_sentences.h"
 #include "formats/ozi_plt.h"
 #include "formats/pcx5.h"
+#include "formats/tcx.h"
 
 using namespace ferolin_bench;
 
@@ -88,6 +90,15 @@ bool Read(PlainReader reader, const std::string& input, uint32_t expected) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
     return reader(input, points, count) == ferolin::ReadStatus::kOk && count == expected;
+}
+
+// Reads `input` with a reader that fills sensor channels, as the driver
+// calls it.
+bool ReadWithChannels(ferolin::ReaderFn reader, const std::string& input, uint32_t expected) {
+    ferolin::TrackPointArray points;
+    uint32_t count = 0;
+    ferolin::SensorChannels sensors;
+    return reader(input, points, count, &sensors) == ferolin::ReadStatus::kOk && count == expected;
 }
 
 class Bench {
@@ -307,8 +318,16 @@ int main(int argc, char** argv) {
     }
     const std::string rideL = name("ride", options.large, "fit");
     generated = generated && RunInChild([&] { return WriteSampleRide(rideL, options.large); }).ok;
-    std::printf("  %-28s %8.1f MB\n", rideL.substr(dir.size()).c_str(),
-                static_cast<double>(FileBytes(rideL)) / 1e6);
+    // The ride as TCX and GeoJSON, as Ferolin writes them (sensor values on
+    // every point).
+    const std::string rideTcx = name("ride", options.large, "tcx");
+    const std::string rideJson = name("ride", options.large, "geojson");
+    generated = generated && RunInChild([&] {
+                    return Convert(rideL, rideTcx, "tcx") && Convert(rideL, rideJson, "geojson");
+                }).ok;
+    for (const std::string& path : {rideL, rideTcx, rideJson})
+        std::printf("  %-28s %8.1f MB\n", path.substr(dir.size()).c_str(),
+                    static_cast<double>(FileBytes(path)) / 1e6);
     if (!generated) {
         std::fprintf(stderr, "cannot generate the tracks in %s\n", options.folder.c_str());
         return 1;
@@ -402,7 +421,7 @@ int main(int argc, char** argv) {
                                          return BareExpatParse(gpx, elements) && elements > l;
                                      });
         const Best gpxRead = bench.Step(phone ? "phone gpx read" : "gpx read", l, gpx,
-                                        [&] { return Read(ferolin::ReadGpxTrack, gpx, l); });
+                                        [&] { return ReadWithChannels(ferolin::ReadGpxTrack, gpx, l); });
         Bench::Ratio(phone ? "phone gpx read / bare expat parse" : "gpx read / bare expat parse",
                      gpxRead, bare);
     }
@@ -422,6 +441,20 @@ int main(int argc, char** argv) {
                sensors.Has(ferolin::Sensor::kTemperature);
     });
     Bench::Ratio("fit read / byte scan", fitRead, fitScan);
+    const Best tcxBare = bench.Step("bare expat parse of the tcx (reference)", l, rideTcx, [&] {
+        size_t elements = 0;
+        return BareExpatParse(rideTcx, elements) && elements > l;
+    });
+    const Best tcxRead = bench.Step("tcx read (three sensor channels)", l, rideTcx,
+                                    [&] { return ReadWithChannels(ferolin::ReadTcxFile, rideTcx, l); });
+    Bench::Ratio("tcx read / bare expat parse", tcxRead, tcxBare);
+    const Best jsonBare = bench.Step("bare simdjson iteration, geojson (ref.)", l, rideJson, [&] {
+        size_t values = 0;
+        return BareSimdjsonIteration(rideJson, values) && values > 3 * size_t{l};
+    });
+    const Best jsonRead = bench.Step("geojson read (four sensor channels)", l, rideJson,
+                                     [&] { return ReadWithChannels(ferolin::ReadGeoJsonFile, rideJson, l); });
+    Bench::Ratio("geojson read / bare simdjson iteration", jsonRead, jsonBare);
 
     std::printf("\nwriters and readers of the other formats (from and to the .frn)\n");
     Bench::Header();
@@ -445,6 +478,24 @@ int main(int argc, char** argv) {
         bench.Step(
             p.write, l, frnL, [&] { return Convert(frnL, written, p.extension); }, written);
         bench.Step(p.read, l, written, [&] { return Read(p.reader, written, l); });
+    }
+
+    // The training and web writers: the FIT ride converted, its read (above)
+    // taken off to leave the writer's time; throughput in output bytes.
+    std::printf("\ntraining and web writers (the fit ride converted)\n");
+    Bench::Header();
+    struct Writer {
+        const char* label;
+        const char* extension;
+        double mbPerSecond = 0;
+    } writers[] = {{"fit -> tcx", "tcx"}, {"fit -> geojson", "geojson"}};
+    for (Writer& w : writers) {
+        const std::string written = out + "_ride." + w.extension;
+        const Best convert = bench.Step(
+            w.label, l, rideL, [&] { return Convert(rideL, written, w.extension); }, written);
+        w.mbPerSecond = static_cast<double>(FileBytes(written)) / 1e6 / (convert.wall - fitRead.wall);
+        std::printf("  %-38s %.1f MB of output, %.0f MB/s\n", (std::string(w.extension) + " writer").c_str(),
+                    static_cast<double>(FileBytes(written)) / 1e6, w.mbPerSecond);
     }
 
     std::printf("\ntargets (best of %d runs)\n", options.runs);
@@ -472,6 +523,16 @@ int main(int argc, char** argv) {
                 "%.1f MB of points and channels; at most twice: %s\n",
                 l, fitRead.wall, fitRead.cpu, Verdict(fitRead, 0.3).c_str(), fitRead.peakMB, rideMB,
                 fitRead.peakMB <= 2 * rideMB ? "met" : "MISSED");
+
+    std::printf("  tcx read, %u points: %.2f times the bare expat parse (cpu %.2f); at most 1.7: %s\n", l,
+                tcxRead.wall / tcxBare.wall, tcxRead.cpu / tcxBare.cpu,
+                tcxRead.cpu / tcxBare.cpu <= 1.7 ? "met" : "MISSED");
+    std::printf("  geojson read, %u points: %.2f times the bare simdjson iteration (cpu %.2f); at most 1.7: %s\n",
+                l, jsonRead.wall / jsonBare.wall, jsonRead.cpu / jsonBare.cpu,
+                jsonRead.cpu / jsonBare.cpu <= 1.7 ? "met" : "MISSED");
+    for (const Writer& w : writers)
+        std::printf("  %s writer: %.0f MB/s; at least 100: %s\n", w.extension, w.mbPerSecond,
+                    w.mbPerSecond >= 100 ? "met" : "MISSED");
 
     if (!options.keep) {
         std::error_code ignored;

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 #include <fcntl.h>
+#include <simdjson.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -143,6 +144,77 @@ bool BareExpatParse(const std::string& path, size_t& elements) {
     }
     XML_ParserFree(parser);
     close(fd);
+    return ok;
+}
+
+namespace {
+
+// Visits a value and everything inside it.
+simdjson::error_code Visit(simdjson::ondemand::value value, size_t& values, double& sum) {
+    namespace od = simdjson::ondemand;
+    od::json_type type;
+    if (simdjson::error_code e = value.type().get(type)) return e;
+    ++values;
+    switch (type) {
+        case od::json_type::array: {
+            od::array array;
+            if (simdjson::error_code e = value.get_array().get(array)) return e;
+            for (auto item : array) {
+                od::value v;
+                if (simdjson::error_code e = item.get(v)) return e;
+                if (simdjson::error_code e = Visit(v, values, sum)) return e;
+            }
+            return simdjson::SUCCESS;
+        }
+        case od::json_type::object: {
+            od::object object;
+            if (simdjson::error_code e = value.get_object().get(object)) return e;
+            for (auto field : object) {
+                std::string_view key;
+                od::value v;
+                if (simdjson::error_code e = field.unescaped_key().get(key)) return e;
+                if (simdjson::error_code e = field.value().get(v)) return e;
+                if (simdjson::error_code e = Visit(v, values, sum)) return e;
+            }
+            return simdjson::SUCCESS;
+        }
+        case od::json_type::number: {
+            double d = 0;
+            simdjson::error_code e = value.get_double().get(d);
+            sum += d;
+            return e;
+        }
+        case od::json_type::string: {
+            std::string_view text;
+            simdjson::error_code e = value.get_string().get(text);
+            sum += static_cast<double>(text.size());
+            return e;
+        }
+        case od::json_type::boolean: {
+            bool b;
+            return value.get_bool().get(b);
+        }
+        default: {
+            bool null;
+            return value.is_null().get(null);
+        }
+    }
+}
+
+}  // namespace
+
+bool BareSimdjsonIteration(const std::string& path, size_t& values) {
+    values = 0;
+    simdjson::padded_string json;
+    if (simdjson::padded_string::load(path).get(json)) return false;
+    simdjson::ondemand::parser parser;
+    simdjson::ondemand::document doc;
+    simdjson::ondemand::value root;
+    if (parser.iterate(json).get(doc) || doc.get_value().get(root)) return false;
+    double sum = 0;
+    const bool ok = Visit(root, values, sum) == simdjson::SUCCESS;
+    volatile double sink = sum;
+    (void)sink;
     return ok;
 }
 

@@ -36,6 +36,10 @@ size_t CopyIntoMemory(const std::string& path);
 // Reference pass of the XML readers: expat over the file with the same
 // namespace processing and chunking, an element counter as its only handler.
 bool BareExpatParse(const std::string& path, size_t& elements);
+// Reference pass of the GeoJSON reader: the file read into a padded buffer and
+// every value of the document visited with simdjson's On-Demand API (numbers
+// parsed, strings unescaped), counting them.
+bool BareSimdjsonIteration(const std::string& path, size_t& values);
 
 // A host that keeps the driver's messages as a failure flag (and prints them).
 class QuietHost : public ferolin::DriverHost {

@@ -20,4 +20,10 @@ void SensorChannels::Truncate(uint32_t count) {
     }
 }
 
+void SensorChannels::Align(uint32_t count) {
+    Truncate(count);
+    for (auto& v : values_)
+        if (!v.empty() && v.size() < count) v.resize(count, kNoSensorValue);
+}
+
 }  // namespace ferolin

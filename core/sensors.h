@@ -59,6 +59,10 @@ public:
     // Keeps the first `count` values of every channel present (the point
     // count a reader ended with), giving back the memory beyond them.
     void Truncate(uint32_t count);
+    // Gives every channel present exactly `count` values: cut as Truncate
+    // does, or filled up with absent values (a reader whose last points had
+    // no value of a channel).
+    void Align(uint32_t count);
 
     // Drops every channel.
     void Clear() {

@@ -13,12 +13,14 @@ struct StringEntry {
 
 const StringEntry kStringTable[] = {
     {kStrFilterOpen,
-     "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml, *.fit)|"
-     "*.frn;*.log;*.txt;*.nme;*.nmea;*.plt;*.trk;*.gpx;*.rdn;*.kml;*.fit|"
+     "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml, *.fit, "
+     "*.tcx, *.geojson)|"
+     "*.frn;*.log;*.txt;*.nme;*.nmea;*.plt;*.trk;*.gpx;*.rdn;*.kml;*.fit;*.tcx;*.geojson|"
      "Ferolin (*.frn)|*.frn|BlueGPS Datalog (*.log, *.txt)|*.log;*.txt|"
      "NMEA trace (*.nme, *.nmea)|*.nme;*.nmea|OziExplorer track (*.plt)|*.plt|"
      "PCX5 track (*.trk)|*.trk|GPS eXchange (*.gpx)|*.gpx|Magellan SD (*.log)|*.log|"
-     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|Garmin FIT (*.fit)|*.fit|"},
+     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|Garmin FIT (*.fit)|*.fit|"
+     "Garmin Training Center (*.tcx)|*.tcx|GeoJSON (*.geojson)|*.geojson|"},
     {kStrFilterTxt, "Text (*.txt)|*.txt|"},
     {kStrFilterGpx, "GPS eXchange (*.gpx)|*.gpx|"},
     {kStrCannotOpen, "Cannot open the file."},
@@ -49,6 +51,8 @@ const StringEntry kStringTable[] = {
     {kStrFilterAllFiles, "All files (*.*)|*.*||"},
     {kStrFilterLog, "Magellan SD (*.log)|*.log|"},
     {kStrFilterFit, "Garmin FIT (*.fit)|*.fit|"},
+    {kStrFilterTcx, "Garmin Training Center (*.tcx)|*.tcx|"},
+    {kStrFilterGeoJson, "GeoJSON (*.geojson)|*.geojson|"},
 
     // The window.
     {kStrAboutMenu, "&About Ferolin..."},

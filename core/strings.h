@@ -35,6 +35,8 @@ enum StringId : int {
     kStrFilterAllFiles = 159,
     kStrFilterLog = 171,
     kStrFilterFit = 174,
+    kStrFilterTcx = 175,
+    kStrFilterGeoJson = 176,
 
     // The window's captions, labels, menu texts and web addresses.
     kStrAboutMenu = 101,

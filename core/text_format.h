@@ -43,6 +43,10 @@ public:
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     void clear() { size_ = 0; }
+    // Keeps the first `n` bytes (no change when there are fewer).
+    void Truncate(std::size_t n) {
+        if (n < size_) size_ = n;
+    }
 
 private:
     void Grow(std::size_t n);

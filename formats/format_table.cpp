@@ -6,12 +6,14 @@
 #include "formats/bluegps.h"
 #include "formats/csv.h"
 #include "formats/fit.h"
+#include "formats/geojson.h"
 #include "formats/native.h"
 #include "formats/ozi_plt.h"
 #include "formats/pcx5.h"
 #include "formats/gpx.h"
 #include "formats/kml.h"
 #include "formats/rando.h"
+#include "formats/tcx.h"
 #include "formats/magellan.h"
 #include "formats/nmea.h"
 #include "formats/text_table.h"
@@ -25,6 +27,8 @@ constexpr uint32_t kPositionOnly = kDataLatitude | kDataLongitude | kDataAltitud
 // FIT records carry place, height, speed and the record count; no DOPs,
 // satellites or heading.
 constexpr uint32_t kFitData = kPositionOnly | kDataSpeed | kDataRecord;
+// TCX trackpoints hold the same.
+constexpr uint32_t kTcxData = kFitData;
 
 template <auto Read>
 constexpr ReaderFn R = WithoutSensors<Read>;
@@ -45,15 +49,17 @@ constexpr FormatEntry kFormatTable[] = {
     {"trk",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
     {"upt",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
     {"plt",  kStrFilterPlt,  R<ReadOziTrack>,    W<WriteOziTrack>,    kPositionOnly},
-    {"gpx",  kStrFilterGpx,  R<ReadGpxTrack>,    WriteGpxTrack,       kAllData},
+    {"gpx",  kStrFilterGpx,  ReadGpxTrack,       WriteGpxTrack,       kAllData},
     {"kml",  kStrFilterKml,  R<ReadKmlTrack>,    W<WriteKmlDocument>, kPositionOnly},
     {"rdn",  kStrFilterRdn,  R<ReadRandoHike>,   W<WriteRandoHike>,   kPositionOnly},
     {"csv",  kStrFilterCsv,  nullptr,            WriteCsvTable,       0},
     {"fit",  kStrFilterFit,  ReadFitFile,        WriteFitFile,        kFitData},
+    {"tcx",  kStrFilterTcx,  ReadTcxFile,        WriteTcxFile,        kTcxData},
+    {"geojson", kStrFilterGeoJson, ReadGeoJsonFile, WriteGeoJsonFile, kPositionOnly},
     {"com",  0,              nullptr,            nullptr,             0, DeviceRow::kNmeaReplay},
 };
 
-static_assert(std::size(kFormatTable) == 17);
+static_assert(std::size(kFormatTable) == 19);
 
 }  // namespace
 

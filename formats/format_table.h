@@ -66,7 +66,7 @@ inline bool HasWriter(const FormatEntry& row) {
     return row.writer || row.device == DeviceRow::kNmeaReplay;
 }
 
-// The seventeen rows, in the order that decides which reader is tried first for
+// The nineteen rows, in the order that decides which reader is tried first for
 // a shared extension and the order of the output-format list.
 std::span<const FormatEntry> FormatTable();
 

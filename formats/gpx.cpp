@@ -27,6 +27,11 @@ enum GpxState {
     kInVdop = 7,
     kInSpeed = 8,
     kInCourse = 9,
+    // Garmin's track point and power extensions, and Strava's bare <power>.
+    kInHeartRate = 10,
+    kInCadence = 11,
+    kInTemperature = 12,
+    kInPower = 13,
 };
 
 // The value state of an element name; kOutside for names that are no value.
@@ -52,6 +57,30 @@ int ValueState(std::string_view name) {
     return kOutside;
 }
 
+// The value state of an element of the sensor extensions: `hr`, `cad` and
+// `atemp` of TrackPointExtension (v1 and v2), `PowerInWatts` and `power`.
+int SensorState(std::string_view name) {
+    switch (name.size()) {
+        case 2:
+            if (XmlNameIs(name, "hr")) return kInHeartRate;
+            break;
+        case 3:
+            if (XmlNameIs(name, "cad")) return kInCadence;
+            break;
+        case 5:
+            if (XmlNameIs(name, "atemp")) return kInTemperature;
+            if (XmlNameIs(name, "power")) return kInPower;
+            break;
+        case 12:
+            if (XmlNameIs(name, "PowerInWatts")) return kInPower;
+            break;
+    }
+    return kOutside;
+}
+
+constexpr Sensor kSensorOfState[] = {Sensor::kHeartRate, Sensor::kCadence, Sensor::kTemperature,
+                                     Sensor::kPower};
+
 inline int8_t LowByte(int value) { return static_cast<int8_t>(static_cast<uint8_t>(value & 0xFF)); }
 
 class GpxHandler : public TrackSaxHandler {
@@ -61,6 +90,9 @@ public:
             TrackPoint* p = Slot();
             if (!p) return;
             state_ = kInPoint;
+            extensions_ = 0;
+            hasSpeed_ = false;
+            extensionSpeed_ = kNoSensorValue;
             p->record = static_cast<int32_t>(Index() + 1);
             const std::size_t n = attributes.Count();
             for (std::size_t i = 0; i < n; ++i) {
@@ -71,18 +103,32 @@ public:
             }
             return;
         }
+        if (state_ != kInPoint) return;
+        if (XmlNameIs(name, "extensions")) {
+            ++extensions_;
+            return;
+        }
         const int value = ValueState(name);
-        if (value != kOutside && state_ == kInPoint) state_ = value;
+        const int sensor = value == kOutside ? SensorState(name) : kOutside;
+        if (value != kOutside) state_ = value;
+        else if (sensor != kOutside) state_ = sensor;
     }
 
     void EndElement(std::string_view name) override {
         if (XmlNameIs(name, "trkpt")) {
+            // The extension's speed counts when the point has no <speed> of its own.
+            if (state_ != kOutside && !hasSpeed_ && IsSensorValue(extensionSpeed_))
+                if (TrackPoint* p = Slot()) p->speed = extensionSpeed_;
             NextRecord();
             state_ = kOutside;
         } else if (XmlNameIs(name, "gpx")) {
             state_ = kOutside;
-        } else if (ValueState(name) != kOutside && state_ >= kInEle) {
+        } else if (state_ >= kInEle && state_ < kInHeartRate && ValueState(name) != kOutside) {
             state_ = kInPoint;
+        } else if (state_ >= kInHeartRate && SensorState(name) != kOutside) {
+            state_ = kInPoint;
+        } else if (state_ == kInPoint && extensions_ > 0 && XmlNameIs(name, "extensions")) {
+            --extensions_;
         }
     }
 
@@ -99,10 +145,30 @@ public:
             case kInHdop: p->hdop = ToFloat(ParseReal(text)); break;
             case kInPdop: p->pdop = ToFloat(ParseReal(text)); break;
             case kInVdop: p->vdop = ToFloat(ParseReal(text)); break;
-            case kInSpeed: p->speed = ToFloat(ParseReal(text) * 3.6); break;  // m/s to km/h
+            case kInSpeed: {
+                const float speed = ToFloat(ParseReal(text) * 3.6);  // m/s to km/h
+                if (extensions_ > 0) {
+                    extensionSpeed_ = speed;
+                } else {
+                    p->speed = speed;
+                    hasSpeed_ = true;
+                }
+                break;
+            }
             case kInCourse: p->direction = ToFloat(ParseReal(text)); break;
+            default: {
+                const char* q = text.data();
+                double v;
+                if (scan::Real(q, text.data() + text.size(), v))
+                    SetSensor(kSensorOfState[state_ - kInHeartRate], ToFloat(v));
+            }
         }
     }
+
+private:
+    int extensions_ = 0;  // depth of <extensions> elements in the point
+    bool hasSpeed_ = false;
+    float extensionSpeed_ = kNoSensorValue;
 };
 
 // "%04d-%02d-%02dT": the date of a time element, up to its hours.
@@ -157,8 +223,9 @@ namespace {
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
 }  // namespace
 
-ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadXmlTrack(path, MakeGpxHandler, points, count);
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors) {
+    return ReadXmlTrack(path, MakeGpxHandler, points, count, sensors);
 }
 
 

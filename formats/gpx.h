@@ -23,8 +23,13 @@ constexpr uint32_t kGpxSpeed = 0x80;
 constexpr uint32_t kGpxCourse = 0x100;
 constexpr uint32_t kGpxTime = 0x200;
 
-// The values of every `trkpt` element, numbered 1, 2, 3 ... in file order.
-ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
+// The values of every `trkpt` element, numbered 1, 2, 3 ... in file order,
+// with the sensor values of its extensions: `hr`, `cad` and `atemp` of
+// Garmin's TrackPointExtension (v1 and v2), `PowerInWatts` of its power
+// extension and a bare `power` (as Strava writes it); the speed of the v2
+// extension when the point has no `speed` of its own.
+ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors = nullptr);
 
 // Reads a GPX time text the way the pattern "%hd-%hd-%hdT%hd:%hd:%fZ" scans
 // it: the fields scanned before the first mismatch are set, the others left

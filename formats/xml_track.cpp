@@ -72,6 +72,7 @@ public:
 
     uint32_t index = 0;
     bool failed = false;  // out of memory, or the counter overflowed
+    SensorChannels* sensors = nullptr;  // null when the read gathers no channel
 
     TrackPoint* Slot() {
         if (index >= points_.size() && !points_.Resize(static_cast<std::size_t>(index) + 1)) {
@@ -84,8 +85,10 @@ public:
         if (index == UINT32_MAX) failed = true;
         else ++index;
     }
-    // Hands the array out with exactly `index` slots.
+    // Hands the array out with exactly `index` slots, and the channels cut to
+    // the same count.
     bool Finish(TrackPointArray& points) {
+        if (sensors) sensors->Align(index);
         if (!points_.Resize(index)) return false;
         points = points_.Release(index);
         return true;
@@ -133,6 +136,12 @@ void TrackSaxHandler::NextRecord() {
     if (target_) target_->Next();
 }
 
+void TrackSaxHandler::SetSensor(Sensor sensor, float value) {
+    if (!target_ || !target_->sensors || target_->index == UINT32_MAX) return;
+    // The channel grows with the records (amortised, like the point array).
+    target_->sensors->Channel(sensor, target_->index + 1)[target_->index] = value;
+}
+
 namespace {
 
 // One read: the parser, the handler, the records and the text gathered since
@@ -141,7 +150,10 @@ class XmlRead {
 public:
     // `limit`: the document's size. A record takes at least one of its bytes
     // (entities aside, which expat keeps from amplifying much).
-    XmlRead(TrackSaxHandler& handler, std::size_t limit) : handler_(handler), target_(limit) {}
+    XmlRead(TrackSaxHandler& handler, std::size_t limit, SensorChannels* sensors)
+        : handler_(handler), target_(limit) {
+        target_.sensors = sensors;
+    }
     ~XmlRead() {
         if (parser_) XML_ParserFree(parser_);
     }
@@ -257,9 +269,10 @@ ReadStatus ReadFile(int fd, XmlRead& read) {
 }  // namespace
 
 ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                        TrackPointArray& points, uint32_t& count) {
+                        TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
     points.reset();
     count = 0;
+    if (sensors) sensors->Clear();
     // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
     // waiting for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -271,13 +284,14 @@ ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
     }
     ReadStatus status = ReadStatus::kNoMemory;
     if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
-        XmlRead read(*handler, static_cast<std::size_t>(info.st_size));
+        XmlRead read(*handler, static_cast<std::size_t>(info.st_size), sensors);
         if (read.Create()) {
             status = ReadFile(fd, read);
             if (status == ReadStatus::kOk) status = read.Finish(points, count);
         }
     }
     close(fd);
+    if (status != ReadStatus::kOk && sensors) sensors->Clear();
     return status;
 }
 

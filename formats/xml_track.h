@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/read_status.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -64,6 +65,9 @@ protected:
     TrackPoint* Slot();
     // Completes the current record: the counter moves on by one.
     void NextRecord();
+    // Gives the record at Index() a value of a sensor channel, when the read
+    // gathers channels (ignored otherwise).
+    void SetSensor(Sensor sensor, float value);
 
     int state_ = 0;
 
@@ -80,8 +84,10 @@ using TrackSaxHandlerFactory = std::unique_ptr<TrackSaxHandler> (*)();
 // document that is not well-formed kXmlMalformed, and exhausted memory
 // kNoMemory; the outputs then hold no track. The records are numbered by the
 // handler's counter: the count is the number of records it completed, and
-// slots it never wrote stay zero.
+// slots it never wrote stay zero. `sensors`, when not null, receives the
+// channel values the handler set, one a record (no channel when none was
+// set, nothing on failure).
 ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
-                        TrackPointArray& points, uint32_t& count);
+                        TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

@@ -10,8 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "core/read_status.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin_fuzz {
@@ -30,11 +32,24 @@ inline void TouchPoints(const ferolin::TrackPointArray& points, uint32_t count) 
     (void)sink;
 }
 
+// Reads the last value of every sensor channel present, which must reach as
+// far as the points.
+inline void TouchChannels(ferolin::SensorChannels& sensors, uint32_t count) {
+    if (count == 0) return;
+    float sum = 0;
+    for (int s = 0; s < ferolin::kSensorCount; ++s) {
+        const auto sensor = static_cast<ferolin::Sensor>(s);
+        if (sensors.Has(sensor)) sum += sensors.Channel(sensor, 0)[count - 1];
+    }
+    volatile float sink = sum;
+    (void)sink;
+}
+
 // Runs a reader on the input, written to a memory file named through
-// /proc/self/fd, and walks what it returns.
-inline int FuzzFileReader(ferolin::ReadStatus (*read)(const std::string&, ferolin::TrackPointArray&,
-                                                       uint32_t&),
-                          const uint8_t* data, size_t size) {
+// /proc/self/fd, and walks what it returns, with the sensor channels of the
+// readers that fill them.
+template <typename Reader>
+int FuzzFileReader(Reader read, const uint8_t* data, size_t size) {
     const int fd = memfd_create("fuzz_input", MFD_CLOEXEC);
     if (fd < 0) return 0;
     size_t done = 0;
@@ -45,8 +60,17 @@ inline int FuzzFileReader(ferolin::ReadStatus (*read)(const std::string&, feroli
     }
     ferolin::TrackPointArray points;
     uint32_t count = 0;
-    if (read("/proc/self/fd/" + std::to_string(fd), points, count) == ferolin::ReadStatus::kOk)
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if constexpr (std::is_invocable_v<Reader, const std::string&, ferolin::TrackPointArray&, uint32_t&,
+                                      ferolin::SensorChannels*>) {
+        ferolin::SensorChannels sensors;
+        if (read(path, points, count, &sensors) == ferolin::ReadStatus::kOk) {
+            TouchPoints(points, count);
+            TouchChannels(sensors, count);
+        }
+    } else if (read(path, points, count) == ferolin::ReadStatus::kOk) {
         TouchPoints(points, count);
+    }
     close(fd);
     return 0;
 }

@@ -3,6 +3,8 @@
 # generates the comma-decimal locale the locale tests run under.
 set -e
 PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales gpsbabel"
+# GeoJSON is read with simdjson; GDAL's ogrinfo checks the GeoJSON written (a test peer, like gpsbabel).
+PACKAGES="$PACKAGES libsimdjson-dev gdal-bin"
 # The track view draws its profiles with Qt Charts, whose CMake package needs Qt OpenGL.
 PACKAGES="$PACKAGES qt6-charts-dev libqt6opengl6-dev"
 # Desktop integration files, manual pages and the Debian package (make package).

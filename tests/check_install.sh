@@ -225,12 +225,12 @@ c=$root/usr/share/bash-completion/completions
 check_completion "--no-settings" "$c/ferolin" _ferolin ferolin --no
 check_completion "--exclude --geoid --help --info --json --no-settings --options --smooth --start --stop --version -j" \
     "$c/ferolin" _ferolin ferolin -
-check_completion "com csv fit frn gpx kml log nmea plt rdn trk txt" \
+check_completion "com csv fit frn geojson gpx kml log nmea plt rdn tcx trk txt" \
     "$c/ferolin" _ferolin ferolin -j 2 "*.log" ""
 check_completion "1" "$c/ferolin" _ferolin ferolin -j 1
-check_completion "com csv fit frn gpx kml log nmea plt rdn trk txt" \
+check_completion "com csv fit frn geojson gpx kml log nmea plt rdn tcx trk txt" \
     "$c/ferolin" _ferolin ferolin --smooth 3 "*.log" ""
-check_completion "gpx" "$c/ferolin" _ferolin ferolin walk.log G
+check_completion "geojson gpx" "$c/ferolin" _ferolin ferolin walk.log G
 check_completion "pdop" "$c/ferolin" _ferolin ferolin --exclude pd
 check_completion "satellites speed" "$c/ferolin" _ferolin ferolin --exclude s
 check_completion "walk.log walk.txt" "$c/ferolin" _ferolin ferolin walk.

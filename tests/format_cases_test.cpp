@@ -22,6 +22,7 @@
 #include "formats/bluegps.h"
 #include "formats/fit.h"
 #include "formats/format_table.h"
+#include "formats/geojson.h"
 #include "formats/gpx.h"
 #include "formats/kml.h"
 #include "formats/magellan.h"
@@ -30,6 +31,7 @@
 #include "formats/ozi_plt.h"
 #include "formats/pcx5.h"
 #include "formats/rando.h"
+#include "formats/tcx.h"
 #include "data_cases.h"
 #include "track_columns.h"
 #include "test_support.h"
@@ -69,12 +71,13 @@ const FolderReader kReaders[] = {
     {"bluegps", WithoutSensors<ReadBlueGpsLog>}, {"native", WithoutSensors<ReadNativeTrack>},
     {"nmea", WithoutSensors<ReadNmeaLog>},       {"magellan", WithoutSensors<ReadMagellanLog>},
     {"pcx5", WithoutSensors<ReadPcx5Track>},     {"plt", WithoutSensors<ReadOziTrack>},
-    {"gpx", WithoutSensors<ReadGpxTrack>},       {"kml", WithoutSensors<ReadKmlTrack>},
+    {"gpx", ReadGpxTrack},                       {"kml", WithoutSensors<ReadKmlTrack>},
     {"rando", WithoutSensors<ReadRandoHike>},    {"fit", ReadFitFile},
+    {"tcx", ReadTcxFile},                        {"geojson", ReadGeoJsonFile},
     {"logger", ReadLoggerCapture},               {"load", nullptr},
 };
-const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5",
-                                           "plt", "gpx", "kml", "rando", "fit", "logger", "load"};
+const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5", "plt",
+                                           "gpx", "kml", "rando", "fit", "tcx", "geojson", "logger", "load"};
 
 const char* const kWrittenColumn[] = {"written"};
 
@@ -264,7 +267,7 @@ TEST(EveryFormat, LongTracksKeepEveryPointInOrder) {
         {WithoutSensors<ReadKmlTrack>, "t.kml", "<kml><Placemark><LineString><coordinates>",
          "</coordinates></LineString></Placemark></kml>",
          [](int i) { return "2," + std::to_string(i % 60) + ".5,1 "; }, 100000},
-        {WithoutSensors<ReadGpxTrack>, "t.gpx", "<gpx><trk><trkseg>", "</trkseg></trk></gpx>",
+        {ReadGpxTrack, "t.gpx", "<gpx><trk><trkseg>", "</trkseg></trk></gpx>",
          [](int i) { return "<trkpt lat=\"" + std::to_string(i % 60) + ".5\" lon=\"2\"/>"; }, 30000},
         {WithoutSensors<ReadMagellanLog>, "t.log", "", "",
          [](int i) { return "$PMGNTRK," + Two(i % 60) + "00.0,N,00200.0,E,1,M,0,A\n"; }, 20000},

@@ -1,0 +1,670 @@
+#include "formats/geojson.h"
+
+#include <fcntl.h>
+#include <simdjson.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/output_file.h"
+#include "core/point_buffer.h"
+#include "core/paths.h"
+#include "core/text_format.h"
+#include "core/utf8.h"
+#include "formats/text_table.h"
+#include "formats/track_time.h"
+
+namespace ferolin {
+
+namespace {
+
+namespace od = simdjson::ondemand;
+using simdjson::error_code;
+using simdjson::SUCCESS;
+
+// ---------------------------------------------------------------- reading
+
+// What one feature has read: its lines, as ranges of the point array, and
+// its properties when they came before its geometry (their text, applied
+// once the lines are known).
+struct FeatureScope {
+    struct Line {
+        uint32_t begin, end;
+    };
+    std::vector<Line> lines;
+    std::string_view laterProperties;
+
+    void Clear() {
+        lines.clear();
+        laterProperties = {};
+    }
+};
+
+// Walks the points of a feature's lines one after another.
+class PointCursor {
+public:
+    explicit PointCursor(const std::vector<FeatureScope::Line>& lines) : lines_(lines) {}
+    // The next point's index; false after the last.
+    bool Next(uint32_t& index) {
+        while (line_ < lines_.size() && lines_[line_].begin + i_ >= lines_[line_].end) {
+            ++line_;
+            i_ = 0;
+        }
+        if (line_ >= lines_.size()) return false;
+        index = lines_[line_].begin + i_++;
+        return true;
+    }
+
+private:
+    const std::vector<FeatureScope::Line>& lines_;
+    std::size_t line_ = 0;
+    uint32_t i_ = 0;
+};
+
+// The property names of the per-point arrays, in the feature's `properties`
+// or in its `coordinateProperties`: the names this program writes, and those
+// that web converters of GPX and TCX files use.
+enum class Property : uint8_t { kNone, kTimes, kHeartRate, kCadence, kPower, kTemperature };
+Property PropertyOf(std::string_view key) {
+    static constexpr struct {
+        std::string_view name;
+        Property property;
+    } kNames[] = {
+        {"coordTimes", Property::kTimes},     {"times", Property::kTimes},
+        {"heartRates", Property::kHeartRate}, {"heart", Property::kHeartRate},
+        {"cadences", Property::kCadence},     {"cads", Property::kCadence},
+        {"powers", Property::kPower},         {"watts", Property::kPower},
+        {"temperatures", Property::kTemperature}, {"atemps", Property::kTemperature},
+    };
+    for (const auto& n : kNames)
+        if (n.name == key) return n.property;
+    return Property::kNone;
+}
+
+enum class Geometry : uint8_t { kUnknown, kLine, kMultiLine, kOther };
+Geometry GeometryOf(std::string_view type) {
+    if (type == "LineString") return Geometry::kLine;
+    if (type == "MultiLineString") return Geometry::kMultiLine;
+    return Geometry::kOther;
+}
+
+// Where an object stands: the document itself, an element of `features`, or
+// a geometry (a feature's, or one of a GeometryCollection).
+enum class Level : uint8_t { kRoot, kFeature, kGeometry };
+
+// GeometryCollections deeper than this are not followed.
+constexpr int kMaxDepth = 64;
+
+// One walk over a document with simdjson's On-Demand parser.
+class GeoJsonWalk {
+public:
+    // `limit`: the most points the document can hold.
+    GeoJsonWalk(const char* bufferEnd, std::size_t limit, SensorChannels* sensors)
+        : bufferEnd_(bufferEnd), sensors_(sensors), points_(limit), limit_(limit) {}
+
+    error_code Document(od::document& doc) {
+        od::json_type type;
+        if (error_code e = doc.type().get(type)) return e;
+        error_code e = SUCCESS;
+        if (type == od::json_type::object) {
+            od::object object;
+            e = doc.get_object().get(object);
+            if (!e) e = Object(object, 0, Level::kRoot);
+        } else if (type == od::json_type::array) {
+            od::array array;
+            e = doc.get_array().get(array);
+            if (!e) e = Features(array);
+        } else {
+            e = CheckScalar(doc);
+        }
+        if (e) return e;
+        // Anything after the root value leaves the document a location.
+        const char* rest;
+        return doc.current_location().get(rest) == SUCCESS ? simdjson::TRAILING_CONTENT : SUCCESS;
+    }
+
+    uint32_t count() const { return used_; }
+    TrackPointArray Release() { return points_.Release(used_); }
+    bool outOfMemory() const { return outOfMemory_; }
+
+private:
+    // A scalar document or value: read, so that a malformed one fails.
+    template <typename Scalar>
+    static error_code CheckScalar(Scalar& v) {
+        od::json_type type;
+        if (error_code e = v.type().get(type)) return e;
+        switch (type) {
+            case od::json_type::string: {
+                std::string_view s;
+                return v.get_string().get(s);
+            }
+            case od::json_type::number: {
+                double d;
+                return v.get_double().get(d);
+            }
+            case od::json_type::boolean: {
+                bool b;
+                return v.get_bool().get(b);
+            }
+            case od::json_type::null: {
+                bool null;
+                if (error_code e = v.is_null().get(null)) return e;
+                return null ? SUCCESS : simdjson::N_ATOM_ERROR;
+            }
+            default: return SUCCESS;
+        }
+    }
+
+    error_code Features(od::array features) {
+        for (auto item : features) {
+            od::value v;
+            if (error_code e = item.get(v)) return e;
+            od::object object;
+            const error_code e = v.get_object().get(object);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            FeatureScope& scope = featureScope_;
+            scope.Clear();
+            if (error_code f = Object(object, 1, Level::kFeature, &scope)) return f;
+        }
+        return SUCCESS;
+    }
+
+    error_code Object(od::object object, int depth, Level level, FeatureScope* scope = nullptr) {
+        if (level == Level::kRoot) {
+            scope = &rootScope_;
+            scope->Clear();
+        }
+        Geometry geometry = Geometry::kUnknown;
+        std::string_view deferred;  // coordinates met before the type
+        for (auto field : object) {
+            std::string_view key;
+            if (error_code e = field.unescaped_key().get(key)) return e;
+            od::value v;
+            if (error_code e = field.value().get(v)) return e;
+            error_code e = SUCCESS;
+            if (key == "type") {
+                std::string_view type;
+                e = v.get_string().get(type);
+                if (e == simdjson::INCORRECT_TYPE) continue;
+                geometry = GeometryOf(type);
+            } else if (key == "coordinates") {
+                if (geometry != Geometry::kUnknown) {
+                    e = Coordinates(v, geometry, *scope);
+                } else {
+                    od::array coordinates;
+                    e = v.get_array().get(coordinates);
+                    if (!e) e = coordinates.raw_json().get(deferred);
+                }
+            } else if (key == "geometries" || (key == "geometry" && level != Level::kGeometry)) {
+                e = Geometries(v, depth + 1, *scope);
+            } else if (key == "features" && level == Level::kRoot) {
+                od::array features;
+                e = v.get_array().get(features);
+                if (e == simdjson::INCORRECT_TYPE) continue;
+                if (!e) e = Features(features);
+            } else if (key == "properties" && level != Level::kGeometry) {
+                // Applied to the feature's points at once when its geometry
+                // came first, else kept for when the lines are known.
+                od::object properties;
+                e = v.get_object().get(properties);
+                if (!e && !scope->lines.empty()) e = Properties(properties, *scope, true);
+                else if (!e) e = properties.raw_json().get(scope->laterProperties);
+            }
+            if (e && e != simdjson::INCORRECT_TYPE) return e;
+        }
+        if (!deferred.empty() && (geometry == Geometry::kLine || geometry == Geometry::kMultiLine)) {
+            if (error_code e = Reparse(deferred, [&](od::value v) { return Coordinates(v, geometry, *scope); }))
+                return e;
+        }
+        if (level != Level::kGeometry && !scope->laterProperties.empty() && !scope->lines.empty()) {
+            const std::string_view text = scope->laterProperties;
+            scope->laterProperties = {};
+            return Reparse(text, [&](od::value v) {
+                od::object properties;
+                error_code e = v.get_object().get(properties);
+                return e ? e : Properties(properties, *scope, true);
+            });
+        }
+        return SUCCESS;
+    }
+
+    // A geometry object, or an array of them (GeometryCollection).
+    error_code Geometries(od::value v, int depth, FeatureScope& scope) {
+        if (depth > kMaxDepth) return SUCCESS;
+        od::json_type type;
+        if (error_code e = v.type().get(type)) return e;
+        if (type == od::json_type::object) {
+            od::object object;
+            if (error_code e = v.get_object().get(object)) return e;
+            return Object(object, depth, Level::kGeometry, &scope);
+        }
+        if (type != od::json_type::array) return SUCCESS;
+        od::array array;
+        if (error_code e = v.get_array().get(array)) return e;
+        for (auto item : array) {
+            od::value g;
+            if (error_code e = item.get(g)) return e;
+            od::object object;
+            const error_code e = g.get_object().get(object);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            if (error_code f = Object(object, depth + 1, Level::kGeometry, &scope)) return f;
+        }
+        return SUCCESS;
+    }
+
+    // A value met before what it needs (coordinates before their type,
+    // properties before their geometry) parsed again from its text, which
+    // lies in the padded buffer of the document.
+    template <typename Step>
+    error_code Reparse(std::string_view text, Step step) {
+        if (!reparser_) reparser_ = std::make_unique<od::parser>();
+        const std::size_t capacity = static_cast<std::size_t>(bufferEnd_ - text.data());
+        od::document doc;
+        if (error_code e = reparser_->iterate(text.data(), text.size(), capacity).get(doc)) return e;
+        od::value v;
+        if (error_code e = doc.get_value().get(v)) return e;
+        return step(v);
+    }
+
+    error_code Coordinates(od::value v, Geometry geometry, FeatureScope& scope) {
+        if (geometry != Geometry::kLine && geometry != Geometry::kMultiLine) return SUCCESS;
+        od::array array;
+        if (error_code e = v.get_array().get(array)) return e;
+        if (geometry == Geometry::kLine) return Line(array, scope);
+        for (auto item : array) {
+            od::value line;
+            if (error_code e = item.get(line)) return e;
+            od::array positions;
+            const error_code e = line.get_array().get(positions);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            if (error_code f = Line(positions, scope)) return f;
+        }
+        return SUCCESS;
+    }
+
+    // One line: positions [longitude, latitude(, altitude ...)]; an element
+    // that is no such position is left out.
+    error_code Line(od::array positions, FeatureScope& scope) {
+        // Room for every position of the line at once, as far as the
+        // document can hold them.
+        const uint32_t begin = used_;
+        std::size_t elements;
+        if (error_code e = positions.count_elements().get(elements)) return e;
+        if (!points_.Resize(std::min<std::size_t>(used_ + elements, limit_))) {
+            outOfMemory_ = true;
+            return simdjson::MEMALLOC;
+        }
+        for (auto item : positions) {
+            od::value position;
+            if (error_code e = item.get(position)) return e;
+            od::array numbers;
+            error_code e = position.get_array().get(numbers);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            double c[3] = {0, 0, 0};
+            int n = 0;
+            bool numeric = true;
+            for (auto number : numbers) {
+                if (n < 3) {
+                    e = number.get_double().get(c[n]);
+                    if (e == simdjson::INCORRECT_TYPE) numeric = false;
+                    else if (e) return e;
+                }
+                ++n;
+            }
+            if (!numeric || n < 2) continue;
+            if (used_ >= points_.size() && (used_ == PointBuffer::kMaxPoints || !points_.Resize(used_ + 1))) {
+                outOfMemory_ = true;
+                return simdjson::MEMALLOC;
+            }
+            TrackPoint& p = points_[used_++];
+            p.record = static_cast<int32_t>(used_);
+            p.longitude = c[0];
+            p.latitude = c[1];
+            p.altitude = ToFloat(c[2]);
+        }
+        scope.lines.push_back({begin, used_});
+        return SUCCESS;
+    }
+
+    // The per-point arrays of `properties` and of its `coordinateProperties`,
+    // onto the points of the feature's lines.
+    error_code Properties(od::object object, FeatureScope& scope, bool outer) {
+        error_code e;
+        for (auto field : object) {
+            std::string_view key;
+            if ((e = field.unescaped_key().get(key))) return e;
+            od::value value;
+            if ((e = field.value().get(value))) return e;
+            if (outer && key == "coordinateProperties") {
+                od::object inner;
+                e = value.get_object().get(inner);
+                if (!e) e = Properties(inner, scope, false);
+            } else if (const Property property = PropertyOf(key); property != Property::kNone) {
+                e = PerPointArray(value, scope, property);
+            }
+            if (e && e != simdjson::INCORRECT_TYPE) return e;
+        }
+        return SUCCESS;
+    }
+
+    // One per-point array: one value a point over the feature's lines, or one
+    // array a line. Values beyond the points are left over; a value that is
+    // no time or number leaves its point without one.
+    error_code PerPointArray(od::value v, FeatureScope& scope, Property property) {
+        od::array array;
+        error_code e = v.get_array().get(array);
+        if (e) return e;
+        float* channel = nullptr;
+        // The value `x` for point `index`.
+        const auto set = [&](od::value x, uint32_t index) -> error_code {
+            if (property == Property::kTimes) {
+                std::string_view text;
+                const error_code f = x.get_string().get(text);
+                if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
+                if (!f) ParseIsoTime(text, points_[index]);
+                return f;
+            }
+            double d;
+            const error_code f = x.get_double().get(d);
+            if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
+            if (f || !sensors_) return f;
+            if (!channel)
+                channel = sensors_->Channel(static_cast<Sensor>(static_cast<int>(property) - 2), used_);
+            channel[index] = ToFloat(d);
+            return SUCCESS;
+        };
+        PointCursor cursor(scope.lines);
+        std::size_t line = 0;
+        bool first = true, nested = false;
+        for (auto item : array) {
+            od::value value;
+            if ((e = item.get(value))) return e;
+            if (first) {
+                od::json_type type;
+                if ((e = value.type().get(type))) return e;
+                nested = type == od::json_type::array;
+                first = false;
+            }
+            if (!nested) {
+                // One value a point (an array in its place is no value).
+                uint32_t index;
+                if (!cursor.Next(index)) break;
+                if ((e = set(value, index))) return e;
+                continue;
+            }
+            // One array a line; anything else stands for a line without values.
+            if (line >= scope.lines.size()) break;
+            const FeatureScope::Line l = scope.lines[line++];
+            od::array inner;
+            e = value.get_array().get(inner);
+            if (e == simdjson::INCORRECT_TYPE) continue;
+            if (e) return e;
+            uint32_t index = l.begin;
+            for (auto x : inner) {
+                if (index >= l.end) break;
+                od::value xv;
+                if ((e = x.get(xv)) || (e = set(xv, index++))) return e;
+            }
+        }
+        return SUCCESS;
+    }
+
+    const char* bufferEnd_;
+    SensorChannels* sensors_;
+    PointBuffer points_;
+    uint32_t used_ = 0;  // the points written (the buffer may hold more, zeroed)
+    std::size_t limit_;
+    FeatureScope rootScope_, featureScope_;
+    std::unique_ptr<od::parser> reparser_;
+    bool outOfMemory_ = false;
+};
+
+// A buffer with simdjson's zeroed padding after the document.
+struct PaddedBuffer {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+
+    bool Allocate(std::size_t n) {
+        if (n > SIZE_MAX - simdjson::SIMDJSON_PADDING) return false;
+        bytes.reset(new (std::nothrow) char[n + simdjson::SIMDJSON_PADDING]);
+        if (!bytes) return false;
+        std::memset(bytes.get() + n, 0, simdjson::SIMDJSON_PADDING);
+        size = n;
+        return true;
+    }
+};
+
+ReadStatus ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& count,
+                      SensorChannels* sensors) {
+    try {
+        od::parser parser;
+        od::document doc;
+        // A position takes five bytes at least ("[0,0]").
+        GeoJsonWalk walk(buffer.bytes.get() + buffer.size + simdjson::SIMDJSON_PADDING, buffer.size / 5 + 1,
+                         sensors);
+        error_code e = parser.iterate(buffer.bytes.get(), buffer.size, buffer.size + simdjson::SIMDJSON_PADDING)
+                           .get(doc);
+        if (!e) e = walk.Document(doc);
+        if (e) return e == simdjson::MEMALLOC || walk.outOfMemory() ? ReadStatus::kNoMemory
+                                                                    : ReadStatus::kNotThisFormat;
+        count = walk.count();
+        points = walk.Release();
+        if (sensors) sensors->Align(count);
+        return ReadStatus::kOk;
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::kNoMemory;
+    }
+}
+
+// ---------------------------------------------------------------- writing
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// A JSON string: quotes, backslashes and control characters escaped, each
+// invalid UTF-8 sequence replaced by U+FFFD.
+void AppendJsonString(TextBuffer& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out.Append('"');
+    while (!text.empty()) {
+        const unsigned char c = static_cast<unsigned char>(text[0]);
+        std::size_t n = 1;
+        if (c == '"' || c == '\\') {
+            out.Append('\\');
+            out.Append(static_cast<char>(c));
+        } else if (c < 0x20) {
+            out.Append("\\u00");
+            out.Append(kHex[c >> 4]);
+            out.Append(kHex[c & 15]);
+        } else if ((n = Utf8SequenceLength(text)) != 0) {
+            out.Append(text.substr(0, n));
+        } else {
+            out.Append(kReplacement);
+            n = 1;
+        }
+        text.remove_prefix(n);
+    }
+    out.Append('"');
+}
+
+// "%.<precision>f" without the zeros that end its fraction, nor a point
+// left alone; "0" for a negative zero.
+void AppendShortFixed(TextBuffer& out, double value, int precision) {
+    const std::size_t start = out.size();
+    AppendFixed(out, value, precision);
+    const std::string_view text = out.View().substr(start);
+    std::size_t keep = text.size();
+    if (text.find('.') != std::string_view::npos) {
+        while (text[keep - 1] == '0') --keep;
+        if (text[keep - 1] == '.') --keep;
+    }
+    out.Truncate(start + keep);
+    if (out.View().substr(start) == "-0") {
+        out.Truncate(start);
+        out.Append('0');
+    }
+}
+
+// A point can be written when its position is finite (JSON has no other
+// numbers).
+bool Writable(const ExportEntry& e) {
+    return std::isfinite(e.point->latitude) && std::isfinite(e.point->longitude);
+}
+
+// Calls `step` for each writable entry; a lone point is given twice, since a
+// LineString has two positions at least.
+template <typename Step>
+void ForEachWritten(const ExportEntry* entries, uint32_t count, uint32_t written, Step step) {
+    for (uint32_t i = 0; i < count; ++i)
+        if (Writable(entries[i])) step(entries[i]);
+    if (written == 1)
+        for (uint32_t i = 0; i < count; ++i)
+            if (Writable(entries[i])) step(entries[i]);
+}
+
+constexpr const char* kSensorProperty[kSensorCount] = {"heartRates", "cadences", "powers", "temperatures"};
+
+}  // namespace
+
+ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                           SensorChannels* sensors) {
+    points.reset();
+    count = 0;
+    if (sensors) sensors->Clear();
+    // Only regular files; O_NONBLOCK keeps the open of a FIFO from waiting.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return ReadStatus::kCannotOpen;
+    struct stat info;
+    PaddedBuffer buffer;
+    ReadStatus status = ReadStatus::kOk;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = ReadStatus::kCannotOpen;
+    else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) status = ReadStatus::kNoMemory;
+    std::size_t size = 0;
+    // A file that shrinks meanwhile is read as far as it goes.
+    while (status == ReadStatus::kOk && size < buffer.size) {
+        const ssize_t n = pread(fd, buffer.bytes.get() + size, buffer.size - size, static_cast<off_t>(size));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) status = ReadStatus::kCannotOpen;
+        if (n <= 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    if (status != ReadStatus::kOk) return status;
+    if (size < buffer.size) {
+        std::memset(buffer.bytes.get() + size, 0, simdjson::SIMDJSON_PADDING);
+        buffer.size = size;
+    }
+    status = ReadPadded(buffer, points, count, sensors);
+    if (status != ReadStatus::kOk) {
+        points.reset();
+        count = 0;
+        if (sensors) sensors->Clear();
+    }
+    return status;
+}
+
+int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                     uint32_t /*options*/, const SensorChannels* sensors) {
+    sensors = PresentChannels(sensors);
+    uint32_t written = 0;
+    int64_t firstTime = -1;  // of the first dated point
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!Writable(entries[i])) continue;
+        ++written;
+        if (firstTime < 0) firstTime = PointMilliseconds(*entries[i].point);
+    }
+    if (written == 0) return 1;
+
+    OutputFile file;
+    if (!file.Create(path)) return 1;
+    TextBuffer& out = file.Buffer();
+    // The geometry before the properties, so that a reader meets the points
+    // before their per-point values.
+    out.Append(
+        "{\n"
+        "  \"type\": \"FeatureCollection\",\n"
+        "  \"features\": [\n"
+        "    {\n"
+        "      \"type\": \"Feature\",\n"
+        "      \"geometry\": {\n"
+        "        \"type\": \"LineString\",\n"
+        "        \"coordinates\": [");
+    const char* separator = "\n";
+    ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+        out.Append(separator);
+        separator = ",\n";
+        out.Append("          [");
+        AppendFixed(out, e.point->longitude, 6);
+        out.Append(", ");
+        AppendFixed(out, e.point->latitude, 6);
+        if (std::isfinite(e.altitude)) {
+            out.Append(", ");
+            AppendShortFixed(out, e.altitude, 3);
+        }
+        out.Append(']');
+        file.Flush();
+    });
+    out.Append(
+        "\n        ]\n"
+        "      },\n"
+        "      \"properties\": {\n"
+        "        \"name\": ");
+    AppendJsonString(out, FileTitle(path));
+    if (firstTime >= 0) {
+        // The first dated point's time, and one time per point (null where a
+        // point has none).
+        out.Append(",\n        \"time\": \"");
+        AppendIsoTime(out, firstTime);
+        out.Append("\",\n        \"coordTimes\": [");
+        separator = "";
+        ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+            out.Append(separator);
+            separator = ", ";
+            const int64_t t = PointMilliseconds(*e.point);
+            if (t < 0) {
+                out.Append("null");
+                return;
+            }
+            out.Append('"');
+            AppendIsoTime(out, t);
+            out.Append('"');
+            file.Flush();
+        });
+        out.Append(']');
+    }
+    for (int s = 0; sensors && s < kSensorCount; ++s) {
+        const Sensor sensor = static_cast<Sensor>(s);
+        if (!sensors->Has(sensor)) continue;
+        out.Append(",\n        \"");
+        out.Append(kSensorProperty[s]);
+        out.Append("\": [");
+        separator = "";
+        ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
+            out.Append(separator);
+            separator = ", ";
+            const float v = sensors->Value(sensor, e.index);
+            if (IsSensorValue(v) && std::isfinite(v)) AppendSensorCell(out, v);
+            else out.Append("null");
+            file.Flush();
+        });
+        out.Append(']');
+    }
+    out.Append(
+        "\n      }\n"
+        "    }\n"
+        "  ]\n"
+        "}\n");
+    return file.Commit() ? 0 : 1;
+}
+
+}  // namespace ferolin

@@ -1,0 +1,32 @@
+// Garmin Training Center Database (TCX v2), the training log of Garmin
+// Training Center, Garmin Connect and Strava: the trackpoints of activities
+// and courses read with their heart rate, cadence and power; one activity, or
+// one course for undated tracks, written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/sensors.h"
+#include "core/track_point.h"
+#include "core/read_status.h"
+
+namespace ferolin {
+
+// Every `Trackpoint` that has a `Position`, in document order (the laps and
+// tracks of every activity and course), numbered 1, 2, 3 ...: its time,
+// position, altitude, heart rate, cadence, and from the activity extension
+// (TPX) its speed, power and running cadence. Statuses as ReadXmlTrack.
+ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors = nullptr);
+
+// One activity (Sport "Other") with one lap and one track when the first
+// point has a date; else one course named after the output file, timed at
+// 10 km/h from the writer's clock. Each trackpoint has its time, position,
+// altitude, distance from the start, and the heart rate, cadence, speed and
+// power it has. Takes no option bits.
+int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                 uint32_t options, const SensorChannels* sensors = nullptr);
+
+}  // namespace ferolin

@@ -1,0 +1,157 @@
+#include "formats/track_time.h"
+
+#include <cmath>
+
+#include "core/clock.h"
+#include "formats/text_fields.h"
+
+namespace ferolin {
+
+namespace {
+
+// Exactly `n` decimal digits at `p`, as a number; false when any is missing.
+bool Digits(const char*& p, const char* end, int n, int& value) {
+    if (end - p < n) return false;
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!scan::IsDigit(p[i])) return false;
+        v = v * 10 + (p[i] - '0');
+    }
+    p += n;
+    value = v;
+    return true;
+}
+
+// 400 Gregorian years: the calendar repeats after this many seconds, which
+// lets times before 1970 move by a zone offset through CalendarTime.
+constexpr int64_t k400Years = 146097LL * 86400;
+
+}  // namespace
+
+bool ParseIsoTime(std::string_view text, TrackPoint& point) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    scan::SkipSpace(p, end);
+    while (end > p && scan::IsSpace(end[-1])) --end;
+
+    // The year: four digits or more (up to the record's range).
+    int year = 0;
+    const char* digits = p;
+    while (p < end && scan::IsDigit(*p) && p - digits < 6) year = year * 10 + (*p++ - '0');
+    int month, day, hour, minute, second;
+    if (p - digits < 4 || year < 1 || year > 32767) return false;
+    if (!scan::Literal(p, end, '-') || !Digits(p, end, 2, month) || !scan::Literal(p, end, '-') ||
+        !Digits(p, end, 2, day))
+        return false;
+    if (p >= end || (*p != 'T' && *p != 't' && *p != ' ')) return false;
+    ++p;
+    if (!Digits(p, end, 2, hour) || !scan::Literal(p, end, ':') || !Digits(p, end, 2, minute) ||
+        !scan::Literal(p, end, ':') || !Digits(p, end, 2, second))
+        return false;
+    double fraction = 0;
+    if (p < end && *p == '.') {
+        const char* start = p++;
+        while (p < end && scan::IsDigit(*p)) ++p;
+        if (p - start < 2) return false;
+        fraction = ParseReal(start, p);
+    }
+    int offset = 0;  // minutes east of UTC
+    if (p < end && (*p == 'Z' || *p == 'z')) {
+        ++p;
+    } else if (p < end && (*p == '+' || *p == '-')) {
+        const int sign = *p++ == '-' ? -1 : 1;
+        int hours, minutes = 0;
+        if (!Digits(p, end, 2, hours)) return false;
+        if (p < end && *p == ':') ++p;
+        if (p < end && !Digits(p, end, 2, minutes)) return false;
+        if (hours > 23 || minutes > 59) return false;
+        offset = sign * (hours * 60 + minutes);
+    }
+    if (p != end || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+        second > 60)
+        return false;
+
+    if (offset != 0) {
+        // Moved to UTC through seconds since 1970; early years go 400 years
+        // on first and come back after.
+        const int shift = year <= 1970 ? 400 * ((1970 - year) / 400 + 1) : 0;
+        const int64_t t = CalendarTime(year + shift, month, day, hour, minute, 0) -
+                          static_cast<int64_t>(offset) * 60;
+        const UtcDateTime utc = UtcFromTime(t);
+        const int shifted = utc.year - shift;
+        if (shifted < 1 || shifted > 32767) return false;
+        year = shifted;
+        month = utc.month;
+        day = utc.day;
+        hour = utc.hour;
+        minute = utc.minute;
+    }
+    point.year = static_cast<int16_t>(year);
+    point.month = static_cast<int8_t>(month);
+    point.day = static_cast<int8_t>(day);
+    point.hour = static_cast<int8_t>(hour);
+    point.minute = static_cast<int8_t>(minute);
+    point.seconds = ToFloat(second + fraction);
+    return true;
+}
+
+int64_t PointMilliseconds(const TrackPoint& point) {
+    const int64_t t = TrackPointTime(point);
+    if (t < 0) return -1;
+    // TrackPointTime took the whole seconds toward zero; the rest is the fraction.
+    const double s = point.seconds;
+    const double fraction = (s > -2147483648.0 && s < 2147483648.0) ? s - std::trunc(s) : 0;
+    const int64_t ms = t * 1000 + static_cast<int64_t>(std::llround(fraction * 1000));
+    return ms < 0 ? -1 : ms;
+}
+
+void AppendIsoTime(TextBuffer& out, int64_t milliseconds) {
+    const UtcDateTime t = UtcFromTime(milliseconds / 1000);
+    AppendInt(out, t.year, 4);
+    out.Append('-');
+    AppendInt(out, t.month, 2);
+    out.Append('-');
+    AppendInt(out, t.day, 2);
+    out.Append('T');
+    AppendClockTime(out, t.hour, t.minute, t.second);
+    if (const int64_t rest = milliseconds % 1000) {
+        out.Append('.');
+        AppendInt(out, rest, 3);
+    }
+    out.Append('Z');
+}
+
+bool ExportTimeline::Dated() const { return count_ > 0 && PointMilliseconds(*entries_[0].point) >= 0; }
+
+bool ExportTimeline::Next() {
+    if (index_ >= count_) return false;
+    const ExportEntry& e = entries_[index_];
+    const ChordPosition at = ChordPositionOf(*e.point, e.altitude);
+    if (index_ == 0) {
+        const int64_t own = PointMilliseconds(*e.point);
+        dated_ = own >= 0;
+        const int64_t clock = CurrentUtcTime();
+        anchorTime_ = dated_ ? own : (clock > 0 && clock < INT64_MAX / 1000 ? clock * 1000 : 0);
+        anchorDistance_ = distance_ = 0;
+        time_ = anchorTime_;
+    } else {
+        const double step = UnitChord(position_, at) * (kEarthRadiusKm * 1000);
+        if (std::isfinite(step)) distance_ += step;
+        const int64_t own = dated_ ? PointMilliseconds(*e.point) : -1;
+        if (own >= 0) {
+            anchorTime_ = own;
+            anchorDistance_ = distance_;
+            time_ = own;
+        } else {
+            // 10 km/h: 0.36 s a metre, in whole seconds.
+            const double seconds = std::round((distance_ - anchorDistance_) * 0.36);
+            const int64_t later = TruncateTo<int64_t>(seconds * 1000);
+            time_ = later < INT64_MAX - anchorTime_ ? anchorTime_ + later : INT64_MAX / 2;
+        }
+    }
+    position_ = at;
+    ++index_;
+    return true;
+}
+
+}  // namespace ferolin

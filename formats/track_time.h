@@ -1,0 +1,56 @@
+// Times of the training and web formats (TCX, GeoJSON): ISO 8601 date-times
+// read into a point's calendar fields and written from them, and the time
+// line a writer gives a track whose points lack dates.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/statistics.h"
+#include "core/text_format.h"
+#include "core/track_point.h"
+
+namespace ferolin {
+
+// Reads "YYYY-MM-DDTHH:MM:SS[.fff][Z|+HH:MM|-HH:MM|+HHMM|+HH]" (a blank for
+// the T, the seconds' fraction and the zone optional; no zone is UTC) into
+// the point's date and time, moved to UTC. False, with the point untouched,
+// for any other text or a field out of its range.
+bool ParseIsoTime(std::string_view text, TrackPoint& point);
+
+// Milliseconds since 1970-01-01 UTC of a dated point (its seconds' fraction
+// rounded to the millisecond); -1 for undated points and times before 1970.
+int64_t PointMilliseconds(const TrackPoint& point);
+
+// "YYYY-MM-DDTHH:MM:SSZ", with ".mmm" before the Z when the milliseconds are
+// not 0.
+void AppendIsoTime(TextBuffer& out, int64_t milliseconds);
+
+// The times and the distance of an export list, point by point: each dated
+// point keeps its own time; an undated point is timed at 10 km/h along the
+// track from the last dated one. A list whose first point has no date is
+// timed entirely that way from the writer's clock (CurrentUtcTime).
+class ExportTimeline {
+public:
+    ExportTimeline(const ExportEntry* entries, uint32_t count) : entries_(entries), count_(count) {}
+
+    // Whether the first point has a date (the list is timed by its points).
+    bool Dated() const;
+
+    void Reset() { index_ = 0; }
+    // Moves to the next entry; false after the last.
+    bool Next();
+    int64_t milliseconds() const { return time_; }
+    double metres() const { return distance_; }  // along the track from the first entry
+
+private:
+    const ExportEntry* entries_;
+    uint32_t count_;
+    uint32_t index_ = 0;
+    bool dated_ = false;
+    int64_t anchorTime_ = 0, time_ = 0;
+    double anchorDistance_ = 0, distance_ = 0;
+    ChordPosition position_{};
+};
+
+}  // namespace ferolin
