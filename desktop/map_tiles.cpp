@@ -199,6 +199,9 @@ void CMapTiles::Paint(QPainter& painter, const MercatorView& view, int z) {
             continue;
         }
         missing.push_back(t.key);
+        // While a tile is on its way, a coarser one at hand stands in; a
+        // tile that failed leaves its square plain.
+        if (failures_.count(t.key.Id())) continue;
         for (int k = 1; k <= 4 && k <= t.key.z; ++k) {
             const QImage* coarse = Tile({t.key.z - k, t.key.x >> k, t.key.y >> k});
             if (!coarse) continue;

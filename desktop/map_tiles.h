@@ -65,9 +65,9 @@ public:
     // at each further failure, at most 15 minutes); 10 s unless changed.
     void SetFirstRetryPause(int milliseconds) { firstPause_ = milliseconds; }
 
-    // Draws the view's tiles at zoom z (a missing tile from a coarser tile at
-    // hand, else nothing: its square stays plain), asks for the missing ones,
-    // and writes the attribution in the bottom right corner.
+    // Draws the view's tiles at zoom z (a tile on its way from a coarser tile
+    // at hand; a failed one not at all: its square stays plain), asks for
+    // the missing ones, and writes the attribution in the bottom right corner.
     void Paint(QPainter& painter, const MercatorView& view, int z);
 
 signals:
