@@ -78,7 +78,7 @@ bool Convert(const std::string& input, const std::string& output, const char* ex
     ferolin::CurrentTrack track;
     if (ferolin::LoadTrack(track, input, host) != 0) return false;
     const int row = ferolin::FindWriterRow(extension);
-    return row >= 0 && ferolin::ExportToFile(track, output, row, host) == 0 && !host.failed;
+    return row >= 0 && ferolin::ExportToFile(track, output, row, {}, ferolin::kAllOptions, host) == 0 && !host.failed;
 }
 
 // A reader of a format without sensor data, as its unit declares it.
@@ -222,8 +222,8 @@ bool RunSmallBatch(const std::string& folder, uint32_t jobs) {
     options.positional = {folder + "/*", "kml"};
     if (jobs) options.jobs = jobs;
     std::ostringstream messages;
-    return ferolin::RunBatchConversion(options, ferolin::FindWriterRow("kml"), messages,
-                                       nullptr) == 0 &&
+    return ferolin::RunBatchConversion(options, ferolin::MatchingFiles(options.positional[0]),
+                                       ferolin::FindWriterRow("kml"), messages, nullptr) == 0 &&
            messages.str().empty();
 }
 

@@ -6,15 +6,18 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
-#include <numeric>
 #include <ostream>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
+#include <tuple>
+#include <unordered_set>
 
 #include "convert/info.h"
+#include "core/output_file.h"
 #include "core/paths.h"
 #include "core/strings.h"
 #include "core/text_format.h"
@@ -28,6 +31,8 @@ constexpr const char* kUsage =
     "usage: ferolin                       open the window\n"
     "       ferolin FILE                  open the window with FILE loaded\n"
     "       ferolin [OPTIONS] PATTERN EXT convert every file matching PATTERN to EXT\n"
+    "       ferolin [OPTIONS] FILE [EXT] -o PATH\n"
+    "                                     convert FILE to PATH\n"
     "       ferolin --info [--json] [OPTIONS] FILE...\n"
     "                                     print the figures of each FILE\n"
     "       ferolin --help | --version\n"
@@ -43,6 +48,12 @@ constexpr const char* kUsage =
     "  --stop \"D/M/YYYY H:MM\"   keep points up to this time\n"
     "  --no-settings       ignore the stored selection and writer option words\n"
     "  -j N                convert N files at a time (default: one per processor)\n"
+    "  -o PATH             write the one file PATTERN matches to PATH (\"-\": the\n"
+    "                      standard output); EXT may be left out when PATH ends\n"
+    "                      with the extension of a writer\n"
+    "  -d, --output-dir DIR  write every output into DIR, named after its input\n"
+    "                      (DIR is created when missing); without -o and -d\n"
+    "                      each output goes beside its input\n"
     "  --info              print points, times, distance, moving time, speeds,\n"
     "                      ascent, descent and altitudes of the selected points\n"
     "  --json              with --info: one JSON object per file and line\n";
@@ -141,6 +152,14 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
             options.jobs = jobs;
             continue;
         }
+        if (a == "-o" || a == "-d" || a == "--output-dir") {
+            if (i + 1 >= arguments.size()) {
+                error = "missing value for " + a;
+                return false;
+            }
+            (a == "-o" ? options.outputPath : options.outputDir) = arguments[++i];
+            continue;
+        }
         if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
             options.positional.push_back(a);
             continue;
@@ -168,7 +187,7 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
             if (ok) options.optionWord = word;
         } else if (a == "--geoid") {
             double metres;
-            ok = ParseWhole(value, metres);
+            ok = ParseWhole(value, metres) && std::isfinite(static_cast<float>(metres));
             if (ok) options.geoidHeight = static_cast<float>(metres);
         } else if (a == "--smooth") {
             uint32_t width;
@@ -185,6 +204,15 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
         }
         if (!ok) {
             error = "invalid value for " + a + ": " + value;
+            return false;
+        }
+    }
+    if (options.start && options.stop) {
+        auto key = [](const TimeBound& b) {
+            return std::tuple(b.year, b.month, b.day, b.hour, b.minute, b.second);
+        };
+        if (key(*options.start) > key(*options.stop)) {
+            error = "--start is later than --stop";
             return false;
         }
     }
@@ -209,6 +237,32 @@ struct BatchConfig {
                                           : kAllOptions;
     }
 
+    // The selection of a track whose reader's row carries `fieldMask`; its
+    // rules are borrowed from this configuration.
+    SelectionCriteria Criteria(uint32_t fieldMask) const {
+        SelectionCriteria criteria;
+        if (options.start) {
+            criteria.flags |= kSelectStart;
+            criteria.start = *options.start;
+        }
+        if (options.stop) {
+            criteria.flags |= kSelectStop;
+            criteria.stop = *options.stop;
+        }
+        std::vector<const ExclusionRule*> borrowed;
+        for (const ExclusionRule& r : rules) borrowed.push_back(&r);
+        SetCriteriaRules(criteria, borrowed, fieldMask);
+        if (options.geoidHeight || stored.geoidOn) {
+            criteria.flags |= kSelectGeoid;
+            criteria.geoidHeight = options.geoidHeight.value_or(stored.geoidHeight);
+        }
+        if (options.smoothingWidth || stored.smoothOn) {
+            criteria.flags |= kSelectSmooth;
+            criteria.smoothingWidth = options.smoothingWidth.value_or(stored.smoothingWidth);
+        }
+        return criteria;
+    }
+
     const BatchOptions& options;
     StoredSelection stored;
     std::vector<ExclusionRule> rules;
@@ -219,43 +273,13 @@ struct BatchConfig {
 // text, one line per message: "PATH: TEXT".
 class BatchHost : public DriverHost {
 public:
-    explicit BatchHost(const BatchConfig& config) : config_(config) {}
-
     void CollectInto(std::string& messages) { messages_ = &messages; }
 
     void ShowMessage(const std::string& path, int stringId, MessageIcon) override {
         messages_->append(path).append(": ").append(LoadString(stringId)).push_back('\n');
     }
 
-    void BuildCriteria(uint32_t fieldMask, SelectionCriteria& criteria) override {
-        const BatchOptions& options = config_.options;
-        const StoredSelection& stored = config_.stored;
-        criteria = SelectionCriteria{};
-        if (options.start) {
-            criteria.flags |= kSelectStart;
-            criteria.start = *options.start;
-        }
-        if (options.stop) {
-            criteria.flags |= kSelectStop;
-            criteria.stop = *options.stop;
-        }
-        std::vector<const ExclusionRule*> rules;
-        for (const ExclusionRule& r : config_.rules) rules.push_back(&r);
-        SetCriteriaRules(criteria, rules, fieldMask);
-        if (options.geoidHeight || stored.geoidOn) {
-            criteria.flags |= kSelectGeoid;
-            criteria.geoidHeight = options.geoidHeight.value_or(stored.geoidHeight);
-        }
-        if (options.smoothingWidth || stored.smoothOn) {
-            criteria.flags |= kSelectSmooth;
-            criteria.smoothingWidth = options.smoothingWidth.value_or(stored.smoothingWidth);
-        }
-    }
-
-    uint32_t WriterOptions(const FormatEntry&) override { return config_.writerOptions; }
-
 private:
-    const BatchConfig& config_;
     std::string* messages_ = nullptr;
 };
 
@@ -263,60 +287,36 @@ struct BatchFile {
     std::string input;
     std::string output;
     std::string messages;  // what converting it had to say
+    bool refused = false;  // its output may not be written: it is not read
     bool done = false;     // guarded by the run's mutex
 };
 
-// The file a path names once it exists, as an absolute path with links
-// resolved: two spellings of one file give one key.
-std::string PathKey(const std::string& path) {
-    std::string key;
-    if (char* resolved = realpath(path.c_str(), nullptr)) {
-        key = resolved;
-        std::free(resolved);
-        return key;
-    }
-    // Not there yet: its folder resolved, and its name.
-    const std::string folder = FileDirectory(path);
-    char* resolved = realpath(folder.empty() ? "." : folder.c_str(), nullptr);
-    if (!resolved) return path;
-    key = resolved;
-    std::free(resolved);
-    if (key.empty() || key.back() != '/') key += '/';
-    return key + path.substr(folder.size());
+// Where each input's output goes: the one path of -o, the folder of -d under
+// the input's title, or beside the input.
+std::string OutputPathOf(const BatchOptions& options, const std::string& input,
+                         const FormatEntry& row) {
+    if (options.outputPath) return *options.outputPath;
+    if (!options.outputDir) return ChangeExtension(input, row.extension);
+    std::string path = *options.outputDir;
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path + FileTitle(input) + '.' + row.extension;
 }
 
-// Groups the files into chains: files that share a path (two outputs, or the
-// output of one and the input of another) fall into one chain, converted one
-// after another in the order of the listing, exactly as one worker alone
-// would convert them. Chains come in the order of their first file.
-std::vector<std::vector<std::size_t>> Chains(const std::vector<BatchFile>& files) {
-    std::vector<std::size_t> parent(files.size());
-    std::iota(parent.begin(), parent.end(), std::size_t{0});
-    auto find = [&](std::size_t i) {
-        while (parent[i] != i) i = parent[i] = parent[parent[i]];
-        return i;
-    };
-    std::unordered_map<std::string, std::size_t> owner;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        for (const std::string* path : {&files[i].input, &files[i].output}) {
-            const auto [it, added] = owner.emplace(PathKey(*path), i);
-            if (!added) {
-                const std::size_t a = find(i), b = find(it->second);
-                parent[std::max(a, b)] = std::min(a, b);  // the earliest file is the root
-            }
-        }
+// Refuses, before anything is read, every output that is an input of the run
+// (the file itself under another spelling, or another file the run reads),
+// and every output that an earlier input of the listing already writes.
+void RefuseHarmfulOutputs(std::vector<BatchFile>& files) {
+    std::unordered_set<std::string> inputs, outputs;
+    for (const BatchFile& file : files) inputs.insert(FileIdentity(file.input));
+    for (BatchFile& file : files) {
+        const std::string key = FileIdentity(file.output);
+        int reason = 0;
+        if (inputs.count(key)) reason = kStrOutputIsInput;
+        else if (!outputs.insert(key).second) reason = kStrSharedOutput;
+        if (reason == 0) continue;
+        file.refused = true;
+        file.messages.append(file.input).append(": ").append(LoadString(reason)).push_back('\n');
     }
-    std::vector<std::vector<std::size_t>> chains;
-    std::vector<std::size_t> chainOf(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::size_t root = find(i);
-        if (root == i) {
-            chainOf[i] = chains.size();
-            chains.emplace_back();
-        }
-        chains[chainOf[root]].push_back(i);
-    }
-    return chains;
 }
 
 }  // namespace
@@ -330,55 +330,53 @@ uint32_t ProcessorCount() {
     return n > 0 ? n : 1;
 }
 
-int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
-                       const BatchSettings* settings) {
+int RunBatchConversion(const BatchOptions& options, const std::vector<std::string>& inputs,
+                       int rowIndex, std::ostream& err, const BatchSettings* settings) {
     const FormatEntry& row = FormatTable()[rowIndex];
     const BatchConfig config(options, &row, settings);
 
     std::vector<BatchFile> files;
-    for (std::string& input : MatchingFiles(options.positional[0])) {
-        std::string output = ChangeExtension(input, row.extension);
-        files.push_back({std::move(input), std::move(output), {}, false});
-    }
+    files.reserve(inputs.size());
+    for (const std::string& input : inputs)
+        files.push_back({input, OutputPathOf(options, input, row), {}, false, false});
+    // A port is no file to protect, nor is the standard output.
+    if (row.device == DeviceRow::kNone && options.outputPath != kStandardOutputPath)
+        RefuseHarmfulOutputs(files);
 
-    // A logger or a port is one device: its files go one at a time.
+    // A logger or a port is one device: its files go one at a time. Every
+    // other file has an output of its own, none of them read by the run, so
+    // the files can go in any order.
     const bool device = row.device != DeviceRow::kNone ||
                         EqualsIgnoreCase(FileExtension(options.positional[0]), "rbt");
     const uint32_t jobs =
         device ? 1 : std::min(options.jobs.value_or(ProcessorCount()), kMostWorkers);
-    std::vector<std::vector<std::size_t>> chains;
-    if (jobs > 1 && files.size() > 1) {
-        chains = Chains(files);
-    } else if (!files.empty()) {
-        chains.emplace_back(files.size());  // one worker: the listing in order
-        std::iota(chains[0].begin(), chains[0].end(), std::size_t{0});
-    }
-    const std::size_t workers = std::min<std::size_t>(jobs, chains.size());
+    const std::size_t workers = std::min<std::size_t>(jobs, files.size());
 
-    std::atomic<std::size_t> nextChain{0};
+    std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::size_t written = 0;  // files whose messages are out, a prefix of the listing
     bool anyMessage = false;
     auto work = [&] {
-        BatchHost host(config);
+        BatchHost host;
         CurrentTrack track;
-        for (std::size_t c; (c = nextChain.fetch_add(1)) < chains.size();) {
-            for (const std::size_t i : chains[c]) {
-                BatchFile& file = files[i];
+        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
+            BatchFile& file = files[i];
+            if (!file.refused) {
                 host.CollectInto(file.messages);
                 track.Reset();
                 if (LoadTrack(track, file.input, host) == 0)
-                    ExportToFile(track, file.output, rowIndex, host);
+                    ExportToFile(track, file.output, rowIndex, config.Criteria(track.fieldMask),
+                                 config.writerOptions, host);
                 track.Reset();
-                // Out go the messages of every file finished up to the first
-                // one still in hand, each file's lines together.
-                const std::lock_guard<std::mutex> lock(mutex);
-                file.done = true;
-                for (; written < files.size() && files[written].done; ++written) {
-                    if (files[written].messages.empty()) continue;
-                    anyMessage = true;
-                    err << files[written].messages << std::flush;
-                }
+            }
+            // Out go the messages of every file finished up to the first
+            // one still in hand, each file's lines together.
+            const std::lock_guard<std::mutex> lock(mutex);
+            file.done = true;
+            for (; written < files.size() && files[written].done; ++written) {
+                if (files[written].messages.empty()) continue;
+                anyMessage = true;
+                err << files[written].messages << std::flush;
             }
         }
     };
@@ -399,7 +397,7 @@ int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& 
 int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
                     std::ostream& err, const SelectedTrackFn& use) {
     const BatchConfig config(options, nullptr, settings);
-    BatchHost host(config);
+    BatchHost host;
     int status = 0;
     for (const std::string& path : options.positional) {
         std::string messages;
@@ -411,9 +409,7 @@ int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
             status = 1;
         }
         if (!loaded) continue;
-        SelectionCriteria criteria;
-        host.BuildCriteria(track.fieldMask, criteria);
-        use(path, track, BuildExportList(track.points.get(), track.count, criteria));
+        use(path, track, BuildExportList(track.points.get(), track.count, config.Criteria(track.fieldMask)));
     }
     return status;
 }
@@ -423,11 +419,21 @@ bool IsWindowCommandLine(const std::vector<std::string>& arguments,
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(arguments, options, error) || options.help || options.version ||
-        options.info || options.json || options.positional.size() >= 2)
+        options.info || options.json || options.outputPath || options.outputDir ||
+        options.positional.size() >= 2)
         return false;
     windowArguments = options.positional;
     return true;
 }
+
+namespace {
+
+int Usage(std::ostream& err, const std::string& error) {
+    err << "ferolin: " << error << '\n' << kUsage;
+    return 2;
+}
+
+}  // namespace
 
 int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                 const BatchSettings* settings) {
@@ -456,13 +462,41 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
         }
         return RunInfo(options, out, err, settings);
     }
-    if (options.positional.size() < 2) return 0;  // the window's command lines
-    const int row = FindWriterRow(options.positional[1]);
+    const bool placed = options.outputPath || options.outputDir;
+    if (options.outputPath && options.outputDir) return Usage(err, "-o and -d do not go together");
+    if (options.positional.size() < 2 && !placed) return 0;  // the window's command lines
+    if (options.positional.empty()) return Usage(err, "missing PATTERN");
+
+    // The format: EXT, or the extension of the -o path.
+    std::string extension;
+    if (options.positional.size() >= 2) {
+        extension = options.positional[1];
+    } else if (options.outputPath && *options.outputPath != kStandardOutputPath) {
+        const std::string name = options.outputPath->substr(FileDirectory(*options.outputPath).size());
+        if (name.find('.') != std::string::npos) extension = FileExtension(name);
+        if (FindWriterRow(extension) < 0)
+            return Usage(err, "no writer for the extension of " + *options.outputPath + ": give EXT");
+    } else {
+        return Usage(err, "missing EXT");
+    }
+    const int row = FindWriterRow(extension);
     if (row < 0) {
-        err << "unknown output format: " << options.positional[1] << '\n';
+        err << "unknown output format: " << extension << '\n';
         return 2;
     }
-    return RunBatchConversion(options, row, err, settings);
+    if (options.outputPath == kStandardOutputPath && FormatTable()[row].device != DeviceRow::kNone)
+        return Usage(err, "-o - needs a file format");
+    if (options.outputDir) {
+        std::error_code failure;
+        std::filesystem::create_directories(*options.outputDir, failure);
+        if (!std::filesystem::is_directory(*options.outputDir, failure))
+            return Usage(err, "cannot create the folder " + *options.outputDir);
+    }
+    const std::vector<std::string> inputs = MatchingFiles(options.positional[0]);
+    if (options.outputPath && inputs.size() > 1)
+        return Usage(err, "-o writes one file, but " + options.positional[0] + " matches " +
+                              std::to_string(inputs.size()));
+    return RunBatchConversion(options, inputs, row, err, settings);
 }
 
 }  // namespace ferolin

@@ -26,6 +26,8 @@ struct BatchOptions {
     std::optional<TimeBound> start;
     std::optional<TimeBound> stop;
     std::optional<uint32_t> jobs;  // files converted at a time; default: processors
+    std::optional<std::string> outputPath;  // -o: the one output ("-": standard output)
+    std::optional<std::string> outputDir;   // -d: the folder of every output
     bool noSettings = false;
     bool info = false;  // --info: print the figures of each positional FILE
     bool json = false;  // --json: as JSON lines
@@ -34,7 +36,8 @@ struct BatchOptions {
 };
 
 // Parses the arguments after the program name; false with a message in
-// `error` on a usage error.
+// `error` on a usage error (an unknown option, a value that is no number or
+// no finite one, a start later than the stop).
 bool ParseBatchArguments(const std::vector<std::string>& arguments, BatchOptions& options,
                          std::string& error);
 
@@ -62,14 +65,19 @@ public:
     virtual double AscentThreshold() const { return kDefaultAscentThreshold; }
 };
 
-// Runs the batch conversion with messages to `err`; returns the exit status:
-// 0 when every file converted, 1 when any file gave a message. The files are
-// converted `options.jobs` at a time (default: one per processor); their
-// messages come out as one block per file, in the order of the listing,
-// whatever order the files finish in. A logger download and a replay on a
-// port run one file at a time.
-int RunBatchConversion(const BatchOptions& options, int rowIndex, std::ostream& err,
-                       const BatchSettings* settings);
+// Runs the batch conversion of `inputs` (the pattern's listing, sorted) with
+// messages to `err`; returns the exit status: 0 when every file converted, 1
+// when any file gave a message. Each input goes to `options.outputPath`,
+// into `options.outputDir` under its title, or beside itself with the
+// row's extension. An output that is an input of the run is not written,
+// and of several inputs with one output only the first writes it; the
+// others get a message without being read. The files are converted
+// `options.jobs` at a time (default: one per processor); their messages come
+// out as one block per file, in the order of the listing, whatever order the
+// files finish in. A logger download and a replay on a port run one file at
+// a time.
+int RunBatchConversion(const BatchOptions& options, const std::vector<std::string>& inputs,
+                       int rowIndex, std::ostream& err, const BatchSettings* settings);
 
 // The number of processors this process may run on (at least 1).
 uint32_t ProcessorCount();

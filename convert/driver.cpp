@@ -7,6 +7,7 @@
 #include <new>
 
 #include "convert/device_rows.h"
+#include "core/output_file.h"
 #include "core/paths.h"
 #include "core/strings.h"
 
@@ -18,6 +19,7 @@ void CurrentTrack::Reset() {
     sensors.Clear();
     fieldMask = 0xFFFF;
     displayName.clear();
+    sourcePath.clear();
     fileTitle.clear();
     selected = nullptr;
 }
@@ -84,9 +86,9 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
             host.ShowNoPoint();
         } else {
             loaded = true;
-            track.displayName = std::string_view(detected->extension) == "rbt"
-                                    ? std::string(LoadString(kStrDownloadedFromGps))
-                                    : path;
+            const bool download = std::string_view(detected->extension) == "rbt";
+            track.displayName = download ? std::string(LoadString(kStrDownloadedFromGps)) : path;
+            track.sourcePath = download ? std::string() : path;
             track.fileTitle = FileTitle(track.displayName);
             host.TrackLoaded(track);
         }
@@ -96,18 +98,22 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
 }
 
 int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,
-                 DriverHost& host) {
+                 const SelectionCriteria& criteria, uint32_t options, DriverHost& host) {
     const auto table = FormatTable();
     if (rowIndex < 0 || static_cast<std::size_t>(rowIndex) >= table.size() ||
         !HasWriter(table[rowIndex]))
         return 1;
     const FormatEntry& row = table[rowIndex];
     const WriterFn writer = WriterOf(row);
+    // The file that was read is never written, whatever the spelling of the
+    // path or the links on the way (a port row writes no file).
+    if (row.device == DeviceRow::kNone && !track.sourcePath.empty() &&
+        FileIdentity(track.sourcePath) == FileIdentity(path)) {
+        host.ShowMessage(track.sourcePath, kStrOutputIsInput, MessageIcon::kStop);
+        return 1;
+    }
 
     host.BeginWork();
-    SelectionCriteria criteria;
-    host.BuildCriteria(track.fieldMask, criteria);
-    const uint32_t options = host.WriterOptions(row);
     std::vector<ExportEntry> list;
     try {
         list = BuildExportList(track.points.get(), track.count, criteria);
@@ -162,31 +168,11 @@ std::vector<std::string> MatchingFiles(const std::string& pattern) {
     return files;
 }
 
-std::size_t RunBatch(CurrentTrack& track, const std::string& pattern, int rowIndex,
-                     DriverHost& host) {
-    const FormatEntry& row = FormatTable()[rowIndex];
-    const std::vector<std::string> files = MatchingFiles(pattern);
-    for (const std::string& file : files) {
-        track.Reset();
-        if (LoadTrack(track, file, host) == 0)
-            ExportToFile(track, ChangeExtension(file, row.extension), rowIndex, host);
-    }
-    track.Reset();
-    return files.size();
-}
-
-bool RunCommandLine(const std::vector<std::string>& arguments, CurrentTrack& track,
-                    DriverHost& host) {
-    if (arguments.empty()) return true;
-    if (arguments.size() == 1) {
-        struct stat info;
-        if (stat(arguments[0].c_str(), &info) == 0) LoadTrack(track, arguments[0], host);
-        return true;
-    }
-    const int row = FindWriterRow(arguments[1]);
-    if (row < 0) return false;
-    RunBatch(track, arguments[0], row, host);
-    return false;
+void LoadCommandLineFile(const std::vector<std::string>& arguments, CurrentTrack& track,
+                         DriverHost& host) {
+    struct stat info;
+    if (arguments.size() == 1 && stat(arguments[0].c_str(), &info) == 0)
+        LoadTrack(track, arguments[0], host);
 }
 
 }  // namespace ferolin

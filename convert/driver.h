@@ -1,7 +1,7 @@
-// The conversion driver: load a file into the current track, export the
-// current track through a writer, and the batch conversion of a file pattern.
-// It talks to its user only through a DriverHost, so that the same code serves
-// the batch command line and the window.
+// The conversion driver: load a file into the current track and export the
+// current track through a writer. It talks to its user only through a
+// DriverHost, so that the same code serves the batch command line and the
+// window.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,7 @@ struct CurrentTrack {
     SensorChannels sensors;           // heart rate, cadence, power, temperature
     uint32_t fieldMask = 0xFFFF;      // mask of the row whose reader loaded it
     std::string displayName;          // path, or "Downloaded from GPS"
+    std::string sourcePath;           // the file read; empty for a download
     std::string fileTitle;            // FileTitle of the display name
     const TrackPoint* selected = nullptr;
 
@@ -48,14 +49,6 @@ public:
     virtual void TrackLoaded(const CurrentTrack& /*track*/) {}
     // Loading ended without a track to show: empty the point details.
     virtual void ShowNoPoint() {}
-
-    // The selection to apply to the export, for a track of the given mask.
-    // Rules are borrowed and must outlive the export.
-    virtual void BuildCriteria(uint32_t /*fieldMask*/, SelectionCriteria& criteria) {
-        criteria = SelectionCriteria{};
-    }
-    // The option word of a row's writer.
-    virtual uint32_t WriterOptions(const FormatEntry& /*row*/) { return kAllOptions; }
 };
 
 // Walks the format rows of the file's extension, in table order, until a
@@ -65,26 +58,21 @@ public:
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table = FormatTable());
 
-// Selects the points of the current track and writes them through the row's
-// writer. Returns 0 unless the writer failed.
+// Selects the points of the current track by `criteria` (its rules borrowed)
+// and writes them through the row's writer with the option word `options`.
+// A path that names the file the track was read from is refused with a
+// message, before anything is written. Returns 0 unless nothing was written.
 int ExportToFile(const CurrentTrack& track, const std::string& path, int rowIndex,
-                 DriverHost& host);
+                 const SelectionCriteria& criteria, uint32_t options, DriverHost& host);
 
 // The files a batch pattern names, sorted by name: the pattern's folder listed
 // and the names matched with `*` and `?`. A pattern whose extension is "rbt"
 // names a logger port and stands for itself.
 std::vector<std::string> MatchingFiles(const std::string& pattern);
 
-// Converts every file matching `pattern` through the writer row `rowIndex`,
-// each to ChangeExtension(file, row extension). Returns the number of files
-// matched.
-std::size_t RunBatch(CurrentTrack& track, const std::string& pattern, int rowIndex,
-                     DriverHost& host);
-
-// Handles the program's arguments: none keeps the window open; one loads that
-// file when it exists and keeps the window open; a pattern and an output
-// extension run the batch conversion and return false (the program ends).
-bool RunCommandLine(const std::vector<std::string>& arguments, CurrentTrack& track,
-                    DriverHost& host);
+// Loads the one FILE of a window's command line when it exists; nothing
+// else does anything.
+void LoadCommandLineFile(const std::vector<std::string>& arguments, CurrentTrack& track,
+                         DriverHost& host);
 
 }  // namespace ferolin

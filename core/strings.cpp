@@ -53,6 +53,8 @@ const StringEntry kStringTable[] = {
     {kStrFilterFit, "Garmin FIT (*.fit)|*.fit|"},
     {kStrFilterTcx, "Garmin Training Center (*.tcx)|*.tcx|"},
     {kStrFilterGeoJson, "GeoJSON (*.geojson)|*.geojson|"},
+    {kStrOutputIsInput, "The output would replace the input file."},
+    {kStrSharedOutput, "Another input of this run writes the same output."},
 
     // The window.
     {kStrAboutMenu, "&About Ferolin..."},

@@ -37,6 +37,8 @@ enum StringId : int {
     kStrFilterFit = 174,
     kStrFilterTcx = 175,
     kStrFilterGeoJson = 176,
+    kStrOutputIsInput = 177,
+    kStrSharedOutput = 178,
 
     // The window's captions, labels, menu texts and web addresses.
     kStrAboutMenu = 101,

@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "convert/batch.h"
+#include "core/output_file.h"
 #include "desktop/converter_app.h"
 #include "desktop/settings_store.h"
 
 int main(int argc, char** argv) {
+    // Before any thread starts: an interrupted export leaves no temporary file.
+    ferolin::RemoveTemporaryFilesOnSignals();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::vector<std::string> windowArguments;
     if (!ferolin::IsWindowCommandLine(arguments, windowArguments)) {

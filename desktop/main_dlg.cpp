@@ -268,7 +268,8 @@ void CMainDlg::RestoreSettings() {
 bool CMainDlg::Start(const std::vector<std::string>& arguments) {
     details_->ShowPoint(nullptr, detailsWereOpen_);
     if (trackView_->WasShownAtExit()) trackView_->ShowView();
-    return RunCommandLine(arguments, track_, *this);
+    LoadCommandLineFile(arguments, track_, *this);
+    return true;
 }
 
 void CMainDlg::Shutdown() {
@@ -354,11 +355,6 @@ void CMainDlg::TrackLoaded(const CurrentTrack& track) {
 
 void CMainDlg::ShowNoPoint() { details_->ShowPoint(nullptr, true); }
 
-void CMainDlg::BuildCriteria(uint32_t fieldMask, SelectionCriteria& criteria) {
-    panel_->BuildCriteria(fieldMask, criteria);
-}
-
-uint32_t CMainDlg::WriterOptions(const FormatEntry& row) { return ReadWriterOptions(row.extension); }
 
 void CMainDlg::OpenPath(const QString& path) {
     RememberFolder(path);
@@ -368,7 +364,12 @@ void CMainDlg::OpenPath(const QString& path) {
 
 int CMainDlg::ExportPath(const QString& path, int row) {
     RememberFolder(path);
-    return ExportToFile(track_, path.toStdString(), row, *this);
+    const auto table = FormatTable();
+    if (row < 0 || static_cast<std::size_t>(row) >= table.size()) return 1;
+    SelectionCriteria criteria;
+    panel_->BuildCriteria(track_.fieldMask, criteria);
+    return ExportToFile(track_, path.toStdString(), row, criteria,
+                        ReadWriterOptions(table[row].extension), *this);
 }
 
 void CMainDlg::OnOpen() {

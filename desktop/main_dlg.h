@@ -90,8 +90,6 @@ public:
     void EndWork() override;
     void TrackLoaded(const CurrentTrack& track) override;
     void ShowNoPoint() override;
-    void BuildCriteria(uint32_t fieldMask, SelectionCriteria& criteria) override;
-    uint32_t WriterOptions(const FormatEntry& row) override;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

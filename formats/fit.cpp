@@ -376,8 +376,23 @@ private:
     int64_t dayStart_ = INT64_MIN / 2;
 };
 
-// Reads a whole regular file (a FIFO or a device is refused without
-// waiting).
+// Whether a file opens with a FIT file header: its size (12 or 14) and the
+// signature ".FIT". Only these bytes are read.
+bool OpensAsFit(int fd) {
+    uint8_t header[kMinHeaderSize];
+    std::size_t got = 0;
+    while (got < sizeof header) {
+        const ssize_t n = pread(fd, header + got, sizeof header - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        got += static_cast<std::size_t>(n);
+    }
+    return (header[0] == 12 || header[0] == 14) && std::memcmp(header + 8, ".FIT", 4) == 0;
+}
+
+// Reads a whole regular file that opens as a FIT file (a FIFO or a device is
+// refused without waiting, any other file without reading more than its
+// header).
 ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
     size = 0;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -385,6 +400,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& by
     struct stat info;
     ReadStatus status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ReadStatus::kOk
                                                                        : ReadStatus::kCannotOpen;
+    if (status == ReadStatus::kOk && !OpensAsFit(fd)) status = ReadStatus::kNotThisFormat;
     if (status == ReadStatus::kOk && info.st_size > 0) {
         const std::size_t wanted = static_cast<std::size_t>(info.st_size);
         bytes.reset(new (std::nothrow) uint8_t[wanted]);

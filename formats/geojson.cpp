@@ -445,6 +445,29 @@ struct PaddedBuffer {
     }
 };
 
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// Whether a file opens as a JSON object or array: its first character after
+// an optional UTF-8 byte order mark and white space. Read in small pieces, so
+// that a large file that is no JSON is refused without being taken in.
+bool OpensAsJson(int fd) {
+    char piece[4096];
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t n = pread(fd, piece, sizeof piece, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        std::size_t at = 0;
+        if (offset == 0 && n >= 3 && std::memcmp(piece, kByteOrderMark, 3) == 0) at = 3;
+        for (; at < static_cast<std::size_t>(n); ++at) {
+            const char c = piece[at];
+            if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+            return c == '{' || c == '[';
+        }
+        offset += n;
+    }
+}
+
 ReadStatus ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& count,
                       SensorChannels* sensors) {
     try {
@@ -548,6 +571,7 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
     PaddedBuffer buffer;
     ReadStatus status = ReadStatus::kOk;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = ReadStatus::kCannotOpen;
+    else if (!OpensAsJson(fd)) status = ReadStatus::kNotThisFormat;
     else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) status = ReadStatus::kNoMemory;
     std::size_t size = 0;
     // A file that shrinks meanwhile is read as far as it goes.
@@ -563,6 +587,12 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
     if (size < buffer.size) {
         std::memset(buffer.bytes.get() + size, 0, simdjson::SIMDJSON_PADDING);
         buffer.size = size;
+    }
+    // The parser wants the document itself: a byte order mark goes.
+    if (buffer.size >= 3 && std::memcmp(buffer.bytes.get(), kByteOrderMark, 3) == 0) {
+        buffer.size -= 3;
+        std::memmove(buffer.bytes.get(), buffer.bytes.get() + 3, buffer.size);
+        std::memset(buffer.bytes.get() + buffer.size, 0, simdjson::SIMDJSON_PADDING);
     }
     status = ReadPadded(buffer, points, count, sensors);
     if (status != ReadStatus::kOk) {

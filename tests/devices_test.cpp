@@ -18,11 +18,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "convert/batch.h"
 #include "convert/device_rows.h"
 #include "convert/driver.h"
 #include "core/strings.h"
@@ -468,12 +470,11 @@ TEST_F(Devices, BatchDownloadsIntoTheTitleWithTheOutputExtension) {
     LoggerPlay play;
     play.records = Capture("three.frames");
     PlayedLogger logger(pty, play);
-    Messages host;
-    CurrentTrack track;
-    EXPECT_FALSE(RunCommandLine({"ttyFAKE.rbt", "txt"}, track, host));
+    std::ostringstream out, err;
+    EXPECT_EQ(FerolinMain({"ttyFAKE.rbt", "txt"}, out, err, nullptr), 0);
     logger.Join();
     ASSERT_EQ(chdir(previous), 0);
-    EXPECT_EQ(host.text, "");
+    EXPECT_EQ(err.str(), "");
     const std::string text = ReadFile(dir.File("ttyFAKE.txt"));
     EXPECT_NE(text.find("\r\n02573\t09/03/2007\t10:13:04.250\t"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\n65535\t31/12/2026\t23:59:59.500\t"), std::string::npos);
@@ -679,19 +680,14 @@ TEST_F(Devices, BatchReplaysAFileToThePortItsTitleNames) {
                                       "Record: 1\nAltitude: 100\nLatitude: 45.5\nLongitude: -73.25\n=====================\n"
                                       "Record: 2\nAltitude: 200\nLatitude: 45.75\nLongitude: -73.125\n=====================\n");
     WriteFile(dir.File("nowhere.log"), "About total Numbers: 1\n=====================\nRecord: 1\n=====================\n");
-    struct : Messages {
-        uint32_t WriterOptions(const FormatEntry& row) override {
-            return std::string_view(row.extension) == "com" ? kNmeaGga | 9600 : kAllOptions;
-        }
-    } host;
-    CurrentTrack track;
     Listener listener(pty);
-    EXPECT_FALSE(RunCommandLine({dir.File("*.log"), "com"}, track, host));
+    std::ostringstream out, err;
+    EXPECT_EQ(FerolinMain({"--options", std::to_string(kNmeaGga | 9600), dir.File("*.log"), "com"}, out, err, nullptr), 1);
     listener.Stop();
     ASSERT_EQ(listener.lines.size(), 2u);
     EXPECT_EQ(CheckedBody(listener.lines[0].text).substr(17), ",4530.0000,N,07315.0000,W,1,00,0.0,100.0,M,,M,,");
     EXPECT_EQ(CheckedBody(listener.lines[1].text).substr(17), ",4545.0000,N,07307.5000,W,1,00,0.0,200.0,M,,M,,");
     EXPECT_EQ(cfgetospeed(&listener.lines[0].settings), static_cast<speed_t>(B9600));
-    EXPECT_EQ(host.text, dir.File("nowhere.com") + ": Cannot write to the file.");
+    EXPECT_EQ(err.str(), dir.File("nowhere.com") + ": Cannot write to the file.\n");
     EXPECT_FALSE(FileExists(dir.File("nowhere.com")));
 }

@@ -62,7 +62,7 @@ TEST(Driver, RowsOfAnExtensionFallBackInTableOrder) {
     EXPECT_EQ(host.loaded, std::vector<std::string>{"Downloaded from GPS"});
     EXPECT_EQ(track.fileTitle, "Downloaded from GPS");
     // A writer that fails is reported with the export path.
-    EXPECT_EQ(ExportToFile(track, dir.File("no/such/out.csv"), FindWriterRow("CSV"), host), 1);
+    EXPECT_EQ(ExportToFile(track, dir.File("no/such/out.csv"), FindWriterRow("CSV"), {}, kAllOptions, host), 1);
     EXPECT_EQ(host.messages.back(), dir.File("no/such/out.csv") + ": Cannot write to the file. (stop)");
 }
 
@@ -72,10 +72,10 @@ TEST(Driver, OneFileKeepsTheWindowAndXmlFailuresKeepThePointDetails) {
     WriteFile(dir.File("a.log"), kDatalog);
     Host host;
     CurrentTrack track;
-    EXPECT_TRUE(RunCommandLine({}, track, host));
-    EXPECT_TRUE(RunCommandLine({dir.File("missing.log")}, track, host));
+    LoadCommandLineFile({}, track, host);
+    LoadCommandLineFile({dir.File("missing.log")}, track, host);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_TRUE(RunCommandLine({dir.File("a.log")}, track, host));
+    LoadCommandLineFile({dir.File("a.log")}, track, host);
     EXPECT_EQ(track.count, 1u);
     EXPECT_EQ(MatchingFiles("/dev/ttyUSB7.RBT"), V{"/dev/ttyUSB7.RBT"});  // a port stands for itself
     // "Cannot open the file." for all; the XML parser's own failures leave

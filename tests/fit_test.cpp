@@ -24,18 +24,11 @@ const std::string kData = FEROLIN_DATA_DIR "/fit/";
 
 bool HasGpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") == 0; }
 
-// Records the driver's messages; the selection of `rules`, the option word `options`.
+// Records the driver's messages.
 struct RecordingHost : DriverHost {
     void ShowMessage(const std::string&, int id, MessageIcon) override { texts.push_back(LoadString(id)); }
-    void BuildCriteria(uint32_t mask, SelectionCriteria& c) override {
-        c = SelectionCriteria{};
-        SetCriteriaRules(c, rules, mask);
-    }
-    uint32_t WriterOptions(const FormatEntry&) override { return options; }
     std::vector<std::string> Texts() const { return texts; }
     std::vector<std::string> texts;
-    std::vector<const ExclusionRule*> rules;
-    uint32_t options = kAllOptions;
 };
 
 // The protocol's CRC: a nibble at a time over its 16-entry table.
@@ -84,10 +77,12 @@ CurrentTrack Load(const std::string& path, RecordingHost& host) {
 std::string Export(const CurrentTrack& track, const TempDir& dir, const std::string& name,
                    uint32_t options, const ExclusionRule* rule = nullptr) {
     RecordingHost host;
-    host.options = options;
-    if (rule) host.rules.push_back(rule);
+    SelectionCriteria criteria;
+    std::vector<const ExclusionRule*> rules;
+    if (rule) rules.push_back(rule);
+    SetCriteriaRules(criteria, rules, track.fieldMask);
     const std::string path = dir.File(name);
-    EXPECT_EQ(ExportToFile(track, path, FindWriterRow(FileExtension(path)), host), 0) << name;
+    EXPECT_EQ(ExportToFile(track, path, FindWriterRow(FileExtension(path)), criteria, options, host), 0) << name;
     return path;
 }
 

@@ -38,10 +38,9 @@ bool ValidTcx(const std::string& path) {
     return std::system(("xmllint --noout --schema '" + kTcxSchema + "' '" + path + "' 2>/dev/null").c_str()) == 0;
 }
 
-// Keeps the texts of the driver's messages; every writer option on.
+// Keeps the texts of the driver's messages.
 struct Host : DriverHost {
     void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(LoadString(id)); }
-    uint32_t WriterOptions(const FormatEntry&) override { return kAllOptions; }
     std::vector<std::string> messages;
 };
 
@@ -126,13 +125,13 @@ TEST(WebFormats, SensorValuesSurviveFitToEachFormatAndBack) {
     MakeRide(ride, 120);
     TempDir dir;
     Host host;
-    ASSERT_EQ(ExportToFile(ride, dir.File("ride.fit"), FindWriterRow("fit"), host), 0);
+    ASSERT_EQ(ExportToFile(ride, dir.File("ride.fit"), FindWriterRow("fit"), {}, kAllOptions, host), 0);
     CurrentTrack fit;
     ASSERT_EQ(LoadTrack(fit, dir.File("ride.fit"), host), 0);
     for (const char* extension : {"tcx", "gpx", "geojson"}) {
         SCOPED_TRACE(extension);
         const std::string path = dir.File(std::string("ride.") + extension);
-        ASSERT_EQ(ExportToFile(fit, path, FindWriterRow(extension), host), 0);
+        ASSERT_EQ(ExportToFile(fit, path, FindWriterRow(extension), {}, kAllOptions, host), 0);
         if (std::string(extension) == "tcx" && CanValidateTcx()) {
             EXPECT_TRUE(ValidTcx(path));
         }
@@ -171,7 +170,7 @@ TEST(WebFormats, PeersAgreeOnPositionsAndTimes) {
     for (const auto& peer : peers) {
         SCOPED_TRACE(peer.extension);
         const std::string path = dir.File(std::string("ride.") + peer.extension);
-        ASSERT_EQ(ExportToFile(ride, path, FindWriterRow(peer.extension), host), 0);
+        ASSERT_EQ(ExportToFile(ride, path, FindWriterRow(peer.extension), {}, kAllOptions, host), 0);
         const auto babel = ReadWithGpsbabel(peer.kind, peer.babelFormat, path);
         ASSERT_EQ(babel.size(), ride.count);
         const CNumbers cNumbers;
