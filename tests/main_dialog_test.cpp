@@ -2,6 +2,8 @@
 // rules, export, settings across restarts, drag and drop, download.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -465,6 +467,12 @@ TEST_F(MainWindow, LoadAndExportRunWithTheWindowDisabledUnderTheWaitCursor) {
     EXPECT_EQ(Said(), "Critical: Cannot write to the file.");
     EXPECT_TRUE(dialog.isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // The file that was read is never written, under any name.
+    const std::string before = ReadFile(input);
+    ASSERT_EQ(symlink(input.c_str(), dir.File("alias.txt").c_str()), 0);
+    EXPECT_EQ(dialog.ExportPath(QString::fromStdString(dir.File("alias.txt")), FindWriterRow("txt")), 1);
+    EXPECT_EQ(Said(), "Critical: The output would replace the input file.");
+    EXPECT_EQ(ReadFile(input), before);
 }
 
 TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +18,7 @@ namespace ferolin_test {
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::vector<std::string>& extra, const std::string& scratch,
-                      double limitSeconds) {
+                      double limitSeconds, const std::function<void(pid_t)>& watch) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string v = *e;
@@ -54,7 +55,9 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 
     int status = 0;
     for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
+        struct rusage usage {};
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        run.peakKilobytes = usage.ru_maxrss;
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         run.seconds = elapsed.count();
         if (done == pid) {
@@ -67,10 +70,12 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
             waitpid(pid, &status, 0);
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (watch) watch(pid);
+        std::this_thread::sleep_for(std::chrono::milliseconds(watch ? 1 : 5));
     }
     if (run.finished) {
         run.signaled = WIFSIGNALED(status);
+        if (run.signaled) run.signal = WTERMSIG(status);
         if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
     }
     run.out = ReadFile(outPath);
