@@ -455,6 +455,8 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
         err << "ferolin: --json goes with --info\n" << kUsage;
         return 2;
     }
+    if (options.info && (options.outputPath || options.outputDir))
+        return Usage(err, "--info writes no file: -o and -d go with a conversion");
     if (options.info) {
         if (options.positional.empty()) {
             err << "ferolin: --info needs a FILE\n" << kUsage;

@@ -11,7 +11,7 @@ struct StringEntry {
     const char* text;
 };
 
-const StringEntry kStringTable[] = {
+constexpr StringEntry kStringTable[] = {
     {kStrFilterOpen,
      "Ferolin (*.frn, *.log, *.txt, *.nme, *.nmea, *.plt, *.trk, *.gpx, *.rdn, *.kml, *.fit, "
      "*.tcx, *.geojson)|"
@@ -97,6 +97,16 @@ const StringEntry kStringTable[] = {
     {kStrGoogleMapsAddress, "https://www.google.com/maps/search/?api=1&query=%2$f,%3$f#%1$d~%4$s"},
     {kStrFitActivity, "Activity file (cleared: a course for navigation)"},
 };
+
+// Two entries with one id would leave the second unreachable: the table is
+// checked when the program is compiled.
+constexpr bool IdsAreDistinct() {
+    for (const auto& a : kStringTable)
+        for (const auto& b : kStringTable)
+            if (&a != &b && a.id == b.id) return false;
+    return true;
+}
+static_assert(IdsAreDistinct(), "two string-table entries share an id");
 
 }  // namespace
 

@@ -75,7 +75,7 @@ enum StringId : int {
     kStrVtg = 170,
     kStrViewGoogleMaps = 172,
     kStrGoogleMapsAddress = 173,
-    kStrFitActivity = 175,
+    kStrFitActivity = 179,
 };
 
 // The text of a string-table entry; "" for an unknown id.

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "test_support.h"
@@ -55,9 +57,12 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 
     int status = 0;
     for (;;) {
-        struct rusage usage {};
-        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
-        run.peakKilobytes = usage.ru_maxrss;
+        // The child's own high-water mark: the rusage of wait4 would add the
+        // memory this process had when it spawned the child.
+        std::ifstream memory("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(memory, line);)
+            if (line.rfind("VmHWM:", 0) == 0) run.peakKilobytes = std::max(run.peakKilobytes, std::atol(line.c_str() + 6));
+        const pid_t done = waitpid(pid, &status, WNOHANG);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         run.seconds = elapsed.count();
         if (done == pid) {

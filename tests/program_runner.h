@@ -15,7 +15,7 @@ struct ProgramRun {
     bool signaled = false;  // ended by a signal (a crash)
     int status = -1;        // exit status when it ended normally
     int signal = 0;         // the signal that ended it, when one did
-    long peakKilobytes = 0; // its largest resident size
+    long peakKilobytes = 0; // its largest resident size, as sampled while it ran
     double seconds = 0;     // time until it ended
     std::string out;
     std::string err;
