@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/calendar.h"
 #include "core/earth.h"
 #include "core/text_format.h"
 
@@ -248,23 +247,8 @@ void AddSensorFigures(const ExportEntry* entries, uint32_t count, const SensorCh
 
 std::string UtcText(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0 || seconds > 253402300799.0) return std::string();
-    const int64_t milliseconds = std::llround(seconds * 1000.0);
-    const int64_t whole = milliseconds / 1000, s = whole % 86400;
-    int year, month, day;
-    CivilFromDays(whole / 86400, year, month, day);
     TextBuffer out;
-    AppendInt(out, year, 4);
-    out.Append('-');
-    AppendInt(out, month, 2);
-    out.Append('-');
-    AppendInt(out, day, 2);
-    out.Append('T');
-    AppendClockTime(out, s / 3600, s / 60 % 60, s % 60);
-    if (milliseconds % 1000) {
-        out.Append('.');
-        AppendInt(out, milliseconds % 1000, 3);
-    }
-    out.Append('Z');
+    AppendIsoTime(out, std::llround(seconds * 1000.0));
     return std::string(out.View());
 }
 

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/clock.h"
+
 namespace ferolin {
 
 void TextBuffer::Grow(std::size_t n) {
@@ -154,6 +156,26 @@ void AppendHourMinute(TextBuffer& out, int64_t hour, int64_t minute) {
 void AppendClockTime(TextBuffer& out, int64_t hour, int64_t minute, int64_t second) {
     AppendHourMinute(out, hour, minute);
     AppendInt(out, second, 2);
+}
+
+void AppendIsoDate(TextBuffer& out, int64_t year, int64_t month, int64_t day) {
+    AppendInt(out, year, 4);
+    out.Append('-');
+    AppendInt(out, month, 2);
+    out.Append('-');
+    AppendInt(out, day, 2);
+    out.Append('T');
+}
+
+void AppendIsoTime(TextBuffer& out, int64_t milliseconds) {
+    const UtcDateTime t = UtcFromTime(milliseconds / 1000);
+    AppendIsoDate(out, t.year, t.month, t.day);
+    AppendClockTime(out, t.hour, t.minute, t.second);
+    if (const int64_t rest = milliseconds % 1000) {
+        out.Append('.');
+        AppendInt(out, rest, 3);
+    }
+    out.Append('Z');
 }
 
 void AppendDuration(TextBuffer& out, int32_t seconds) {

@@ -66,6 +66,11 @@ void AppendInt(TextBuffer& out, int64_t value, int width = 0);
 void AppendHourMinute(TextBuffer& out, int64_t hour, int64_t minute);
 // "%02d:%02d:%02d": a time in whole seconds.
 void AppendClockTime(TextBuffer& out, int64_t hour, int64_t minute, int64_t second);
+// "%04d-%02d-%02dT": the date of an ISO 8601 date-time, up to its hours.
+void AppendIsoDate(TextBuffer& out, int64_t year, int64_t month, int64_t day);
+// "YYYY-MM-DDTHH:MM:SSZ" of milliseconds since 1970 (0 or more), with ".mmm"
+// before the Z when the milliseconds are not 0.
+void AppendIsoTime(TextBuffer& out, int64_t milliseconds);
 // A duration as "%02d:%02d:%02d" of hours, minutes and seconds. Hours are not
 // reduced modulo 24; a negative duration keeps C's signs in each part.
 void AppendDuration(TextBuffer& out, int32_t seconds);

@@ -17,6 +17,7 @@
 #include "core/paths.h"
 #include "core/statistics.h"
 #include "core/text_format.h"
+#include "formats/track_time.h"
 
 namespace ferolin {
 
@@ -504,54 +505,10 @@ int64_t FitTime(const TrackPoint& p) {
     return t >= kFitEpoch && t - kFitEpoch < 0xFFFFFFFF ? t - kFitEpoch : -1;
 }
 
-// Time and distance along the export: dated points keep their times when the
-// export starts with one; others follow the last known time at 10 km/h.
-class Timeline {
-public:
-    Timeline(const ExportEntry* entries, uint32_t count) : entries_(entries), count_(count) {}
-
-    void Reset() { index_ = 0; }
-    bool Next() {
-        if (index_ >= count_) return false;
-        const ExportEntry& e = entries_[index_];
-        const ChordPosition at = ChordPositionOf(*e.point, e.altitude);
-        if (index_ == 0) {
-            const int64_t own = FitTime(*e.point);
-            dated_ = own >= 0;
-            int64_t clock = CurrentUtcTime() - kFitEpoch;
-            if (clock < 0 || clock >= 0xFFFFFFFF) clock = 0;
-            anchorTime_ = dated_ ? own : clock;
-            anchorDistance_ = distance_ = 0;
-            time_ = anchorTime_;
-        } else {
-            const double step = UnitChord(position_, at) * (kEarthRadiusKm * 1000);
-            if (std::isfinite(step)) distance_ += step;
-            const int64_t own = dated_ ? FitTime(*e.point) : -1;
-            if (own >= 0) {
-                anchorTime_ = own;
-                anchorDistance_ = distance_;
-            }
-            // 10 km/h: 0.36 s a metre.
-            const double seconds = std::round((distance_ - anchorDistance_) * 0.36);
-            time_ = own >= 0 ? own : anchorTime_ + TruncateTo<int64_t>(seconds);
-            if (time_ >= 0xFFFFFFFF) time_ = 0xFFFFFFFE;
-        }
-        position_ = at;
-        ++index_;
-        return true;
-    }
-    uint64_t time() const { return static_cast<uint64_t>(time_); }
-    double distance() const { return distance_; }
-
-private:
-    const ExportEntry* entries_;
-    uint32_t count_;
-    uint32_t index_ = 0;
-    bool dated_ = false;
-    int64_t anchorTime_ = 0, time_ = 0;
-    double anchorDistance_ = 0, distance_ = 0;
-    ChordPosition position_{};
-};
+// FIT seconds since 1989 along the export: dated points keep their times
+// when the export starts with one; others follow the last known time at
+// 10 km/h.
+constexpr TimelineClock kFitClock{FitTime, 1, kFitEpoch, 0xFFFFFFFF, 0xFFFFFFFE};
 
 // The sensor fields of the record message: field number, size, base type,
 // invalid value and the range a value is kept in.
@@ -659,13 +616,13 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
     const bool activity = options & kFitActivity;
 
     // Totals first: the course file puts its lap before the records.
-    Timeline line(entries, count);
+    ExportTimeline line(entries, count, kFitClock);
     while (line.Next()) {}
-    const uint64_t lastTime = line.time();
-    const double totalDistance = line.distance();
+    const uint64_t lastTime = static_cast<uint64_t>(line.time());
+    const double totalDistance = line.metres();
     line.Reset();
     line.Next();
-    const uint64_t firstTime = line.time();
+    const uint64_t firstTime = static_cast<uint64_t>(line.time());
     line.Reset();
     const TrackPoint& first = *entries[0].point;
     const TrackPoint& last = *entries[count - 1].point;
@@ -771,10 +728,10 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
     CrcTracker crc(file);
     for (uint32_t i = 0; i < count && line.Next(); ++i) {
         const ExportEntry& e = entries[i];
-        record[0].value = line.time();
+        record[0].value = static_cast<uint64_t>(line.time());
         record[1].value = Semicircles(e.point->latitude);
         record[2].value = Semicircles(e.point->longitude);
-        record[3].value = Scaled(line.distance() * 100, 4294967295.0);
+        record[3].value = Scaled(line.metres() * 100, 4294967295.0);
         record[4].value = Scaled((static_cast<double>(e.altitude) + 500) * 5, 4294967295.0);
         record[5].value = Scaled(static_cast<double>(e.point->speed) / 3.6 * 1000, 4294967295.0);
         for (std::size_t s = 0; s < sensorCount; ++s)

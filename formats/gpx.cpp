@@ -171,15 +171,6 @@ private:
     float extensionSpeed_ = kNoSensorValue;
 };
 
-// "%04d-%02d-%02dT": the date of a time element, up to its hours.
-void AppendIsoDate(TextBuffer& out, int year, int month, int day) {
-    AppendInt(out, year, 4);
-    out.Append('-');
-    AppendInt(out, month, 2);
-    out.Append('-');
-    AppendInt(out, day, 2);
-    out.Append('T');
-}
 
 // Seconds as the time element prints them: never 60, so 59.9995 and more
 // stop at 59.999 instead of carrying into the minute; nothing below 0.

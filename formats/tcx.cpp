@@ -286,9 +286,9 @@ int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t c
     ExportTimeline line(entries, count);
     const bool activity = line.Dated();
     line.Next();
-    const int64_t firstTime = line.milliseconds();
+    const int64_t firstTime = line.time();
     while (line.Next()) {}
-    const int64_t lastTime = line.milliseconds();
+    const int64_t lastTime = line.time();
     const double totalDistance = line.metres();
     line.Reset();
 
@@ -332,7 +332,7 @@ int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t c
     }
     out.Append("        <Track>\r\n");
     for (uint32_t i = 0; i < count && line.Next(); ++i) {
-        AppendTrackpoint(out, entries[i], line.milliseconds(), line.metres(), sensors);
+        AppendTrackpoint(out, entries[i], line.time(), line.metres(), sensors);
         file.Flush();
     }
     out.Append("        </Track>\r\n");

@@ -105,39 +105,25 @@ int64_t PointMilliseconds(const TrackPoint& point) {
     return ms < 0 ? -1 : ms;
 }
 
-void AppendIsoTime(TextBuffer& out, int64_t milliseconds) {
-    const UtcDateTime t = UtcFromTime(milliseconds / 1000);
-    AppendInt(out, t.year, 4);
-    out.Append('-');
-    AppendInt(out, t.month, 2);
-    out.Append('-');
-    AppendInt(out, t.day, 2);
-    out.Append('T');
-    AppendClockTime(out, t.hour, t.minute, t.second);
-    if (const int64_t rest = milliseconds % 1000) {
-        out.Append('.');
-        AppendInt(out, rest, 3);
-    }
-    out.Append('Z');
-}
-
-bool ExportTimeline::Dated() const { return count_ > 0 && PointMilliseconds(*entries_[0].point) >= 0; }
+bool ExportTimeline::Dated() const { return count_ > 0 && clock_.pointTime(*entries_[0].point) >= 0; }
 
 bool ExportTimeline::Next() {
     if (index_ >= count_) return false;
     const ExportEntry& e = entries_[index_];
     const ChordPosition at = ChordPositionOf(*e.point, e.altitude);
     if (index_ == 0) {
-        const int64_t own = PointMilliseconds(*e.point);
+        const int64_t own = clock_.pointTime(*e.point);
         dated_ = own >= 0;
-        const int64_t clock = CurrentUtcTime();
-        anchorTime_ = dated_ ? own : (clock > 0 && clock < INT64_MAX / 1000 ? clock * 1000 : 0);
+        const int64_t now = CurrentUtcTime() - clock_.epoch;
+        anchorTime_ = dated_ ? own
+                      : now > 0 && now < clock_.limit / clock_.perSecond ? now * clock_.perSecond
+                                                                         : 0;
         anchorDistance_ = distance_ = 0;
         time_ = anchorTime_;
     } else {
         const double step = UnitChord(position_, at) * (kEarthRadiusKm * 1000);
         if (std::isfinite(step)) distance_ += step;
-        const int64_t own = dated_ ? PointMilliseconds(*e.point) : -1;
+        const int64_t own = dated_ ? clock_.pointTime(*e.point) : -1;
         if (own >= 0) {
             anchorTime_ = own;
             anchorDistance_ = distance_;
@@ -145,8 +131,8 @@ bool ExportTimeline::Next() {
         } else {
             // 10 km/h: 0.36 s a metre, in whole seconds.
             const double seconds = std::round((distance_ - anchorDistance_) * 0.36);
-            const int64_t later = TruncateTo<int64_t>(seconds * 1000);
-            time_ = later < INT64_MAX - anchorTime_ ? anchorTime_ + later : INT64_MAX / 2;
+            const int64_t later = TruncateTo<int64_t>(seconds * static_cast<double>(clock_.perSecond));
+            time_ = later < clock_.limit - anchorTime_ ? anchorTime_ + later : clock_.beyond;
         }
     }
     position_ = at;

@@ -1,6 +1,6 @@
-// Times of the training and web formats (TCX, GeoJSON): ISO 8601 date-times
-// read into a point's calendar fields and written from them, and the time
-// line a writer gives a track whose points lack dates.
+// Times of the training and web formats (TCX, GeoJSON, FIT): ISO 8601
+// date-times read into a point's calendar fields, and the time line a writer
+// gives a track whose points lack dates.
 #pragma once
 
 #include <cstdint>
@@ -22,17 +22,31 @@ bool ParseIsoTime(std::string_view text, TrackPoint& point);
 // rounded to the millisecond); -1 for undated points and times before 1970.
 int64_t PointMilliseconds(const TrackPoint& point);
 
-// "YYYY-MM-DDTHH:MM:SSZ", with ".mmm" before the Z when the milliseconds are
-// not 0.
-void AppendIsoTime(TextBuffer& out, int64_t milliseconds);
+// The clock a timeline counts in: a point's own time on it (-1 for a point
+// without one it can hold), its units in a second, the second since 1970 at
+// which it reads 0, the first value it cannot hold, and the value given
+// instead of a later one.
+struct TimelineClock {
+    int64_t (*pointTime)(const TrackPoint& point);
+    int64_t perSecond;
+    int64_t epoch;
+    int64_t limit;
+    int64_t beyond;
+};
+
+// Milliseconds since 1970 (TCX, GeoJSON).
+inline constexpr TimelineClock kMillisecondClock{PointMilliseconds, 1000, 0, INT64_MAX, INT64_MAX / 2};
 
 // The times and the distance of an export list, point by point: each dated
 // point keeps its own time; an undated point is timed at 10 km/h along the
-// track from the last dated one. A list whose first point has no date is
-// timed entirely that way from the writer's clock (CurrentUtcTime).
+// track from the last dated one, in whole seconds. A list whose first point
+// has no date is timed entirely that way from the writer's clock
+// (CurrentUtcTime).
 class ExportTimeline {
 public:
-    ExportTimeline(const ExportEntry* entries, uint32_t count) : entries_(entries), count_(count) {}
+    ExportTimeline(const ExportEntry* entries, uint32_t count,
+                   const TimelineClock& clock = kMillisecondClock)
+        : entries_(entries), count_(count), clock_(clock) {}
 
     // Whether the first point has a date (the list is timed by its points).
     bool Dated() const;
@@ -40,12 +54,13 @@ public:
     void Reset() { index_ = 0; }
     // Moves to the next entry; false after the last.
     bool Next();
-    int64_t milliseconds() const { return time_; }
+    int64_t time() const { return time_; }  // in the clock's units
     double metres() const { return distance_; }  // along the track from the first entry
 
 private:
     const ExportEntry* entries_;
     uint32_t count_;
+    TimelineClock clock_;
     uint32_t index_ = 0;
     bool dated_ = false;
     int64_t anchorTime_ = 0, time_ = 0;
