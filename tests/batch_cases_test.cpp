@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -92,6 +93,9 @@ TEST_P(Batch, RunsAsItsCaseSays) {
             ASSERT_TRUE(WriteFile(dir.File(words.back()), ReadFile(data + "/" + words.front()))) << line;
         } else if (key == "folder") {
             ASSERT_EQ(mkdir(dir.File(rest).c_str(), 0755), 0) << line;
+        } else if (key == "link" || key == "hardlink") {
+            const std::string target = dir.File(words[1]), name = dir.File(words[0]);
+            ASSERT_EQ((key == "link" ? symlink : link)(target.c_str(), name.c_str()), 0) << line;
         } else if (key == "stored") {
             ExclusionRule rule;
             if (words[0] == "rule" && ParseExcludeRule(words[1], rule)) settings.selection.rules.push_back(rule);

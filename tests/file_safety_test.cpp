@@ -77,33 +77,8 @@ private:
 
 }  // namespace
 
-TEST(FileSafety, TheInputIsNeverWrittenUnderAnyName) {
-    TempDir dir, scratch;
-    const std::string trace = Trace(20), input = dir.File("walk.nmea");
-    WriteFile(input, trace);
-    ASSERT_EQ(symlink(input.c_str(), dir.File("soft.gpx").c_str()), 0);
-    ASSERT_EQ(link(input.c_str(), dir.File("hard.gpx").c_str()), 0);
-    ASSERT_EQ(symlink(dir.path().c_str(), dir.File("here").c_str()), 0);
-    const struct {
-        std::vector<std::string> arguments;
-    } cases[] = {
-        {{input, "nmea"}},                             // the same format, beside itself
-        {{input, "nmea", "-d", dir.File("here")}},     // its folder through a link
-        {{input, "-o", dir.File("soft.gpx")}},         // a link to it
-        {{input, "-o", dir.File("hard.gpx")}},         // another name of the same file
-        {{input, "gpx", "-o", dir.File("here/./walk.nmea")}},
-    };
-    for (const auto& c : cases) {
-        const ProgramRun run = Ferolin(c.arguments, scratch);
-        const std::string command = ::testing::PrintToString(c.arguments);
-        EXPECT_EQ(run.status, 1) << command;
-        EXPECT_EQ(run.err, input + ": The output would replace the input file.\n") << command;
-        EXPECT_EQ(ReadFile(input), trace) << command;
-    }
-    EXPECT_EQ(Leftovers(dir.path()), 0);
-}
-
-// -o and -d into files: the cases of tests/data/batch/output_*.case.
+// The input under other names: tests/data/batch/same_input*.case.
+// -o and -d into files: tests/data/batch/output_*.case.
 TEST(FileSafety, OutputsGoToTheStandardOutput) {
     TempDir dir, scratch;
     WriteFile(dir.File("walk.nmea"), Trace(20));
