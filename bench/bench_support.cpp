@@ -218,7 +218,8 @@ bool BareSimdjsonIteration(const std::string& path, size_t& values) {
     return ok;
 }
 
-void QuietHost::ShowMessage(const std::string& path, int id, ferolin::MessageIcon) {
+void QuietHost::ShowMessage(const std::string& path, int id, ferolin::MessageIcon,
+                            const std::string& /*reason*/) {
     std::fprintf(stderr, "%s: message %d\n", path.c_str(), id);
     failed = true;
 }

@@ -44,7 +44,8 @@ bool BareSimdjsonIteration(const std::string& path, size_t& values);
 // A host that keeps the driver's messages as a failure flag (and prints them).
 class QuietHost : public ferolin::DriverHost {
 public:
-    void ShowMessage(const std::string& path, int id, ferolin::MessageIcon) override;
+    void ShowMessage(const std::string& path, int id, ferolin::MessageIcon,
+                     const std::string& reason) override;
     bool failed = false;
 };
 

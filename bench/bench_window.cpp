@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     int rows = 0;
     {
         ferolin::CMainDlg dialog;
-        dialog.seams().message = [&failures](QWidget*, const QString& text, QMessageBox::Icon) {
+        dialog.seams().message = [&failures](QWidget*, const QString& text, QMessageBox::Icon,
+                                             const QString&) {
             std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
             ++failures;
         };

@@ -56,7 +56,8 @@ constexpr const char* kUsage =
     "                      each output goes beside its input\n"
     "  --info              print points, times, distance, moving time, speeds,\n"
     "                      ascent, descent and altitudes of the selected points\n"
-    "  --json              with --info: one JSON object per file and line\n";
+    "  --json              with --info: one JSON object per file and line\n"
+    "  -v, --verbose       say after each message why, and what a read left out\n";
 
 // More workers than this gain nothing on any machine the program runs on.
 constexpr uint32_t kMostWorkers = 256;
@@ -152,6 +153,10 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
             options.jobs = jobs;
             continue;
         }
+        if (a == "-v") {
+            options.verbose = true;
+            continue;
+        }
         if (a == "-o" || a == "-d" || a == "--output-dir") {
             if (i + 1 >= arguments.size()) {
                 error = "missing value for " + a;
@@ -168,6 +173,7 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
         if (a == "--version") { options.version = true; continue; }
         if (a == "--no-settings") { options.noSettings = true; continue; }
         if (a == "--info") { options.info = true; continue; }
+        if (a == "--verbose") { options.verbose = true; continue; }
         if (a == "--json") { options.json = true; continue; }
         const bool takesValue = a == "--options" || a == "--geoid" || a == "--smooth" ||
                                 a == "--exclude" || a == "--start" || a == "--stop";
@@ -273,20 +279,32 @@ struct BatchConfig {
 // text, one line per message: "PATH: TEXT".
 class BatchHost : public DriverHost {
 public:
+    explicit BatchHost(bool verbose) : verbose_(verbose) {}
     void CollectInto(std::string& messages) { messages_ = &messages; }
 
-    void ShowMessage(const std::string& path, int stringId, MessageIcon) override {
+    // With --verbose, a second line gives the reason.
+    void ShowMessage(const std::string& path, int stringId, MessageIcon,
+                     const std::string& reason) override {
         messages_->append(path).append(": ").append(LoadString(stringId)).push_back('\n');
+        if (verbose_ && !reason.empty()) messages_->append(path).append(": ").append(reason).push_back('\n');
     }
 
 private:
+    bool verbose_;
     std::string* messages_ = nullptr;
 };
+
+// "PATH: what the read left out" and its newline; empty when it kept everything.
+std::string LeftOutLine(const std::string& path, const ReadReport& report) {
+    const std::string text = LeftOutText(report);
+    return text.empty() ? text : path + ": " + text + '\n';
+}
 
 struct BatchFile {
     std::string input;
     std::string output;
     std::string messages;  // what converting it had to say
+    std::string notes;     // with --verbose: what its read left out (no failure)
     bool refused = false;  // its output may not be written: it is not read
     bool done = false;     // guarded by the run's mutex
 };
@@ -338,7 +356,7 @@ int RunBatchConversion(const BatchOptions& options, const std::vector<std::strin
     std::vector<BatchFile> files;
     files.reserve(inputs.size());
     for (const std::string& input : inputs)
-        files.push_back({input, OutputPathOf(options, input, row), {}, false, false});
+        files.push_back({input, OutputPathOf(options, input, row), {}, {}, false, false});
     // A port is no file to protect, nor is the standard output.
     if (row.device == DeviceRow::kNone && options.outputPath != kStandardOutputPath)
         RefuseHarmfulOutputs(files);
@@ -357,16 +375,18 @@ int RunBatchConversion(const BatchOptions& options, const std::vector<std::strin
     std::size_t written = 0;  // files whose messages are out, a prefix of the listing
     bool anyMessage = false;
     auto work = [&] {
-        BatchHost host;
+        BatchHost host(options.verbose);
         CurrentTrack track;
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
             BatchFile& file = files[i];
             if (!file.refused) {
                 host.CollectInto(file.messages);
                 track.Reset();
-                if (LoadTrack(track, file.input, host) == 0)
+                if (LoadTrack(track, file.input, host) == 0) {
+                    if (options.verbose) file.notes = LeftOutLine(file.input, track.report);
                     ExportToFile(track, file.output, rowIndex, config.Criteria(track.fieldMask),
                                  config.writerOptions, host);
+                }
                 track.Reset();
             }
             // Out go the messages of every file finished up to the first
@@ -374,9 +394,10 @@ int RunBatchConversion(const BatchOptions& options, const std::vector<std::strin
             const std::lock_guard<std::mutex> lock(mutex);
             file.done = true;
             for (; written < files.size() && files[written].done; ++written) {
-                if (files[written].messages.empty()) continue;
-                anyMessage = true;
-                err << files[written].messages << std::flush;
+                const BatchFile& out = files[written];
+                if (!out.messages.empty()) anyMessage = true;
+                if (!out.messages.empty() || !out.notes.empty())
+                    err << out.messages << out.notes << std::flush;
             }
         }
     };
@@ -397,7 +418,7 @@ int RunBatchConversion(const BatchOptions& options, const std::vector<std::strin
 int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
                     std::ostream& err, const SelectedTrackFn& use) {
     const BatchConfig config(options, nullptr, settings);
-    BatchHost host;
+    BatchHost host(options.verbose);
     int status = 0;
     for (const std::string& path : options.positional) {
         std::string messages;

@@ -31,6 +31,7 @@ struct BatchOptions {
     bool noSettings = false;
     bool info = false;  // --info: print the figures of each positional FILE
     bool json = false;  // --json: as JSON lines
+    bool verbose = false;  // -v, --verbose: the reason after each message
     bool help = false;
     bool version = false;
 };

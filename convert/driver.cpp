@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "convert/device_rows.h"
@@ -17,6 +19,7 @@ void CurrentTrack::Reset() {
     points.reset();
     count = 0;
     sensors.Clear();
+    report = ReadReport();
     fieldMask = 0xFFFF;
     displayName.clear();
     sourcePath.clear();
@@ -27,8 +30,10 @@ void CurrentTrack::Reset() {
 namespace {
 
 // Readers report failures as statuses; running out of memory is one too.
+// The read's report starts empty.
 ReadStatus CallReader(ReaderFn reader, const std::string& path, TrackPointArray& points,
                       uint32_t& count, SensorChannels& sensors) {
+    CurrentReadReport() = ReadReport();
     try {
         const ReadStatus status = reader(path, points, count, &sensors);
         // Channels always match the points; a failed read leaves none.
@@ -39,8 +44,22 @@ ReadStatus CallReader(ReaderFn reader, const std::string& path, TrackPointArray&
         points.reset();
         count = 0;
         sensors.Clear();
+        SetReadReason("out of memory");
         return ReadStatus::kNoMemory;
     }
+}
+
+// The reason of a status whose reader gave none.
+std::string ReasonOf(ReadStatus status) {
+    switch (status) {
+        case ReadStatus::kCannotOpen: return "the file could not be opened";
+        case ReadStatus::kNotThisFormat: return "not in the format of its extension";
+        case ReadStatus::kNoMemory: return "out of memory";
+        case ReadStatus::kXmlUnreadable: return "the file could not be read";
+        case ReadStatus::kXmlMalformed: return "not well-formed XML";
+        case ReadStatus::kOk: break;
+    }
+    return {};
 }
 
 // The XML parser's own failures leave the point details as they are; every
@@ -51,9 +70,28 @@ bool EmptiesPointDetails(ReadStatus status) {
 
 }  // namespace
 
+std::string LeftOutText(const ReadReport& report) {
+    static constexpr const char* kWhat[kLeftOutCauses][2] = {
+        {"point without a real position left out", "points without a real position left out"},
+        {"impossible sensor value left out", "impossible sensor values left out"},
+        {"date that does not exist, its point kept undated",
+         "dates that do not exist, their points kept undated"},
+    };
+    std::string text;
+    for (int i = 0; i < kLeftOutCauses; ++i) {
+        const uint64_t n = report.leftOut[i];
+        if (n == 0) continue;
+        if (!text.empty()) text += "; ";
+        text += std::to_string(n) + ' ' + kWhat[i][n == 1 ? 0 : 1];
+    }
+    return text;
+}
+
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table) {
     ReadStatus status = ReadStatus::kCannotOpen;  // until a reader is tried
+    std::string reason = "no reader for the extension";
+    bool triedOne = false;
     track.fieldMask = 0xFFFF;
     host.BeginWork();
 
@@ -66,23 +104,31 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         uint32_t count = 0;
         SensorChannels sensors;
         status = CallReader(reader, path, points, count, sensors);
+        ReadReport& report = CurrentReadReport();
         if (status == ReadStatus::kOk) {
             track.points = std::move(points);
             track.count = count;
             track.sensors = std::move(sensors);
+            track.report = std::move(report);
             detected = &row;
             break;
         }
+        // The first row's reason tells what the file is not; a later row
+        // (the fall-back of a shared extension) would only say that it is
+        // not its format either.
+        if (!triedOne) reason = report.reason.empty() ? ReasonOf(status) : report.reason;
+        triedOne = true;
     }
 
     bool loaded = false;
     if (!detected) {
-        host.ShowMessage(path, kStrCannotOpen, MessageIcon::kStop);
+        host.ShowMessage(path, kStrCannotOpen, MessageIcon::kStop, reason);
         if (EmptiesPointDetails(status)) host.ShowNoPoint();
     } else {
         track.fieldMask = detected->fieldMask;
         if (track.count == 0) {
-            host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation);
+            host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation,
+                             LeftOutText(track.report));
             host.ShowNoPoint();
         } else {
             loaded = true;
@@ -109,7 +155,8 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
     // path or the links on the way (a port row writes no file).
     if (row.device == DeviceRow::kNone && !track.sourcePath.empty() &&
         FileIdentity(track.sourcePath) == FileIdentity(path)) {
-        host.ShowMessage(track.sourcePath, kStrOutputIsInput, MessageIcon::kStop);
+        host.ShowMessage(track.sourcePath, kStrOutputIsInput, MessageIcon::kStop,
+                         "the output names the file that was read");
         return 1;
     }
 
@@ -122,21 +169,26 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
     }
 
     int status = 0;
+    std::string reason;
     if (!list.empty()) {
         // A writer that runs out of memory fails like one that cannot write;
         // its unfinished file is discarded.
         try {
+            errno = 0;
             status = writer(path, list.data(), static_cast<uint32_t>(list.size()), options,
-                            PresentChannels(&track.sensors));
+                            &track.sensors);
+            if (status != 0 && errno != 0) reason = std::strerror(errno);
         } catch (const std::bad_alloc&) {
             status = 1;
+            reason = "out of memory";
         }
     } else {
-        host.ShowMessage(path, kStrNoPointToWrite, MessageIcon::kStop);
+        host.ShowMessage(path, kStrNoPointToWrite, MessageIcon::kStop,
+                         track.count ? "every point was excluded by the selection" : "out of memory");
     }
     host.EndWork();
 
-    if (status != 0) host.ShowMessage(path, kStrCannotWrite, MessageIcon::kStop);
+    if (status != 0) host.ShowMessage(path, kStrCannotWrite, MessageIcon::kStop, reason);
     return status;
 }
 

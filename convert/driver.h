@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/format_table.h"
+#include "core/read_status.h"
 #include "core/selection.h"
+#include "formats/format_table.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
 
@@ -19,7 +20,8 @@ namespace ferolin {
 struct CurrentTrack {
     TrackPointArray points;
     uint32_t count = 0;
-    SensorChannels sensors;           // heart rate, cadence, power, temperature
+    SensorChannels sensors;           // heart rate, cadence, power, temperature; absent fields
+    ReadReport report;                // what the reader left out, the device's totals
     uint32_t fieldMask = 0xFFFF;      // mask of the row whose reader loaded it
     std::string displayName;          // path, or "Downloaded from GPS"
     std::string sourcePath;           // the file read; empty for a download
@@ -36,8 +38,11 @@ class DriverHost {
 public:
     virtual ~DriverHost() = default;
 
-    // A message of the string table about the file at `path`.
-    virtual void ShowMessage(const std::string& path, int stringId, MessageIcon icon) = 0;
+    // A message of the string table about the file at `path`, with the reason
+    // behind it when one is known (empty otherwise): the verbose line of the
+    // batch, the details of the window's message box.
+    virtual void ShowMessage(const std::string& path, int stringId, MessageIcon icon,
+                             const std::string& reason) = 0;
 
     // Loading and exporting run between these two calls (the window disables
     // itself and shows the wait cursor).
@@ -50,6 +55,11 @@ public:
     // Loading ended without a track to show: empty the point details.
     virtual void ShowNoPoint() {}
 };
+
+// What a read left out, one clause per cause ("3 points without a real
+// position left out; 1 impossible sensor value left out"); empty when the
+// read kept everything.
+std::string LeftOutText(const ReadReport& report);
 
 // Walks the format rows of the file's extension, in table order, until a
 // reader succeeds; a later row of the same extension is the fall-back for an

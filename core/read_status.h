@@ -1,7 +1,8 @@
-// How a track reader ended.
+// How a track reader ended, and what it noted on the way.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace ferolin {
 
@@ -18,5 +19,40 @@ enum class ReadStatus : uint8_t {
     kXmlUnreadable,  // the parser could not read the file
     kXmlMalformed,   // the document is not well-formed XML
 };
+
+// What a reader left out of the track it read, counted by cause.
+enum class LeftOut : uint8_t {
+    kNoPosition,       // records without a real position: no point
+    kImpossibleValue,  // sensor values no body or device gives: kept absent
+    kNoDate,           // dates or times that do not exist: the point kept undated
+};
+inline constexpr int kLeftOutCauses = 3;
+
+// The totals a device measured itself over the activity (a FIT file's
+// sessions, summed); NaN where the file has none.
+struct DeviceTotals {
+    double ascentMetres, descentMetres, distanceMetres, timerSeconds;
+};
+
+// What one read noted beside its points: why it failed (for the verbose
+// messages; empty when no reason beyond the status is known), what it left
+// out, and the device's own totals.
+struct ReadReport {
+    std::string reason;
+    uint64_t leftOut[kLeftOutCauses] = {};
+    DeviceTotals device = NoDeviceTotals();
+
+    static DeviceTotals NoDeviceTotals();
+    uint64_t LeftOutTotal() const { return leftOut[0] + leftOut[1] + leftOut[2]; }
+    void Count(LeftOut cause, uint64_t n = 1) { leftOut[static_cast<int>(cause)] += n; }
+};
+
+// The report of the read running on this thread. The driver clears it before
+// each reader and takes it after; readers only add to it.
+ReadReport& CurrentReadReport();
+
+// Sets the reason of the current read's failure, unless one is set already
+// (the first cause met is the one the user needs).
+void SetReadReason(std::string reason);
 
 }  // namespace ferolin

@@ -1,5 +1,7 @@
 #include "core/sensors.h"
 
+#include <algorithm>
+
 namespace ferolin {
 
 float* SensorChannels::Channel(Sensor sensor, uint32_t count) {
@@ -8,7 +10,38 @@ float* SensorChannels::Channel(Sensor sensor, uint32_t count) {
     return v.data();
 }
 
+bool IsPossibleSensorValue(Sensor sensor, float value) {
+    switch (sensor) {
+        case Sensor::kHeartRate: return value >= 1 && value <= 250;
+        case Sensor::kCadence: return value >= 0 && value <= 250;
+        case Sensor::kPower: return value >= 0 && value <= 3000;
+        case Sensor::kTemperature: return value >= -60 && value <= 70;
+    }
+    return false;
+}
+
+void SensorChannels::MarkAbsent(uint32_t index, uint8_t fields) {
+    if (absent_.size() <= index) {
+        if (absent_.capacity() <= index) absent_.reserve(std::max<std::size_t>(2 * absent_.capacity(), index + 1u));
+        absent_.resize(static_cast<std::size_t>(index) + 1, 0);
+    }
+    absent_[index] |= fields;
+}
+
+void SensorChannels::ForgetPoint(uint32_t index) {
+    if (index < absent_.size()) absent_[index] = 0;
+    for (auto& v : values_)
+        if (index < v.size()) v[index] = kNoSensorValue;
+}
+
 void SensorChannels::Truncate(uint32_t count) {
+    if (absent_.size() > count) {
+        if (count == 0) std::vector<uint8_t>().swap(absent_);
+        else {
+            absent_.resize(count);
+            absent_.shrink_to_fit();
+        }
+    }
     for (auto& v : values_) {
         if (v.size() <= count) continue;
         if (count == 0) {

@@ -72,6 +72,13 @@ struct ExportEntry {
 };
 static_assert(sizeof(ExportEntry) == 16, "the index fills the entry's padding");
 
+// Whether a position is one on the earth: both coordinates finite, latitude
+// within ±90 and longitude within ±180 degrees. Readers give no point for
+// any other.
+inline bool IsRealPosition(double latitude, double longitude) {
+    return latitude >= -90 && latitude <= 90 && longitude >= -180 && longitude <= 180;
+}
+
 // Seconds since 1970-01-01 00:00:00 UTC of the point's date and time, whole
 // seconds (the fraction is dropped). -1 for undated points (day, month or year
 // 0) and for every time before 1970.

@@ -103,8 +103,10 @@ void CMainDlg::InstallDefaultSeams() {
             return QString();
         return dialog.selectedFiles().first();
     };
-    seams_.message = [](QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+    seams_.message = [](QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                        const QString& details) {
         QMessageBox box(icon, QStringLiteral("Ferolin"), text, QMessageBox::Ok, parent);
+        if (!details.isEmpty()) box.setDetailedText(details);
         box.exec();
     };
     seams_.choosePort = [](QWidget* parent, const QStringList& ports) {
@@ -304,7 +306,7 @@ void CMainDlg::RememberFolder(const QString& path) {
     if (!folder.isEmpty()) lastFolder_ = folder;
 }
 
-void CMainDlg::Message(int stringId, QMessageBox::Icon icon) {
+void CMainDlg::Message(int stringId, QMessageBox::Icon icon, const std::string& reason) {
     // A message during a load or an export is answered with the window usable
     // and the normal cursor.
     const bool working = busy_ > 0;
@@ -312,15 +314,17 @@ void CMainDlg::Message(int stringId, QMessageBox::Icon icon) {
         QApplication::restoreOverrideCursor();
         setEnabled(true);
     }
-    seams_.message(this, LoadQString(stringId), icon);
+    seams_.message(this, LoadQString(stringId), icon, QString::fromStdString(reason));
     if (working) {
         setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
 }
 
-void CMainDlg::ShowMessage(const std::string& /*path*/, int stringId, MessageIcon icon) {
-    Message(stringId, icon == MessageIcon::kStop ? QMessageBox::Critical : QMessageBox::Warning);
+void CMainDlg::ShowMessage(const std::string& /*path*/, int stringId, MessageIcon icon,
+                           const std::string& reason) {
+    Message(stringId, icon == MessageIcon::kStop ? QMessageBox::Critical : QMessageBox::Warning,
+            reason);
 }
 
 void CMainDlg::BeginWork() {

@@ -45,7 +45,10 @@ public:
         std::function<QString(QWidget* parent, const QString& initialPath, const QString& filter,
                               const QString& defaultSuffix)>
             saveFileName;
-        std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon icon)>
+        // `details`: the reason behind the message, under "Show Details..."
+        // (empty: no details).
+        std::function<void(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                           const QString& details)>
             message;
         // The serial port to download from, or empty.
         std::function<QString(QWidget* parent, const QStringList& ports)> choosePort;
@@ -85,7 +88,8 @@ public:
     QString lastFolder() const { return lastFolder_; }
 
     // DriverHost.
-    void ShowMessage(const std::string& path, int stringId, MessageIcon icon) override;
+    void ShowMessage(const std::string& path, int stringId, MessageIcon icon,
+                     const std::string& reason) override;
     void BeginWork() override;
     void EndWork() override;
     void TrackLoaded(const CurrentTrack& track) override;
@@ -103,7 +107,7 @@ private:
     void RestoreSettings();
     void ResetTrack();
     void RememberFolder(const QString& path);
-    void Message(int stringId, QMessageBox::Icon icon);
+    void Message(int stringId, QMessageBox::Icon icon, const std::string& reason = {});
 
     void OnOpen();
     void OnOptions();

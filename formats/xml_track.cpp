@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "core/point_buffer.h"
 #include "core/text_format.h"
@@ -138,8 +139,23 @@ void TrackSaxHandler::NextRecord() {
 
 void TrackSaxHandler::SetSensor(Sensor sensor, float value) {
     if (!target_ || !target_->sensors || target_->index == UINT32_MAX) return;
+    if (!IsPossibleSensorValue(sensor, value)) {
+        CurrentReadReport().Count(LeftOut::kImpossibleValue);
+        return;
+    }
     // The channel grows with the records (amortised, like the point array).
     target_->sensors->Channel(sensor, target_->index + 1)[target_->index] = value;
+}
+
+void TrackSaxHandler::MarkAbsent(uint8_t fields) {
+    if (target_ && target_->sensors) target_->sensors->MarkAbsent(target_->index, fields);
+}
+
+void TrackSaxHandler::DropRecord(LeftOut cause) {
+    CurrentReadReport().Count(cause);
+    if (!target_) return;
+    if (TrackPoint* p = target_->Slot()) *p = TrackPoint{};
+    if (target_->sensors) target_->sensors->ForgetPoint(target_->index);
 }
 
 namespace {
@@ -176,9 +192,16 @@ public:
     }
     void* Buffer(int length) { return XML_GetBuffer(parser_, length); }
 
-    // Status after a failed parse.
+    // Status after a failed parse, with the parser's reason in the report.
     ReadStatus FailureStatus() const {
-        return failed() ? ReadStatus::kNoMemory : ReadStatus::kXmlMalformed;
+        if (failed()) {
+            SetReadReason("out of memory");
+            return ReadStatus::kNoMemory;
+        }
+        SetReadReason("XML error at line " + std::to_string(XML_GetCurrentLineNumber(parser_)) +
+                      ", column " + std::to_string(XML_GetCurrentColumnNumber(parser_) + 1) +
+                      ": " + XML_ErrorString(XML_GetErrorCode(parser_)));
+        return ReadStatus::kXmlMalformed;
     }
 
     ReadStatus Finish(TrackPointArray& points, uint32_t& count) {
@@ -260,7 +283,10 @@ ReadStatus ReadFile(int fd, XmlRead& read) {
         ssize_t n;
         do n = ::read(fd, buffer, kReadChunk);
         while (n < 0 && errno == EINTR);
-        if (n < 0) return ReadStatus::kXmlUnreadable;
+        if (n < 0) {
+            SetReadReason(std::strerror(errno));
+            return ReadStatus::kXmlUnreadable;
+        }
         if (!read.ParseBuffer(static_cast<int>(n), n == 0)) return read.FailureStatus();
         if (n == 0) return ReadStatus::kOk;
     }
@@ -276,9 +302,13 @@ ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
     // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
     // waiting for a writer.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return ReadStatus::kXmlUnreadable;
+    if (fd < 0) {
+        SetReadReason(std::strerror(errno));
+        return ReadStatus::kXmlUnreadable;
+    }
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        SetReadReason("not a regular file");
         close(fd);
         return ReadStatus::kXmlUnreadable;
     }

@@ -66,8 +66,15 @@ protected:
     // Completes the current record: the counter moves on by one.
     void NextRecord();
     // Gives the record at Index() a value of a sensor channel, when the read
-    // gathers channels (ignored otherwise).
+    // gathers channels (ignored otherwise). A value no body or device gives
+    // is left absent and counted in the read's report.
     void SetSensor(Sensor sensor, float value);
+    // Marks PointField bits absent in the record at Index(), when the read
+    // gathers what lies beside the records.
+    void MarkAbsent(uint8_t fields);
+    // Drops the record at Index() (no point for it: the slot is zeroed for
+    // the next one) and counts it in the read's report under `cause`.
+    void DropRecord(LeftOut cause);
 
     int state_ = 0;
 

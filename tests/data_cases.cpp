@@ -18,7 +18,7 @@ namespace {
 
 bool ParseNumber(std::string_view text, double& value) {
     if (text == "-") {  // no value
-        value = std::numeric_limits<double>::quiet_NaN();
+        value = kNoValue;
         return true;
     }
     if (!text.empty() && text[0] == '+') text.remove_prefix(1);

@@ -5,13 +5,20 @@
 #pragma once
 
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace ferolin_test {
+
+// The value of a `-` cell: a NaN with its sign set, told apart from a `nan`
+// cell (a NaN value the record holds) by IsNoValue.
+inline const double kNoValue = -std::numeric_limits<double>::quiet_NaN();
+inline bool IsNoValue(double value) { return std::isnan(value) && std::signbit(value); }
 
 enum class CellType { kInt8, kInt16, kInt32, kFloat, kDouble };
 

@@ -239,7 +239,7 @@ private:
 
 // Records the driver's messages.
 struct Messages : DriverHost {
-    void ShowMessage(const std::string& path, int id, MessageIcon) override { text += path + ": " + LoadString(id); }
+    void ShowMessage(const std::string& path, int id, MessageIcon, const std::string&) override { text += path + ": " + LoadString(id); }
     std::string text;
 };
 

@@ -25,7 +25,7 @@ ReadStatus ReadNothing(const std::string&, TrackPointArray& points, uint32_t& co
 }
 
 struct Host : DriverHost {
-    void ShowMessage(const std::string& path, int id, MessageIcon icon) override {
+    void ShowMessage(const std::string& path, int id, MessageIcon icon, const std::string&) override {
         messages.push_back(path + ": " + LoadString(id) + (icon == MessageIcon::kStop ? " (stop)" : " (!)"));
     }
     void TrackLoaded(const CurrentTrack& track) override { loaded.push_back(track.displayName); }

@@ -26,7 +26,7 @@ bool HasGpsbabel() { return std::system("command -v gpsbabel >/dev/null 2>&1") =
 
 // Records the driver's messages.
 struct RecordingHost : DriverHost {
-    void ShowMessage(const std::string&, int id, MessageIcon) override { texts.push_back(LoadString(id)); }
+    void ShowMessage(const std::string&, int id, MessageIcon, const std::string&) override { texts.push_back(LoadString(id)); }
     std::vector<std::string> Texts() const { return texts; }
     std::vector<std::string> texts;
 };

@@ -86,7 +86,7 @@ class Write : public ::testing::TestWithParam<WriteCase> {};
 
 // Records what the driver says.
 struct Host : DriverHost {
-    void ShowMessage(const std::string&, int id, MessageIcon) override { messages += LoadString(id); }
+    void ShowMessage(const std::string&, int id, MessageIcon, const std::string&) override { messages += LoadString(id); }
     std::string messages;
 };
 
@@ -94,8 +94,9 @@ struct Host : DriverHost {
 
 TEST_P(Read, GivesThePointsOfItsTable) {
     const ReadCase& c = GetParam();
-    const PointTable want = ReadPointTable(c.expected, kSensedColumns);
+    PointTable want = ReadPointTable(c.expected, kSensedColumns);
     ASSERT_EQ(want.error, "");
+    const uint8_t named = AbsentColumn(want);
     bool failed = false, message = false, mask = false;
     want.Directive("failed", &failed);
     TrackPointArray points;
@@ -130,6 +131,8 @@ TEST_P(Read, GivesThePointsOfItsTable) {
     for (uint32_t i = 0; i < count; ++i) {
         read[i].point = points[i];
         for (const SensorInfo& s : kSensorTable) read[i].sensors[static_cast<int>(s.sensor)] = sensors.Value(s.sensor, i);
+        for (uint8_t bit = 1; bit; bit = static_cast<uint8_t>(bit << 1))
+            if ((named & bit) && sensors.Lacks(i, bit)) read[i].absent |= bit;
     }
     const std::string differences = CompareWithTable(want, kSensedColumns, read.data(), sizeof(SensedPoint), count);
     EXPECT_TRUE(differences.empty()) << differences;
@@ -137,8 +140,9 @@ TEST_P(Read, GivesThePointsOfItsTable) {
 
 TEST_P(Write, WritesItsExpectedFile) {
     const WriteCase& c = GetParam();
-    const PointTable table = ReadPointTable(c.table, kSensedColumns, kWrittenColumn);
+    PointTable table = ReadPointTable(c.table, kSensedColumns, kWrittenColumn);
     ASSERT_EQ(table.error, "");
+    AbsentColumn(table);
     const std::vector<SensedPoint> sensed = RecordsOf<SensedPoint>(table, kSensedColumns);
     const uint32_t n = static_cast<uint32_t>(sensed.size());
     std::vector<TrackPoint> points;
@@ -153,13 +157,16 @@ TEST_P(Write, WritesItsExpectedFile) {
             float* values = sensors.Channel(s.sensor, n);
             for (uint32_t i = 0; i < n; ++i) values[i] = sensed[i].sensors[static_cast<int>(s.sensor)];
         }
+    // The fields the table leaves out with `-`.
+    for (uint32_t i = 0; i < n; ++i)
+        if (sensed[i].absent) sensors.MarkAbsent(i, sensed[i].absent);
     const int row = FindWriterRow(c.extension);
     ASSERT_GE(row, 0) << "no writer for " << c.extension;
     ASSERT_NE(FormatTable()[row].writer, nullptr);
     const FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
     TempDir dir;
     const std::string path = dir.File(PercentDecoded(c.title) + "." + c.extension);
-    EXPECT_EQ(FormatTable()[row].writer(path, entries.data(), n, c.options, sensors.Any() ? &sensors : nullptr), 0);
+    EXPECT_EQ(FormatTable()[row].writer(path, entries.data(), n, c.options, &sensors), 0);
     if (c.none) {
         EXPECT_FALSE(FileExists(path));
     } else {

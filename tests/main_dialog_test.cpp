@@ -450,7 +450,8 @@ public:
 
 TEST_F(MainWindow, LoadAndExportRunWithTheWindowDisabledUnderTheWaitCursor) {
     WatchedDialog dialog;
-    dialog.seams().message = [&](QWidget*, const QString& text, QMessageBox::Icon icon) {
+    dialog.seams().message = [&](QWidget*, const QString& text, QMessageBox::Icon icon,
+                                 const QString&) {
         // A message is answered with the window usable and the usual cursor.
         EXPECT_TRUE(dialog.isEnabled());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -40,7 +40,7 @@ bool ValidTcx(const std::string& path) {
 
 // Keeps the texts of the driver's messages.
 struct Host : DriverHost {
-    void ShowMessage(const std::string&, int id, MessageIcon) override { messages.push_back(LoadString(id)); }
+    void ShowMessage(const std::string&, int id, MessageIcon, const std::string&) override { messages.push_back(LoadString(id)); }
     std::vector<std::string> messages;
 };
 

@@ -31,7 +31,7 @@ std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& d) {
         d.saveFilters.push_back(filter);
         return d.saveAnswer;
     };
-    seams.message = [&d](QWidget*, const QString& text, QMessageBox::Icon icon) {
+    seams.message = [&d](QWidget*, const QString& text, QMessageBox::Icon icon, const QString&) {
         d.messages.push_back({text, icon});
     };
     seams.choosePort = [&d](QWidget*, const QStringList&) { return d.portAnswer; };
