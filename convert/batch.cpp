@@ -294,11 +294,6 @@ private:
     std::string* messages_ = nullptr;
 };
 
-// "PATH: what the read left out" and its newline; empty when it kept everything.
-std::string LeftOutLine(const std::string& path, const ReadReport& report) {
-    const std::string text = LeftOutText(report);
-    return text.empty() ? text : path + ": " + text + '\n';
-}
 
 struct BatchFile {
     std::string input;

@@ -87,6 +87,11 @@ std::string LeftOutText(const ReadReport& report) {
     return text;
 }
 
+std::string LeftOutLine(const std::string& path, const ReadReport& report) {
+    const std::string text = LeftOutText(report);
+    return text.empty() ? text : path + ": " + text + '\n';
+}
+
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table) {
     ReadStatus status = ReadStatus::kCannotOpen;  // until a reader is tried
@@ -109,6 +114,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
             track.points = std::move(points);
             track.count = count;
             track.sensors = std::move(sensors);
+            track.sensors.device = report.device;
             track.report = std::move(report);
             detected = &row;
             break;

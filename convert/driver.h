@@ -60,6 +60,8 @@ public:
 // position left out; 1 impossible sensor value left out"); empty when the
 // read kept everything.
 std::string LeftOutText(const ReadReport& report);
+// "PATH: " and that text with its newline; empty when the read kept everything.
+std::string LeftOutLine(const std::string& path, const ReadReport& report);
 
 // Walks the format rows of the file's extension, in table order, until a
 // reader succeeds; a later row of the same extension is the fall-back for an

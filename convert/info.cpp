@@ -1,5 +1,6 @@
 #include "convert/info.h"
 
+#include <cmath>
 #include <ostream>
 
 #include "core/text_format.h"
@@ -69,9 +70,10 @@ std::string FiguresText(const std::string& file, const TrackFigures& f) {
     Line(text, "Moving time", timed ? DurationText(f.movingSeconds) : "");
     Line(text, "Moving speed", timed ? Fixed(f.movingSpeedKmh, 2, "km/h") : "");
     Line(text, "Maximum speed",
-         Fixed(f.maxSpeedKmh, 2, f.speedDerived ? "km/h (from positions and times)" : "km/h"));
-    Line(text, "Ascent", Fixed(f.ascentMetres, 1, "m"));
-    Line(text, "Descent", Fixed(f.descentMetres, 1, "m"));
+         f.hasSpeed ? Fixed(f.maxSpeedKmh, 2, f.speedDerived ? "km/h (from positions and times)" : "km/h")
+                    : "");
+    Line(text, "Ascent", f.hasAltitude ? Fixed(f.ascentMetres, 1, "m") : "");
+    Line(text, "Descent", f.hasAltitude ? Fixed(f.descentMetres, 1, "m") : "");
     Line(text, "Lowest altitude", f.hasAltitude ? Fixed(f.minAltitude, 1, "m") : "");
     Line(text, "Highest altitude", f.hasAltitude ? Fixed(f.maxAltitude, 1, "m") : "");
     for (int c = 0; c < kSensorCount; ++c) {
@@ -82,6 +84,15 @@ std::string FiguresText(const std::string& file, const TrackFigures& f) {
         value += ", maximum ";
         value += Fixed(s.maximum, 1, kSensorTable[c].unit);
         Line(text, kSensorTable[c].name, value);
+    }
+    // What the device measured itself, for a file that says.
+    const DeviceTotals& d = f.device;
+    if (HasDeviceTotals(d)) {
+        Line(text, "Device ascent", std::isnan(d.ascentMetres) ? "" : Fixed(d.ascentMetres, 1, "m"));
+        Line(text, "Device descent", std::isnan(d.descentMetres) ? "" : Fixed(d.descentMetres, 1, "m"));
+        Line(text, "Device distance",
+             std::isnan(d.distanceMetres) ? "" : Fixed(d.distanceMetres / 1000.0, 3, "km"));
+        Line(text, "Device timer", std::isnan(d.timerSeconds) ? "" : DurationText(d.timerSeconds));
     }
     return text;
 }
@@ -102,9 +113,9 @@ std::string FiguresJson(const std::string& file, const TrackFigures& f) {
     JsonNumber(json, "distance_m", true, f.distanceMetres, 1);
     JsonNumber(json, "moving_time_s", timed, f.movingSeconds, 3);
     JsonNumber(json, "moving_speed_kmh", timed, f.movingSpeedKmh, 2);
-    JsonNumber(json, "max_speed_kmh", true, f.maxSpeedKmh, 2);
-    JsonNumber(json, "ascent_m", true, f.ascentMetres, 1);
-    JsonNumber(json, "descent_m", true, f.descentMetres, 1);
+    JsonNumber(json, "max_speed_kmh", f.hasSpeed, f.maxSpeedKmh, 2);
+    JsonNumber(json, "ascent_m", f.hasAltitude, f.ascentMetres, 1);
+    JsonNumber(json, "descent_m", f.hasAltitude, f.descentMetres, 1);
     JsonNumber(json, "min_altitude_m", f.hasAltitude, f.minAltitude, 1);
     JsonNumber(json, "max_altitude_m", f.hasAltitude, f.maxAltitude, 1);
     for (int c = 0; c < kSensorCount; ++c) {
@@ -118,6 +129,11 @@ std::string FiguresJson(const std::string& file, const TrackFigures& f) {
         AppendFixed(json, s.maximum, 1);
         json += '}';
     }
+    const DeviceTotals& d = f.device;
+    JsonNumber(json, "device_ascent_m", !std::isnan(d.ascentMetres), d.ascentMetres, 1);
+    JsonNumber(json, "device_descent_m", !std::isnan(d.descentMetres), d.descentMetres, 1);
+    JsonNumber(json, "device_distance_m", !std::isnan(d.distanceMetres), d.distanceMetres, 1);
+    JsonNumber(json, "device_timer_s", !std::isnan(d.timerSeconds), d.timerSeconds, 3);
     json += "}\n";
     return json;
 }
@@ -127,14 +143,16 @@ int RunInfo(const BatchOptions& options, std::ostream& out, std::ostream& err,
     const double threshold =
         settings && !options.noSettings ? settings->AscentThreshold() : kDefaultAscentThreshold;
     bool first = true;
-    return ForEachSelected(
+    std::string leftOut;  // "PATH: what its read left out", one line per file
+    const int status = ForEachSelected(
         options, settings, err,
         [&](const std::string& file, const CurrentTrack& track,
             const std::vector<ExportEntry>& entries) {
             TrackFigures figures;
             const auto n = static_cast<uint32_t>(entries.size());
-            ComputeFigures(entries.data(), n, threshold, figures);
+            ComputeFigures(entries.data(), n, threshold, figures, &track.sensors);
             AddSensorFigures(entries.data(), n, &track.sensors, figures);
+            leftOut += LeftOutLine(file, track.report);
             if (options.json) {
                 out << FiguresJson(file, figures);
             } else {
@@ -144,6 +162,13 @@ int RunInfo(const BatchOptions& options, std::ostream& out, std::ostream& err,
             first = false;
             out.flush();
         });
+    // The text ends with what the reads left out; JSON lines stay JSON, the
+    // lines go to the messages.
+    if (!leftOut.empty()) {
+        if (options.json) err << leftOut << std::flush;
+        else out << '\n' << leftOut << std::flush;
+    }
+    return status;
 }
 
 }  // namespace ferolin

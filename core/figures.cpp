@@ -83,7 +83,10 @@ public:
 
     void Add(double t, double step, double speed, double altitude) {
         f_.distanceMetres += step;
-        if (speed > f_.maxSpeedKmh && std::isfinite(speed)) f_.maxSpeedKmh = speed;
+        if (std::isfinite(speed)) {
+            if (speed > f_.maxSpeedKmh) f_.maxSpeedKmh = speed;
+            f_.hasSpeed = true;
+        }
         if (t == t) {
             if (f_.dated++ == 0) f_.start = t;
             f_.end = t;
@@ -195,17 +198,17 @@ bool SpeedsOf(const PointSeries& series, std::vector<float>& speeds) {
         DeriveSpeeds(seconds.data(), distance.data(), series.size(), speeds.data());
         return true;
     }
-    for (uint32_t i = 0; i < series.size(); ++i) speeds[i] = series[i].speed;
+    for (uint32_t i = 0; i < series.size(); ++i) speeds[i] = series.Speed(i);
     return false;
 }
 
 void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThreshold,
-                    TrackFigures& f) {
+                    TrackFigures& f, const SensorChannels* extras) {
     f = TrackFigures{};
     if (!entries || count == 0) return;
     f.points = count;
     FigureAccumulator sum(f, ascentThreshold);
-    const PointSeries series(entries, count);
+    const PointSeries series(entries, count, extras);
     if (SpeedNeedsDeriving(series)) {
         f.speedDerived = true;
         std::vector<double> seconds, distance;
@@ -213,7 +216,7 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
         SpeedWindow window(seconds.data(), distance.data(), count);
         for (uint32_t i = 0; i < count; ++i)
             sum.Add(seconds[i], i ? distance[i] - distance[i - 1] : 0.0, window.At(i),
-                    entries[i].altitude);
+                    series.Altitude(i));
     } else {
         PointClock clock;
         SegmentMeter meter;
@@ -225,7 +228,7 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
                 if (positioned) step = meter.Metres(*positioned, p);
                 positioned = &p;
             }
-            sum.Add(clock.Seconds(p), step, p.speed, entries[i].altitude);
+            sum.Add(clock.Seconds(p), step, series.Speed(i), series.Altitude(i));
         }
     }
     sum.Finish();
@@ -233,6 +236,7 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
 
 void AddSensorFigures(const ExportEntry* entries, uint32_t count, const SensorChannels* channels,
                       TrackFigures& figures) {
+    figures.device = channels ? channels->device : ReadReport::NoDeviceTotals();
     for (int c = 0; c < kSensorCount; ++c) {
         const Sensor sensor = kSensorTable[c].sensor;
         figures.sensors[c] = ChannelFigures{};

@@ -9,8 +9,11 @@
 //   start.
 // - Distance: the great-circle distances (sphere of 6371 km, at sea level)
 //   between consecutive entries that have a position, summed.
-// - Speed: the point's own speed, or, when every entry has speed 0 and a date,
-//   the derived speed (DeriveSpeeds): distance over time across the points
+// - Absent values: a point without altitude or speed (core/sensors.h) counts
+//   in none of the figures of that value: the ascent skips it, the extremes
+//   and the maximum ignore it.
+// - Speed: the point's own speed, or, when every entry has speed 0 (or none)
+//   and a date, the derived speed (DeriveSpeeds): distance over time across the points
 //   within 2.5 s either side (or the interval before a lone point).
 // - Moving time: the sum of the intervals between consecutive dated entries
 //   whose length is more than 0 and at most 5 minutes and whose end point
@@ -55,11 +58,13 @@ struct TrackFigures {
     double movingMetres = 0;
     double movingSpeedKmh = 0;  // 0 without moving time
     double maxSpeedKmh = 0;
+    bool hasSpeed = false;      // some entry has a speed (its own or derived)
     bool speedDerived = false;  // speeds came from DeriveSpeeds
     double ascentMetres = 0, descentMetres = 0;
     bool hasAltitude = false;  // some entry has a finite altitude
     double minAltitude = 0, maxAltitude = 0;
     ChannelFigures sensors[kSensorCount];  // in the order of kSensorTable
+    DeviceTotals device = ReadReport::NoDeviceTotals();  // the device's own, beside the computed
 
     bool Dated() const { return dated > 0; }
 };
@@ -106,7 +111,8 @@ bool SpeedNeedsDeriving(const PointSeries& series);
 void DeriveSpeeds(const double* seconds, const double* distance, uint32_t count, float* speeds);
 
 // The speed shown for each point of a series: derived when the series needs
-// it, else the points' own. Empty `speeds` when the series is empty.
+// it, else the points' own (NaN where a point has none). Empty `speeds` when
+// the series is empty.
 bool SpeedsOf(const PointSeries& series, std::vector<float>& speeds);
 
 // Seconds since 1970 of a point with its fraction, NaN when undated; as
@@ -121,11 +127,12 @@ private:
 };
 
 // The figures of `count` entries (none: all zero) with the dead band of
-// `ascentThreshold` metres. The sensor figures are left empty.
+// `ascentThreshold` metres; `extras` tells the fields the points lack (none
+// when null). The sensor figures are left empty.
 void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThreshold,
-                    TrackFigures& figures);
+                    TrackFigures& figures, const SensorChannels* extras = nullptr);
 // Adds the average and maximum of each channel the track carries, over the
-// entries' points that have a value.
+// entries' points that have a value, and the device's own totals.
 void AddSensorFigures(const ExportEntry* entries, uint32_t count, const SensorChannels* channels,
                       TrackFigures& figures);
 

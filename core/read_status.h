@@ -34,6 +34,11 @@ struct DeviceTotals {
     double ascentMetres, descentMetres, distanceMetres, timerSeconds;
 };
 
+inline bool HasDeviceTotals(const DeviceTotals& d) {
+    return d.ascentMetres == d.ascentMetres || d.descentMetres == d.descentMetres ||
+           d.distanceMetres == d.distanceMetres || d.timerSeconds == d.timerSeconds;
+}
+
 // What one read noted beside its points: why it failed (for the verbose
 // messages; empty when no reason beyond the status is known), what it left
 // out, and the device's own totals.

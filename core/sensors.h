@@ -1,7 +1,7 @@
 // What a track keeps beside its 55-byte point records: the sensor channels
 // (heart rate, cadence, power and temperature), for which the record has no
-// room, and which of the record's own fields a point does not have (the
-// record holds 0 there). Each is an array of its own, index-aligned with the
+// room, which of the record's own fields a point does not have (the record
+// holds 0 there), and the totals the device measured over the whole track. Each is an array of its own, index-aligned with the
 // point array, that exists only when the track needs it: a track without
 // sensor data whose points have every value holds empty arrays and no memory.
 #pragma once
@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <limits>
 #include <vector>
+
+#include "core/read_status.h"
 
 namespace ferolin {
 
@@ -86,11 +88,16 @@ public:
     // no value of a channel).
     void Align(uint32_t count);
 
-    // Drops every channel and every absent mark.
+    // Drops every channel, every absent mark and the device's totals.
     void Clear() {
         for (auto& v : values_) std::vector<float>().swap(v);
         std::vector<uint8_t>().swap(absent_);
+        device = ReadReport::NoDeviceTotals();
     }
+
+    // The totals the device measured itself over the activity (NaN where
+    // the file gives none), shown beside the computed figures.
+    DeviceTotals device = ReadReport::NoDeviceTotals();
 
     // Whether the point at `index` lacks any of `fields` (PointField bits).
     bool Lacks(uint32_t index, uint8_t fields) const {

@@ -13,32 +13,45 @@
 #include <vector>
 
 #include "core/earth.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-// A read-only series of points: the track's array or an export list.
+// A read-only series of points: the track's array or an export list, with
+// what the track keeps beside its records (the fields its points lack).
 class PointSeries {
 public:
     PointSeries() = default;
-    PointSeries(const TrackPoint* points, uint32_t count)
-        : points_(points), count_(points ? count : 0) {}
-    PointSeries(const ExportEntry* entries, uint32_t count)
-        : entries_(entries), count_(entries ? count : 0) {}
+    PointSeries(const TrackPoint* points, uint32_t count, const SensorChannels* extras = nullptr)
+        : points_(points), extras_(extras), count_(points ? count : 0) {}
+    PointSeries(const ExportEntry* entries, uint32_t count, const SensorChannels* extras = nullptr)
+        : entries_(entries), extras_(extras), count_(entries ? count : 0) {}
 
     uint32_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
     const TrackPoint& operator[](uint32_t i) const {
         return entries_ ? *entries_[i].point : points_[i];
     }
-    // The altitude drawn: the entry's output altitude, or the point's own.
+    // Whether the point lacks any of `fields` (PointField bits).
+    bool Lacks(uint32_t i, uint8_t fields) const {
+        return PointLacks(extras_, entries_ ? entries_[i].index : i, fields);
+    }
+    // The altitude drawn: the entry's output altitude, or the point's own;
+    // NaN for a point without altitude.
     float Altitude(uint32_t i) const {
+        if (Lacks(i, kFieldAltitude)) return std::numeric_limits<float>::quiet_NaN();
         return entries_ ? entries_[i].altitude : points_[i].altitude;
+    }
+    // The point's own speed in km/h; NaN for a point without speed.
+    float Speed(uint32_t i) const {
+        return Lacks(i, kFieldSpeed) ? std::numeric_limits<float>::quiet_NaN() : (*this)[i].speed;
     }
 
 private:
     const TrackPoint* points_ = nullptr;
     const ExportEntry* entries_ = nullptr;
+    const SensorChannels* extras_ = nullptr;
     uint32_t count_ = 0;
 };
 

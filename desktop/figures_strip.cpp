@@ -92,17 +92,29 @@ void CFiguresStrip::SetFigures(const TrackFigures& f) {
     values_[kStart]->setText(timed ? (oneDay ? start.mid(11) : QString(start).replace('T', ' ')) : none);
     values_[kEnd]->setText(timed ? (oneDay ? end.mid(11) : QString(end).replace('T', ' ')) : none);
     values_[kDuration]->setText(duration(f.durationSeconds));
-    values_[kDistance]->setText(Number(f.distanceMetres / 1000.0, 3, "km"));
-    values_[kMoving]->setText(duration(f.movingSeconds));
+    // The device's own totals follow the computed figures they compare with.
+    const DeviceTotals& device = f.device;
+    auto byDevice = [](double value, const QString& text) {
+        return std::isnan(value) ? QString() : QStringLiteral(" (device: %1)").arg(text);
+    };
+    values_[kDistance]->setText(
+        Number(f.distanceMetres / 1000.0, 3, "km") +
+        byDevice(device.distanceMetres, Number(device.distanceMetres / 1000.0, 3, "km")));
+    values_[kMoving]->setText(
+        duration(f.movingSeconds) +
+        byDevice(device.timerSeconds, QString::fromStdString(DurationText(device.timerSeconds))));
     values_[kMovingSpeed]->setText(timed ? Number(f.movingSpeedKmh, 2, "km/h") : none);
-    values_[kMaxSpeed]->setText(Number(f.maxSpeedKmh, 2, "km/h") +
-                                (f.speedDerived ? QStringLiteral(" (derived)") : QString()));
+    values_[kMaxSpeed]->setText(!f.hasSpeed ? none
+                                : Number(f.maxSpeedKmh, 2, "km/h") +
+                                      (f.speedDerived ? QStringLiteral(" (derived)") : QString()));
     values_[kMaxSpeed]->setToolTip(f.speedDerived
                                        ? QStringLiteral("The file stores no speed: speeds come "
                                                         "from positions and times")
                                        : QString());
-    values_[kAscent]->setText(Number(f.ascentMetres, 0, "m"));
-    values_[kDescent]->setText(Number(f.descentMetres, 0, "m"));
+    values_[kAscent]->setText((f.hasAltitude ? Number(f.ascentMetres, 0, "m") : none) +
+                              byDevice(device.ascentMetres, Number(device.ascentMetres, 0, "m")));
+    values_[kDescent]->setText((f.hasAltitude ? Number(f.descentMetres, 0, "m") : none) +
+                               byDevice(device.descentMetres, Number(device.descentMetres, 0, "m")));
     values_[kLowest]->setText(f.hasAltitude ? Number(f.minAltitude, 0, "m") : none);
     values_[kHighest]->setText(f.hasAltitude ? Number(f.maxAltitude, 0, "m") : none);
     for (int c = 0; c < kSensorCount; ++c) {

@@ -236,11 +236,13 @@ CTrackOutline::StyledLine CTrackOutline::CutIntoRuns() const {
         const TrackPoint* p = d.points + cachePointOf_[v];
         while (entry != end && entry->point < p) ++entry;
         const bool kept = entry != end && entry->point == p;
-        const int s = kept ? AltitudeBucket(p->altitude, low, high, kBuckets) : -1;
+        // A point without altitude takes the middle colour, as an unknown one.
+        const double a1 = d.RawAltitude(cachePointOf_[v]);
+        const int s = kept ? AltitudeBucket(a1, low, high, kBuckets) : -1;
         const QPoint from = cachePixels_[v - 1], to = cachePixels_[v];
         const QPoint step = to - from;
         const int length = std::max(std::abs(step.x()), std::abs(step.y()));
-        const double a0 = d.points[cachePointOf_[v - 1]].altitude;
+        const double a0 = d.RawAltitude(cachePointOf_[v - 1]);
         if (s < 0 || length <= kPiecePixels || length > 1 << 16 ||
             AltitudeBucket(a0, low, high, kBuckets) == s) {
             extend(s, from, to);
@@ -252,7 +254,7 @@ CTrackOutline::StyledLine CTrackOutline::CutIntoRuns() const {
         QPoint previous = from;
         for (int k = 1; k <= pieces; ++k) {
             const QPoint at = from + step * k / pieces;
-            const double middle = a0 + (p->altitude - a0) * (k - 0.5) / pieces;
+            const double middle = a0 + (a1 - a0) * (k - 0.5) / pieces;
             extend(AltitudeBucket(middle, low, high, kBuckets), previous, at);
             previous = at;
         }

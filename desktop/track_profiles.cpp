@@ -119,8 +119,8 @@ CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
             altitudeGrid_.Build(n + m, [&d, n](uint32_t i, double& x, double& y) {
                 const uint32_t point = i < n ? i : d.IndexOf(d.exported[i - n]);
                 x = d.distance[point] / 1000.0;
-                y = i < n ? d.points[i].altitude : d.exported[i - n].altitude;
-                return true;
+                y = i < n ? d.RawAltitude(i) : d.ExportedAltitude(i - n);
+                return std::isfinite(y);  // a point without altitude is not on the line
             });
             altitudeGridBuilt_ = true;
         }
@@ -233,18 +233,18 @@ void CTrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
     if (trackLines) {
         DecimateByColumn(
             d.count, 0.0, total, columns, [&d](uint32_t i) { return d.distance[i]; },
-            [&d](uint32_t i) { return static_cast<double>(d.points[i].altitude); }, kept);
+            [&d](uint32_t i) { return d.RawAltitude(i); }, kept);
         line.reserve(static_cast<qsizetype>(kept.size()));
-        for (uint32_t i : kept) line.append(QPointF(d.distance[i] / 1000.0, d.points[i].altitude));
+        for (uint32_t i : kept) line.append(QPointF(d.distance[i] / 1000.0, d.RawAltitude(i)));
         rawSeries_->replace(line);
     }
     DecimateByColumn(
         static_cast<uint32_t>(d.exported.size()), 0.0, total, columns,
         [&d](uint32_t k) { return d.distance[d.IndexOf(d.exported[k])]; },
-        [&d](uint32_t k) { return static_cast<double>(d.exported[k].altitude); }, kept);
+        [&d](uint32_t k) { return d.ExportedAltitude(k); }, kept);
     line.clear();
     for (uint32_t k : kept)
-        line.append(QPointF(d.distance[d.IndexOf(d.exported[k])] / 1000.0, d.exported[k].altitude));
+        line.append(QPointF(d.distance[d.IndexOf(d.exported[k])] / 1000.0, d.ExportedAltitude(k)));
     exportedSeries_->replace(line);
     ApplyTicks(distanceAxis_,
                ValueTicks(0.0, std::max(total / 1000.0, 0.001),

@@ -10,7 +10,8 @@ void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount,
     points = newCount ? newPoints : nullptr;
     count = points ? newCount : 0;
     sensors = points ? PresentChannels(newSensors) : nullptr;
-    const PointSeries series(points, count);
+    extras = points ? newSensors : nullptr;
+    const PointSeries series(points, count, extras);
     projection = MakeLocalProjection(series);
     rawAltitude = AltitudeRange(series);
     distance = CumulativeDistance(series);
@@ -37,9 +38,9 @@ void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount,
 void TrackViewData::SetSelection(const SelectionCriteria& criteria, double ascentThreshold) {
     exported = BuildExportList(points, count, criteria);
     const auto n = static_cast<uint32_t>(exported.size());
-    exportedAltitude = AltitudeRange(PointSeries(exported.data(), n));
-    ComputeFigures(exported.data(), n, ascentThreshold, figures);
-    AddSensorFigures(exported.data(), n, sensors, figures);
+    exportedAltitude = AltitudeRange(PointSeries(exported.data(), n, extras));
+    ComputeFigures(exported.data(), n, ascentThreshold, figures, extras);
+    AddSensorFigures(exported.data(), n, extras, figures);
 }
 
 }  // namespace ferolin

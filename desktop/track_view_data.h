@@ -16,6 +16,7 @@ struct TrackViewData {
     const TrackPoint* points = nullptr;
     uint32_t count = 0;
     const SensorChannels* sensors = nullptr;  // the track's channels, if any
+    const SensorChannels* extras = nullptr;   // all it keeps beside the records (absent fields)
 
     LocalProjection projection;
     ValueRange rawAltitude;        // over every point
@@ -34,6 +35,12 @@ struct TrackViewData {
 
     uint32_t IndexOf(const ExportEntry& e) const {
         return static_cast<uint32_t>(e.point - points);
+    }
+    // The altitude of point `i`, and the output altitude of export entry `k`;
+    // NaN for a point without altitude (drawn as a gap, coloured as unknown).
+    double RawAltitude(uint32_t i) const { return PointSeries(points, count, extras).Altitude(i); }
+    double ExportedAltitude(uint32_t k) const {
+        return PointSeries(exported.data(), static_cast<uint32_t>(exported.size()), extras).Altitude(k);
     }
     // Replaces the track (nullptr/0 for none) and recomputes the per-track figures.
     void SetTrack(const TrackPoint* points, uint32_t count,

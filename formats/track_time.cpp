@@ -22,9 +22,12 @@ bool Digits(const char*& p, const char* end, int n, int& value) {
     return true;
 }
 
-// 400 Gregorian years: the calendar repeats after this many seconds, which
-// lets times before 1970 move by a zone offset through CalendarTime.
-constexpr int64_t k400Years = 146097LL * 86400;
+// Days of a month of the Gregorian calendar.
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
 
 }  // namespace
 
@@ -34,12 +37,8 @@ bool ParseIsoTime(std::string_view text, TrackPoint& point) {
     scan::SkipSpace(p, end);
     while (end > p && scan::IsSpace(end[-1])) --end;
 
-    // The year: four digits or more (up to the record's range).
-    int year = 0;
-    const char* digits = p;
-    while (p < end && scan::IsDigit(*p) && p - digits < 6) year = year * 10 + (*p++ - '0');
-    int month, day, hour, minute, second;
-    if (p - digits < 4 || year < 1 || year > 32767) return false;
+    int year, month, day, hour, minute, second;
+    if (!Digits(p, end, 4, year) || (p < end && scan::IsDigit(*p))) return false;
     if (!scan::Literal(p, end, '-') || !Digits(p, end, 2, month) || !scan::Literal(p, end, '-') ||
         !Digits(p, end, 2, day))
         return false;
@@ -67,31 +66,31 @@ bool ParseIsoTime(std::string_view text, TrackPoint& point) {
         if (hours > 23 || minutes > 59) return false;
         offset = sign * (hours * 60 + minutes);
     }
-    if (p != end || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-        second > 60)
+    // Only dates and times that exist: 24:00:00 is the end of the day (the
+    // next day's midnight), a leap second 60 the last moment of its minute.
+    if (p != end || year < 1970 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInMonth(year, month) || hour > 24 || minute > 59 || second > 60 ||
+        (hour == 24 && (minute != 0 || second != 0 || fraction != 0)))
         return false;
-
-    if (offset != 0) {
-        // Moved to UTC through seconds since 1970; early years go 400 years
-        // on first and come back after.
-        const int shift = year <= 1970 ? 400 * ((1970 - year) / 400 + 1) : 0;
-        const int64_t t = CalendarTime(year + shift, month, day, hour, minute, 0) -
-                          static_cast<int64_t>(offset) * 60;
-        const UtcDateTime utc = UtcFromTime(t);
-        const int shifted = utc.year - shift;
-        if (shifted < 1 || shifted > 32767) return false;
-        year = shifted;
-        month = utc.month;
-        day = utc.day;
-        hour = utc.hour;
-        minute = utc.minute;
+    double seconds = second + fraction;
+    if (second == 60) {
+        second = 59;
+        seconds = 59.999;
     }
-    point.year = static_cast<int16_t>(year);
-    point.month = static_cast<int8_t>(month);
-    point.day = static_cast<int8_t>(day);
-    point.hour = static_cast<int8_t>(hour);
-    point.minute = static_cast<int8_t>(minute);
-    point.seconds = ToFloat(second + fraction);
+
+    // Moved to UTC through seconds since 1970, which must stay within the
+    // years 1970 to 9999.
+    const int64_t t = CalendarTime(year, month, day, hour, minute, 0) -
+                      static_cast<int64_t>(offset) * 60;
+    if (t < 0) return false;
+    const UtcDateTime utc = UtcFromTime(t);
+    if (utc.year > 9999) return false;
+    point.year = static_cast<int16_t>(utc.year);
+    point.month = static_cast<int8_t>(utc.month);
+    point.day = static_cast<int8_t>(utc.day);
+    point.hour = static_cast<int8_t>(utc.hour);
+    point.minute = static_cast<int8_t>(utc.minute);
+    point.seconds = ToFloat(seconds);
     return true;
 }
 

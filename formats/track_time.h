@@ -14,8 +14,11 @@ namespace ferolin {
 
 // Reads "YYYY-MM-DDTHH:MM:SS[.fff][Z|+HH:MM|-HH:MM|+HHMM|+HH]" (a blank for
 // the T, the seconds' fraction and the zone optional; no zone is UTC) into
-// the point's date and time, moved to UTC. False, with the point untouched,
-// for any other text or a field out of its range.
+// the point's date and time, moved to UTC. 24:00:00 is midnight of the next
+// day and a leap second :60 reads as :59.999. False, with the point
+// untouched, for any other text and for a date or time that does not exist
+// (month 13, 30 February, hour 25) or lies outside the years 1970 to 9999
+// once in UTC.
 bool ParseIsoTime(std::string_view text, TrackPoint& point);
 
 // Milliseconds since 1970-01-01 UTC of a dated point (its seconds' fraction

@@ -1,4 +1,5 @@
-// `ferolin --info` on the bundled sample and two small files against the
+// `ferolin --info` on the bundled sample and small files (one with points
+// that lack altitude or position, a FIT with its device's totals) against the
 // outputs that tests/data/info/make_expected.py works out from the rules.
 #include <gtest/gtest.h>
 
@@ -37,6 +38,7 @@ TEST(Info, FiguresAgainstExpectedFiles) {
         {{"--info", data + "walk.gpx", data + "undated.gpx"}, 0, "walk-undated.txt", 0, ""},
         {{"--info", "--json", data + "ride.fit"}, 0, "ride.json", 0, ""},
         {{"--info", data + "ride.fit"}, 0, "ride.txt", 0, ""},
+        {{"--info", data + "gaps.gpx"}, 0, "gaps.txt", 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

@@ -55,16 +55,21 @@ def read_gpx(path):
     for n, m in enumerate(re.finditer(r'<trkpt lat="([^"]+)" lon="([^"]+)">(.*?)</trkpt>', text, re.S)):
         p = point(record=n + 1, lat=float(m.group(1)), lon=float(m.group(2)))
         body = m.group(3)
+        if not (abs(p['lat']) <= 90 and abs(p['lon']) <= 180):
+            continue  # no real position: no point
         e = re.search(r'<ele>([^<]+)</ele>', body)
-        if e:
-            p['alt'] = f32(float(e.group(1)))
-        t = re.search(r'<time>(\d+)-(\d+)-(\d+)T(\d+):(\d+):([\d.]+)Z</time>', body)
+        p['alt'] = f32(float(e.group(1))) if e else None  # absent, not 0
+        t = re.search(r'<time>(\d+)-(\d+)-(\d+)T(\d+):(\d+):([\d.]+)(Z|[+-]\d\d:\d\d)</time>', body)
         if t:
-            p.update(year=int(t.group(1)), month=int(t.group(2)), day=int(t.group(3)),
-                     hour=int(t.group(4)), minute=int(t.group(5)), second=f32(float(t.group(6))))
+            zone = 0 if t.group(7) == 'Z' else (1 if t.group(7)[0] == '+' else -1) * (
+                int(t.group(7)[1:3]) * 60 + int(t.group(7)[4:6]))
+            second = float(t.group(6))
+            when = datetime.datetime(int(t.group(1)), int(t.group(2)), int(t.group(3)),
+                                     int(t.group(4)), int(t.group(5))) - datetime.timedelta(minutes=zone)
+            p.update(year=when.year, month=when.month, day=when.day, hour=when.hour,
+                     minute=when.minute, second=f32(second))
         s = re.search(r'<speed>([^<]+)</speed>', body)
-        if s:
-            p['speed'] = f32(float(s.group(1)) * 3.6)
+        p['speed'] = f32(float(s.group(1)) * 3.6) if s else None  # absent, not 0
         points.append(p)
     return points
 
@@ -80,6 +85,19 @@ def fit_crc(data):
             tmp = FIT_CRC[crc & 0xF]
             crc = ((crc >> 4) & 0x0FFF) ^ tmp ^ FIT_CRC[nibble]
     return crc
+
+
+def session(ascent, descent, distance_m, timer_s):
+    """A definition (local type 1) and one session message: total ascent and
+    descent in metres, total distance in centimetres, timer time in ms."""
+    fields = [(22, 2, 0x84, '<H'), (23, 2, 0x84, '<H'), (9, 4, 0x86, '<I'), (8, 4, 0x86, '<I')]
+    body = struct.pack('<BBBHB', 0x41, 0, 0, 18, len(fields))
+    body += b''.join(struct.pack('<BBB', n, size, base) for n, size, base, _ in fields)
+    values = [ascent, descent, round(distance_m * 100), round(timer_s * 1000)]
+    return body + b'\x01' + b''.join(struct.pack(f[3], v) for f, v in zip(fields, values))
+
+
+RIDE_DEVICE = dict(ascent=41.0, descent=38.0, distance=40.7, timer=6.4)
 
 
 def write_ride(path):
@@ -111,6 +129,8 @@ def write_ride(path):
         if speed:
             lat += 600
             lon += 800
+    d = RIDE_DEVICE
+    body += session(int(d['ascent']), int(d['descent']), d['distance'], d['timer'])
     header = struct.pack('<BBHI4s', 14, 0x10, 2093, len(body), b'.FIT')
     header += struct.pack('<H', fit_crc(header))
     data = header + body
@@ -181,7 +201,7 @@ def figures(entries, threshold=5.0):
         total += step
         steps.append(step)
         cumulative.append(total)
-    derived = n >= 2 and all(p['speed'] == 0 and dated(p) for p in pts)
+    derived = n >= 2 and all(not p['speed'] and dated(p) for p in pts)
     if derived:
         speeds = []
         for i in range(n):
@@ -192,18 +212,20 @@ def figures(entries, threshold=5.0):
             dt = times[last] - times[first]
             speeds.append(f32((cumulative[last] - cumulative[first]) / dt * 3.6) if dt > 0 else 0.0)
     else:
-        speeds = [p['speed'] for p in pts]
+        speeds = [p['speed'] for p in pts]  # None where a point has none
     dated_times = [t for t in times if t is not None]
     moving = moving_m = 0.0
     for i in range(1, n):
         if times[i] is None or times[i - 1] is None:
             continue
         gap = times[i] - times[i - 1]
-        if 0 < gap <= 300 and speeds[i] > 1:
+        if 0 < gap <= 300 and speeds[i] is not None and speeds[i] > 1:
             moving += gap
             moving_m += steps[i]
     counted, up, down = None, 0.0, 0.0
     for _, a in entries:
+        if a is None:
+            continue  # a gap in the altitudes, not a climb from 0
         if counted is None:
             counted = a
         elif a > counted + threshold:
@@ -212,7 +234,8 @@ def figures(entries, threshold=5.0):
         elif a < counted - threshold:
             down += counted - (a + threshold)
             counted = a + threshold
-    alts = [a for _, a in entries]
+    alts = [a for _, a in entries if a is not None]
+    known = [v for v in speeds if v is not None]
     sensors = {}
     for key in ('heart_rate', 'cadence', 'power', 'temperature'):
         values = [p['sensors'][key] for p in pts if key in p['sensors']]
@@ -223,8 +246,10 @@ def figures(entries, threshold=5.0):
                 duration=dated_times[-1] - dated_times[0] if dated_times else None,
                 distance=total, moving=moving if dated_times else None,
                 moving_speed=(moving_m / moving * 3.6 if moving > 0 else 0.0) if dated_times else None,
-                max_speed=max([0.0] + speeds), derived=derived, ascent=up, descent=down,
-                min_alt=min(alts), max_alt=max(alts))
+                max_speed=max([0.0] + known) if known else None, derived=derived,
+                ascent=up if alts else None, descent=down if alts else None,
+                min_alt=min(alts) if alts else None, max_alt=max(alts) if alts else None,
+                device=None)
 
 
 def half_up(x):
@@ -251,16 +276,25 @@ def text(name, f):
             ('Distance', '%.3f km' % (f['distance'] / 1000)),
             ('Moving time', hms(f['moving']) if f['moving'] is not None else '-'),
             ('Moving speed', '%.2f km/h' % f['moving_speed'] if f['moving'] is not None else '-'),
-            ('Maximum speed', '%.2f km/h' % f['max_speed'] +
+            ('Maximum speed', '-' if f['max_speed'] is None else '%.2f km/h' % f['max_speed'] +
              (' (from positions and times)' if f['derived'] else '')),
-            ('Ascent', '%.1f m' % f['ascent']), ('Descent', '%.1f m' % f['descent']),
-            ('Lowest altitude', '%.1f m' % f['min_alt']),
-            ('Highest altitude', '%.1f m' % f['max_alt'])]
+            ('Ascent', metres(f['ascent'])), ('Descent', metres(f['descent'])),
+            ('Lowest altitude', metres(f['min_alt'])),
+            ('Highest altitude', metres(f['max_alt']))]
     labels = {'heart_rate': ('Heart rate', 'bpm'), 'cadence': ('Cadence', 'rpm'),
               'power': ('Power', 'W'), 'temperature': ('Temperature', '\u00b0C')}
     for key, (avg, top) in f['sensors'].items():
         rows.append((labels[key][0], 'average %.1f, maximum %.1f %s' % (avg, top, labels[key][1])))
+    d = f['device']
+    if d:
+        rows += [('Device ascent', metres(d['ascent'])), ('Device descent', metres(d['descent'])),
+                 ('Device distance', '%.3f km' % (d['distance'] / 1000)),
+                 ('Device timer', hms(d['timer']))]
     return name + '\n' + ''.join('  %-18s%s\n' % row for row in rows)
+
+
+def metres(v):
+    return '-' if v is None else '%.1f m' % v
 
 
 def json_line(name, f):
@@ -270,13 +304,16 @@ def json_line(name, f):
         return 'null' if t is None else '"%s"' % iso(t)
     sensors = ''.join(',"%s":{"avg":%.1f,"max":%.1f}' % (key, avg, top)
                       for key, (avg, top) in f['sensors'].items())
+    d = f['device'] or dict(ascent=None, descent=None, distance=None, timer=None)
+    device = ',"device_ascent_m":%s,"device_descent_m":%s,"device_distance_m":%s,"device_timer_s":%s' % (
+        num(d['ascent'], 1), num(d['descent'], 1), num(d['distance'], 1), num(d['timer'], 3))
     return ('{"file":"%s","points":%d,"start":%s,"end":%s,"duration_s":%s,"distance_m":%s,'
             '"moving_time_s":%s,"moving_speed_kmh":%s,"max_speed_kmh":%s,"ascent_m":%s,'
-            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s%s}\n') % (
+            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s%s%s}\n') % (
         name, f['points'], when(f['start']), when(f['end']), num(f['duration'], 3),
         num(f['distance'], 1), num(f['moving'], 3), num(f['moving_speed'], 2),
         num(f['max_speed'], 2), num(f['ascent'], 1), num(f['descent'], 1),
-        num(f['min_alt'], 1), num(f['max_alt'], 1), sensors)
+        num(f['min_alt'], 1), num(f['max_alt'], 1), sensors, device)
 
 
 def write(name, content):
@@ -296,7 +333,14 @@ undated = read_gpx(os.path.join(HERE, 'undated.gpx'))
 write('walk-undated.txt', text('walk.gpx', figures(select(walk))) + '\n' +
       text('undated.gpx', figures(select(undated))))
 ride = write_ride(os.path.join(HERE, 'ride.fit'))
-write('ride.txt', text('ride.fit', figures(select(ride))))
-write('ride.json', json_line('ride.fit', figures(select(ride))))
+ride_figures = dict(figures(select(ride)), device=RIDE_DEVICE)
+write('ride.txt', text('ride.fit', ride_figures))
+write('ride.json', json_line('ride.fit', ride_figures))
+# Points without altitude at both ends and one between, times in other zones,
+# a point with no real position: the figures leave out what the file lacks,
+# and the text ends with what the read left out.
+gaps = read_gpx(os.path.join(HERE, 'gaps.gpx'))
+write('gaps.txt', text('gaps.gpx', figures(select(gaps))) + '\n' +
+      'gaps.gpx: 1 point without a real position left out\n')
 write('walk-undated.json', json_line('walk.gpx', figures(select(walk))) +
       json_line('undated.gpx', figures(select(undated))))
