@@ -133,8 +133,11 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
     } else {
         track.fieldMask = detected->fieldMask;
         if (track.count == 0) {
-            host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation,
-                             LeftOutText(track.report));
+            // Why: the reader's own word, else what it left out.
+            std::string why = track.report.reason;
+            if (why.empty()) why = LeftOutText(track.report);
+            if (why.empty()) why = "the file holds no track point";
+            host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation, why);
             host.ShowNoPoint();
         } else {
             loaded = true;

@@ -66,11 +66,13 @@ protected:
         Click(dialog, "exportButton");
         return FileExists(path) ? ReadFile(path) : std::string("(no file)");
     }
-    // The messages shown so far, one a line, each after its icon; then forgotten.
-    QString Said() {
+    // The messages shown so far, one a line, each after its icon and followed
+    // by its details when `details`; then forgotten.
+    QString Said(bool details = false) {
         QStringList lines;
         for (const Message& m : driver.messages)
-            lines << (m.icon == QMessageBox::Critical ? "Critical: " : "Warning: ") + m.text;
+            lines << (m.icon == QMessageBox::Critical ? "Critical: " : "Warning: ") + m.text +
+                         (details ? " [" + m.details + "]" : QString());
         driver.messages.clear();
         return lines.join('\n');
     }
@@ -133,6 +135,10 @@ TEST_F(MainWindow, OpenListsThePointsWhereTheyLie) {
     EXPECT_EQ(driver.openFolders[1], QString::fromStdString(dir.path()));
     EXPECT_EQ(Said(), "Critical: Cannot open the file.");
     EXPECT_EQ(dialog->trackList()->model()->rowCount(), 0);
+    // The box tells why under its details: the XML parser's error and place.
+    WriteFile(dir.File("cut.gpx"), "<gpx><trk><trkseg>\n<trkpt lat=\"1\" lon=\"2\"></trk>");
+    Open(*dialog, dir.File("cut.gpx"));
+    EXPECT_EQ(Said(true), "Critical: Cannot open the file. [XML error at line 2, column 26: mismatched tag]");
     EXPECT_TRUE(Find<QLabel>(*dialog, "fileLabel")->text().isEmpty());
     EXPECT_FALSE(Find<QPushButton>(*dialog, "exportButton")->isEnabled());
     EXPECT_TRUE(dialog->details()->isVisible());

@@ -31,8 +31,9 @@ std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& d) {
         d.saveFilters.push_back(filter);
         return d.saveAnswer;
     };
-    seams.message = [&d](QWidget*, const QString& text, QMessageBox::Icon icon, const QString&) {
-        d.messages.push_back({text, icon});
+    seams.message = [&d](QWidget*, const QString& text, QMessageBox::Icon icon,
+                         const QString& details) {
+        d.messages.push_back({text, icon, details});
     };
     seams.choosePort = [&d](QWidget*, const QStringList&) { return d.portAnswer; };
     seams.runModal = [&d](QDialog& modal) {

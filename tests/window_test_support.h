@@ -29,6 +29,7 @@ extern bool germanLocaleAvailable;
 struct Message {
     QString text;
     QMessageBox::Icon icon;
+    QString details;  // under "Show Details..."
 };
 
 // What the seams of a driven dialog saw and what they answer.
