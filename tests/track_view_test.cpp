@@ -18,6 +18,7 @@
 #include <functional>
 #include <limits>
 
+#include "desktop/figures_strip.h"
 #include "desktop/map_tiles.h"
 #include "desktop/outline_map.h"
 #include "desktop/point_details_dlg.h"
@@ -296,6 +297,26 @@ TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
     view.grab();
     EXPECT_EQ(view.outline()->LastSegmentCount(), 0u);
     for (const QPointF& p : view.rawAltitudeSeries()->points()) EXPECT_EQ(p.y(), 0.0);
+    // Points without altitude (the record holds 0) are gaps: neither the
+    // profile, nor the colour scale, nor the figures take their 0; a device's
+    // own totals stand beside the computed ones.
+    const TrackPoint ride[] = {Point(45, 6, 0, 0), Point(45.001, 6, 812, 1),
+                               Point(45.002, 6, 824, 2), Point(45.003, 6, 0, 3),
+                               Point(45.004, 6, 839, 4), Point(45.005, 6, 0, 5)};
+    SensorChannels extras;
+    for (const uint32_t i : {0u, 3u, 5u}) extras.MarkAbsent(i, kFieldAltitude);
+    extras.device.ascentMetres = 35;
+    view.SetTrack(ride, 6, &extras);
+    view.Refresh();
+    Settle();
+    view.grab();
+    ASSERT_EQ(view.rawAltitudeSeries()->count(), 3);
+    for (const QPointF& p : view.rawAltitudeSeries()->points()) EXPECT_GE(p.y(), 812.0);
+    EXPECT_EQ(view.data().rawAltitude.min, 812.0);
+    EXPECT_EQ(view.data().exportedAltitude.min, 812.0);
+    const QString figures = view.figuresStrip()->Text();
+    EXPECT_TRUE(figures.contains("Lowest: 812 m")) << figures.toStdString();
+    EXPECT_TRUE(figures.contains("Ascent: 22 m (device: 35 m)")) << figures.toStdString();
     // A mark beyond the track is no mark.
     view.SetTrack(one, 1);
     Settle();
