@@ -10,6 +10,7 @@
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
 #include "formats/text_table.h"
+#include "formats/track_time.h"
 
 namespace ferolin {
 
@@ -83,24 +84,54 @@ constexpr Sensor kSensorOfState[] = {Sensor::kHeartRate, Sensor::kCadence, Senso
 
 inline int8_t LowByte(int value) { return static_cast<int8_t>(static_cast<uint8_t>(value & 0xFF)); }
 
+// A value text that begins with a decimal number (blanks before it allowed):
+// what the file says, read as far as it is a number; false for a text that
+// holds none ("nan", "inf", "n/a", nothing), which leaves the value absent.
+bool RealOf(std::string_view text, double& value) {
+    const char* p = text.data();
+    return scan::Real(p, text.data() + text.size(), value);
+}
+
+// The PointField bit of a value state; 0 for the states that fill none.
+uint8_t FieldOfState(int state) {
+    switch (state) {
+        case kInEle: return kFieldAltitude;
+        case kInTime: return kFieldTime;
+        case kInSat: return kFieldSatellites;
+        case kInHdop: return kFieldHdop;
+        case kInPdop: return kFieldPdop;
+        case kInVdop: return kFieldVdop;
+        case kInSpeed: return kFieldSpeed;
+        case kInCourse: return kFieldCourse;
+    }
+    return 0;
+}
+
+// The fields a track point can carry; those it does not are marked absent.
+constexpr uint8_t kGpxFields = kFieldAltitude | kFieldTime | kQualityFields;
+
 class GpxHandler : public TrackSaxHandler {
 public:
     void StartElement(std::string_view name, const XmlAttributes& attributes) override {
-        if (XmlNameIs(name, "trkpt")) {
+        if (state_ == kOutside && XmlNameIs(name, "trkpt")) {
             TrackPoint* p = Slot();
             if (!p) return;
             state_ = kInPoint;
             extensions_ = 0;
             hasSpeed_ = false;
             extensionSpeed_ = kNoSensorValue;
+            present_ = 0;
+            timeRefused_ = false;
+            bool hasLatitude = false, hasLongitude = false;
             p->record = static_cast<int32_t>(Index() + 1);
             const std::size_t n = attributes.Count();
             for (std::size_t i = 0; i < n; ++i) {
                 if (attributes.QualifiedNameIs(i, "lat"))
-                    p->latitude = ParseReal(attributes.Value(i));
+                    hasLatitude = RealOf(attributes.Value(i), p->latitude);
                 else if (attributes.QualifiedNameIs(i, "lon"))
-                    p->longitude = ParseReal(attributes.Value(i));
+                    hasLongitude = RealOf(attributes.Value(i), p->longitude);
             }
+            hasPosition_ = hasLatitude && hasLongitude && IsRealPosition(p->latitude, p->longitude);
             return;
         }
         if (state_ != kInPoint) return;
@@ -115,11 +146,8 @@ public:
     }
 
     void EndElement(std::string_view name) override {
-        if (XmlNameIs(name, "trkpt")) {
-            // The extension's speed counts when the point has no <speed> of its own.
-            if (state_ != kOutside && !hasSpeed_ && IsSensorValue(extensionSpeed_))
-                if (TrackPoint* p = Slot()) p->speed = extensionSpeed_;
-            NextRecord();
+        if (state_ != kOutside && XmlNameIs(name, "trkpt")) {
+            EndPoint();
             state_ = kOutside;
         } else if (XmlNameIs(name, "gpx")) {
             state_ = kOutside;
@@ -138,16 +166,39 @@ public:
         if (state_ < kInEle) return;
         TrackPoint* p = Slot();
         if (!p) return;
+        if (state_ == kInTime) {
+            if (ParseIsoTime(text, *p)) {
+                present_ |= kFieldTime;
+            } else {
+                // A text of blanks only is no time; any other that gives no
+                // date that exists leaves the point undated.
+                const char* q = text.data();
+                const char* const end = q + text.size();
+                scan::SkipSpace(q, end);
+                if (q != end) timeRefused_ = true;
+            }
+            return;
+        }
+        if (state_ == kInSat) {
+            int n;
+            const char* q = text.data();
+            if (!scan::Int(q, text.data() + text.size(), n)) return;
+            p->satellites = LowByte(n);
+            present_ |= kFieldSatellites;
+            return;
+        }
+        double v;
+        if (!RealOf(text, v)) return;
+        present_ |= FieldOfState(state_);
         switch (state_) {
-            case kInEle: p->altitude = ToFloat(ParseReal(text)); break;
-            case kInTime: ParseGpxTime(text, *p); break;
-            case kInSat: p->satellites = LowByte(ParseInt(text)); break;
-            case kInHdop: p->hdop = ToFloat(ParseReal(text)); break;
-            case kInPdop: p->pdop = ToFloat(ParseReal(text)); break;
-            case kInVdop: p->vdop = ToFloat(ParseReal(text)); break;
+            case kInEle: p->altitude = ToFloat(v); break;
+            case kInHdop: p->hdop = ToFloat(v); break;
+            case kInPdop: p->pdop = ToFloat(v); break;
+            case kInVdop: p->vdop = ToFloat(v); break;
             case kInSpeed: {
-                const float speed = ToFloat(ParseReal(text) * 3.6);  // m/s to km/h
+                const float speed = ToFloat(v * 3.6);  // m/s to km/h
                 if (extensions_ > 0) {
+                    // Counts only when the point has no <speed> of its own.
                     extensionSpeed_ = speed;
                 } else {
                     p->speed = speed;
@@ -155,19 +206,34 @@ public:
                 }
                 break;
             }
-            case kInCourse: p->direction = ToFloat(ParseReal(text)); break;
-            default: {
-                const char* q = text.data();
-                double v;
-                if (scan::Real(q, text.data() + text.size(), v))
-                    SetSensor(kSensorOfState[state_ - kInHeartRate], ToFloat(v));
-            }
+            case kInCourse: p->direction = ToFloat(v); break;
+            default: SetSensor(kSensorOfState[state_ - kInHeartRate], ToFloat(v));
         }
     }
 
 private:
+    // Completes the point, or gives none for it when it has no real position.
+    void EndPoint() {
+        if (!hasPosition_) {
+            DropRecord(LeftOut::kNoPosition);
+            return;
+        }
+        TrackPoint* p = Slot();
+        if (!p) return;
+        // The extension's speed counts when the point has no <speed> of its own.
+        if (!hasSpeed_ && IsSensorValue(extensionSpeed_)) p->speed = extensionSpeed_;
+        // A refused time left the date as it was: 0, the point undated.
+        if (timeRefused_ && !(present_ & kFieldTime)) CurrentReadReport().Count(LeftOut::kNoDate);
+        const uint8_t absent = kGpxFields & static_cast<uint8_t>(~present_);
+        if (absent) MarkAbsent(absent);
+        NextRecord();
+    }
+
     int extensions_ = 0;  // depth of <extensions> elements in the point
     bool hasSpeed_ = false;
+    bool hasPosition_ = false;
+    bool timeRefused_ = false;  // a time text that gives no date that exists
+    uint8_t present_ = 0;       // PointField bits of the values the point has
     float extensionSpeed_ = kNoSensorValue;
 };
 
@@ -184,31 +250,6 @@ double PrintableSeconds(float seconds) {
 }
 
 }  // namespace
-
-void ParseGpxTime(std::string_view text, TrackPoint& point) {
-    // "%hd-%hd-%hdT%hd:%hd:%f": the fields before the first mismatch are set.
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    int value = 0;
-    const auto next = [&p, end, &value](char separator) {
-        if (separator && !scan::Literal(p, end, separator)) return false;
-        if (!scan::Int(p, end, value)) return false;
-        value = static_cast<int16_t>(value);
-        return true;
-    };
-    if (!next(0)) return;
-    point.year = static_cast<int16_t>(value);
-    if (!next('-')) return;
-    point.month = LowByte(value);
-    if (!next('-')) return;
-    point.day = LowByte(value);
-    if (!next('T')) return;
-    point.hour = LowByte(value);
-    if (!next(':')) return;
-    point.minute = LowByte(value);
-    if (!scan::Literal(p, end, ':')) return;
-    point.seconds = ToFloat(ParseReal(p, end));
-}
 
 namespace {
 std::unique_ptr<TrackSaxHandler> MakeGpxHandler() { return std::make_unique<GpxHandler>(); }
@@ -268,19 +309,26 @@ void AppendTrackStart(TextBuffer& out, const std::string& path) {
     out.Append("</name>\r\n<trkseg>\r\n");
 }
 
-void AppendPointStart(TextBuffer& out, const ExportEntry& e, uint32_t options) {
+// Whether the writer's options ask for an element and the point has its value.
+bool Writes(uint32_t options, uint32_t bit, const SensorChannels* sensors, const ExportEntry& e,
+            uint8_t field) {
+    return (options & bit) && !PointLacks(sensors, e.index, field);
+}
+
+void AppendPointStart(TextBuffer& out, const ExportEntry& e, uint32_t options,
+                      const SensorChannels* sensors) {
     const TrackPoint& p = *e.point;
     out.Append("<trkpt lat=\"");
     AppendFixed(out, p.latitude, 6);
     out.Append("\" lon=\"");
     AppendFixed(out, p.longitude, 6);
     out.Append("\">\r\n");
-    if (options & kGpxAltitude) {
+    if (Writes(options, kGpxAltitude, sensors, e, kFieldAltitude)) {
         out.Append("  <ele>");
         AppendFixed(out, e.altitude, 6);
         out.Append("</ele>\r\n");
     }
-    if ((options & kGpxTime) && p.year != 0 && p.month != 0 && p.day != 0) {
+    if (Writes(options, kGpxTime, sensors, e, kFieldTime) && p.year != 0 && p.month != 0 && p.day != 0) {
         out.Append("  <time>");
         AppendIsoDate(out, p.year, p.month, p.day);
         AppendHourMinute(out, p.hour, p.minute);
@@ -337,19 +385,22 @@ int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uin
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         const TrackPoint& p = *e.point;
-        AppendPointStart(out, e, options);
-        if (options & kGpxSatellites) {
+        AppendPointStart(out, e, options, &sensors);
+        if (Writes(options, kGpxSatellites, &sensors, e, kFieldSatellites)) {
             out.Append("  <sat>");
             AppendInt(out, p.satellites < 0 ? 0 : p.satellites);
             out.Append("</sat>\r\n");
         }
         const struct {
             uint32_t bit;
+            uint8_t field;
             const char* name;
             float value;
-        } dops[] = {{kGpxHdop, "hdop", p.hdop}, {kGpxVdop, "vdop", p.vdop}, {kGpxPdop, "pdop", p.pdop}};
+        } dops[] = {{kGpxHdop, kFieldHdop, "hdop", p.hdop},
+                    {kGpxVdop, kFieldVdop, "vdop", p.vdop},
+                    {kGpxPdop, kFieldPdop, "pdop", p.pdop}};
         for (const auto& d : dops) {
-            if (!(options & d.bit)) continue;
+            if (!Writes(options, d.bit, &sensors, e, d.field)) continue;
             out.Append("  <");
             out.Append(d.name);
             out.Append('>');
@@ -373,14 +424,14 @@ int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uin
             AppendWholeElement(out, indent, "gpxtpx:hr", heartRate, 1, 255);
         const float cadence = sensors.Value(Sensor::kCadence, e.index);
         if (IsSensorValue(cadence)) AppendWholeElement(out, indent, "gpxtpx:cad", cadence, 0, 254);
-        if (options & kGpxSpeed) {
+        if (Writes(options, kGpxSpeed, &sensors, e, kFieldSpeed)) {
             out.Append(indent);
             out.Append("<gpxtpx:speed>");
             const double speed = static_cast<double>(p.speed) * 0.2777777777777778;  // km/h to m/s
             AppendFixed(out, speed > 0 ? speed : 0, 6);
             out.Append("</gpxtpx:speed>\r\n");
         }
-        if (options & kGpxCourse) {
+        if (Writes(options, kGpxCourse, &sensors, e, kFieldCourse)) {
             out.Append(indent);
             out.Append("<gpxtpx:course>");
             double course = std::fmod(static_cast<double>(p.direction), 360.0);
@@ -428,33 +479,33 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         const TrackPoint& p = *e.point;
-        AppendPointStart(out, e, options);
-        if (options & kGpxCourse) {
+        AppendPointStart(out, e, options, sensors);
+        if (Writes(options, kGpxCourse, sensors, e, kFieldCourse)) {
             out.Append("  <course>");
             AppendFixed(out, p.direction, 6);
             out.Append("</course>\r\n");
         }
-        if (options & kGpxSpeed) {
+        if (Writes(options, kGpxSpeed, sensors, e, kFieldSpeed)) {
             out.Append("  <speed>");
             AppendFixed(out, static_cast<double>(p.speed) * 0.2777777777777778, 6);  // km/h to m/s
             out.Append("</speed>\r\n");
         }
-        if (options & kGpxSatellites) {
+        if (Writes(options, kGpxSatellites, sensors, e, kFieldSatellites)) {
             out.Append("  <sat>");
             AppendInt(out, p.satellites);
             out.Append("</sat>\r\n");
         }
-        if (options & kGpxHdop) {
+        if (Writes(options, kGpxHdop, sensors, e, kFieldHdop)) {
             out.Append("  <hdop>");
             AppendFixed(out, p.hdop, 6);
             out.Append("</hdop>\r\n");
         }
-        if (options & kGpxVdop) {
+        if (Writes(options, kGpxVdop, sensors, e, kFieldVdop)) {
             out.Append("  <vdop>");
             AppendFixed(out, p.vdop, 6);
             out.Append("</vdop>\r\n");
         }
-        if (options & kGpxPdop) {
+        if (Writes(options, kGpxPdop, sensors, e, kFieldPdop)) {
             out.Append("  <pdop>");
             AppendFixed(out, p.pdop, 6);
             out.Append("</pdop>\r\n");

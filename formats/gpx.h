@@ -27,18 +27,19 @@ constexpr uint32_t kGpxTime = 0x200;
 // with the sensor values of its extensions: `hr`, `cad` and `atemp` of
 // Garmin's TrackPointExtension (v1 and v2), `PowerInWatts` of its power
 // extension and a bare `power` (as Strava writes it); the speed of the v2
-// extension when the point has no `speed` of its own.
+// extension when the point has no `speed` of its own. A `trkpt` without a
+// real position (`lat` or `lon` missing, no number, or beyond the earth's
+// ranges) gives no point. `time` is read as ISO 8601 and moved to UTC; a
+// time that gives no date that exists leaves the point undated. The values a
+// point does not carry (no element, or a text that is no number) are marked
+// absent in `sensors`.
 ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
                         SensorChannels* sensors = nullptr);
 
-// Reads a GPX time text the way the pattern "%hd-%hd-%hdT%hd:%hd:%fZ" scans
-// it: the fields scanned before the first mismatch are set, the others left
-// alone; the zone suffix is ignored.
-void ParseGpxTime(std::string_view text, TrackPoint& point);
-
 // GPX 1.0; a track with sensor channels is written as GPX 1.1 with Garmin's
 // TrackPointExtension v2 and PowerExtension v1 in every point (speed and
-// course move into the extension, GPX 1.1 having no element for them).
+// course move into the extension, GPX 1.1 having no element for them). A
+// value the point lacks (its absent marks in `sensors`) gets no element.
 int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options, const SensorChannels* sensors = nullptr);
 

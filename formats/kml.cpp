@@ -9,6 +9,7 @@
 #include "core/statistics.h"
 #include "core/version.h"
 #include "core/xml_text.h"
+#include "formats/text_fields.h"
 
 namespace ferolin {
 
@@ -51,48 +52,101 @@ void AppendDateTime(TextBuffer& out, const TrackPoint& p) {
     AppendClockTime(out, p.hour, p.minute, TruncateToInt(p.seconds));  // whole seconds
 }
 
-void AppendTriple(TextBuffer& out, double longitude, double latitude, double altitude) {
+// "longitude,latitude,altitude", or "longitude,latitude" for a point without
+// altitude: a two-number tuple is a point on the ground.
+void AppendTuple(TextBuffer& out, double longitude, double latitude, double altitude, bool hasAltitude) {
     AppendFixed(out, longitude, 6);
     out.Append(',');
     AppendFixed(out, latitude, 6);
+    if (!hasAltitude) return;
     out.Append(',');
     AppendFixed(out, altitude, 6);
+}
+
+bool HasAltitude(const ExportEntry& e, const SensorChannels* sensors) {
+    return !PointLacks(sensors, e.index, kFieldAltitude);
 }
 
 void BeginDesc(TextBuffer& out) { out.Append("<description><![CDATA["); }
 void EndDesc(TextBuffer& out) { out.Append("]]></description>\r\n"); }
 
+// The parts of a point's description, each after a line break but the first.
+enum DescPart : uint8_t { kDescDate = 1, kDescAltitude = 2, kDescSpeed = 4 };
+
+// The description of a point: its date, altitude and speed as `parts`
+// asks, leaving out the values the point lacks.
+void AppendPointDesc(TextBuffer& out, const ExportEntry& e, uint8_t parts, const SensorChannels* sensors) {
+    if (PointLacks(sensors, e.index, kFieldTime)) parts &= static_cast<uint8_t>(~kDescDate);
+    if (PointLacks(sensors, e.index, kFieldAltitude)) parts &= static_cast<uint8_t>(~kDescAltitude);
+    if (PointLacks(sensors, e.index, kFieldSpeed)) parts &= static_cast<uint8_t>(~kDescSpeed);
+    BeginDesc(out);
+    bool first = true;
+    const auto next = [&out, &first] {
+        if (!first) out.Append("<br>");
+        first = false;
+    };
+    if (parts & kDescDate) {
+        next();
+        AppendDateTime(out, *e.point);
+    }
+    if (parts & kDescAltitude) {
+        next();
+        out.Append("Altitude ");
+        AppendFixed(out, e.altitude, 2);
+        out.Append(" Meters");
+    }
+    if (parts & kDescSpeed) {
+        next();
+        out.Append("Speed ");
+        AppendFixed(out, e.point->speed, 2);
+        out.Append(" KMs/hr");
+    }
+    EndDesc(out);
+}
+
 enum class PointDesc { kAlt, kSpeed };
+
+// The geometry of a marker: a point at its altitude, or on the ground (no
+// altitude mode, nothing to extrude) when it has none.
+void AppendMarkerPoint(TextBuffer& out, const ExportEntry& e, uint32_t options, const SensorChannels* sensors) {
+    const bool hasAltitude = HasAltitude(e, sensors);
+    out.Append("<Point>\r\n");
+    if (hasAltitude) {
+        if (options & kKmlAbsoluteAltitude) out.Append(kAltAbs);
+        out.Append(kExtrude);
+    }
+    out.Append("<coordinates>");
+    AppendTuple(out, e.point->longitude, e.point->latitude, e.altitude, hasAltitude);
+    out.Append("</coordinates></Point>\r\n");
+}
 
 // Marker(name, description, icon, entry); the name is already in `name`.
 void AppendMarker(TextBuffer& out, std::string_view name, PointDesc desc, const char* icon,
-                  const ExportEntry& e, uint32_t options) {
+                  const ExportEntry& e, uint32_t options, const SensorChannels* sensors) {
     out.Append("<Placemark>\r\n<name>");
     out.Append(name);
     out.Append("</name>\r\n");
-    if (desc == PointDesc::kAlt) AppendKmlPointDescAlt(out, e);
-    else AppendKmlPointDescSpeed(out, e);
+    AppendPointDesc(out, e, desc == PointDesc::kAlt ? kDescDate | kDescAltitude : kDescDate | kDescSpeed,
+                    sensors);
     out.Append("<Style>\r\n");
     out.Append(icon);
-    out.Append("</Style>\r\n<Point>\r\n");
-    if (options & kKmlAbsoluteAltitude) out.Append(kAltAbs);
-    out.Append(kExtrude);
-    out.Append("<coordinates>");
-    AppendTriple(out, e.point->longitude, e.point->latitude, e.altitude);
-    out.Append("</coordinates></Point>\r\n</Placemark>\r\n");
+    out.Append("</Style>\r\n");
+    AppendMarkerPoint(out, e, options, sensors);
+    out.Append("</Placemark>\r\n");
 }
 
 // A statistics marker named "<label><value with two decimals><unit>".
 void AppendStatMarker(TextBuffer& out, std::string& name, const char* label, double value,
-                      const char* unit, PointDesc desc, const ExportEntry& e, uint32_t options) {
+                      const char* unit, PointDesc desc, const ExportEntry& e, uint32_t options,
+                      const SensorChannels* sensors) {
     name = label;
     AppendFixed(name, value, 2);
     name += unit;
-    AppendMarker(out, name, desc, kStatIcon, e, options);
+    AppendMarker(out, name, desc, kStatIcon, e, options, sensors);
 }
 
 void AppendStatistics(TextBuffer& out, const ExportEntry* entries, uint32_t count,
-                      uint32_t options) {
+                      uint32_t options, const SensorChannels* sensors) {
     TrackStatistics s;
     ComputeTrackStatistics(entries, count, s);
     out.Append("<Folder>\r\n");
@@ -109,51 +163,35 @@ void AppendStatistics(TextBuffer& out, const ExportEntry* entries, uint32_t coun
     EndDesc(out);
     out.Append("<name>Statistics</name>\r\n");
 
+    // No marker names a value its point lacks.
     std::string name;
     const ExportEntry& fastest = entries[s.maxSpeedIndex];
-    if (fastest.point->speed != 0)
+    if (fastest.point->speed != 0 && !PointLacks(sensors, fastest.index, kFieldSpeed))
         AppendStatMarker(out, name, "Max Speed ", fastest.point->speed, " KMs/hr", PointDesc::kAlt,
-                         fastest, options);
+                         fastest, options, sensors);
     const ExportEntry& lowest = entries[s.minAltitudeIndex];
-    if (lowest.altitude != 0)
+    if (lowest.altitude != 0 && HasAltitude(lowest, sensors))
         AppendStatMarker(out, name, "Min Altitude ", lowest.altitude, " Meters", PointDesc::kSpeed,
-                         lowest, options);
+                         lowest, options, sensors);
     const ExportEntry& highest = entries[s.maxAltitudeIndex];
-    if (highest.altitude != 0)
+    if (highest.altitude != 0 && HasAltitude(highest, sensors))
         AppendStatMarker(out, name, "Max Altitude ", highest.altitude, " Meters",
-                         PointDesc::kSpeed, highest, options);
+                         PointDesc::kSpeed, highest, options, sensors);
     out.Append("</Folder>\r\n");
 }
 
 }  // namespace
 
-void AppendKmlPointDescAlt(TextBuffer& out, const ExportEntry& e) {
-    BeginDesc(out);
-    AppendDateTime(out, *e.point);
-    out.Append("<br>Altitude ");
-    AppendFixed(out, e.altitude, 2);
-    out.Append(" Meters");
-    EndDesc(out);
+void AppendKmlPointDescAlt(TextBuffer& out, const ExportEntry& e, const SensorChannels* sensors) {
+    AppendPointDesc(out, e, kDescDate | kDescAltitude, sensors);
 }
 
-void AppendKmlPointDescSpeed(TextBuffer& out, const ExportEntry& e) {
-    BeginDesc(out);
-    AppendDateTime(out, *e.point);
-    out.Append("<br>Speed ");
-    AppendFixed(out, e.point->speed, 2);
-    out.Append(" KMs/hr");
-    EndDesc(out);
+void AppendKmlPointDescSpeed(TextBuffer& out, const ExportEntry& e, const SensorChannels* sensors) {
+    AppendPointDesc(out, e, kDescDate | kDescSpeed, sensors);
 }
 
-void AppendKmlPointDescFull(TextBuffer& out, const ExportEntry& e) {
-    BeginDesc(out);
-    AppendDateTime(out, *e.point);
-    out.Append("<br>Altitude ");
-    AppendFixed(out, e.altitude, 2);
-    out.Append(" Meters<br>Speed ");
-    AppendFixed(out, e.point->speed, 2);
-    out.Append(" KMs/hr");
-    EndDesc(out);
+void AppendKmlPointDescFull(TextBuffer& out, const ExportEntry& e, const SensorChannels* sensors) {
+    AppendPointDesc(out, e, kDescDate | kDescAltitude | kDescSpeed, sensors);
 }
 
 GeoPosition ProjectHeadingPoint(double latitude, double longitude, double speed,
@@ -174,7 +212,7 @@ GeoPosition ProjectHeadingPoint(double latitude, double longitude, double speed,
 }
 
 int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32_t count,
-                     uint32_t options) {
+                     uint32_t options, const SensorChannels* sensors) {
     if (count == 0) return 1;
     OutputFile file;
     if (!file.Create(path)) return 1;
@@ -193,20 +231,23 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
     AppendXmlText(out, FileTitle(path));
     out.Append("</name>\r\n<open>1</open>\r\n");
 
-    // The track line.
+    // The track line. A line none of whose points has an altitude lies on the
+    // ground: no altitude mode, nothing to extrude.
+    bool anyAltitude = !sensors || !sensors->AnyAbsent();
+    for (uint32_t i = 0; i < count && !anyAltitude; ++i) anyAltitude = HasAltitude(entries[i], sensors);
     out.Append("<Placemark>\r\n<name>Track (");
     AppendInt(out, count);
     out.Append(" records)</name>\r\n<Style>\r\n");
     out.Append(kTrackLineStyle);
     out.Append(kTrackIcon);
     out.Append("</Style>\r\n<LineString>\r\n");
-    if (absolute) out.Append(kAltAbs);
-    if (options & kKmlExtrude) out.Append(kExtrude);
+    if (absolute && anyAltitude) out.Append(kAltAbs);
+    if ((options & kKmlExtrude) && anyAltitude) out.Append(kExtrude);
     if (options & kKmlTessellate) out.Append(kTessellate);
     out.Append(kCoordOpen);
     for (uint32_t i = 0; i < count; ++i) {
-        AppendTriple(out, entries[i].point->longitude, entries[i].point->latitude,
-                     entries[i].altitude);
+        const ExportEntry& e = entries[i];
+        AppendTuple(out, e.point->longitude, e.point->latitude, e.altitude, HasAltitude(e, sensors));
         out.Append(' ');
         file.Flush();
     }
@@ -214,11 +255,11 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
     out.Append("</Placemark>\r\n");
 
     if (count >= 2) {
-        AppendMarker(out, "Start", PointDesc::kAlt, kStartIcon, entries[0], options);
-        AppendMarker(out, "Stop", PointDesc::kAlt, kStopIcon, entries[count - 1], options);
+        AppendMarker(out, "Start", PointDesc::kAlt, kStartIcon, entries[0], options, sensors);
+        AppendMarker(out, "Stop", PointDesc::kAlt, kStopIcon, entries[count - 1], options, sensors);
     }
 
-    if (options & kKmlStatistics) AppendStatistics(out, entries, count, options);
+    if (options & kKmlStatistics) AppendStatistics(out, entries, count, options, sensors);
 
     if (options & kKmlWaypoints) {
         out.Append("<Folder>\r\n<name>Waypoints</name>\r\n");
@@ -229,30 +270,34 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
         for (uint32_t i = 0; i < count; ++i) {
             const ExportEntry& e = entries[i];
             const TrackPoint& p = *e.point;
+            const bool hasAltitude = HasAltitude(e, sensors);
             out.Append("<Placemark>\r\n<name>");
             AppendInt(out, i, 5);
             out.Append("</name>\r\n");
-            AppendKmlPointDescFull(out, e);
+            AppendKmlPointDescFull(out, e, sensors);
             out.Append("<visibility>0</visibility>\r\n<styleUrl>#IconWpt</styleUrl>\r\n<Point>\r\n");
-            if (absolute) out.Append(kAltAbs);
-            out.Append(kExtrude);
+            if (hasAltitude) {
+                if (absolute) out.Append(kAltAbs);
+                out.Append(kExtrude);
+            }
             out.Append("<coordinates>");
-            const std::size_t triple = out.size();
-            AppendTriple(out, p.longitude, p.latitude, e.altitude);
-            const std::size_t tripleLength = out.size() - triple;
+            const std::size_t tuple = out.size();
+            AppendTuple(out, p.longitude, p.latitude, e.altitude, hasAltitude);
+            const std::size_t tupleLength = out.size() - tuple;
             out.Append("</coordinates></Point>\r\n");
-            if (options & kKmlHeadingLines) {
+            // A heading line needs the point's speed and course.
+            if ((options & kKmlHeadingLines) && !PointLacks(sensors, e.index, kFieldSpeed | kFieldCourse)) {
                 const GeoPosition end = ProjectHeadingPoint(p.latitude, p.longitude, p.speed, p.direction);
                 out.Append("<LineString>\r\n");
-                if (absolute) out.Append(kAltAbs);
+                if (absolute && hasAltitude) out.Append(kAltAbs);
                 out.Append(kCoordOpen);
                 // The line starts at the point: its coordinates text once more,
                 // copied rather than formatted again.
-                char* copy = out.Reserve(tripleLength);
-                std::memcpy(copy, out.data() + triple, tripleLength);
-                out.Advance(tripleLength);
+                char* copy = out.Reserve(tupleLength);
+                std::memcpy(copy, out.data() + tuple, tupleLength);
+                out.Advance(tupleLength);
                 out.Append(' ');
-                AppendTriple(out, end.longitude, end.latitude, e.altitude);
+                AppendTuple(out, end.longitude, end.latitude, e.altitude, hasAltitude);
                 out.Append(' ');
                 out.Append(kCoordClose);
             }
@@ -270,55 +315,123 @@ namespace {
 
 enum KmlState { kOutside = 0, kInKml = 1, kInPlacemark = 2, kInLineString = 3, kInCoordinates = 4 };
 
-inline bool IsSeparator(char c) {
-    // Tabs separate too, like the other blanks, so that no value is lost.
-    return c == ',' || c == ' ' || c == '\r' || c == '\n' || c == '\t';
+inline bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
+
+// A coordinate field that is a decimal number and nothing else.
+bool FieldNumber(const char* begin, const char* end, double& value) {
+    const char* p = begin;
+    return scan::Real(p, end, value) && p == end;
 }
+
+// What a line string's point does not carry: a time, speed, course,
+// satellites or dilutions of precision.
+constexpr uint8_t kKmlAbsent = kFieldTime | kQualityFields;
 
 class KmlHandler : public TrackSaxHandler {
 public:
     void StartElement(std::string_view name, const XmlAttributes&) override {
-        if (XmlNameIs(name, "kml")) state_ = kInKml;
-        else if (state_ == kInKml && XmlNameIs(name, "Placemark")) state_ = kInPlacemark;
-        else if (state_ == kInPlacemark && XmlNameIs(name, "LineString")) state_ = kInLineString;
-        else if (state_ == kInLineString && XmlNameIs(name, "coordinates")) state_ = kInCoordinates;
+        if (state_ == kOutside) {
+            if (XmlNameIs(name, "kml")) state_ = kInKml;
+            return;
+        }
+        if (state_ == kInKml) {
+            if (XmlNameIs(name, "Placemark")) {
+                state_ = kInPlacemark;
+                depth_ = 0;
+                marker_ = false;
+            }
+            return;
+        }
+        ++depth_;  // the element's depth below the placemark
+        if (state_ == kInPlacemark) {
+            // A placemark holds one geometry. Ferolin's waypoint markers give
+            // theirs a point and then the heading line beside it: a line
+            // string beside a point of the same placemark is a marker's
+            // heading, not a track.
+            if (depth_ == 1 && XmlNameIs(name, "Point")) {
+                marker_ = true;
+            } else if (!marker_ && XmlNameIs(name, "LineString")) {
+                state_ = kInLineString;
+                lineDepth_ = depth_;
+            }
+        } else if (state_ == kInLineString && XmlNameIs(name, "coordinates")) {
+            state_ = kInCoordinates;
+        }
     }
 
     void EndElement(std::string_view name) override {
-        if (XmlNameIs(name, "kml")) state_ = kOutside;
-        else if (state_ == kInPlacemark && XmlNameIs(name, "Placemark")) state_ = kInKml;
-        else if (state_ == kInLineString && XmlNameIs(name, "LineString")) state_ = kInPlacemark;
-        else if (state_ == kInCoordinates && XmlNameIs(name, "coordinates")) state_ = kInLineString;
+        if (XmlNameIs(name, "kml")) {
+            state_ = kOutside;
+            return;
+        }
+        if (state_ < kInPlacemark) return;
+        if (depth_ == 0) {
+            state_ = kInKml;  // the placemark's end
+            return;
+        }
+        if (state_ == kInCoordinates && XmlNameIs(name, "coordinates")) state_ = kInLineString;
+        else if (state_ == kInLineString && depth_ == lineDepth_) state_ = kInPlacemark;
+        --depth_;
     }
 
     bool WantsText() const override { return state_ == kInCoordinates; }
 
-    // Numbers three at a time: longitude, latitude, altitude; a leftover
-    // one or two are dropped.
+    // Tuples separated by blanks, each "longitude,latitude[,altitude]"
+    // (blanks beside a comma are forgiven). A tuple without a real position
+    // gives no point; a two-number tuple is a point without altitude.
     void Characters(std::string_view text) override {
         if (state_ != kInCoordinates) return;
         const char* p = text.data();
         const char* const end = p + text.size();
-        const char* begin[3];
-        const char* stop[3];
-        int held = 0;
         while (p < end) {
-            while (p < end && IsSeparator(*p)) ++p;
+            while (p < end && IsBlank(*p)) ++p;
             if (p == end) break;
-            begin[held] = p;
-            while (p < end && !IsSeparator(*p)) ++p;
-            stop[held] = p;
-            if (++held < 3) continue;
-            held = 0;
-            TrackPoint* slot = Slot();
-            if (!slot) return;
-            slot->record = static_cast<int32_t>(Index() + 1);
-            slot->longitude = ParseReal(begin[0], stop[0]);
-            slot->latitude = ParseReal(begin[1], stop[1]);
-            slot->altitude = ToFloat(ParseReal(begin[2], stop[2]));
-            NextRecord();
+            const char* begin[3];
+            const char* stop[3];
+            int fields = 0;
+            for (;;) {
+                const char* field = p;
+                while (p < end && !IsBlank(*p) && *p != ',') ++p;
+                if (fields < 3) {
+                    begin[fields] = field;
+                    stop[fields] = p;
+                }
+                ++fields;
+                const char* q = p;
+                while (q < end && IsBlank(*q)) ++q;
+                if (q == end || *q != ',') break;
+                ++q;
+                while (q < end && IsBlank(*q)) ++q;
+                p = q;
+            }
+            if (!AddPoint(fields, begin, stop)) return;
         }
     }
+
+private:
+    // False when memory ran out.
+    bool AddPoint(int fields, const char* const* begin, const char* const* stop) {
+        double longitude, latitude, altitude = 0;
+        if (fields < 2 || fields > 3 || !FieldNumber(begin[0], stop[0], longitude) ||
+            !FieldNumber(begin[1], stop[1], latitude) || !IsRealPosition(latitude, longitude)) {
+            CurrentReadReport().Count(LeftOut::kNoPosition);
+            return true;
+        }
+        const bool hasAltitude = fields == 3 && FieldNumber(begin[2], stop[2], altitude);
+        TrackPoint* slot = Slot();
+        if (!slot) return false;
+        slot->record = static_cast<int32_t>(Index() + 1);
+        slot->longitude = longitude;
+        slot->latitude = latitude;
+        slot->altitude = hasAltitude ? ToFloat(altitude) : 0.0f;
+        MarkAbsent(hasAltitude ? kKmlAbsent : kKmlAbsent | kFieldAltitude);
+        NextRecord();
+        return true;
+    }
+
+    int depth_ = 0;      // open elements below the placemark
+    int lineDepth_ = 0;  // depth of the line string being read
+    bool marker_ = false;  // the placemark holds a point of its own
 };
 
 }  // namespace
@@ -327,8 +440,9 @@ namespace {
 std::unique_ptr<TrackSaxHandler> MakeKmlHandler() { return std::make_unique<KmlHandler>(); }
 }  // namespace
 
-ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
-    return ReadXmlTrack(path, MakeKmlHandler, points, count);
+ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors) {
+    return ReadXmlTrack(path, MakeKmlHandler, points, count, sensors);
 }
 
 

@@ -1,6 +1,6 @@
 // KML 2.0 for Google Earth: the track as a line with Start and Stop markers,
 // statistics and waypoint markers (written); the coordinates of the line
-// strings of placemarks (read).
+// strings of placemarks (read), a waypoint marker's heading line left aside.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/sensors.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 #include "formats/xml_track.h"
@@ -22,8 +23,12 @@ constexpr uint32_t kKmlWaypoints = 0x400000;
 constexpr uint32_t kKmlTessellate = 0x800000;
 constexpr uint32_t kKmlHeadingLines = 0x1000000;
 
+// A point without altitude (its absent mark in `sensors`) is written as a
+// "longitude,latitude" tuple on the ground; no description or statistics
+// marker names a value a point lacks, and a point without speed or course
+// gets no heading line.
 int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32_t count,
-                     uint32_t options);
+                     uint32_t options, const SensorChannels* sensors = nullptr);
 
 struct GeoPosition {
     double latitude;
@@ -35,13 +40,24 @@ struct GeoPosition {
 GeoPosition ProjectHeadingPoint(double latitude, double longitude, double speed,
                                 double direction);
 
-// The coordinates of every LineString inside a Placemark inside kml, taken
-// three numbers at a time as longitude, latitude and altitude.
-ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
+// The coordinates of every LineString inside a Placemark inside kml: tuples
+// "longitude,latitude[,altitude]" separated by blanks. A tuple without a real
+// position gives no point; a point of two numbers has no altitude. The line
+// string of a placemark that also holds a Point of its own (the heading line
+// of the writer's waypoint markers) is no track. A line string's points have
+// no time or fix quality: `sensors` receives them as absent, with the
+// altitude of the two-number tuples.
+ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors = nullptr);
 
-// The description texts shared with the one-point KML of the map viewers.
-void AppendKmlPointDescAlt(TextBuffer& out, const ExportEntry& entry);
-void AppendKmlPointDescSpeed(TextBuffer& out, const ExportEntry& entry);
-void AppendKmlPointDescFull(TextBuffer& out, const ExportEntry& entry);
+// The description texts shared with the one-point KML of the map viewers:
+// the date and the altitude, the speed or both, leaving out what the point
+// lacks.
+void AppendKmlPointDescAlt(TextBuffer& out, const ExportEntry& entry,
+                           const SensorChannels* sensors = nullptr);
+void AppendKmlPointDescSpeed(TextBuffer& out, const ExportEntry& entry,
+                             const SensorChannels* sensors = nullptr);
+void AppendKmlPointDescFull(TextBuffer& out, const ExportEntry& entry,
+                            const SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

@@ -69,8 +69,13 @@ bool NumberOf(std::string_view text, double& value) {
     return p == end;
 }
 
-// Gathers one trackpoint at a time and keeps it only when it had a position:
-// a trackpoint without one (indoors, or a pause) is no track point.
+// The fields a trackpoint carries only when its file gives them; the others
+// (course, satellites, dilutions of precision) it never has.
+constexpr uint8_t kTcxAbsent = kFieldAltitude | kFieldTime | kQualityFields;
+
+// Gathers one trackpoint at a time and keeps it only when it had a real
+// position: a trackpoint without one (indoors, or a pause) is no track point,
+// and is counted as left out.
 class TcxHandler : public TrackSaxHandler {
 public:
     void StartElement(std::string_view name, const XmlAttributes&) override {
@@ -79,6 +84,8 @@ public:
             inHeartRate_ = false;
             point_ = TrackPoint{};
             hasLatitude_ = hasLongitude_ = false;
+            present_ = 0;
+            timeRefused_ = false;
             for (float& v : sensors_) v = kNoSensorValue;
             runCadence_ = kNoSensorValue;
             field_ = kNoField;
@@ -96,7 +103,10 @@ public:
             inHeartRate_ = false;
         } else if (name == "Trackpoint") {
             inPoint_ = false;
-            if (hasLatitude_ && hasLongitude_) Keep();
+            if (hasLatitude_ && hasLongitude_ && IsRealPosition(point_.latitude, point_.longitude))
+                Keep();
+            else
+                CurrentReadReport().Count(LeftOut::kNoPosition);
         }
     }
 
@@ -104,7 +114,13 @@ public:
 
     void Characters(std::string_view text) override {
         if (field_ == kTime) {
-            ParseIsoTime(text, point_);
+            // A time that gives no date that exists leaves the point undated;
+            // blanks alone are no time.
+            const char* p = text.data();
+            const char* const end = p + text.size();
+            scan::SkipSpace(p, end);
+            if (ParseIsoTime(text, point_)) present_ |= kFieldTime;
+            else if (p != end) timeRefused_ = true;
             return;
         }
         double v;
@@ -118,8 +134,14 @@ public:
                 point_.longitude = v;
                 hasLongitude_ = true;
                 break;
-            case kAltitude: point_.altitude = ToFloat(v); break;
-            case kSpeed: point_.speed = ToFloat(v * 3.6); break;  // m/s to km/h
+            case kAltitude:
+                point_.altitude = ToFloat(v);
+                present_ |= kFieldAltitude;
+                break;
+            case kSpeed:
+                point_.speed = ToFloat(v * 3.6);  // m/s to km/h
+                present_ |= kFieldSpeed;
+                break;
             case kHeartRate: sensors_[static_cast<int>(Sensor::kHeartRate)] = ToFloat(v); break;
             case kCadence: sensors_[static_cast<int>(Sensor::kCadence)] = ToFloat(v); break;
             case kWatts: sensors_[static_cast<int>(Sensor::kPower)] = ToFloat(v); break;
@@ -139,6 +161,9 @@ private:
         if (!IsSensorValue(cadence)) cadence = runCadence_;
         for (int i = 0; i < kSensorCount; ++i)
             if (IsSensorValue(sensors_[i])) SetSensor(static_cast<Sensor>(i), sensors_[i]);
+        if (timeRefused_ && !(present_ & kFieldTime)) CurrentReadReport().Count(LeftOut::kNoDate);
+        const uint8_t absent = kTcxAbsent & static_cast<uint8_t>(~present_);
+        if (absent) MarkAbsent(absent);
         NextRecord();
     }
 
@@ -147,6 +172,8 @@ private:
     float runCadence_ = kNoSensorValue;
     bool inPoint_ = false, inHeartRate_ = false;
     bool hasLatitude_ = false, hasLongitude_ = false;
+    bool timeRefused_ = false;  // a time text that gives no date that exists
+    uint8_t present_ = 0;       // PointField bits of the values the point has
     TcxField field_ = kNoField;
 };
 
@@ -233,7 +260,8 @@ void AppendTrackpoint(TextBuffer& out, const ExportEntry& e, int64_t time, doubl
     AppendIsoTime(out, time);
     out.Append("</Time>\r\n");
     AppendPosition(out, "            ", "Position", p);
-    AppendDoubleElement(out, "            ", "AltitudeMeters", e.altitude, 3);
+    if (!PointLacks(sensors, e.index, kFieldAltitude))
+        AppendDoubleElement(out, "            ", "AltitudeMeters", e.altitude, 3);
     AppendDoubleElement(out, "            ", "DistanceMeters", distance, 2);
     if (sensors) {
         const float heartRate = sensors->Value(Sensor::kHeartRate, e.index);
@@ -280,7 +308,6 @@ ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_
 int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t /*options*/, const SensorChannels* sensors) {
     if (count == 0) return 1;
-    sensors = PresentChannels(sensors);
 
     // Totals first: the lap comes before its track.
     ExportTimeline line(entries, count);
@@ -325,9 +352,11 @@ int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t c
         AppendDoubleElement(out, "        ", "TotalTimeSeconds", seconds, 3);
         AppendDoubleElement(out, "        ", "DistanceMeters", totalDistance, 2);
         AppendPosition(out, "        ", "BeginPosition", *entries[0].point);
-        AppendDoubleElement(out, "        ", "BeginAltitudeMeters", entries[0].altitude, 3);
+        if (!PointLacks(sensors, entries[0].index, kFieldAltitude))
+            AppendDoubleElement(out, "        ", "BeginAltitudeMeters", entries[0].altitude, 3);
         AppendPosition(out, "        ", "EndPosition", *entries[count - 1].point);
-        AppendDoubleElement(out, "        ", "EndAltitudeMeters", entries[count - 1].altitude, 3);
+        if (!PointLacks(sensors, entries[count - 1].index, kFieldAltitude))
+            AppendDoubleElement(out, "        ", "EndAltitudeMeters", entries[count - 1].altitude, 3);
         out.Append("        <Intensity>Active</Intensity>\r\n      </Lap>\r\n");
     }
     out.Append("        <Track>\r\n");

@@ -14,18 +14,21 @@
 
 namespace ferolin {
 
-// Every `Trackpoint` that has a `Position`, in document order (the laps and
-// tracks of every activity and course), numbered 1, 2, 3 ...: its time,
+// Every `Trackpoint` that has a real `Position`, in document order (the laps
+// and tracks of every activity and course), numbered 1, 2, 3 ...: its time,
 // position, altitude, heart rate, cadence, and from the activity extension
-// (TPX) its speed, power and running cadence. Statuses as ReadXmlTrack.
+// (TPX) its speed, power and running cadence. A trackpoint without a real
+// position is left out and counted; a time that gives no date that exists
+// leaves the point undated. The values a point does not carry are marked
+// absent in `sensors`. Statuses as ReadXmlTrack.
 ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
                        SensorChannels* sensors = nullptr);
 
 // One activity (Sport "Other") with one lap and one track when the first
 // point has a date; else one course named after the output file, timed at
 // 10 km/h from the writer's clock. Each trackpoint has its time, position,
-// altitude, distance from the start, and the heart rate, cadence, speed and
-// power it has. Takes no option bits.
+// altitude (none for a point that lacks it), distance from the start, and
+// the heart rate, cadence, speed and power it has. Takes no option bits.
 int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t options, const SensorChannels* sensors = nullptr);
 

@@ -86,7 +86,7 @@ inline uint8_t AbsentColumn(PointTable& table) {
                 absent |= fields[k];
                 row[k] = 0;
             }
-        row.push_back(absent);
+        row.push_back(static_cast<int8_t>(absent));  // the cell's type: vdop is the sign bit
     }
     return named;
 }

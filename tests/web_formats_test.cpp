@@ -92,6 +92,27 @@ TEST(WebFormats, WrittenTcxFilesValidateAgainstTheSchema) {
     EXPECT_GE(written, 3);
 }
 
+// The GPX files of the writer cases (tests/data/gpx/*.0x*.gpx) are valid too:
+// GPX 1.0, or GPX 1.1 with Garmin's extensions for a track with sensor data;
+// Strava's bare <power> is not.
+TEST(WebFormats, WrittenGpxFilesValidateAgainstTheSchemas) {
+    const std::string gpx10 = FEROLIN_SCHEMAS "/gpx10.xsd", gpx11 = FEROLIN_SCHEMAS "/gpx-with-extensions.xsd";
+    if (!Have("xmllint") || !fs::exists(gpx10) || !fs::exists(gpx11)) GTEST_SKIP() << "no xmllint or GPX schemas";
+    const auto valid = [](const std::string& schema, const std::string& path) {
+        return std::system(("xmllint --noout --schema '" + schema + "' '" + path + "' 2>/dev/null").c_str()) == 0;
+    };
+    EXPECT_FALSE(valid(gpx11, DataFolder("gpx") + "/strava.gpx"));
+    int written = 0;
+    for (const auto& entry : fs::directory_iterator(DataFolder("gpx")))
+        if (entry.path().extension() == ".gpx" && entry.path().stem().string().find(".0x") != std::string::npos) {
+            const std::string path = entry.path().string();
+            const bool v11 = ReadFile(path).find("version=\"1.1\"") != std::string::npos;
+            EXPECT_TRUE(valid(v11 ? gpx11 : gpx10, path)) << path;
+            ++written;
+        }
+    EXPECT_GE(written, 10);
+}
+
 namespace {
 
 // A ride of `n` dated points with every sensor channel (whole numbers, which
