@@ -1,5 +1,6 @@
 #include "core/statistics.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ferolin {
@@ -23,7 +24,33 @@ double UnitChord(const ChordPosition& a, const ChordPosition& b) {
     return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
-void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats) {
+double ChordWalker::Next(const ExportEntry& e) {
+    double chord = 0;
+    if (!extras_) {
+        const ChordPosition p = ChordPositionOf(*e.point, e.altitude);
+        if (previous_) chord = UnitChord(position_, p);
+        position_ = p;
+        previous_ = &e;
+        return chord;
+    }
+    const bool has = !extras_->Lacks(e.index, kFieldAltitude);
+    const ChordPosition p = ChordPositionOf(*e.point, has ? e.altitude : 0.0f);
+    if (previous_) {
+        if (has && hadAltitude_) {
+            chord = UnitChord(position_, p);
+        } else {
+            const float level = has ? e.altitude : hadAltitude_ ? previous_->altitude : 0.0f;
+            chord = UnitChord(ChordPositionOf(*previous_->point, level), ChordPositionOf(*e.point, level));
+        }
+    }
+    position_ = p;
+    previous_ = &e;
+    hadAltitude_ = has;
+    return chord;
+}
+
+void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats,
+                            const SensorChannels* extras) {
     stats = TrackStatistics{};
     if (count == 0) return;
 
@@ -31,31 +58,36 @@ void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackSta
         TrackPointTime(*entries[count - 1].point) - TrackPointTime(*entries[0].point);
     stats.durationSeconds = static_cast<int32_t>(duration);
 
+    const auto lacks = [extras](const ExportEntry& e, uint8_t field) {
+        return PointLacks(extras, e.index, field);
+    };
     double speedSum = 0, movingSum = 0, distance = 0;
-    uint32_t movingCount = 0;
-    uint32_t maxSpeed = 0, maxAltitude = 0, minAltitude = 0;
-    ChordPosition previous = ChordPositionOf(*entries[0].point, entries[0].altitude);
+    uint32_t speedCount = 0, movingCount = 0;
+    int64_t maxSpeed = -1, maxAltitude = -1, minAltitude = -1;
+    ChordWalker chords(extras);
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
-        const double speed = e.point->speed;
-        speedSum += speed;
-        if (speed > kStopThreshold) {
-            movingSum += speed;
-            ++movingCount;
+        if (!lacks(e, kFieldSpeed)) {
+            const double speed = e.point->speed;
+            speedSum += speed;
+            ++speedCount;
+            if (speed > kStopThreshold) {
+                movingSum += speed;
+                ++movingCount;
+            }
+            if (maxSpeed < 0 || e.point->speed > entries[maxSpeed].point->speed) maxSpeed = i;
         }
-        if (e.point->speed > entries[maxSpeed].point->speed) maxSpeed = i;
-        if (e.altitude > entries[maxAltitude].altitude) maxAltitude = i;
-        if (e.altitude < entries[minAltitude].altitude) minAltitude = i;
-        if (i >= 1) {
-            const ChordPosition p = ChordPositionOf(*e.point, e.altitude);
-            distance += UnitChord(previous, p);
-            previous = p;
+        if (!lacks(e, kFieldAltitude)) {
+            if (maxAltitude < 0 || e.altitude > entries[maxAltitude].altitude) maxAltitude = i;
+            if (minAltitude < 0 || e.altitude < entries[minAltitude].altitude) minAltitude = i;
         }
+        distance += chords.Next(e);
     }
-    stats.maxSpeedIndex = static_cast<int32_t>(maxSpeed);
-    stats.maxAltitudeIndex = static_cast<int32_t>(maxAltitude);
-    stats.minAltitudeIndex = static_cast<int32_t>(minAltitude);
-    stats.averageSpeed = static_cast<float>(speedSum / count);
+    // A track whose points all lack the value points at its first entry.
+    stats.maxSpeedIndex = static_cast<int32_t>(std::max<int64_t>(maxSpeed, 0));
+    stats.maxAltitudeIndex = static_cast<int32_t>(std::max<int64_t>(maxAltitude, 0));
+    stats.minAltitudeIndex = static_cast<int32_t>(std::max<int64_t>(minAltitude, 0));
+    stats.averageSpeed = speedCount ? static_cast<float>(speedSum / speedCount) : 0.0f;
     stats.averageSpeedNoStop = movingCount ? static_cast<float>(movingSum / movingCount) : 0.0f;
     stats.distanceKm = static_cast<float>(distance * kEarthRadiusKm);
 }

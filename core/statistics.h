@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/earth.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -27,7 +28,29 @@ ChordPosition ChordPositionOf(const TrackPoint& point, float altitude);
 // Straight-line distance between two such positions, in earth radii.
 double UnitChord(const ChordPosition& a, const ChordPosition& b);
 
-// One pass over `count` (at least 1) entries.
-void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats);
+// The chords between consecutive entries of an export list, in earth radii,
+// fed one entry after another. A point without altitude (`extras`) lends the
+// chords on either side the altitude of their other end, so that a missing
+// value is no climb from 0 and back (0 at both ends when neither has one).
+class ChordWalker {
+public:
+    explicit ChordWalker(const SensorChannels* extras)
+        : extras_(extras && extras->AnyAbsent() ? extras : nullptr) {}
+    // The chord from the entry before to `e`; 0 for the first.
+    double Next(const ExportEntry& e);
+
+private:
+    const SensorChannels* extras_;
+    const ExportEntry* previous_ = nullptr;
+    ChordPosition position_{};  // of the entry before, at its own altitude
+    bool hadAltitude_ = true;
+};
+
+// One pass over `count` (at least 1) entries. With `extras`, points without
+// altitude or speed count in none of the figures of that value (the
+// statistics of the KML writer); without, every field counts as stored (the
+// text tables keep their numbers).
+void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats,
+                            const SensorChannels* extras = nullptr);
 
 }  // namespace ferolin

@@ -148,7 +148,7 @@ void AppendStatMarker(TextBuffer& out, std::string& name, const char* label, dou
 void AppendStatistics(TextBuffer& out, const ExportEntry* entries, uint32_t count,
                       uint32_t options, const SensorChannels* sensors) {
     TrackStatistics s;
-    ComputeTrackStatistics(entries, count, s);
+    ComputeTrackStatistics(entries, count, s, sensors);
     out.Append("<Folder>\r\n");
     BeginDesc(out);
     out.Append("Distance ");

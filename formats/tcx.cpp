@@ -310,7 +310,7 @@ int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t c
     if (count == 0) return 1;
 
     // Totals first: the lap comes before its track.
-    ExportTimeline line(entries, count);
+    ExportTimeline line(entries, count, kMillisecondClock, sensors);
     const bool activity = line.Dated();
     line.Next();
     const int64_t firstTime = line.time();

@@ -109,7 +109,7 @@ bool ExportTimeline::Dated() const { return count_ > 0 && clock_.pointTime(*entr
 bool ExportTimeline::Next() {
     if (index_ >= count_) return false;
     const ExportEntry& e = entries_[index_];
-    const ChordPosition at = ChordPositionOf(*e.point, e.altitude);
+    const double chord = chords_.Next(e);
     if (index_ == 0) {
         const int64_t own = clock_.pointTime(*e.point);
         dated_ = own >= 0;
@@ -120,7 +120,7 @@ bool ExportTimeline::Next() {
         anchorDistance_ = distance_ = 0;
         time_ = anchorTime_;
     } else {
-        const double step = UnitChord(position_, at) * (kEarthRadiusKm * 1000);
+        const double step = chord * (kEarthRadiusKm * 1000);
         if (std::isfinite(step)) distance_ += step;
         const int64_t own = dated_ ? clock_.pointTime(*e.point) : -1;
         if (own >= 0) {
@@ -134,7 +134,6 @@ bool ExportTimeline::Next() {
             time_ = later < clock_.limit - anchorTime_ ? anchorTime_ + later : clock_.beyond;
         }
     }
-    position_ = at;
     ++index_;
     return true;
 }

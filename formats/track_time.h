@@ -47,9 +47,12 @@ inline constexpr TimelineClock kMillisecondClock{PointMilliseconds, 1000, 0, INT
 // (CurrentUtcTime).
 class ExportTimeline {
 public:
+    // `extras`: what the track keeps beside its records; a point without
+    // altitude adds no climb to the distance (ChordWalker).
     ExportTimeline(const ExportEntry* entries, uint32_t count,
-                   const TimelineClock& clock = kMillisecondClock)
-        : entries_(entries), count_(count), clock_(clock) {}
+                   const TimelineClock& clock = kMillisecondClock,
+                   const SensorChannels* extras = nullptr)
+        : entries_(entries), count_(count), clock_(clock), chords_(extras) {}
 
     // Whether the first point has a date (the list is timed by its points).
     bool Dated() const;
@@ -68,7 +71,7 @@ private:
     bool dated_ = false;
     int64_t anchorTime_ = 0, time_ = 0;
     double anchorDistance_ = 0, distance_ = 0;
-    ChordPosition position_{};
+    ChordWalker chords_;
 };
 
 }  // namespace ferolin
