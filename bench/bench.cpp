@@ -467,7 +467,10 @@ int main(int argc, char** argv) {
     };
     const Pair pairs[] = {
         {"frn -> frn", "frn read", "frn", "frn", ferolin::ReadNativeTrack},
-        {"frn -> plt", "plt read", "plt", "plt", ferolin::ReadOziTrack},
+        {"frn -> plt", "plt read", "plt", "plt",
+         [](const std::string& path, ferolin::TrackPointArray& points, uint32_t& count) {
+             return ferolin::ReadOziTrack(path, points, count);
+         }},
         {"frn -> pcx5", "pcx5 read", "trk", "trk", ferolin::ReadPcx5Track},
         {"frn -> magellan sd", "magellan sd read", "log", "upt", ferolin::ReadMagellanLog},
         {"frn -> nmea (five sentences)", "nmea read (five sentences)", "nmea", "nmea",

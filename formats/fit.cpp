@@ -85,14 +85,17 @@ constexpr BaseType kBaseTypes[17] = {
     {8, Kind::kNonZero},   // uint64z
 };
 
-// The fields of a `record` message that become point values, and the
-// timestamp that any message may carry.
+// The fields of a `record` message that become point values, the timestamp
+// that any message may carry, and the totals of a `session` message.
 enum Slot : uint8_t {
     kLatitude, kLongitude, kAltitude, kEnhancedAltitude, kSpeed, kEnhancedSpeed,
-    kHeartRate, kCadence, kPower, kTemperature, kTimestamp, kSlotCount, kNoSlot = kSlotCount
+    kHeartRate, kCadence, kPower, kTemperature, kTimestamp,
+    kTotalAscent, kTotalDescent, kTotalDistance, kTotalTimerTime,
+    kSlotCount, kNoSlot = kSlotCount
 };
 
 constexpr uint16_t kRecordMessage = 20;
+constexpr uint16_t kSessionMessage = 18;
 constexpr uint8_t kTimestampField = 253;
 
 Slot RecordSlot(uint8_t field) {
@@ -107,6 +110,17 @@ Slot RecordSlot(uint8_t field) {
         case 13: return kTemperature;
         case 73: return kEnhancedSpeed;
         case 78: return kEnhancedAltitude;
+        case kTimestampField: return kTimestamp;
+        default: return kNoSlot;
+    }
+}
+
+Slot SessionSlot(uint8_t field) {
+    switch (field) {
+        case 8: return kTotalTimerTime;
+        case 9: return kTotalDistance;
+        case 22: return kTotalAscent;
+        case 23: return kTotalDescent;
         case kTimestampField: return kTimestamp;
         default: return kNoSlot;
     }
@@ -134,6 +148,7 @@ struct LocalDefinition {
     bool defined = false;
     bool bigEndian = false;
     bool record = false;
+    bool session = false;
     uint32_t size = 0;  // bytes of a data message after its header
     FieldPlace places[kSlotCount] = {};
 };
@@ -201,9 +216,13 @@ const uint8_t* ReadDefinition(const uint8_t* p, const uint8_t* end, bool develop
     d.defined = true;
     d.bigEndian = bigEndian;
     d.record = global == kRecordMessage;
+    d.session = global == kSessionMessage;
     uint32_t offset = 0;
     for (unsigned i = 0; i < fields; ++i, p += 3) {
-        const Slot slot = d.record ? RecordSlot(p[0]) : p[0] == kTimestampField ? kTimestamp : kNoSlot;
+        const Slot slot = d.record    ? RecordSlot(p[0])
+                          : d.session ? SessionSlot(p[0])
+                          : p[0] == kTimestampField ? kTimestamp
+                                                    : kNoSlot;
         if (slot != kNoSlot) d.places[slot] = PlaceOf(offset, p[1], p[2]);
         offset += p[1];
     }
@@ -220,8 +239,9 @@ const uint8_t* ReadDefinition(const uint8_t* p, const uint8_t* end, bool develop
 
 // Walks the messages between `begin` and `end` of one FIT file, handing every
 // record message to `onRecord(definition, content, timestamp)` (timestamp in
-// FIT seconds, -1 when the message has none). Stops at the first message
-// that is incomplete or refers to an undefined local type.
+// FIT seconds, -1 when the message has none) and every session message to
+// `onRecord.Session(definition, content)`. Stops at the first message that
+// is incomplete or refers to an undefined local type.
 template <bool kTimes, typename OnRecord>
 void WalkMessages(const uint8_t* p, const uint8_t* end, OnRecord& onRecord) {
     LocalDefinition defs[16];
@@ -259,26 +279,36 @@ void WalkMessages(const uint8_t* p, const uint8_t* end, OnRecord& onRecord) {
             }
         }
         if (def.record) onRecord(def, content, timestamp);
+        else if (def.session) onRecord.Session(def, content);
     }
 }
 
 // Walks the FIT files chained in the input, handing each one's message bytes
-// to `onFile(begin, end)`, at most `limit` files. A file cut short ends the
-// walk; so does, when `checkCrc`, a file whose CRC does not match (after its
-// messages were handed over). Returns the number of files handed over.
+// to `onFile(begin, end)`, at most `limit` files. The signature ".FIT" makes
+// a file header, whatever its CRC: a header CRC that does not match (0 is
+// "not computed"), like a file CRC that does not match, ends the walk after
+// that file's messages were handed over, when `checkCrc`. A file cut short
+// ends the walk as well. Returns the number of files handed over; `failure`
+// gets the reason when the input's first header cannot be read.
 template <typename OnFile>
 uint32_t WalkChain(const uint8_t* data, std::size_t size, uint32_t limit, bool checkCrc,
-                   OnFile onFile) {
+                   OnFile onFile, const char** failure = nullptr) {
     std::size_t pos = 0;
     uint32_t files = 0;
     while (files < limit && size - pos >= kMinHeaderSize) {
         const uint8_t* h = data + pos;
-        const std::size_t headerSize = h[0];
-        if ((headerSize != 12 && headerSize != 14) || size - pos < headerSize) break;
         if (std::memcmp(h + 8, ".FIT", 4) != 0) break;
-        if (headerSize == 14 && checkCrc) {
+        const std::size_t headerSize = h[0];
+        if (headerSize < kMinHeaderSize || size - pos < headerSize) {
+            if (failure && files == 0)
+                *failure = headerSize < kMinHeaderSize ? "a damaged FIT file header"
+                                                       : "a FIT file header cut short";
+            break;
+        }
+        bool intact = true;
+        if (headerSize >= 14 && checkCrc) {
             const uint16_t crc = Le16(h + 12);
-            if (crc != 0 && crc != FitCrc(0, h, 12)) break;
+            intact = crc == 0 || crc == FitCrc(0, h, 12);
         }
         const std::size_t dataSize = Le32(h + 4);
         const std::size_t begin = pos + headerSize;
@@ -286,22 +316,26 @@ uint32_t WalkChain(const uint8_t* data, std::size_t size, uint32_t limit, bool c
         const bool whole = available >= 2 && dataSize <= available - 2;
         onFile(data + begin, data + begin + (dataSize < available ? dataSize : available));
         ++files;
-        if (!whole) break;
+        if (!whole || !intact) break;
         if (checkCrc && FitCrc(0, h, headerSize + dataSize) != Le16(data + begin + dataSize)) break;
         pos = begin + dataSize + 2;
     }
     return files;
 }
 
-// The position of a record: false when it has none. Positions are sint32
-// semicircles: a field of a narrower type is none, so that every point stands
-// on at least nine bytes of the file.
+// The position of a record in degrees: false when it has none or none on the
+// earth. Positions are sint32 semicircles: a field of a narrower type is
+// none, so that every point stands on at least nine bytes of the file.
 inline bool PositionOf(const LocalDefinition& def, const uint8_t* content, double& latitude,
                        double& longitude) {
     const FieldPlace& lat = def.places[kLatitude];
     const FieldPlace& lon = def.places[kLongitude];
-    return lat.bytes >= 4 && lon.bytes >= 4 && Decode(content, lat, def.bigEndian, latitude) &&
-           Decode(content, lon, def.bigEndian, longitude);
+    if (lat.bytes < 4 || lon.bytes < 4 || !Decode(content, lat, def.bigEndian, latitude) ||
+        !Decode(content, lon, def.bigEndian, longitude))
+        return false;
+    latitude *= kDegreesPerSemicircle;
+    longitude *= kDegreesPerSemicircle;
+    return IsRealPosition(latitude, longitude);
 }
 
 // First pass: the points the files hold.
@@ -311,44 +345,79 @@ struct PointCounter {
         double latitude, longitude;
         if (count < UINT32_MAX && PositionOf(def, content, latitude, longitude)) ++count;
     }
+    void Session(const LocalDefinition&, const uint8_t*) {}
 };
 
 constexpr Sensor kSensorOfSlot[] = {Sensor::kHeartRate, Sensor::kCadence, Sensor::kPower,
                                     Sensor::kTemperature};
 
-// Second pass: the points and their sensor values.
+// What a FIT record never carries: course, satellites and dilutions of
+// precision.
+constexpr uint8_t kFieldsNeverGiven = kQualityFields & ~kFieldSpeed;
+
+// Second pass: the points, what they lack, their sensor values, and the
+// totals of the sessions.
 class PointFiller {
 public:
     PointFiller(TrackPoint* points, uint32_t capacity, SensorChannels* sensors)
-        : points_(points), capacity_(capacity), sensors_(sensors) {}
+        : points_(points), capacity_(capacity), sensors_(sensors) {
+        // Every point lacks some field: the marks take their room at once.
+        if (sensors_ && capacity_ > 0) sensors_->MarkAbsent(capacity_ - 1, 0);
+    }
 
     uint32_t count() const { return count_; }
+    const DeviceTotals& totals() const { return totals_; }
 
     void operator()(const LocalDefinition& def, const uint8_t* c, int64_t timestamp) {
         double latitude, longitude;
-        if (count_ == capacity_ || !PositionOf(def, c, latitude, longitude)) return;
+        if (!PositionOf(def, c, latitude, longitude)) {
+            CurrentReadReport().Count(LeftOut::kNoPosition);
+            return;
+        }
+        if (count_ == capacity_) return;
         TrackPoint& p = points_[count_];
         const bool big = def.bigEndian;
         double v = 0;
-        p.latitude = latitude * kDegreesPerSemicircle;
-        p.longitude = longitude * kDegreesPerSemicircle;
+        uint8_t lacks = kFieldsNeverGiven;
+        p.latitude = latitude;
+        p.longitude = longitude;
         p.record = static_cast<int32_t>(count_ + 1);
         if (Decode(c, def.places[kEnhancedAltitude], big, v) ||
             Decode(c, def.places[kAltitude], big, v))
             p.altitude = ToFloat(v / 5.0 - 500.0);
+        else
+            lacks |= kFieldAltitude;
         if (Decode(c, def.places[kEnhancedSpeed], big, v) || Decode(c, def.places[kSpeed], big, v))
             p.speed = ToFloat(v * 0.0036);  // mm/s to km/h
+        else
+            lacks |= kFieldSpeed;
         if (timestamp >= 0) SetTime(p, timestamp + kFitEpoch);
+        else lacks |= kFieldTime;
         if (sensors_) {
+            sensors_->MarkAbsent(count_, lacks);
             for (int i = 0; i < kSensorCount; ++i) {
-                // Values beyond the float range (a wide type's) are none.
-                if (!Decode(c, def.places[kHeartRate + i], big, v) || !(std::fabs(v) < 1e30))
+                if (!Decode(c, def.places[kHeartRate + i], big, v)) continue;
+                // Values beyond the float range (a wide type's) are as
+                // impossible as those no body or device gives.
+                if (!(std::fabs(v) < 1e30) ||
+                    !IsPossibleSensorValue(kSensorOfSlot[i], static_cast<float>(v))) {
+                    CurrentReadReport().Count(LeftOut::kImpossibleValue);
                     continue;
+                }
                 if (!channels_[i]) channels_[i] = sensors_->Channel(kSensorOfSlot[i], capacity_);
                 channels_[i][count_] = static_cast<float>(v);
             }
         }
         ++count_;
+    }
+
+    // The device's totals of a session, added to those of the sessions
+    // before it (a multisport activity, or files chained).
+    void Session(const LocalDefinition& def, const uint8_t* c) {
+        Add(def, c, kTotalAscent, 1, totals_.ascentMetres);
+        Add(def, c, kTotalDescent, 1, totals_.descentMetres);
+        Add(def, c, kTotalDistance, 100, totals_.distanceMetres);
+        Add(def, c, kTotalTimerTime, 1000, totals_.timerSeconds);
     }
 
 private:
@@ -368,17 +437,27 @@ private:
         p.seconds = static_cast<float>(inDay % 60);
     }
 
+    // Adds a session's field, in its unit, to a total (NaN while no session
+    // gave the field).
+    static void Add(const LocalDefinition& def, const uint8_t* c, Slot slot, double scale,
+                    double& total) {
+        double v;
+        if (!Decode(c, def.places[slot], def.bigEndian, v)) return;
+        total = (std::isnan(total) ? 0.0 : total) + v / scale;
+    }
+
     TrackPoint* points_;
     uint32_t capacity_;
     uint32_t count_ = 0;
     SensorChannels* sensors_;
     float* channels_[kSensorCount] = {};
+    DeviceTotals totals_ = ReadReport::NoDeviceTotals();
     UtcDateTime day_{};
     int64_t dayStart_ = INT64_MIN / 2;
 };
 
-// Whether a file opens with a FIT file header: its size (12 or 14) and the
-// signature ".FIT". Only these bytes are read.
+// Whether a file opens with a FIT file header: the signature ".FIT" in its
+// bytes 8 to 11. Only these bytes are read.
 bool OpensAsFit(int fd) {
     uint8_t header[kMinHeaderSize];
     std::size_t got = 0;
@@ -388,7 +467,7 @@ bool OpensAsFit(int fd) {
         if (n <= 0) return false;
         got += static_cast<std::size_t>(n);
     }
-    return (header[0] == 12 || header[0] == 14) && std::memcmp(header + 8, ".FIT", 4) == 0;
+    return std::memcmp(header + 8, ".FIT", 4) == 0;
 }
 
 // Reads a whole regular file that opens as a FIT file (a FIFO or a device is
@@ -401,11 +480,17 @@ ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& by
     struct stat info;
     ReadStatus status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ReadStatus::kOk
                                                                        : ReadStatus::kCannotOpen;
-    if (status == ReadStatus::kOk && !OpensAsFit(fd)) status = ReadStatus::kNotThisFormat;
+    if (status == ReadStatus::kOk && !OpensAsFit(fd)) {
+        status = ReadStatus::kNotThisFormat;
+        SetReadReason("not a FIT file");
+    }
     if (status == ReadStatus::kOk && info.st_size > 0) {
         const std::size_t wanted = static_cast<std::size_t>(info.st_size);
         bytes.reset(new (std::nothrow) uint8_t[wanted]);
-        if (!bytes) status = ReadStatus::kNoMemory;
+        if (!bytes) {
+            status = ReadStatus::kNoMemory;
+            SetReadReason("out of memory");
+        }
         // A file that shrinks meanwhile is read as far as it goes.
         while (status == ReadStatus::kOk && size < wanted) {
             const ssize_t n = pread(fd, bytes.get() + size, wanted - size, static_cast<off_t>(size));
@@ -480,7 +565,7 @@ void AppendMessage(TextBuffer& out, uint8_t local, uint16_t global,
 }
 
 // Messages and values of the profile that the writer uses.
-constexpr uint16_t kFileIdMessage = 0, kSessionMessage = 18, kLapMessage = 19,
+constexpr uint16_t kFileIdMessage = 0, kLapMessage = 19,
                    kCourseMessage = 31, kActivityMessage = 34;
 constexpr uint64_t kFileActivity = 4, kFileCourse = 6, kManufacturerDevelopment = 255;
 constexpr uint64_t kEventSession = 8, kEventLap = 9, kEventActivity = 26, kEventTypeStop = 1;
@@ -558,27 +643,39 @@ private:
     uint16_t crc_ = 0;
 };
 
-// The points of the FIT files in `data`.
+// The points of the FIT files in `data`, and the totals of their sessions.
 ReadStatus ParseFit(const uint8_t* data, std::size_t size, TrackPointArray& points,
                     uint32_t& count, SensorChannels* sensors) {
 
     // First pass: which files the chain holds and how many points.
     PointCounter counter;
-    const uint32_t files = WalkChain(data, size, UINT32_MAX, true, [&](const uint8_t* b, const uint8_t* e) {
-        WalkMessages<false>(b, e, counter);
-    });
-    if (files == 0) return ReadStatus::kNotThisFormat;
-    if (counter.count == 0) return ReadStatus::kOk;
+    const char* failure = "not a FIT file";
+    const uint32_t files = WalkChain(
+        data, size, UINT32_MAX, true,
+        [&](const uint8_t* b, const uint8_t* e) { WalkMessages<false>(b, e, counter); }, &failure);
+    if (files == 0) {
+        SetReadReason(failure);
+        return ReadStatus::kNotThisFormat;
+    }
 
-    TrackPointArray array = AllocateTrackPoints(counter.count);
-    if (!array) return ReadStatus::kNoMemory;
+    // Second pass, also over a chain without points: what it leaves out and
+    // the sessions count all the same.
+    TrackPointArray array;
+    if (counter.count > 0) {
+        array = AllocateTrackPoints(counter.count);
+        if (!array) {
+            SetReadReason("out of memory");
+            return ReadStatus::kNoMemory;
+        }
+    }
     PointFiller filler(array.get(), counter.count, sensors);
     WalkChain(data, size, files, false, [&](const uint8_t* b, const uint8_t* e) {
         WalkMessages<true>(b, e, filler);
     });
     count = filler.count();
-    points = std::move(array);
+    points = count > 0 ? std::move(array) : TrackPointArray();
     if (sensors) sensors->Truncate(count);
+    CurrentReadReport().device = filler.totals();
     return ReadStatus::kOk;
 }
 
@@ -612,11 +709,12 @@ ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_
 int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t options, const SensorChannels* sensors) {
     if (count == 0) return 1;
+    const SensorChannels* const extras = sensors;  // what the points lack
     sensors = PresentChannels(sensors);
     const bool activity = options & kFitActivity;
 
     // Totals first: the course file puts its lap before the records.
-    ExportTimeline line(entries, count, kFitClock);
+    ExportTimeline line(entries, count, kFitClock, extras);
     while (line.Next()) {}
     const uint64_t lastTime = static_cast<uint64_t>(line.time());
     const double totalDistance = line.metres();
@@ -732,8 +830,13 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
         record[1].value = Semicircles(e.point->latitude);
         record[2].value = Semicircles(e.point->longitude);
         record[3].value = Scaled(line.metres() * 100, 4294967295.0);
-        record[4].value = Scaled((static_cast<double>(e.altitude) + 500) * 5, 4294967295.0);
-        record[5].value = Scaled(static_cast<double>(e.point->speed) / 3.6 * 1000, 4294967295.0);
+        // A value the point lacks stays the field's invalid value.
+        record[4].value = PointLacks(extras, e.index, kFieldAltitude)
+                              ? 0xFFFFFFFFu
+                              : Scaled((static_cast<double>(e.altitude) + 500) * 5, 4294967295.0);
+        record[5].value = PointLacks(extras, e.index, kFieldSpeed)
+                              ? 0xFFFFFFFFu
+                              : Scaled(static_cast<double>(e.point->speed) / 3.6 * 1000, 4294967295.0);
         for (std::size_t s = 0; s < sensorCount; ++s)
             record[6 + s].value =
                 SensorFieldValue(*sensorFields[s], sensors->Value(sensorFields[s]->sensor, e.index));

@@ -25,17 +25,25 @@ constexpr int64_t kFitEpoch = 631065600;
 // continued over `size` more bytes.
 uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size);
 
-// Every `record` message with a valid position, in file order, through every
-// FIT file chained in the regular file at `path`, numbered 1, 2, 3 ... A
-// damaged file (cut short, or with a wrong CRC) gives the points of its
-// complete messages. kOk (count 0 when no record holds a position),
-// kCannotOpen, kNotThisFormat (no FIT file header at the start) or kNoMemory.
+// Every `record` message with a position on the earth, in file order,
+// through every FIT file chained in the regular file at `path`, numbered 1,
+// 2, 3 ... Records without one give no point and are counted in the read's
+// report. A point lacks (in `sensors`, when not null) the altitude, speed or
+// time its record does not give, and always course, satellites and dilutions
+// of precision; sensor values no body or device gives are left absent and
+// counted. The signature ".FIT" makes a file FIT; a damaged file (cut short,
+// or with a wrong header or file CRC) gives the points of its complete
+// messages. The totals of the `session` messages, summed, become the report's
+// device totals. kOk (count 0 when no record holds a position), kCannotOpen,
+// kNotThisFormat (no FIT file header at the start) or kNoMemory, with the
+// reason in the report.
 ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
                        SensorChannels* sensors = nullptr);
 
 // One record per entry with timestamp, position, distance, enhanced altitude
-// and speed and the sensor channels present. Points without a date get times
-// from the writer's clock onwards at 10 km/h along the track.
+// and speed and the sensor channels present; an altitude or speed the point
+// lacks is left at the field's invalid value. Points without a date get
+// times from the writer's clock onwards at 10 km/h along the track.
 int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t options, const SensorChannels* sensors = nullptr);
 

@@ -35,8 +35,13 @@ using simdjson::SUCCESS;
 // its properties when they came before its geometry (their text, applied
 // once the lines are known).
 struct FeatureScope {
+    // A line's points, its positions in the file, and where the list of the
+    // positions that gave no point (their places in the line, in order)
+    // lies in the walk's list of them.
     struct Line {
         uint32_t begin, end;
+        uint32_t positions;
+        uint32_t skipBegin, skipEnd;
     };
     std::vector<Line> lines;
     std::string_view laterProperties;
@@ -47,25 +52,56 @@ struct FeatureScope {
     }
 };
 
-// Walks the points of a feature's lines one after another.
+// A position of the file that gave no point.
+constexpr uint32_t kNoPoint = UINT32_MAX;
+
+// Walks the positions of one line as the file gives them: each one's point,
+// or kNoPoint for a position left out, so that a per-point value goes to the
+// position it was written for.
+class LineCursor {
+public:
+    LineCursor() = default;
+    LineCursor(const FeatureScope::Line& line, const uint32_t* skipped)
+        : line_(&line), skipped_(skipped), skip_(line.skipBegin), point_(line.begin) {}
+    // The next position's point; false after the last position.
+    bool Next(uint32_t& index) {
+        if (!line_ || ordinal_ >= line_->positions) return false;
+        if (skip_ < line_->skipEnd && skipped_[skip_] == ordinal_) {
+            ++skip_;
+            index = kNoPoint;
+        } else {
+            index = point_++;
+        }
+        ++ordinal_;
+        return true;
+    }
+
+private:
+    const FeatureScope::Line* line_ = nullptr;
+    const uint32_t* skipped_ = nullptr;
+    uint32_t skip_ = 0, point_ = 0, ordinal_ = 0;
+};
+
+// Walks the positions of a feature's lines one after another.
 class PointCursor {
 public:
-    explicit PointCursor(const std::vector<FeatureScope::Line>& lines) : lines_(lines) {}
-    // The next point's index; false after the last.
+    PointCursor(const std::vector<FeatureScope::Line>& lines, const uint32_t* skipped)
+        : lines_(lines), skipped_(skipped) {}
+    // The next position's point (kNoPoint for one left out); false after the
+    // last position.
     bool Next(uint32_t& index) {
-        while (line_ < lines_.size() && lines_[line_].begin + i_ >= lines_[line_].end) {
-            ++line_;
-            i_ = 0;
+        while (!cursor_.Next(index)) {
+            if (line_ >= lines_.size()) return false;
+            cursor_ = LineCursor(lines_[line_++], skipped_);
         }
-        if (line_ >= lines_.size()) return false;
-        index = lines_[line_].begin + i_++;
         return true;
     }
 
 private:
     const std::vector<FeatureScope::Line>& lines_;
+    const uint32_t* skipped_;
     std::size_t line_ = 0;
-    uint32_t i_ = 0;
+    LineCursor cursor_;
 };
 
 // The property names of the per-point arrays, in the feature's `properties`
@@ -102,6 +138,13 @@ enum class Level : uint8_t { kRoot, kFeature, kGeometry };
 // GeometryCollections deeper than this are not followed.
 constexpr int kMaxDepth = 64;
 
+// Where a document's parser stands, in its buffer: at the error, after one;
+// null when it cannot tell.
+const char* Location(od::document& doc) {
+    const char* at = nullptr;
+    return doc.current_location().get(at) == SUCCESS ? at : nullptr;
+}
+
 // One walk over a document with simdjson's On-Demand parser.
 class GeoJsonWalk {
 public:
@@ -131,8 +174,21 @@ public:
     }
 
     uint32_t count() const { return used_; }
+    // Whether the document had a line geometry, with or without points.
+    bool anyLine() const { return lines_ > 0; }
+    // The points without a time are marked so (once every time is read).
+    void MarkUntimed() {
+        if (!sensors_) return;
+        for (uint32_t i = 0; i < used_; ++i) {
+            const TrackPoint& p = points_[i];
+            if (p.day == 0 || p.month == 0 || p.year == 0) sensors_->MarkAbsent(i, kFieldTime);
+        }
+    }
     TrackPointArray Release() { return points_.Release(used_); }
     bool outOfMemory() const { return outOfMemory_; }
+    // Where in the buffer the error of a value parsed again stood; null when
+    // none did (the document's own location tells).
+    const char* errorAt() const { return errorAt_; }
 
 private:
     // A scalar document or value: read, so that a malformed one fails.
@@ -271,8 +327,10 @@ private:
         od::document doc;
         if (error_code e = reparser_->iterate(text.data(), text.size(), capacity).get(doc)) return e;
         od::value v;
-        if (error_code e = doc.get_value().get(v)) return e;
-        return step(v);
+        error_code e = doc.get_value().get(v);
+        if (!e) e = step(v);
+        if (e && !errorAt_) errorAt_ = Location(doc);
+        return e;
     }
 
     error_code Coordinates(od::value v, Geometry geometry, FeatureScope& scope) {
@@ -292,12 +350,16 @@ private:
         return SUCCESS;
     }
 
-    // One line: positions [longitude, latitude(, altitude ...)]; an element
-    // that is no such position is left out.
+    // One line: positions [longitude, latitude(, altitude ...)]. A position
+    // that is no such array, or not on the earth, gives no point (and is
+    // counted); one without a number for the altitude lacks it.
     error_code Line(od::array positions, FeatureScope& scope) {
+        ++lines_;
         // Room for every position of the line at once, as far as the
         // document can hold them.
         const uint32_t begin = used_;
+        const std::size_t skipBegin = skipped_.size();
+        uint32_t ordinal = 0;
         std::size_t elements;
         if (error_code e = positions.count_elements().get(elements)) return e;
         if (!points_.Resize(std::min<std::size_t>(used_ + elements, limit_))) {
@@ -305,35 +367,47 @@ private:
             return simdjson::MEMALLOC;
         }
         for (auto item : positions) {
+            const uint32_t at = ordinal++;
             od::value position;
             if (error_code e = item.get(position)) return e;
-            od::array numbers;
-            error_code e = position.get_array().get(numbers);
-            if (e == simdjson::INCORRECT_TYPE) continue;
-            if (e) return e;
             double c[3] = {0, 0, 0};
             int n = 0;
-            bool numeric = true;
-            for (auto number : numbers) {
-                if (n < 3) {
-                    e = number.get_double().get(c[n]);
-                    if (e == simdjson::INCORRECT_TYPE) numeric = false;
-                    else if (e) return e;
+            bool numeric = true, altitude = false;
+            od::array numbers;
+            error_code e = position.get_array().get(numbers);
+            if (e && e != simdjson::INCORRECT_TYPE) return e;
+            if (!e) {
+                for (auto number : numbers) {
+                    if (n < 3) {
+                        e = number.get_double().get(c[n]);
+                        if (e && e != simdjson::INCORRECT_TYPE) return e;
+                        if (n < 2 && e) numeric = false;
+                        if (n == 2) altitude = !e;
+                    }
+                    ++n;
                 }
-                ++n;
             }
-            if (!numeric || n < 2) continue;
+            if (!numeric || n < 2 || !IsRealPosition(c[1], c[0])) {
+                skipped_.push_back(at);
+                CurrentReadReport().Count(LeftOut::kNoPosition);
+                continue;
+            }
             if (used_ >= points_.size() && (used_ == PointBuffer::kMaxPoints || !points_.Resize(used_ + 1))) {
                 outOfMemory_ = true;
                 return simdjson::MEMALLOC;
             }
-            TrackPoint& p = points_[used_++];
-            p.record = static_cast<int32_t>(used_);
+            TrackPoint& p = points_[used_];
+            p.record = static_cast<int32_t>(used_ + 1);
             p.longitude = c[0];
             p.latitude = c[1];
-            p.altitude = ToFloat(c[2]);
+            if (altitude) p.altitude = ToFloat(c[2]);
+            // GeoJSON gives no fix quality; the time comes later, if at all.
+            if (sensors_)
+                sensors_->MarkAbsent(used_, altitude ? kQualityFields : kQualityFields | kFieldAltitude);
+            ++used_;
         }
-        scope.lines.push_back({begin, used_});
+        scope.lines.push_back({begin, used_, ordinal, static_cast<uint32_t>(skipBegin),
+                               static_cast<uint32_t>(skipped_.size())});
         return SUCCESS;
     }
 
@@ -358,33 +432,45 @@ private:
         return SUCCESS;
     }
 
-    // One per-point array: one value a point over the feature's lines, or one
-    // array a line. Values beyond the points are left over; a value that is
-    // no time or number leaves its point without one.
+    // One per-point array: one value a position over the feature's lines, or
+    // one array a line. Values beyond the positions are left over, those of
+    // positions that gave no point go with them; a value that is no time or
+    // number leaves its point without one, and a sensor value no body or
+    // device gives is left out and counted.
     error_code PerPointArray(od::value v, FeatureScope& scope, Property property) {
         od::array array;
         error_code e = v.get_array().get(array);
         if (e) return e;
         float* channel = nullptr;
+        const Sensor sensor = static_cast<Sensor>(static_cast<int>(property) - 2);
         // The value `x` for point `index`.
         const auto set = [&](od::value x, uint32_t index) -> error_code {
+            if (index == kNoPoint) return SUCCESS;
             if (property == Property::kTimes) {
                 std::string_view text;
                 const error_code f = x.get_string().get(text);
                 if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
-                if (!f) ParseIsoTime(text, points_[index]);
+                // A time refused (no such date or time, or no time at all)
+                // leaves the point undated.
+                TrackPoint& p = points_[index];
+                if (!f && !ParseIsoTime(text, p) && (p.day == 0 || p.month == 0 || p.year == 0))
+                    CurrentReadReport().Count(LeftOut::kNoDate);
                 return f;
             }
             double d;
             const error_code f = x.get_double().get(d);
             if (f == simdjson::INCORRECT_TYPE) return CheckScalar(x);
             if (f || !sensors_) return f;
-            if (!channel)
-                channel = sensors_->Channel(static_cast<Sensor>(static_cast<int>(property) - 2), used_);
-            channel[index] = ToFloat(d);
+            const float value = ToFloat(d);
+            if (!IsPossibleSensorValue(sensor, value)) {
+                CurrentReadReport().Count(LeftOut::kImpossibleValue);
+                return SUCCESS;
+            }
+            if (!channel) channel = sensors_->Channel(sensor, used_);
+            channel[index] = value;
             return SUCCESS;
         };
-        PointCursor cursor(scope.lines);
+        PointCursor cursor(scope.lines, skipped_.data());
         std::size_t line = 0;
         bool first = true, nested = false;
         for (auto item : array) {
@@ -397,7 +483,7 @@ private:
                 first = false;
             }
             if (!nested) {
-                // One value a point (an array in its place is no value).
+                // One value a position (an array in its place is no value).
                 uint32_t index;
                 if (!cursor.Next(index)) break;
                 if ((e = set(value, index))) return e;
@@ -405,16 +491,16 @@ private:
             }
             // One array a line; anything else stands for a line without values.
             if (line >= scope.lines.size()) break;
-            const FeatureScope::Line l = scope.lines[line++];
+            LineCursor positions(scope.lines[line++], skipped_.data());
             od::array inner;
             e = value.get_array().get(inner);
             if (e == simdjson::INCORRECT_TYPE) continue;
             if (e) return e;
-            uint32_t index = l.begin;
             for (auto x : inner) {
-                if (index >= l.end) break;
+                uint32_t index;
+                if (!positions.Next(index)) break;
                 od::value xv;
-                if ((e = x.get(xv)) || (e = set(xv, index++))) return e;
+                if ((e = x.get(xv)) || (e = set(xv, index))) return e;
             }
         }
         return SUCCESS;
@@ -425,6 +511,9 @@ private:
     PointBuffer points_;
     uint32_t used_ = 0;  // the points written (the buffer may hold more, zeroed)
     std::size_t limit_;
+    uint64_t lines_ = 0;                 // line geometries met
+    std::vector<uint32_t> skipped_;      // the positions that gave no point, line by line
+    const char* errorAt_ = nullptr;
     FeatureScope rootScope_, featureScope_;
     std::unique_ptr<od::parser> reparser_;
     bool outOfMemory_ = false;
@@ -468,8 +557,19 @@ bool OpensAsJson(int fd) {
     }
 }
 
-ReadStatus ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint32_t& count,
-                      SensorChannels* sensors) {
+// The reason of a document simdjson does not take: the error and, when the
+// parser can tell, the byte it stood at in the file (counted from 0).
+void SetJsonReason(error_code e, const char* at, const PaddedBuffer& buffer, std::size_t skipped) {
+    std::string reason = "a JSON error";
+    if (at && at >= buffer.bytes.get() && at <= buffer.bytes.get() + buffer.size)
+        reason += " at byte " + std::to_string(static_cast<std::size_t>(at - buffer.bytes.get()) + skipped);
+    SetReadReason(reason + ": " + simdjson::error_message(e));
+}
+
+// `skipped`: the bytes before the buffer's document in the file (a byte
+// order mark).
+ReadStatus ReadPadded(const PaddedBuffer& buffer, std::size_t skipped, TrackPointArray& points,
+                      uint32_t& count, SensorChannels* sensors) {
     try {
         od::parser parser;
         od::document doc;
@@ -478,14 +578,26 @@ ReadStatus ReadPadded(const PaddedBuffer& buffer, TrackPointArray& points, uint3
                          sensors);
         error_code e = parser.iterate(buffer.bytes.get(), buffer.size, buffer.size + simdjson::SIMDJSON_PADDING)
                            .get(doc);
+        const bool opened = !e;
         if (!e) e = walk.Document(doc);
-        if (e) return e == simdjson::MEMALLOC || walk.outOfMemory() ? ReadStatus::kNoMemory
-                                                                    : ReadStatus::kNotThisFormat;
+        if (e == simdjson::MEMALLOC || walk.outOfMemory()) {
+            SetReadReason("out of memory");
+            return ReadStatus::kNoMemory;
+        }
+        if (e) {
+            SetJsonReason(e, walk.errorAt() ? walk.errorAt() : opened ? Location(doc) : nullptr, buffer, skipped);
+            return ReadStatus::kNotThisFormat;
+        }
+        // A document without a line is read, with no point: the reason tells
+        // why its message says so.
+        if (!walk.anyLine()) SetReadReason("no line geometry");
+        walk.MarkUntimed();
         count = walk.count();
         points = walk.Release();
         if (sensors) sensors->Align(count);
         return ReadStatus::kOk;
     } catch (const std::bad_alloc&) {
+        SetReadReason("out of memory");
         return ReadStatus::kNoMemory;
     }
 }
@@ -538,10 +650,10 @@ void AppendShortFixed(TextBuffer& out, double value, int precision) {
     }
 }
 
-// A point can be written when its position is finite (JSON has no other
-// numbers).
+// A point can be written when its position is one on the earth (JSON has
+// no other numbers than finite ones, and RFC 7946 no other positions).
 bool Writable(const ExportEntry& e) {
-    return std::isfinite(e.point->latitude) && std::isfinite(e.point->longitude);
+    return IsRealPosition(e.point->latitude, e.point->longitude);
 }
 
 // Calls `step` for each writable entry; a lone point is given twice, since a
@@ -570,9 +682,15 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
     struct stat info;
     PaddedBuffer buffer;
     ReadStatus status = ReadStatus::kOk;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) status = ReadStatus::kCannotOpen;
-    else if (!OpensAsJson(fd)) status = ReadStatus::kNotThisFormat;
-    else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) status = ReadStatus::kNoMemory;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        status = ReadStatus::kCannotOpen;
+    } else if (!OpensAsJson(fd)) {
+        status = ReadStatus::kNotThisFormat;
+        SetReadReason("not a JSON object or array");
+    } else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) {
+        status = ReadStatus::kNoMemory;
+        SetReadReason("out of memory");
+    }
     std::size_t size = 0;
     // A file that shrinks meanwhile is read as far as it goes.
     while (status == ReadStatus::kOk && size < buffer.size) {
@@ -589,12 +707,14 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
         buffer.size = size;
     }
     // The parser wants the document itself: a byte order mark goes.
+    std::size_t skipped = 0;
     if (buffer.size >= 3 && std::memcmp(buffer.bytes.get(), kByteOrderMark, 3) == 0) {
+        skipped = 3;
         buffer.size -= 3;
         std::memmove(buffer.bytes.get(), buffer.bytes.get() + 3, buffer.size);
         std::memset(buffer.bytes.get() + buffer.size, 0, simdjson::SIMDJSON_PADDING);
     }
-    status = ReadPadded(buffer, points, count, sensors);
+    status = ReadPadded(buffer, skipped, points, count, sensors);
     if (status != ReadStatus::kOk) {
         points.reset();
         count = 0;
@@ -605,6 +725,7 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
 
 int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                      uint32_t /*options*/, const SensorChannels* sensors) {
+    const SensorChannels* const extras = sensors;  // what the points lack
     sensors = PresentChannels(sensors);
     uint32_t written = 0;
     int64_t firstTime = -1;  // of the first dated point
@@ -637,7 +758,8 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
         AppendFixed(out, e.point->longitude, 6);
         out.Append(", ");
         AppendFixed(out, e.point->latitude, 6);
-        if (std::isfinite(e.altitude)) {
+        // A point without altitude has a position of two numbers.
+        if (std::isfinite(e.altitude) && !PointLacks(extras, e.index, kFieldAltitude)) {
             out.Append(", ");
             AppendShortFixed(out, e.altitude, 3);
         }

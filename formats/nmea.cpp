@@ -96,20 +96,40 @@ void ReadGsa(std::string_view line, TrackPoint& p) {
     if (f.Has(17)) p.vdop = ToFloat(FieldReal(f[17]));
 }
 
-void ReadGga(std::string_view line, TrackPoint& p, PointTexts& texts) {
+// What the sentences of a point say of its fix: whether one gave a position,
+// and whether one said that the receiver had no fix.
+struct FixState {
+    bool placed = false;
+    bool lost = false;
+};
+
+inline bool Blank(std::string_view field) { return TrimFieldBlanks(field).empty(); }
+
+// A GGA without a fix: fix quality 0 or empty, or an empty latitude or
+// longitude.
+void ReadGga(std::string_view line, TrackPoint& p, PointTexts& texts, FixState& fix) {
     const LineFields f(line, 9);
     if (f.Has(5)) {
         ReadTime(f[1], p, texts);
         ReadPosition(f, 2, p, texts);
+        fix.placed = true;
     }
+    const std::string_view quality = TrimFieldBlanks(f[6]);
+    if (quality.empty() || FieldInt(quality) == 0 || Blank(f[2]) || Blank(f[4])) fix.lost = true;
     if (f.Has(7)) p.satellites = static_cast<int8_t>(FieldInt(f[7]) & 0xFF);
     if (f.Has(9)) p.altitude = ToFloat(FieldReal(f[9]));
 }
 
-void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts) {
+// An RMC without a fix: a status other than "A" (valid), or an empty
+// latitude or longitude.
+void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts, FixState& fix) {
     const LineFields f(line, 9);
     if (f.Has(1)) ReadTime(f[1], p, texts);
-    if (f.Has(6)) ReadPosition(f, 3, p, texts);
+    if (f.Has(6)) {
+        ReadPosition(f, 3, p, texts);
+        fix.placed = true;
+    }
+    if (TrimFieldBlanks(f[2]) != "A" || Blank(f[3]) || Blank(f[5])) fix.lost = true;
     if (f.Has(7)) p.speed = ToFloat(FieldReal(f[7]) * kKmhPerKnot);
     if (f.Has(8)) p.direction = ToFloat(FieldReal(f[8]));
     if (f.Has(9)) {
@@ -123,18 +143,24 @@ void ReadRmc(std::string_view line, TrackPoint& p, PointTexts& texts) {
 }
 
 // Groups the sentences of one talker choice into points: a type already in
-// the current point closes it and opens the next. Counts the sentences of
-// each type on the way.
+// the current group closes it and opens the next. A group without a fix
+// (one of its sentences says so, or none gives a position on the earth)
+// gives no point: the next group takes its slot. Each point's record holds
+// its group's number until Finish(). Counts the sentences of each type on
+// the way.
 struct Grouping {
     explicit Grouping(std::size_t limit) : points(limit) {}
 
     // Converts a sentence into its point; false when memory runs out.
     bool Take(unsigned type, std::string_view line) {
         ++counts[TypeIndex(type)];
-        if (seen & type || points.size() == 0) {
-            if (!points.Add()) return false;
-            points.back().record = static_cast<int32_t>(points.size());
+        if (seen & type || groups == 0) {
+            if (groups > 0 && !Fixed()) points.back() = TrackPoint{};
+            else if (!points.Add()) return false;
+            if (groups < UINT32_MAX) ++groups;
+            points.back().record = static_cast<int32_t>(groups);
             seen = type;
+            fix = FixState{};
             texts.time.Forget();
             texts.position.Forget();
         } else {
@@ -143,26 +169,44 @@ struct Grouping {
         TrackPoint& p = points.back();
         switch (type) {
             case kGsa: ReadGsa(line, p); break;
-            case kGga: ReadGga(line, p, texts); break;
-            default: ReadRmc(line, p, texts); break;
+            case kGga: ReadGga(line, p, texts, fix); break;
+            default: ReadRmc(line, p, texts, fix); break;
         }
         return true;
     }
 
-    // Number of points: as many as the most frequent type has sentences, at
-    // most. The sentence that would open a point beyond them ends the trace.
-    std::size_t Points() const {
+    // The number of points, once the trace is read, numbered 1, 2, 3 ...:
+    // those of the first groups, as many as the most frequent type has
+    // sentences at most (the sentence that would open a group beyond them
+    // ends the trace). The groups among them without a fix are counted in
+    // the read's report.
+    std::size_t Finish() {
         uint64_t most = counts[0];
         if (counts[1] > most) most = counts[1];
         if (counts[2] > most) most = counts[2];
-        return most < points.size() ? static_cast<std::size_t>(most) : points.size();
+        const uint64_t limit = most < groups ? most : groups;
+        std::size_t n = points.size();
+        if (n > 0 && !Fixed()) --n;  // the last group's slot
+        while (n > 0 && static_cast<uint32_t>(points[n - 1].record) > limit) --n;
+        for (std::size_t i = 0; i < n; ++i) points[i].record = static_cast<int32_t>(i + 1);
+        if (limit > n) CurrentReadReport().Count(LeftOut::kNoPosition, limit - n);
+        return n;
     }
 
     PointBuffer points;
     PointTexts texts;
     uint64_t counts[3] = {0, 0, 0};
-    unsigned seen = 0;       // types of the current point
+    uint32_t groups = 0;     // groups opened
+    unsigned seen = 0;       // types of the current group
+    FixState fix;            // of the current group
     bool afterGsa = false;   // other talkers: the last sentence taken was a GSA
+
+private:
+    // Whether the current group, in the last slot, makes a point.
+    bool Fixed() {
+        const TrackPoint& p = points.back();
+        return fix.placed && !fix.lost && IsRealPosition(p.latitude, p.longitude);
+    }
 };
 
 // One pass over the trace. The $GP sentences make the points; as long as
@@ -197,7 +241,7 @@ ReadStatus ReadNmeaLines(LineReader& lines, TrackPointArray& points, uint32_t& c
         }
     }
     Grouping& used = gpSeen ? gp : any;
-    const std::size_t n = used.Points();
+    const std::size_t n = used.Finish();
     points = used.points.Release(n);
     count = static_cast<uint32_t>(n);  // the buffer holds no more
     return ReadStatus::kOk;

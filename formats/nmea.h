@@ -13,11 +13,15 @@
 namespace ferolin {
 
 // Reads the GGA, RMC and GSA sentences of a trace, one point per group of
-// consecutive sentences in which no type repeats. Sentences of the "$GP"
-// talker only; a trace without any "$GPGGA", "$GPRMC" or "$GPGSA" line is
-// read from the same sentences of any other talker ("$GN", "$GL", "$BD" ...),
-// keeping only the first of consecutive GSA sentences. The file is read once.
-// kCannotOpen or kNoMemory when the file cannot be opened or memory runs out.
+// consecutive sentences in which no type repeats. A group without a fix
+// gives no point (counted in the read's report): one of its sentences says
+// so (a GGA of fix quality 0 or none, an RMC of a status other than "A", an
+// empty latitude or longitude), or none of them gives a position on the
+// earth. Sentences of the "$GP" talker only; a trace without any "$GPGGA",
+// "$GPRMC" or "$GPGSA" line is read from the same sentences of any other
+// talker ("$GN", "$GL", "$BD" ...), keeping only the first of consecutive GSA
+// sentences. The file is read once. kCannotOpen or kNoMemory when the file
+// cannot be opened or memory runs out.
 ReadStatus ReadNmeaLog(const std::string& path, TrackPointArray& points, uint32_t& count);
 
 // Writes the GSA, GGA, RMC, GLL and VTG sentences that the option word selects

@@ -30,9 +30,10 @@ bool SkipLine(LineReader& lines) {
 }
 
 // One point line, scanned as "%lf, %lf, %*d, %lf, %lf,": the fields before
-// the first mismatch are set, the others stay 0. The altitude -777 feet is
-// the format's "no altitude": it stays 0, as points without one have.
-void ScanPointLine(std::string_view line, TrackPoint& p) {
+// the first mismatch are set, the others stay 0. False when the line gives
+// no altitude: the scan stops before it, or it is -777 feet, the format's
+// "no altitude".
+bool ScanPointLine(std::string_view line, TrackPoint& p) {
     const char* s = line.data();
     const char* end = s + line.size();
     double latitude = 0, longitude = 0, feet = 0, dayNumber = 0;
@@ -43,26 +44,30 @@ void ScanPointLine(std::string_view line, TrackPoint& p) {
     if (ok) p.longitude = longitude;
     ok = ok && scan::Literal(s, end, ',') && scan::Int(s, end, code) &&
          scan::Literal(s, end, ',') && scan::Real(s, end, feet);
-    if (ok) p.altitude = feet == kNoAltitudeFeet ? 0.0f : ToFloat(feet * kMetresPerFoot);
+    const bool altitude = ok && feet != kNoAltitudeFeet;
+    if (altitude) p.altitude = ToFloat(feet * kMetresPerFoot);
     ok = ok && scan::Literal(s, end, ',') && scan::Real(s, end, dayNumber);
-    if (!ok || dayNumber == 0) return;
+    if (!ok || dayNumber == 0) return altitude;
     DayNumberDate d;
-    if (!DateFromOziDayNumber(dayNumber, d)) return;
+    if (!DateFromOziDayNumber(dayNumber, d)) return altitude;
     p.year = static_cast<int16_t>(d.year);
     p.month = static_cast<int8_t>(d.month);
     p.day = static_cast<int8_t>(d.day);
     p.hour = static_cast<int8_t>(d.hour);
     p.minute = static_cast<int8_t>(d.minute);
     p.seconds = static_cast<float>(d.second);
+    return altitude;
 }
 
 }  // namespace
 
 // Two passes over the file: count the point lines, then fill that many
 // records; each pass opens the file afresh.
-ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count) {
+ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors) {
     points.reset();
     count = 0;
+    if (sensors) sensors->Clear();
     uint32_t lines = 0;
     {
         LineReader reader(kPiece);
@@ -85,12 +90,13 @@ ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32
         std::string_view piece;
         while (filled < lines && reader.Next(piece)) {
             TrackPoint& p = array[filled];
-            ScanPointLine(piece, p);
+            if (!ScanPointLine(piece, p) && sensors) sensors->MarkAbsent(filled, kFieldAltitude);
             p.record = static_cast<int32_t>(++filled);
         }
     }
     points = std::move(array);
     count = filled;
+    if (sensors) sensors->Truncate(count);
     return ReadStatus::kOk;
 }
 
@@ -108,7 +114,7 @@ void AppendDayNumber(TextBuffer& out, const TrackPoint& p) {
 }  // namespace
 
 int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
-                  uint32_t /*options*/) {
+                  uint32_t /*options*/, const SensorChannels* sensors) {
     OutputFile file;
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
@@ -128,7 +134,8 @@ int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         out.Append(", ");
         AppendSignedFixed(out, e.point->longitude, 7, 12);
         out.Append(", 0, ");
-        AppendFixed(out, e.altitude * kFeetPerMetre, 5);
+        if (PointLacks(sensors, e.index, kFieldAltitude)) AppendInt(out, static_cast<int>(kNoAltitudeFeet));
+        else AppendFixed(out, e.altitude * kFeetPerMetre, 5);
         out.Append(", ");
         AppendDayNumber(out, *e.point);
         out.Append(", , \r\n");

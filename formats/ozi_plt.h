@@ -7,15 +7,20 @@
 #include <string_view>
 
 #include "core/read_status.h"
+#include "core/sensors.h"
 #include "core/track_point.h"
 
 namespace ferolin {
 
-ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count);
+// Reads the point lines after the six header lines. A line that gives no
+// altitude, or the altitude -777 feet (OziExplorer's "no altitude"), leaves
+// its point without one (marked in `sensors`, when not null).
+ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
+                        SensorChannels* sensors = nullptr);
 
-// Writes the export list; the track is named after the output file's title.
-// The option word is not used.
+// Writes the export list; the track is named after the output file's title,
+// a point without altitude gets -777. The option word is not used.
 int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
-                  uint32_t options);
+                  uint32_t options, const SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

@@ -122,6 +122,61 @@ def damaged(data, at, cut=0):
     return bytes(data[:len(data) - cut])
 
 
+def no_altitude():
+    """Records that lack altitude, speed or time, positions off the earth,
+    heart rates no body gives."""
+    b = Builder()
+    b.define(0, 20, POSITION + [(2, 2, 0x84), (78, 4, 0x86), (6, 2, 0x84), (3, 1, 0x02)])
+    b.data(0, [T0, LAT1, LON1, 0xFFFF, 0xFFFFFFFF, 0xFFFF, 0])      # nothing but the place
+    b.data(0, [T0 + 1, LAT2, LON2, 2600, 0xFFFFFFFF, 1000, 251])   # 16-bit altitude 20 m
+    b.data(0, [T0 + 2, 0x50000000, LON1, 2600, 2600, 1000, 90])    # latitude 112.5
+    b.data(0, [T0 + 3, LAT1, NONE, 2600, 2600, 1000, 90])          # no longitude
+    b.data(0, [T0 + 4, LAT2, LON2, 0xFFFF, 2500, 0, 250])          # 0 m, 0 km/h
+    b.define(1, 20, [(0, 4, 0x85), (1, 4, 0x85)]).data(1, [LAT4, LON4])  # no timestamp
+    return b.file()
+
+
+SESSION = [(253, 4, 0x86), (8, 4, 0x86), (9, 4, 0x86), (22, 2, 0x84), (23, 2, 0x84)]
+
+
+def sessions():
+    """A multisport activity of two sessions, and a second file chained with
+    a session of its own that has no total descent: the device's totals are
+    their sums, an invalid value counting as none."""
+    b = Builder()
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (4, 4, 0x86)]).data(0, [4, 255, T0])
+    b.define(1, 20, POSITION).data(1, [T0, LAT1, LON1]).data(1, [T0 + 1, LAT2, LON2])
+    b.define(2, 18, SESSION)
+    b.data(2, [T0 + 1, 3600500, 1234567, 120, 80])                 # 3600.5 s, 12345.67 m
+    b.data(2, [T0 + 2, 0xFFFFFFFF, 500000, 0xFFFF, 30])            # 5000 m
+    c = Builder().define(0, 20, POSITION).data(0, [T0 + 3, LAT4, LON4])
+    c.define(3, 18, SESSION[:4]).data(3, [T0 + 3, 600000, 100, 5])  # 600 s, 1 m
+    return b.file() + c.file(12)
+
+
+def indoor_session():
+    """An indoor ride: records without a position, and a session with
+    distance and time only."""
+    b = Builder().define(0, 20, POSITION + [(3, 1, 0x02)])
+    b.data(0, [T0, NONE, NONE, 90]).data(0, [T0 + 1, NONE, NONE, 91])
+    b.define(1, 18, [(253, 4, 0x86), (8, 4, 0x86), (9, 4, 0x86), (5, 1, 0)])
+    return b.data(1, [T0 + 1, 900000, 250000, 2]).file()
+
+
+def stale_header():
+    """A ride whose header CRC was worked out before its data size was filled
+    in: the header CRC does not match, the messages and the file CRC do."""
+    b = Builder()
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (4, 4, 0x86)]).data(0, [4, 255, T0])
+    b.define(1, 20, RECORD)
+    for i in range(4):
+        b.data(1, [T0 + i, LAT1 + 1000 * i, LON1, 7500 + i, 5000, 120 + i, 85, 250, 21])
+    b.define(2, 18, SESSION).data(2, [T0 + 3, 3000, 9, 2, 1])
+    data = bytearray(b.file())
+    data[12:14] = struct.pack('<H', crc(bytes(data[:4]) + b'\0\0\0\0' + bytes(data[8:12])))
+    return bytes(data[:-2]) + struct.pack('<H', crc(bytes(data[:-2])))
+
+
 indoor = Builder().define(0, 20, POSITION + [(3, 1, 0x02)]).data(0, [T0, NONE, NONE, 90]).file()
 narrow = Builder().define(0, 20, [(0, 1, 0x01), (1, 1, 0x01)]).data(0, [5, 6]).file()
 bad_header = bytearray(basic())
@@ -134,7 +189,8 @@ FILES = {
     'chain_damaged.fit': damaged(first(), -2) + second(), 'chain_trailing.fit': first() + b'\x0e\x10' + b'z' * 15,
     'indoor.fit': indoor, 'narrow.fit': narrow, 'messages_only.fit': Builder().file(),
     'text.fit': b'just some text, not a FIT file\n', 'header_crc.fit': bytes(bad_header), 'empty.fit': b'',
-    'header_only.fit': basic()[:13],
+    'header_only.fit': basic()[:13], 'no_altitude.fit': no_altitude(), 'sessions.fit': sessions(),
+    'indoor_session.fit': indoor_session(), 'header_crc_stale.fit': stale_header(),
 }
 
 if __name__ == '__main__':
