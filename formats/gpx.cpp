@@ -124,13 +124,17 @@ public:
             timeRefused_ = false;
             bool hasLatitude = false, hasLongitude = false;
             p->record = static_cast<int32_t>(Index() + 1);
+            // Read into aligned locals: the record's fields are packed.
+            double latitude = 0, longitude = 0;
             const std::size_t n = attributes.Count();
             for (std::size_t i = 0; i < n; ++i) {
                 if (attributes.QualifiedNameIs(i, "lat"))
-                    hasLatitude = RealOf(attributes.Value(i), p->latitude);
+                    hasLatitude = RealOf(attributes.Value(i), latitude);
                 else if (attributes.QualifiedNameIs(i, "lon"))
-                    hasLongitude = RealOf(attributes.Value(i), p->longitude);
+                    hasLongitude = RealOf(attributes.Value(i), longitude);
             }
+            p->latitude = latitude;
+            p->longitude = longitude;
             hasPosition_ = hasLatitude && hasLongitude && IsRealPosition(p->latitude, p->longitude);
             return;
         }
