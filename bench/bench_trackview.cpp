@@ -104,7 +104,7 @@ struct Drawing {
 };
 
 // Paints the three panes as the screen would, into one image.
-Drawing DrawPanes(CTrackViewDlg& view, QImage& image) {
+Drawing DrawPanes(TrackViewDialog& view, QImage& image) {
     Drawing d;
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -158,10 +158,10 @@ void WriteTiles(const QString& folder, const std::vector<PlacedTile>& placed) {
     }
 }
 
-MapRedraw MeasureMap(CTrackViewDlg& view, const QString& folder, QImage& image) {
+MapRedraw MeasureMap(TrackViewDialog& view, const QString& folder, QImage& image) {
     MapRedraw r;
-    CTrackOutline& outline = *view.outline();
-    COutlineMap& map = *outline.map();
+    TrackOutline& outline = *view.outline();
+    OutlineMap& map = *outline.map();
     map.SetShown(true);
     image.fill(Qt::white);
     {
@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
     TrackPointArray points = MakeTrack(count);
     const Span generate = Elapsed(t0);
 
-    CTrackViewDlg view;
+    TrackViewDialog view;
     view.resize(1200, 800);
     view.show();
     QApplication::processEvents();

@@ -18,7 +18,7 @@
 #include "convert/driver.h"
 #include "datalog_generator.h"
 #include "desktop/converter_app.h"
-#include "desktop/main_dlg.h"
+#include "desktop/main_dialog.h"
 #include "desktop/track_model.h"
 
 using ferolin_bench::CountLines;
@@ -63,12 +63,12 @@ int main(int argc, char** argv) {
         }
     }
 
-    ferolin::CConverterApp app(argc, argv);
+    ferolin::ConverterApp app(argc, argv);
     int failures = 0;
     double open = 0, ready = 0, readyCpu = 0, frame = 0;
     int rows = 0;
     {
-        ferolin::CMainDlg dialog;
+        ferolin::MainDialog dialog;
         dialog.seams().message = [&failures](QWidget*, const QString& text, QMessageBox::Icon,
                                              const QString&) {
             std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());

@@ -51,7 +51,7 @@ QIcon DonationIcon() {
     return QIcon(pixmap);
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("About Ferolin"));
     auto* grid = new QGridLayout(this);

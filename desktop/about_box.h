@@ -13,10 +13,10 @@ QIcon ApplicationIcon();
 QIcon DonationIcon();
 
 // The version, the maker's web address and the donation link.
-class CAboutDlg : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit AboutBox(QWidget* parent = nullptr);
 };
 
 }  // namespace ferolin

@@ -3,19 +3,19 @@
 #include <clocale>
 
 #include "core/version.h"
-#include "desktop/main_dlg.h"
+#include "desktop/main_dialog.h"
 
 namespace ferolin {
 
-CConverterApp::CConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
+ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
     std::setlocale(LC_NUMERIC, "C");
     setApplicationName(QStringLiteral("Ferolin"));
     setApplicationVersion(QStringLiteral(FEROLIN_VERSION));
     setDesktopFileName(QStringLiteral("ferolin"));
 }
 
-int CConverterApp::Run(const std::vector<std::string>& arguments) {
-    CMainDlg dialog;
+int ConverterApp::Run(const std::vector<std::string>& arguments) {
+    MainDialog dialog;
     if (!dialog.Start(arguments)) return 0;
     dialog.exec();
     return 0;

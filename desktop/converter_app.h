@@ -9,13 +9,13 @@
 
 namespace ferolin {
 
-class CConverterApp : public QApplication {
+class ConverterApp : public QApplication {
     Q_OBJECT
 public:
     // Qt adopts the environment's locale for the C library; numbers are
     // read and written with a point whatever the user's locale, so
     // LC_NUMERIC goes back to "C" right here.
-    CConverterApp(int& argc, char** argv);
+    ConverterApp(int& argc, char** argv);
 
     // Shows the main dialog (with FILE loaded when one is given) until the
     // user closes it; returns the process exit status.

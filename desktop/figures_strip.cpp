@@ -32,7 +32,7 @@ QString Utc(double seconds) {
 
 }  // namespace
 
-CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGridLayout(this)) {
+FiguresStrip::FiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGridLayout(this)) {
     setObjectName(QStringLiteral("figuresStrip"));
     // A narrow window cuts the strip rather than growing for it.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -57,18 +57,18 @@ CFiguresStrip::CFiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGrid
     threshold_->setToolTip(QStringLiteral(
         "Ascent and descent count a change of altitude only once it leaves this band"));
     uint32_t stored = 0;
-    ReadSettingDword(kSettingAscentThreshold, stored, static_cast<uint32_t>(kDefaultAscentThreshold));
+    ReadSettingUint(kSettingAscentThreshold, stored, static_cast<uint32_t>(kDefaultAscentThreshold));
     threshold_->setValue(static_cast<int>(std::min<uint32_t>(stored, 100)));
     grid_->addWidget(threshold_, kPlace[kAscent][0], 2 * kBandColumn, 1, 2, Qt::AlignLeft);
     grid_->setColumnStretch(10, 1);
     connect(threshold_, &QSpinBox::valueChanged, this, [this](int metres) {
-        WriteSettingDword(kSettingAscentThreshold, static_cast<uint32_t>(metres));
+        WriteSettingUint(kSettingAscentThreshold, static_cast<uint32_t>(metres));
         emit thresholdChanged();
     });
     SetFigures(TrackFigures{});
 }
 
-QLabel* CFiguresStrip::Value(int row, int column, const QString& caption, QLabel*& name) {
+QLabel* FiguresStrip::Value(int row, int column, const QString& caption, QLabel*& name) {
     name = new QLabel(caption + QLatin1Char(':'), this);
     name->setStyleSheet(QStringLiteral("color: palette(mid)"));
     auto* value = new QLabel(this);
@@ -78,9 +78,9 @@ QLabel* CFiguresStrip::Value(int row, int column, const QString& caption, QLabel
     return value;
 }
 
-double CFiguresStrip::Threshold() const { return threshold_->value(); }
+double FiguresStrip::Threshold() const { return threshold_->value(); }
 
-void CFiguresStrip::SetFigures(const TrackFigures& f) {
+void FiguresStrip::SetFigures(const TrackFigures& f) {
     const bool timed = f.dated > 0;
     const QString none = QStringLiteral("-");
     auto duration = [&](double s) { return timed ? QString::fromStdString(DurationText(s)) : none; };
@@ -127,7 +127,7 @@ void CFiguresStrip::SetFigures(const TrackFigures& f) {
     }
 }
 
-QString CFiguresStrip::Text() const {
+QString FiguresStrip::Text() const {
     QString text;
     for (int f = 0; f < kFieldCount; ++f)
         text += captions_[f]->text() + QLatin1Char(' ') + values_[f]->text() + QLatin1Char('\n');

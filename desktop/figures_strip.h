@@ -14,10 +14,10 @@ class QSpinBox;
 
 namespace ferolin {
 
-class CFiguresStrip : public QWidget {
+class FiguresStrip : public QWidget {
     Q_OBJECT
 public:
-    explicit CFiguresStrip(QWidget* parent = nullptr);
+    explicit FiguresStrip(QWidget* parent = nullptr);
 
     // Shows `figures`; the rows of sensor channels come and go with them.
     void SetFigures(const TrackFigures& figures);

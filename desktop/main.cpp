@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
         const ferolin::StoredBatchSettings settings;
         return ferolin::FerolinMain(arguments, std::cout, std::cerr, &settings);
     }
-    ferolin::CConverterApp app(argc, argv);
+    ferolin::ConverterApp app(argc, argv);
     return app.Run(windowArguments);
 }

@@ -44,25 +44,25 @@ bool IsNetworkFailure(QNetworkReply* reply) {
 
 }  // namespace
 
-const QString& CMapTiles::DefaultSource() {
+const QString& MapTiles::DefaultSource() {
     static const QString source = QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png");
     return source;
 }
 
-const QString& CMapTiles::DefaultAttribution() {
+const QString& MapTiles::DefaultAttribution() {
     static const QString text = QStringLiteral("(c) OpenStreetMap contributors");
     return text;
 }
 
-QString CMapTiles::UserAgent() { return QStringLiteral("Ferolin/" FEROLIN_VERSION); }
+QString MapTiles::UserAgent() { return QStringLiteral("Ferolin/" FEROLIN_VERSION); }
 
-QString CMapTiles::CacheFolder() {
+QString MapTiles::CacheFolder() {
     QString base = qEnvironmentVariable("XDG_CACHE_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + "/.cache";
     return base + "/ferolin";
 }
 
-CMapTiles::CMapTiles(QObject* parent)
+MapTiles::MapTiles(QObject* parent)
     : QObject(parent),
       manager_(new QNetworkAccessManager(this)),
       retryTimer_(new QTimer(this)),
@@ -72,18 +72,18 @@ CMapTiles::CMapTiles(QObject* parent)
     cache->setMaximumCacheSize(kMaxCacheBytes);
     manager_->setCache(cache);
     retryTimer_->setSingleShot(true);
-    connect(retryTimer_, &QTimer::timeout, this, &CMapTiles::tilesChanged);
+    connect(retryTimer_, &QTimer::timeout, this, &MapTiles::tilesChanged);
     SetSource(QString());
 }
 
-CMapTiles::~CMapTiles() {
+MapTiles::~MapTiles() {
     for (const auto& [id, reply] : inFlight_) {
         reply->disconnect(this);
         reply->abort();
     }
 }
 
-void CMapTiles::SetSource(const QString& source) {
+void MapTiles::SetSource(const QString& source) {
     const QString chosen = source.trimmed().isEmpty() ? DefaultSource() : source.trimmed();
     if (chosen == source_ && !template_.isEmpty()) return;
     source_ = chosen;
@@ -104,7 +104,7 @@ void CMapTiles::SetSource(const QString& source) {
     for (const auto& [id, reply] : replies) reply->abort();
 }
 
-QString CMapTiles::Attribution() const {
+QString MapTiles::Attribution() const {
     if (source_ == DefaultSource()) return DefaultAttribution();
     const QUrl url(QString(source_).replace(QLatin1String("{"), QString()).replace('}', QString()));
     if (url.isLocalFile()) {
@@ -115,7 +115,7 @@ QString CMapTiles::Attribution() const {
     return QStringLiteral("Tiles: ") + url.host();
 }
 
-QString CMapTiles::UrlOf(const TileKey& key) const {
+QString MapTiles::UrlOf(const TileKey& key) const {
     QString url = template_;
     url.replace(QLatin1String("{z}"), QString::number(key.z));
     url.replace(QLatin1String("{x}"), QString::number(key.x));
@@ -123,9 +123,9 @@ QString CMapTiles::UrlOf(const TileKey& key) const {
     return url;
 }
 
-const QImage* CMapTiles::Tile(const TileKey& key) const { return images_.object(key.Id()); }
+const QImage* MapTiles::Tile(const TileKey& key) const { return images_.object(key.Id()); }
 
-void CMapTiles::Want(const std::vector<TileKey>& keys) {
+void MapTiles::Want(const std::vector<TileKey>& keys) {
     queue_.clear();
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     qint64 nextRetry = std::numeric_limits<qint64>::max();
@@ -145,7 +145,7 @@ void CMapTiles::Want(const std::vector<TileKey>& keys) {
     StartRequests();
 }
 
-void CMapTiles::StartRequests() {
+void MapTiles::StartRequests() {
     while (inFlight_.size() < kMaxRequests && !queue_.empty()) {
         const TileKey key = queue_.front();
         queue_.erase(queue_.begin());
@@ -162,7 +162,7 @@ void CMapTiles::StartRequests() {
     }
 }
 
-void CMapTiles::Finished(QNetworkReply* reply, TileKey key) {
+void MapTiles::Finished(QNetworkReply* reply, TileKey key) {
     const uint64_t id = key.Id();
     inFlight_.erase(id);
     QImage image;
@@ -183,7 +183,7 @@ void CMapTiles::Finished(QNetworkReply* reply, TileKey key) {
     emit tilesChanged();
 }
 
-void CMapTiles::Paint(QPainter& painter, const MercatorView& view, int z) {
+void MapTiles::Paint(QPainter& painter, const MercatorView& view, int z) {
     const std::vector<PlacedTile> tiles = VisibleTiles(view, z);
     std::vector<TileKey> missing;
     painter.save();

@@ -26,7 +26,7 @@ class QTimer;
 
 namespace ferolin {
 
-class CMapTiles : public QObject {
+class MapTiles : public QObject {
     Q_OBJECT
 public:
     // OpenStreetMap's standard tiles.
@@ -38,8 +38,8 @@ public:
     // $XDG_CACHE_HOME/ferolin, or ~/.cache/ferolin.
     static QString CacheFolder();
 
-    explicit CMapTiles(QObject* parent = nullptr);
-    ~CMapTiles() override;
+    explicit MapTiles(QObject* parent = nullptr);
+    ~MapTiles() override;
 
     // A URL template with {z}, {x} and {y} (http, https or file), or a
     // file:// folder holding z/x/y.png; empty means the default source.

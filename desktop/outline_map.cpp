@@ -19,31 +19,31 @@ constexpr double kZoomPerNotch = 1.4142135623730951;  // half a tile zoom level
 
 }  // namespace
 
-COutlineMap::COutlineMap(QObject* parent) : QObject(parent), tiles_(new CMapTiles(this)) {
+OutlineMap::OutlineMap(QObject* parent) : QObject(parent), tiles_(new MapTiles(this)) {
     uint32_t shown = 1;
-    ReadSettingDword(kSettingMapShown, shown, 1);
+    ReadSettingUint(kSettingMapShown, shown, 1);
     shown_ = shown != 0;
     tiles_->SetSource(QString::fromStdString(ReadSettingString(kSettingMapTiles)));
-    connect(tiles_, &CMapTiles::tilesChanged, this, &COutlineMap::changed);
+    connect(tiles_, &MapTiles::tilesChanged, this, &OutlineMap::changed);
 }
 
-void COutlineMap::SetShown(bool shown) {
+void OutlineMap::SetShown(bool shown) {
     if (shown == shown_) return;
     shown_ = shown;
-    WriteSettingDword(kSettingMapShown, shown ? 1 : 0);
+    WriteSettingUint(kSettingMapShown, shown ? 1 : 0);
     emit changed();
 }
 
-QString COutlineMap::Source() const { return tiles_->Source(); }
+QString OutlineMap::Source() const { return tiles_->Source(); }
 
-void COutlineMap::SetSource(const QString& source) {
+void OutlineMap::SetSource(const QString& source) {
     tiles_->SetSource(source);
-    const QString stored = tiles_->Source() == CMapTiles::DefaultSource() ? QString() : tiles_->Source();
+    const QString stored = tiles_->Source() == MapTiles::DefaultSource() ? QString() : tiles_->Source();
     WriteSettingString(kSettingMapTiles, stored.toStdString());
     emit changed();
 }
 
-void COutlineMap::SetExtent(const MercatorTrack& track) {
+void OutlineMap::SetExtent(const MercatorTrack& track) {
     hasExtent_ = track.positioned > 0;
     if (hasExtent_) {
         minX_ = track.minX, maxX_ = track.maxX;
@@ -52,7 +52,7 @@ void COutlineMap::SetExtent(const MercatorTrack& track) {
     FitTrack();
 }
 
-void COutlineMap::Resize(double width, double height) {
+void OutlineMap::Resize(double width, double height) {
     if (width == view_.width && height == view_.height) return;
     if (fitted_) {
         view_ = FitMercator(minX_, maxX_, minY_, maxY_, width, height, kMargin);
@@ -62,13 +62,13 @@ void COutlineMap::Resize(double width, double height) {
     }
 }
 
-void COutlineMap::FitTrack() {
+void OutlineMap::FitTrack() {
     fitted_ = true;
     view_ = FitMercator(minX_, maxX_, minY_, maxY_, view_.width, view_.height, kMargin);
     emit changed();
 }
 
-ScreenFit COutlineMap::Fit() const {
+ScreenFit OutlineMap::Fit() const {
     ScreenFit fit;
     fit.pixelsPerMetre = view_.scale;
     fit.originX = 0.5 * view_.width - view_.centreX * view_.scale;
@@ -76,11 +76,11 @@ ScreenFit COutlineMap::Fit() const {
     return fit;
 }
 
-QString COutlineMap::NoteText() const {
+QString OutlineMap::NoteText() const {
     return tiles_->Offline() ? QStringLiteral("No network: the map is not shown.") : QString();
 }
 
-void COutlineMap::Paint(QPainter& painter) {
+void OutlineMap::Paint(QPainter& painter) {
     tiles_->Paint(painter, view_, view_.TileZoom());
     const QString note = NoteText();
     if (note.isEmpty()) return;
@@ -90,7 +90,7 @@ void COutlineMap::Paint(QPainter& painter) {
     painter.restore();
 }
 
-bool COutlineMap::Wheel(QWheelEvent* event) {
+bool OutlineMap::Wheel(QWheelEvent* event) {
     const double notches = event->angleDelta().y() / 120.0;
     if (notches == 0) return false;
     view_.ZoomAbout(std::pow(kZoomPerNotch, notches), event->position().x(), event->position().y());
@@ -99,13 +99,13 @@ bool COutlineMap::Wheel(QWheelEvent* event) {
     return true;
 }
 
-void COutlineMap::Press(QMouseEvent* event) {
+void OutlineMap::Press(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
     dragging_ = false;
     pressAt_ = lastAt_ = event->position();
 }
 
-bool COutlineMap::Move(QMouseEvent* event) {
+bool OutlineMap::Move(QMouseEvent* event) {
     if (!pressed_ || !(event->buttons() & Qt::LeftButton)) return false;
     const QPointF at = event->position();
     if (!dragging_ && (at - pressAt_).manhattanLength() < kDragPixels) return false;
@@ -117,7 +117,7 @@ bool COutlineMap::Move(QMouseEvent* event) {
     return true;
 }
 
-bool COutlineMap::Release(QMouseEvent* event) {
+bool OutlineMap::Release(QMouseEvent* event) {
     const bool click = pressed_ && !dragging_ && event->button() == Qt::LeftButton;
     pressed_ = dragging_ = false;
     return click;

@@ -18,12 +18,12 @@ class QWheelEvent;
 
 namespace ferolin {
 
-class CMapTiles;
+class MapTiles;
 
-class COutlineMap : public QObject {
+class OutlineMap : public QObject {
     Q_OBJECT
 public:
-    explicit COutlineMap(QObject* parent = nullptr);
+    explicit OutlineMap(QObject* parent = nullptr);
 
     // The map switch and the tile source as the settings hold them
     // (MapShown, MapTiles), read at construction and written on change.
@@ -31,7 +31,7 @@ public:
     void SetShown(bool shown);
     QString Source() const;
     void SetSource(const QString& source);
-    CMapTiles& tiles() { return *tiles_; }
+    MapTiles& tiles() { return *tiles_; }
 
     // The track's extent in world units; the view fits it until the user
     // moves the map.
@@ -62,7 +62,7 @@ signals:
     void changed();
 
 private:
-    CMapTiles* tiles_;
+    MapTiles* tiles_;
     MercatorView view_;
     double minX_ = 0.5, maxX_ = 0.5, minY_ = 0.5, maxY_ = 0.5;
     bool hasExtent_ = false;

@@ -6,26 +6,26 @@
 
 namespace ferolin {
 
-CProfileChart::CProfileChart(QWidget* parent) : QChartView(parent) {
+ProfileChart::ProfileChart(QWidget* parent) : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing);
     setCursor(Qt::CrossCursor);
     setMinimumSize(240, 160);
 }
 
-void CProfileChart::ReplaceChart(QChart* newChart) {
+void ProfileChart::ReplaceChart(QChart* newChart) {
     QChart* old = chart();
     setChart(newChart);
     if (old != newChart) delete old;
 }
 
-QPointF CProfileChart::PixelOf(const QPointF& value) const {
+QPointF ProfileChart::PixelOf(const QPointF& value) const {
     const QList<QAbstractSeries*> series = chart()->series();
     if (series.isEmpty()) return QPointF();
     const QPointF inChart = chart()->mapToPosition(value, series.first());
     return mapFromScene(chart()->mapToScene(inChart));
 }
 
-void CProfileChart::mousePressEvent(QMouseEvent* event) {
+void ProfileChart::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !nearest) return QChartView::mousePressEvent(event);
     const QList<QAbstractSeries*> series = chart()->series();
     if (series.isEmpty()) return;
@@ -41,7 +41,7 @@ void CProfileChart::mousePressEvent(QMouseEvent* event) {
     if (index >= 0) emit pointPicked(static_cast<int>(index));
 }
 
-void CProfileChart::resizeEvent(QResizeEvent* event) {
+void ProfileChart::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
     emit resized();
 }

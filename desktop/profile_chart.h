@@ -9,10 +9,10 @@
 
 namespace ferolin {
 
-class CProfileChart : public QChartView {
+class ProfileChart : public QChartView {
     Q_OBJECT
 public:
-    explicit CProfileChart(QWidget* parent);
+    explicit ProfileChart(QWidget* parent);
 
     // The index of the nearest point to a pixel of the view; -1 when none.
     std::function<int64_t(const QPointF& value, double pixelsPerX, double pixelsPerY)> nearest;

@@ -251,11 +251,11 @@ void SelectionPanel::OnRemoveRule() {
     delete ruleList_->takeItem(row);
 }
 
-void SelectionPanel::Restore(SettingsKey key, uint32_t optionBits) {
-    for (const ExclusionRule& rule : LoadStoredRules(key)) AddRule(rule);
-    keptGeoid_ = QString::fromStdString(FixedText(ReadStoredGeoidHeight(key), 2));
+void SelectionPanel::Restore(QSettings* settings, uint32_t optionBits) {
+    for (const ExclusionRule& rule : LoadStoredRules(settings)) AddRule(rule);
+    keptGeoid_ = QString::fromStdString(FixedText(ReadStoredGeoidHeight(settings), 2));
     uint32_t smooth = kDefaultSmoothPoint;
-    ReadSettingDword(kSettingSmoothPoint, smooth, kDefaultSmoothPoint, key);
+    ReadSettingUint(kSettingSmoothPoint, smooth, kDefaultSmoothPoint, settings);
     keptSmooth_ = QString::fromStdString(IntText(static_cast<int32_t>(smooth)));
     geoidCheck_->setChecked(optionBits & kOptionGeoidChecked);
     smoothCheck_->setChecked(optionBits & kOptionSmoothChecked);
@@ -263,14 +263,14 @@ void SelectionPanel::Restore(SettingsKey key, uint32_t optionBits) {
     smoothEdit_->setText(keptSmooth_);
 }
 
-void SelectionPanel::Save(SettingsKey key) const {
+void SelectionPanel::Save(QSettings* settings) const {
     int saved = 0;
     for (const ExclusionRule& rule : rules_)
-        if (rule.dataType != kDataRecord) SaveRule(saved++, rule, key);
-    WriteSettingDword(kSettingRules, static_cast<uint32_t>(saved), key);
-    WriteSettingFloat(kSettingGeoidHeight, ToFloat(ParseReal(keptGeoid_.toStdString())), key);
-    WriteSettingDword(kSettingSmoothPoint, static_cast<uint32_t>(ParseInt(keptSmooth_.toStdString())),
-                      key);
+        if (rule.dataType != kDataRecord) SaveRule(saved++, rule, settings);
+    WriteSettingUint(kSettingRules, static_cast<uint32_t>(saved), settings);
+    WriteSettingFloat(kSettingGeoidHeight, ToFloat(ParseReal(keptGeoid_.toStdString())), settings);
+    WriteSettingUint(kSettingSmoothPoint, static_cast<uint32_t>(ParseInt(keptSmooth_.toStdString())),
+                     settings);
 }
 
 uint32_t SelectionPanel::OptionBits() const {

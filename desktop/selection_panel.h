@@ -54,10 +54,10 @@ public:
 
     // The stored rules, geoid height and smoothing width, and the two check
     // boxes from the bits of "Options".
-    void Restore(SettingsKey key, uint32_t optionBits);
+    void Restore(QSettings* settings, uint32_t optionBits);
     // Stores the rules (not those made by "Exclude": they name one record
     // of one track) and the values kept at exit.
-    void Save(SettingsKey key) const;
+    void Save(QSettings* settings) const;
     // The check boxes as bits of "Options".
     uint32_t OptionBits() const;
 

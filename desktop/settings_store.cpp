@@ -18,34 +18,36 @@
 
 namespace ferolin {
 
-SettingsKey OpenSettingsKey() {
+QSettings* OpenSettings() {
     auto settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                 QStringLiteral("Ferolix"));
     if (settings->status() != QSettings::NoError) return nullptr;
     return settings.release();
 }
 
-void CloseSettingsKey(SettingsKey key) {
-    if (!key) return;
-    key->sync();
-    delete key;
+void CloseSettings(QSettings* settings) {
+    if (!settings) return;
+    settings->sync();
+    delete settings;
 }
 
 namespace {
 
-// The caller's key, or one opened for this access and closed afterwards.
-class KeyScope {
+// The caller's settings, or settings opened for this access and closed
+// afterwards.
+class SettingsScope {
 public:
-    explicit KeyScope(SettingsKey key) : key_(key ? key : OpenSettingsKey()), owned_(!key) {}
-    ~KeyScope() {
-        if (owned_) CloseSettingsKey(key_);
+    explicit SettingsScope(QSettings* settings)
+        : settings_(settings ? settings : OpenSettings()), owned_(!settings) {}
+    ~SettingsScope() {
+        if (owned_) CloseSettings(settings_);
     }
-    KeyScope(const KeyScope&) = delete;
-    KeyScope& operator=(const KeyScope&) = delete;
-    SettingsKey get() const { return key_; }
+    SettingsScope(const SettingsScope&) = delete;
+    SettingsScope& operator=(const SettingsScope&) = delete;
+    QSettings* get() const { return settings_; }
 
 private:
-    SettingsKey key_;
+    QSettings* settings_;
     bool owned_;
 };
 
@@ -53,13 +55,14 @@ QString Name(const char* name) { return QString::fromUtf8(name); }
 
 }  // namespace
 
-long ReadSettingDword(const char* name, uint32_t& value, uint32_t defaultValue, SettingsKey key) {
+long ReadSettingUint(const char* name, uint32_t& value, uint32_t defaultValue,
+                     QSettings* settings) {
     value = defaultValue;
-    KeyScope scope(key);
+    SettingsScope scope(settings);
     if (!scope.get()) return kSettingsOk;
     const QVariant stored = scope.get()->value(Name(name));
     if (!stored.isValid()) return kSettingsNotFound;
-    // Binary values are another type; numbers read back from the file as text.
+    // Byte arrays are another type; numbers read back from the file as text.
     if (stored.typeId() == QMetaType::QByteArray) return kSettingsNotFound;
     bool ok = false;
     const qulonglong number = stored.toString().trimmed().toULongLong(&ok, 10);
@@ -68,8 +71,8 @@ long ReadSettingDword(const char* name, uint32_t& value, uint32_t defaultValue, 
     return kSettingsOk;
 }
 
-long WriteSettingDword(const char* name, uint32_t value, SettingsKey key) {
-    KeyScope scope(key);
+long WriteSettingUint(const char* name, uint32_t value, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return kSettingsOk;
     scope.get()->setValue(Name(name), QVariant::fromValue<uint>(value));
     return kSettingsOk;
@@ -77,20 +80,20 @@ long WriteSettingDword(const char* name, uint32_t value, SettingsKey key) {
 
 uint32_t ReadWriterOptions(std::string_view extension) {
     uint32_t word = kAllOptions;
-    ReadSettingDword(WriterOptionName(extension).c_str(), word, kAllOptions);
+    ReadSettingUint(WriterOptionName(extension).c_str(), word, kAllOptions);
     return word;
 }
 
-std::string ReadSettingString(const char* name, SettingsKey key) {
-    KeyScope scope(key);
+std::string ReadSettingString(const char* name, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return std::string();
     const QVariant stored = scope.get()->value(Name(name));
     if (!stored.isValid() || stored.typeId() == QMetaType::QByteArray) return std::string();
     return stored.toString().toStdString();
 }
 
-long WriteSettingString(const char* name, const std::string& value, SettingsKey key) {
-    KeyScope scope(key);
+long WriteSettingString(const char* name, const std::string& value, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return kSettingsOk;
     scope.get()->setValue(Name(name), QString::fromStdString(value));
     return kSettingsOk;
@@ -98,25 +101,25 @@ long WriteSettingString(const char* name, const std::string& value, SettingsKey 
 
 double StoredBatchSettings::AscentThreshold() const {
     uint32_t metres = 0;
-    ReadSettingDword(kSettingAscentThreshold, metres,
-                     static_cast<uint32_t>(kDefaultAscentThreshold));
+    ReadSettingUint(kSettingAscentThreshold, metres,
+                    static_cast<uint32_t>(kDefaultAscentThreshold));
     return metres;
 }
 
-long ReadSettingBinary(const char* name, void* buffer, uint32_t& size, SettingsKey key) {
-    KeyScope scope(key);
+long ReadSettingBytes(const char* name, void* buffer, uint32_t& size, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return kSettingsOk;
     const QVariant stored = scope.get()->value(Name(name));
     if (!stored.isValid()) return kSettingsNotFound;
     const QByteArray bytes = stored.toByteArray();
-    if (static_cast<qsizetype>(size) < bytes.size()) return kSettingsMoreData;
+    if (static_cast<qsizetype>(size) < bytes.size()) return kSettingsTooLong;
     if (!bytes.isEmpty()) std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
     size = static_cast<uint32_t>(bytes.size());
     return kSettingsOk;
 }
 
-long WriteSettingBinary(const char* name, const void* data, uint32_t size, SettingsKey key) {
-    KeyScope scope(key);
+long WriteSettingBytes(const char* name, const void* data, uint32_t size, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return kSettingsOk;
     scope.get()->setValue(Name(name),
                           QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(size)));
@@ -133,28 +136,28 @@ std::string RuleName(int index) {
 
 }  // namespace
 
-long SaveRule(int index, const ExclusionRule& rule, SettingsKey key) {
-    return WriteSettingBinary(RuleName(index).c_str(), &rule, sizeof rule, key);
+long SaveRule(int index, const ExclusionRule& rule, QSettings* settings) {
+    return WriteSettingBytes(RuleName(index).c_str(), &rule, sizeof rule, settings);
 }
 
-long LoadRule(int index, ExclusionRule& rule, SettingsKey key) {
-    KeyScope scope(key);
+long LoadRule(int index, ExclusionRule& rule, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return kSettingsNotFound;  // nothing was read into the rule
     ExclusionRule loaded{};
     uint32_t size = sizeof loaded;
-    const long status = ReadSettingBinary(RuleName(index).c_str(), &loaded, size, scope.get());
+    const long status = ReadSettingBytes(RuleName(index).c_str(), &loaded, size, scope.get());
     if (status != kSettingsOk) return status;
     if (size != sizeof loaded) return kSettingsNotFound;
     rule = loaded;
     return kSettingsOk;
 }
 
-std::vector<ExclusionRule> LoadStoredRules(SettingsKey key) {
+std::vector<ExclusionRule> LoadStoredRules(QSettings* settings) {
     std::vector<ExclusionRule> rules;
-    KeyScope scope(key);
+    SettingsScope scope(settings);
     if (!scope.get()) return rules;
     uint32_t count = 0;
-    ReadSettingDword(kSettingRules, count, 0, scope.get());
+    ReadSettingUint(kSettingRules, count, 0, scope.get());
     // The numbers below the count whose "%03d" name is in the store.
     std::vector<int> numbers;
     for (const QString& name : scope.get()->childKeys()) {
@@ -174,82 +177,82 @@ std::vector<ExclusionRule> LoadStoredRules(SettingsKey key) {
     return rules;
 }
 
-float ReadStoredGeoidHeight(SettingsKey key) {
-    const float height = ReadSettingFloat(kSettingGeoidHeight, kDefaultGeoidHeight, key);
+float ReadStoredGeoidHeight(QSettings* settings) {
+    const float height = ReadSettingFloat(kSettingGeoidHeight, kDefaultGeoidHeight, settings);
     return std::isfinite(height) ? height : kDefaultGeoidHeight;
 }
 
-float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key) {
+float ReadSettingFloat(const char* name, float defaultValue, QSettings* settings) {
     uint32_t bits;
     std::memcpy(&bits, &defaultValue, sizeof bits);
-    ReadSettingDword(name, bits, bits, key);
+    ReadSettingUint(name, bits, bits, settings);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
 }
 
-long WriteSettingFloat(const char* name, float value, SettingsKey key) {
+long WriteSettingFloat(const char* name, float value, QSettings* settings) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    return WriteSettingDword(name, bits, key);
+    return WriteSettingUint(name, bits, settings);
 }
 
-WindowPlacement ReadTrackViewPlacement(SettingsKey key) {
-    KeyScope scope(key);
+WindowPlacement ReadTrackViewPlacement(QSettings* settings) {
+    SettingsScope scope(settings);
     WindowPlacement placement;
     if (!scope.get()) return placement;
     uint32_t x, y, width, height, shown;
-    placement.hasPosition = ReadSettingDword(kSettingTrackViewX, x, 0, scope.get()) == kSettingsOk &&
-                            ReadSettingDword(kSettingTrackViewY, y, 0, scope.get()) == kSettingsOk;
+    placement.hasPosition = ReadSettingUint(kSettingTrackViewX, x, 0, scope.get()) == kSettingsOk &&
+                            ReadSettingUint(kSettingTrackViewY, y, 0, scope.get()) == kSettingsOk;
     if (placement.hasPosition) {
         placement.x = static_cast<int32_t>(x);
         placement.y = static_cast<int32_t>(y);
     }
     const bool sized =
-        ReadSettingDword(kSettingTrackViewWidth, width, 0, scope.get()) == kSettingsOk &&
-        ReadSettingDword(kSettingTrackViewHeight, height, 0, scope.get()) == kSettingsOk;
+        ReadSettingUint(kSettingTrackViewWidth, width, 0, scope.get()) == kSettingsOk &&
+        ReadSettingUint(kSettingTrackViewHeight, height, 0, scope.get()) == kSettingsOk;
     placement.hasSize = sized && static_cast<int32_t>(width) > 0 && static_cast<int32_t>(height) > 0;
     if (placement.hasSize) {
         placement.width = static_cast<int32_t>(width);
         placement.height = static_cast<int32_t>(height);
     }
-    ReadSettingDword(kSettingTrackViewShown, shown, 0, scope.get());
+    ReadSettingUint(kSettingTrackViewShown, shown, 0, scope.get());
     placement.shown = shown != 0;
     return placement;
 }
 
-void WriteTrackViewPlacement(const WindowPlacement& placement, SettingsKey key) {
-    KeyScope scope(key);
+void WriteTrackViewPlacement(const WindowPlacement& placement, QSettings* settings) {
+    SettingsScope scope(settings);
     if (!scope.get()) return;
     if (placement.hasPosition) {
-        WriteSettingDword(kSettingTrackViewX, static_cast<uint32_t>(placement.x), scope.get());
-        WriteSettingDword(kSettingTrackViewY, static_cast<uint32_t>(placement.y), scope.get());
+        WriteSettingUint(kSettingTrackViewX, static_cast<uint32_t>(placement.x), scope.get());
+        WriteSettingUint(kSettingTrackViewY, static_cast<uint32_t>(placement.y), scope.get());
     }
     if (placement.hasSize) {
-        WriteSettingDword(kSettingTrackViewWidth, static_cast<uint32_t>(placement.width),
-                          scope.get());
-        WriteSettingDword(kSettingTrackViewHeight, static_cast<uint32_t>(placement.height),
-                          scope.get());
+        WriteSettingUint(kSettingTrackViewWidth, static_cast<uint32_t>(placement.width),
+                         scope.get());
+        WriteSettingUint(kSettingTrackViewHeight, static_cast<uint32_t>(placement.height),
+                         scope.get());
     }
-    WriteSettingDword(kSettingTrackViewShown, placement.shown ? 1u : 0u, scope.get());
+    WriteSettingUint(kSettingTrackViewShown, placement.shown ? 1u : 0u, scope.get());
 }
 
 StoredSelection LoadStoredSelection() {
     StoredSelection stored;
-    SettingsKey key = OpenSettingsKey();
-    stored.rules = LoadStoredRules(key);
+    QSettings* settings = OpenSettings();
+    stored.rules = LoadStoredRules(settings);
     // The window shows the height with two decimals and reads that text back
     // at export; the batch run uses the same value.
-    const float geoid = ReadStoredGeoidHeight(key);
+    const float geoid = ReadStoredGeoidHeight(settings);
     std::string shown;
     AppendFixed(shown, geoid, 2);
     stored.geoidHeight = static_cast<float>(ParseReal(shown));
-    ReadSettingDword(kSettingSmoothPoint, stored.smoothingWidth, kDefaultSmoothPoint, key);
+    ReadSettingUint(kSettingSmoothPoint, stored.smoothingWidth, kDefaultSmoothPoint, settings);
     uint32_t bits = 0;
-    ReadSettingDword(kSettingOptions, bits, 0, key);
+    ReadSettingUint(kSettingOptions, bits, 0, settings);
     stored.geoidOn = bits & kOptionGeoidChecked;
     stored.smoothOn = bits & kOptionSmoothChecked;
-    CloseSettingsKey(key);
+    CloseSettings(settings);
     return stored;
 }
 

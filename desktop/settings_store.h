@@ -1,6 +1,7 @@
 // The user's settings between runs: selection rules, geoid height, smoothing,
-// option bits, window positions and the writers' option words, kept under the
-// "Ferolix" key of the user's settings (a file in $XDG_CONFIG_HOME on Linux).
+// option bits, window positions and the writers' option words, kept by
+// QSettings under the organisation name "Ferolix" (the file Ferolix.conf in
+// $XDG_CONFIG_HOME).
 #pragma once
 
 #include <cstdint>
@@ -15,31 +16,31 @@ class QSettings;
 
 namespace ferolin {
 
-using SettingsKey = QSettings*;
-
 // Status values of the access functions.
 constexpr long kSettingsOk = 0;
 constexpr long kSettingsNotFound = 2;
-constexpr long kSettingsMoreData = 234;
+constexpr long kSettingsTooLong = 234;
 
-// Opens (creating when needed) the settings key; nullptr when unavailable.
-SettingsKey OpenSettingsKey();
-void CloseSettingsKey(SettingsKey key);
+// Opens (creating when needed) the user's settings; nullptr when they are
+// unavailable. CloseSettings writes them out and deletes the object.
+QSettings* OpenSettings();
+void CloseSettings(QSettings* settings);
 
-// Every function takes an optional open key; without one it opens the key for
-// this one access. When the key cannot be opened they return 0 and leave the
-// store (and, for reads, the default) alone.
+// Every function takes optional open settings; without them it opens the
+// settings for this one access. When the settings cannot be opened they
+// return 0 and leave the store (and, for reads, the default) alone.
 
-// A 32-bit number; any missing or non-numeric value yields the default.
-long ReadSettingDword(const char* name, uint32_t& value, uint32_t defaultValue,
-                      SettingsKey key = nullptr);
-long WriteSettingDword(const char* name, uint32_t value, SettingsKey key = nullptr);
-// Up to `size` bytes of a binary value; `size` becomes the number read. A
-// value longer than the buffer is refused with kSettingsMoreData.
-long ReadSettingBinary(const char* name, void* buffer, uint32_t& size,
-                       SettingsKey key = nullptr);
-long WriteSettingBinary(const char* name, const void* data, uint32_t size,
-                        SettingsKey key = nullptr);
+// An unsigned 32-bit number; any missing or non-numeric value yields the
+// default.
+long ReadSettingUint(const char* name, uint32_t& value, uint32_t defaultValue,
+                     QSettings* settings = nullptr);
+long WriteSettingUint(const char* name, uint32_t value, QSettings* settings = nullptr);
+// Up to `size` bytes of a byte-array value; `size` becomes the number read.
+// A value longer than the buffer is refused with kSettingsTooLong.
+long ReadSettingBytes(const char* name, void* buffer, uint32_t& size,
+                      QSettings* settings = nullptr);
+long WriteSettingBytes(const char* name, const void* data, uint32_t size,
+                       QSettings* settings = nullptr);
 
 // The stored option word of the writer of `extension`; every option when
 // none is stored.
@@ -58,38 +59,39 @@ public:
     double AscentThreshold() const override;
 };
 
-// Rule number `index` as the value named "%03d": 16 bytes. A stored value of
+// Rule number `index` under the key "%03d": 16 bytes. A stored value of
 // any other length is damaged and does not load.
-long SaveRule(int index, const ExclusionRule& rule, SettingsKey key = nullptr);
-long LoadRule(int index, ExclusionRule& rule, SettingsKey key = nullptr);
+long SaveRule(int index, const ExclusionRule& rule, QSettings* settings = nullptr);
+long LoadRule(int index, ExclusionRule& rule, QSettings* settings = nullptr);
 
-// The saved exclusion rules, in number order: the values "000", "001", ...
-// below the stored "Rules" count. Only names the store actually holds are
+// The saved exclusion rules, in number order: the keys "000", "001", ...
+// below the stored "Rules" count. Only keys the store actually holds are
 // read, so a damaged count costs nothing; a rule that does not load or that
 // the rule list cannot show is dropped.
-std::vector<ExclusionRule> LoadStoredRules(SettingsKey key);
+std::vector<ExclusionRule> LoadStoredRules(QSettings* settings);
 
 // The saved geoid height; a value that is not a finite number counts as
 // missing and gives the default.
-float ReadStoredGeoidHeight(SettingsKey key);
+float ReadStoredGeoidHeight(QSettings* settings);
 
 // A text value in UTF-8; "" when missing or not text.
-std::string ReadSettingString(const char* name, SettingsKey key = nullptr);
-long WriteSettingString(const char* name, const std::string& value, SettingsKey key = nullptr);
+std::string ReadSettingString(const char* name, QSettings* settings = nullptr);
+long WriteSettingString(const char* name, const std::string& value, QSettings* settings = nullptr);
 
 // A float kept as the bits of a 32-bit number.
-float ReadSettingFloat(const char* name, float defaultValue, SettingsKey key = nullptr);
-long WriteSettingFloat(const char* name, float value, SettingsKey key = nullptr);
+float ReadSettingFloat(const char* name, float defaultValue, QSettings* settings = nullptr);
+long WriteSettingFloat(const char* name, float value, QSettings* settings = nullptr);
 
-// Value names and defaults.
+// Keys and defaults. The positions of the main dialog and the point details
+// keep the keys earlier releases wrote, so that stored positions still load.
 inline constexpr const char* kSettingRules = "Rules";
 inline constexpr const char* kSettingGeoidHeight = "GeoidHeight";
 inline constexpr const char* kSettingSmoothPoint = "SmoothPoint";
 inline constexpr const char* kSettingOptions = "Options";
-inline constexpr const char* kSettingMainDlgX = "MainDlgX";
-inline constexpr const char* kSettingMainDlgY = "MainDlgY";
-inline constexpr const char* kSettingInfoDlgX = "InfoDlgX";
-inline constexpr const char* kSettingInfoDlgY = "InfoDlgY";
+inline constexpr const char* kSettingMainDialogX = "MainDlgX";
+inline constexpr const char* kSettingMainDialogY = "MainDlgY";
+inline constexpr const char* kSettingPointDetailsX = "InfoDlgX";
+inline constexpr const char* kSettingPointDetailsY = "InfoDlgY";
 constexpr float kDefaultGeoidHeight = 45.0f;
 constexpr uint32_t kDefaultSmoothPoint = 5;
 // Bits of "Options".
@@ -121,8 +123,8 @@ struct WindowPlacement {
     bool shown = false;
 };
 
-WindowPlacement ReadTrackViewPlacement(SettingsKey key = nullptr);
+WindowPlacement ReadTrackViewPlacement(QSettings* settings = nullptr);
 // Writes the position and the size only when the placement has them.
-void WriteTrackViewPlacement(const WindowPlacement& placement, SettingsKey key = nullptr);
+void WriteTrackViewPlacement(const WindowPlacement& placement, QSettings* settings = nullptr);
 
 }  // namespace ferolin

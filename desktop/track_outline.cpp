@@ -34,16 +34,16 @@ QString Metres(double value) { return QString::number(value, 'f', 0) + QStringLi
 
 }  // namespace
 
-CTrackOutline::CTrackOutline(const TrackViewData& viewData, QWidget* parent)
-    : QWidget(parent), data_(viewData), map_(new COutlineMap(this)) {
+TrackOutline::TrackOutline(const TrackViewData& viewData, QWidget* parent)
+    : QWidget(parent), data_(viewData), map_(new OutlineMap(this)) {
     setObjectName(QStringLiteral("trackOutline"));
     setMinimumSize(240, 200);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
-    connect(map_, &COutlineMap::changed, this, qOverload<>(&QWidget::update));
+    connect(map_, &OutlineMap::changed, this, qOverload<>(&QWidget::update));
 }
 
-void CTrackOutline::TrackChanged() {
+void TrackOutline::TrackChanged() {
     gridBuilt_ = false;
     cacheValid_ = false;
     cachePixels_ = {};
@@ -54,9 +54,9 @@ void CTrackOutline::TrackChanged() {
     update();
 }
 
-bool CTrackOutline::MapOn() const { return map_->Shown() && data_.projection.positioned > 0; }
+bool TrackOutline::MapOn() const { return map_->Shown() && data_.projection.positioned > 0; }
 
-const MercatorTrack& CTrackOutline::Mercator() const {
+const MercatorTrack& TrackOutline::Mercator() const {
     if (!mercatorBuilt_) {
         // Worked out once per track, the first time the map needs it.
         mercator_ = ProjectMercator(PointSeries(data_.points, data_.count));
@@ -66,21 +66,21 @@ const MercatorTrack& CTrackOutline::Mercator() const {
     return mercator_;
 }
 
-bool CTrackOutline::Position(uint32_t index, double& x, double& y) const {
+bool TrackOutline::Position(uint32_t index, double& x, double& y) const {
     if (!MapOn()) return data_.projection.Project(data_.points[index], x, y);
     if (!Mercator().Position(index, x, y)) return false;
     y = -y;
     return true;
 }
 
-ScreenFit CTrackOutline::Fit() const {
+ScreenFit TrackOutline::Fit() const {
     if (!MapOn()) return FitToRectangle(data_.projection, width(), height(), kOutlineMargin);
     Mercator();
     map_->Resize(width(), height());
     return map_->Fit();
 }
 
-bool CTrackOutline::PixelOf(uint32_t index, QPointF& pixel) const {
+bool TrackOutline::PixelOf(uint32_t index, QPointF& pixel) const {
     double x, y;
     if (index >= data_.count || !Position(index, x, y)) return false;
     const ScreenFit fit = Fit();
@@ -88,7 +88,7 @@ bool CTrackOutline::PixelOf(uint32_t index, QPointF& pixel) const {
     return true;
 }
 
-int64_t CTrackOutline::PointAt(const QPointF& pixel) {
+int64_t TrackOutline::PointAt(const QPointF& pixel) {
     if (!gridBuilt_ || gridOnMap_ != MapOn()) {
         grid_.Build(data_.count,
                     [this](uint32_t i, double& x, double& y) { return Position(i, x, y); });
@@ -99,7 +99,7 @@ int64_t CTrackOutline::PointAt(const QPointF& pixel) {
     return grid_.Nearest(fit.MetreX(pixel.x()), fit.MetreY(pixel.y()));
 }
 
-void CTrackOutline::BuildPixelCache(const ScreenFit& fit) {
+void TrackOutline::BuildPixelCache(const ScreenFit& fit) {
     const TrackViewData& d = data_;
     cachePixels_.clear();
     cachePointOf_.clear();
@@ -153,7 +153,7 @@ void CTrackOutline::BuildPixelCache(const ScreenFit& fit) {
     cacheValid_ = true;
 }
 
-QString CTrackOutline::NoteText() const {
+QString TrackOutline::NoteText() const {
     if (data_.count == 0) return QStringLiteral("No track loaded.");
     if (data_.projection.positioned == 0)
         return QStringLiteral("No point of the track has a position.");
@@ -162,26 +162,26 @@ QString CTrackOutline::NoteText() const {
 
 // A press and release without a drag picks the nearest point; on the map a
 // drag pans and the wheel zooms about the pointer.
-void CTrackOutline::mousePressEvent(QMouseEvent* event) {
+void TrackOutline::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
     map_->Press(event);
 }
 
-void CTrackOutline::mouseMoveEvent(QMouseEvent* event) {
+void TrackOutline::mouseMoveEvent(QMouseEvent* event) {
     if (!MapOn() || !map_->Move(event)) QWidget::mouseMoveEvent(event);
 }
 
-void CTrackOutline::mouseReleaseEvent(QMouseEvent* event) {
+void TrackOutline::mouseReleaseEvent(QMouseEvent* event) {
     if (!map_->Release(event)) return QWidget::mouseReleaseEvent(event);
     const int64_t index = PointAt(event->position());
     if (index >= 0) emit pointPicked(static_cast<int>(index));
 }
 
-void CTrackOutline::wheelEvent(QWheelEvent* event) {
+void TrackOutline::wheelEvent(QWheelEvent* event) {
     if (!MapOn() || !map_->Wheel(event)) QWidget::wheelEvent(event);
 }
 
-void CTrackOutline::paintEvent(QPaintEvent*) {
+void TrackOutline::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     lastSegments_ = 0;
     labels_[0] = labels_[1] = QRectF();
@@ -210,11 +210,11 @@ void CTrackOutline::paintEvent(QPaintEvent*) {
     PaintLegend(painter);
 }
 
-int CTrackOutline::StyledLine::End(size_t run) const {
+int TrackOutline::StyledLine::End(size_t run) const {
     return run + 1 < runs.size() ? runs[run + 1].start : static_cast<int>(pixels.size());
 }
 
-CTrackOutline::StyledLine CTrackOutline::CutIntoRuns() const {
+TrackOutline::StyledLine TrackOutline::CutIntoRuns() const {
     // Walks the export list beside the line: both are in array order, so
     // the walk is one pass.
     const TrackViewData& d = data_;
@@ -263,7 +263,7 @@ CTrackOutline::StyledLine CTrackOutline::CutIntoRuns() const {
 }
 
 // The pane's ground; with nothing to draw, the note that says why (false).
-bool CTrackOutline::PaintBackground(QPainter& painter) {
+bool TrackOutline::PaintBackground(QPainter& painter) {
     painter.fillRect(rect(), QColor(252, 252, 250));
     const QString note = NoteText();
     if (note.isEmpty()) {
@@ -279,7 +279,7 @@ bool CTrackOutline::PaintBackground(QPainter& painter) {
 }
 
 // The points an export leaves out: thin and grey, under the rest.
-void CTrackOutline::PaintFadedPart(QPainter& painter, const StyledLine& line) const {
+void TrackOutline::PaintFadedPart(QPainter& painter, const StyledLine& line) const {
     painter.setPen(
         QPen(QColor(160, 160, 160, 120), 1.5, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
     for (size_t r = 0; r < line.runs.size(); ++r)
@@ -289,7 +289,7 @@ void CTrackOutline::PaintFadedPart(QPainter& painter, const StyledLine& line) co
 }
 
 // The points an export keeps, each run in the colour of its altitude step.
-void CTrackOutline::PaintOutline(QPainter& painter, const StyledLine& line) const {
+void TrackOutline::PaintOutline(QPainter& painter, const StyledLine& line) const {
     const double low = data_.rawAltitude.min, high = data_.rawAltitude.max;
     for (size_t r = 0; r < line.runs.size(); ++r) {
         if (line.runs[r].style < 0) continue;
@@ -304,7 +304,7 @@ void CTrackOutline::PaintOutline(QPainter& painter, const StyledLine& line) cons
 // Start and stop, and the point selected in the list. Each label takes the
 // first place beside its mark that stays in the pane and covers neither mark
 // nor the other label, so that a loop's "Start" and "Stop" never overlap.
-void CTrackOutline::PaintMarkers(QPainter& painter) {
+void TrackOutline::PaintMarkers(QPainter& painter) {
     QPointF start, stop;
     const bool hasStart = cacheFirst_ >= 0 && PixelOf(static_cast<uint32_t>(cacheFirst_), start);
     const bool hasStop = cacheLast_ >= 0 && PixelOf(static_cast<uint32_t>(cacheLast_), stop);
@@ -365,7 +365,7 @@ void CTrackOutline::PaintMarkers(QPainter& painter) {
 }
 
 // A bar of a round length, bottom left.
-void CTrackOutline::PaintScaleBar(QPainter& painter, const ScreenFit& fit) const {
+void TrackOutline::PaintScaleBar(QPainter& painter, const ScreenFit& fit) const {
     // On the map, metres a pixel at the middle of the pane.
     const MercatorView& view = map_->View();
     const double perMetre =
@@ -381,7 +381,7 @@ void CTrackOutline::PaintScaleBar(QPainter& painter, const ScreenFit& fit) const
 }
 
 // The altitude colours from the lowest to the highest point, top right.
-void CTrackOutline::PaintLegend(QPainter& painter) const {
+void TrackOutline::PaintLegend(QPainter& painter) const {
     const TrackViewData& d = data_;
     if (!d.rawAltitude.valid) return;
     const double low = d.rawAltitude.min, high = d.rawAltitude.max;

@@ -22,12 +22,12 @@ class QPainter;
 
 namespace ferolin {
 
-class COutlineMap;
+class OutlineMap;
 
-class CTrackOutline : public QWidget {
+class TrackOutline : public QWidget {
     Q_OBJECT
 public:
-    CTrackOutline(const TrackViewData& viewData, QWidget* parent);
+    TrackOutline(const TrackViewData& viewData, QWidget* parent);
 
     // Placement of the track in the pane as last painted (or as it would be).
     ScreenFit Fit() const;
@@ -44,7 +44,7 @@ public:
     QRectF StopLabel() const { return labels_[1]; }
     QString NoteText() const;
     // The map under the outline, its view and its settings.
-    COutlineMap* map() const { return map_; }
+    OutlineMap* map() const { return map_; }
     // Whether the outline is drawn on the map (in Web Mercator) now.
     bool MapOn() const;
 
@@ -99,7 +99,7 @@ private:
     bool gridOnMap_ = false;
     size_t lastSegments_ = 0;
     QRectF labels_[2];
-    COutlineMap* map_;
+    OutlineMap* map_;
     mutable MercatorTrack mercator_;
     mutable bool mercatorBuilt_ = false;
 };

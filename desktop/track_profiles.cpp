@@ -74,11 +74,11 @@ QChart* MakeChart(const QString& title, std::initializer_list<QAbstractSeries*> 
 
 }  // namespace
 
-CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
+TrackProfiles::TrackProfiles(const TrackViewData& viewData, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent), data_(viewData) {
-    altitudeChart_ = new CProfileChart(this);
+    altitudeChart_ = new ProfileChart(this);
     altitudeChart_->setObjectName(QStringLiteral("altitudeProfile"));
-    speedChart_ = new CProfileChart(this);
+    speedChart_ = new ProfileChart(this);
     speedChart_->setObjectName(QStringLiteral("speedProfile"));
     speedNote_ = new QLabel(this);
     speedNote_->setObjectName(QStringLiteral("speedNote"));
@@ -99,13 +99,13 @@ CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
     column->addWidget(speedStack_, 1);
     addWidget(altitudeChart_);
     addWidget(timePane);
-    connect(timeChoice_, &QComboBox::activated, this, &CTrackProfiles::ChooseTimeProfile);
+    connect(timeChoice_, &QComboBox::activated, this, &TrackProfiles::ChooseTimeProfile);
 
-    connect(altitudeChart_, &CProfileChart::pointPicked, this, &CTrackProfiles::pointPicked);
-    connect(speedChart_, &CProfileChart::pointPicked, this, &CTrackProfiles::pointPicked);
+    connect(altitudeChart_, &ProfileChart::pointPicked, this, &TrackProfiles::pointPicked);
+    connect(speedChart_, &ProfileChart::pointPicked, this, &TrackProfiles::pointPicked);
     // Narrower or wider profiles take fewer or more columns and ticks.
-    for (CProfileChart* chart : {altitudeChart_, speedChart_})
-        connect(chart, &CProfileChart::resized, this, [this] {
+    for (ProfileChart* chart : {altitudeChart_, speedChart_})
+        connect(chart, &ProfileChart::resized, this, [this] {
             trackLinesStale_ = true;
             Update();
         });
@@ -142,7 +142,7 @@ CTrackProfiles::CTrackProfiles(const TrackViewData& viewData, QWidget* parent)
     };
 }
 
-void CTrackProfiles::BuildCharts() {
+void TrackProfiles::BuildCharts() {
     rawSeries_ = new QLineSeries;
     rawSeries_->setName(QStringLiteral("Raw altitude"));
     rawSeries_->setPen(QPen(QColor(150, 150, 150), 1.5));
@@ -175,7 +175,7 @@ void CTrackProfiles::BuildCharts() {
     speedChart_->ReplaceChart(speed);
 }
 
-void CTrackProfiles::TrackChanged() {
+void TrackProfiles::TrackChanged() {
     trackLinesStale_ = true;
     altitudeGridBuilt_ = speedGridBuilt_ = false;
     altitudeGrid_ = NearestPointIndex();
@@ -197,13 +197,13 @@ void CTrackProfiles::TrackChanged() {
     timeChoice_->setVisible(timeChoice_->count() > 1);
 }
 
-double CTrackProfiles::TimeProfileValue(uint32_t i) const {
+double TrackProfiles::TimeProfileValue(uint32_t i) const {
     if (timeChannel_ < 0) return data_.speeds[i];
     const float v = data_.sensors->Value(kSensorTable[timeChannel_].sensor, i);
     return IsSensorValue(v) ? v : std::numeric_limits<double>::quiet_NaN();
 }
 
-void CTrackProfiles::ChooseTimeProfile(int index) {
+void TrackProfiles::ChooseTimeProfile(int index) {
     timeChannel_ = timeChoice_->itemData(index).toInt();
     speedGridBuilt_ = false;
     speedGrid_ = NearestPointIndex();
@@ -211,9 +211,9 @@ void CTrackProfiles::ChooseTimeProfile(int index) {
     UpdateMarkers();
 }
 
-void CTrackProfiles::SelectionChanged() { altitudeGridBuilt_ = false; }
+void TrackProfiles::SelectionChanged() { altitudeGridBuilt_ = false; }
 
-void CTrackProfiles::Update() {
+void TrackProfiles::Update() {
     const uint32_t columns =
         static_cast<uint32_t>(std::max(kMinimumColumns, altitudeChart_->width()));
     // The raw altitude and the speed depend on the track alone; a change of
@@ -225,7 +225,7 @@ void CTrackProfiles::Update() {
     UpdateMarkers();
 }
 
-void CTrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
+void TrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
     const TrackViewData& d = data_;
     std::vector<uint32_t> kept;
     QList<QPointF> line;
@@ -258,7 +258,7 @@ void CTrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
     ApplyTicks(altitudeAxis_, ValueTicks(low, high, IntervalsFor(altitudeChart_->height(), 45, 8)));
 }
 
-void CTrackProfiles::UpdateSpeed(uint32_t columns) {
+void TrackProfiles::UpdateSpeed(uint32_t columns) {
     const TrackViewData& d = data_;
     if (d.dated == 0) {
         speedSeries_->clear();
@@ -300,7 +300,7 @@ void CTrackProfiles::UpdateSpeed(uint32_t columns) {
     speedStack_->setCurrentWidget(speedChart_);
 }
 
-void CTrackProfiles::UpdateMarkers() {
+void TrackProfiles::UpdateMarkers() {
     const TrackViewData& d = data_;
     QList<QPointF> altitude, speed;
     if (d.marked >= 0 && d.marked < d.count) {
@@ -319,8 +319,8 @@ void CTrackProfiles::UpdateMarkers() {
     speedMarker_->replace(speed);
 }
 
-QString CTrackProfiles::SpeedNote() const { return speedNote_->text(); }
+QString TrackProfiles::SpeedNote() const { return speedNote_->text(); }
 
-bool CTrackProfiles::SpeedChartShown() const { return speedStack_->currentWidget() == speedChart_; }
+bool TrackProfiles::SpeedChartShown() const { return speedStack_->currentWidget() == speedChart_; }
 
 }  // namespace ferolin

@@ -24,10 +24,10 @@ class QValueAxis;
 
 namespace ferolin {
 
-class CTrackProfiles : public QSplitter {
+class TrackProfiles : public QSplitter {
     Q_OBJECT
 public:
-    CTrackProfiles(const TrackViewData& viewData, QWidget* parent);
+    TrackProfiles(const TrackViewData& viewData, QWidget* parent);
 
     // A new track (or none): every line is rebuilt by the next Update.
     void TrackChanged();
@@ -38,8 +38,8 @@ public:
     // Moves the markers to the marked point.
     void UpdateMarkers();
 
-    CProfileChart* altitudeChart() const { return altitudeChart_; }
-    CProfileChart* speedChart() const { return speedChart_; }
+    ProfileChart* altitudeChart() const { return altitudeChart_; }
+    ProfileChart* speedChart() const { return speedChart_; }
     QLineSeries* rawAltitudeSeries() const { return rawSeries_; }
     QLineSeries* exportedAltitudeSeries() const { return exportedSeries_; }
     QLineSeries* speedSeries() const { return speedSeries_; }
@@ -65,8 +65,8 @@ private:
     void ChooseTimeProfile(int index);
 
     const TrackViewData& data_;
-    CProfileChart* altitudeChart_;
-    CProfileChart* speedChart_;
+    ProfileChart* altitudeChart_;
+    ProfileChart* speedChart_;
     QStackedWidget* speedStack_;
     QLabel* speedNote_;
     QComboBox* timeChoice_;

@@ -25,7 +25,7 @@
 
 namespace ferolin {
 
-CTrackViewDlg::CTrackViewDlg(QWidget* owner) : QWidget(owner, Qt::Window) {
+TrackViewDialog::TrackViewDialog(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("trackView"));
     setWindowTitle(QStringLiteral("Track view"));
     refreshTimer_ = new QTimer(this);
@@ -39,9 +39,9 @@ CTrackViewDlg::CTrackViewDlg(QWidget* owner) : QWidget(owner, Qt::Window) {
             selectionPending_ = true;
     });
 
-    outline_ = new CTrackOutline(data_, this);
-    profiles_ = new CTrackProfiles(data_, this);
-    strip_ = new CFiguresStrip(this);
+    outline_ = new TrackOutline(data_, this);
+    profiles_ = new TrackProfiles(data_, this);
+    strip_ = new FiguresStrip(this);
     auto* panes = new QSplitter(Qt::Vertical);
     panes->addWidget(outline_);
     panes->addWidget(profiles_);
@@ -55,20 +55,20 @@ CTrackViewDlg::CTrackViewDlg(QWidget* owner) : QWidget(owner, Qt::Window) {
     layout->addWidget(strip_);
     resize(900, 680);
 
-    connect(outline_, &CTrackOutline::pointPicked, this, &CTrackViewDlg::Pick);
-    connect(profiles_, &CTrackProfiles::pointPicked, this, &CTrackViewDlg::Pick);
-    connect(strip_, &CFiguresStrip::thresholdChanged, this, &CTrackViewDlg::SelectionChanged);
+    connect(outline_, &TrackOutline::pointPicked, this, &TrackViewDialog::Pick);
+    connect(profiles_, &TrackProfiles::pointPicked, this, &TrackViewDialog::Pick);
+    connect(strip_, &FiguresStrip::thresholdChanged, this, &TrackViewDialog::SelectionChanged);
 
     RestorePlacement();
     profiles_->Update();
 }
 
-CTrackViewDlg::~CTrackViewDlg() { SavePlacement(); }
+TrackViewDialog::~TrackViewDialog() { SavePlacement(); }
 
 // The map's controls above the outline: the switch, "Fit track" and the
 // tile source, each kept in the settings by the outline's map.
-QWidget* CTrackViewDlg::BuildMapBar() {
-    COutlineMap& map = *outline_->map();
+QWidget* TrackViewDialog::BuildMapBar() {
+    OutlineMap& map = *outline_->map();
     auto* bar = new QWidget(this);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(2, 0, 2, 0);
@@ -86,7 +86,7 @@ QWidget* CTrackViewDlg::BuildMapBar() {
     auto* label = new QLabel(QStringLiteral("Tiles:"), bar);
     mapSource_ = new QLineEdit(map.Source(), bar);
     mapSource_->setObjectName(QStringLiteral("mapSource"));
-    mapSource_->setPlaceholderText(CMapTiles::DefaultSource());
+    mapSource_->setPlaceholderText(MapTiles::DefaultSource());
     mapSource_->setToolTip(QStringLiteral(
         "A web map's tiles: a URL with {z}, {x} and {y}, or a file:// folder of z/x/y.png "
         "tiles; empty for OpenStreetMap"));
@@ -102,11 +102,11 @@ QWidget* CTrackViewDlg::BuildMapBar() {
         outline_->map()->SetShown(on);
         mapSource_->setEnabled(on);
     });
-    connect(fitTrack_, &QAction::triggered, outline_->map(), &COutlineMap::FitTrack);
+    connect(fitTrack_, &QAction::triggered, outline_->map(), &OutlineMap::FitTrack);
     connect(fit, &QPushButton::clicked, fitTrack_, &QAction::trigger);
     connect(mapSource_, &QLineEdit::editingFinished, this, [this] {
         const QString text = mapSource_->text().trimmed();
-        if (text.isEmpty() ? outline_->map()->Source() == CMapTiles::DefaultSource()
+        if (text.isEmpty() ? outline_->map()->Source() == MapTiles::DefaultSource()
                            : text == outline_->map()->Source())
             return;
         outline_->map()->SetSource(text);
@@ -115,8 +115,8 @@ QWidget* CTrackViewDlg::BuildMapBar() {
     return bar;
 }
 
-void CTrackViewDlg::SetTrack(const TrackPoint* points, uint32_t count,
-                             const SensorChannels* sensors) {
+void TrackViewDialog::SetTrack(const TrackPoint* points, uint32_t count,
+                               const SensorChannels* sensors) {
     pendingPoints_ = points;
     pendingCount_ = count;
     pendingSensors_ = sensors;
@@ -132,7 +132,7 @@ void CTrackViewDlg::SetTrack(const TrackPoint* points, uint32_t count,
     refreshTimer_->start();
 }
 
-void CTrackViewDlg::showEvent(QShowEvent* event) {
+void TrackViewDialog::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     placed_ = true;
     if (trackPending_)
@@ -141,7 +141,7 @@ void CTrackViewDlg::showEvent(QShowEvent* event) {
         Refresh();
 }
 
-void CTrackViewDlg::ApplyTrack() {
+void TrackViewDialog::ApplyTrack() {
     trackPending_ = false;
     data_.SetTrack(pendingPoints_, pendingCount_, pendingSensors_);
     data_.marked = requestedMark_ < data_.count ? requestedMark_ : -1;
@@ -150,21 +150,21 @@ void CTrackViewDlg::ApplyTrack() {
     Refresh();
 }
 
-void CTrackViewDlg::SetCriteriaSource(std::function<void(SelectionCriteria&)> source) {
+void TrackViewDialog::SetCriteriaSource(std::function<void(SelectionCriteria&)> source) {
     criteriaSource_ = std::move(source);
     SelectionChanged();
 }
 
-void CTrackViewDlg::FollowSelection(const SelectionPanel& panel, const CurrentTrack& track) {
+void TrackViewDialog::FollowSelection(const SelectionPanel& panel, const CurrentTrack& track) {
     SetCriteriaSource([&panel, &track](SelectionCriteria& criteria) {
         panel.Criteria(track.fieldMask, criteria);
     });
-    connect(&panel, &SelectionPanel::changed, this, &CTrackViewDlg::SelectionChanged);
+    connect(&panel, &SelectionPanel::changed, this, &TrackViewDialog::SelectionChanged);
 }
 
-void CTrackViewDlg::SelectionChanged() { refreshTimer_->start(); }
+void TrackViewDialog::SelectionChanged() { refreshTimer_->start(); }
 
-void CTrackViewDlg::Refresh() {
+void TrackViewDialog::Refresh() {
     refreshTimer_->stop();
     selectionPending_ = false;
     if (trackPending_) return ApplyTrack();
@@ -177,19 +177,19 @@ void CTrackViewDlg::Refresh() {
     outline_->update();
 }
 
-void CTrackViewDlg::MarkPoint(int64_t index) {
+void TrackViewDialog::MarkPoint(int64_t index) {
     requestedMark_ = index;
     data_.marked = index >= 0 && index < data_.count ? index : -1;
     profiles_->UpdateMarkers();
     outline_->update();
 }
 
-void CTrackViewDlg::Pick(int index) {
+void TrackViewDialog::Pick(int index) {
     MarkPoint(index);
     emit pointPicked(index);
 }
 
-void CTrackViewDlg::ShowView() {
+void TrackViewDialog::ShowView() {
     shown_ = true;
     // The first time, beside the main window where the screen has room.
     if (!placed_ && parentWidget() && parentWidget()->isVisible()) {
@@ -204,12 +204,12 @@ void CTrackViewDlg::ShowView() {
     activateWindow();
 }
 
-void CTrackViewDlg::closeEvent(QCloseEvent* event) {
+void TrackViewDialog::closeEvent(QCloseEvent* event) {
     shown_ = false;
     event->accept();
 }
 
-void CTrackViewDlg::RestorePlacement() {
+void TrackViewDialog::RestorePlacement() {
     const WindowPlacement placement = ReadTrackViewPlacement();
     shownAtExit_ = placement.shown;
     if (placement.hasSize)
@@ -221,7 +221,7 @@ void CTrackViewDlg::RestorePlacement() {
     }
 }
 
-void CTrackViewDlg::SavePlacement(SettingsKey key) {
+void TrackViewDialog::SavePlacement(QSettings* settings) {
     WindowPlacement placement;
     // A view never shown nor placed has no position of its own yet.
     placement.hasPosition = placement.hasSize = placed_;
@@ -230,7 +230,7 @@ void CTrackViewDlg::SavePlacement(SettingsKey key) {
     placement.width = width();
     placement.height = height();
     placement.shown = shown_;
-    WriteTrackViewPlacement(placement, key);
+    WriteTrackViewPlacement(placement, settings);
 }
 
 }  // namespace ferolin

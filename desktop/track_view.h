@@ -31,14 +31,14 @@ class QTimer;
 namespace ferolin {
 
 struct CurrentTrack;
-class CFiguresStrip;
+class FiguresStrip;
 class SelectionPanel;
 
-class CTrackViewDlg : public QWidget {
+class TrackViewDialog : public QWidget {
     Q_OBJECT
 public:
-    explicit CTrackViewDlg(QWidget* owner = nullptr);
-    ~CTrackViewDlg() override;
+    explicit TrackViewDialog(QWidget* owner = nullptr);
+    ~TrackViewDialog() override;
 
     // The track to show, with its sensor channels if any, borrowed until the
     // next call (nullptr/0: none). A hidden view takes it up when it is shown.
@@ -66,14 +66,14 @@ public:
     // Whether the window was open when the program last ended.
     bool WasShownAtExit() const { return shownAtExit_; }
     // Stores position, size and visibility (also done when the view is destroyed).
-    void SavePlacement(SettingsKey key = nullptr);
+    void SavePlacement(QSettings* settings = nullptr);
 
     const TrackViewData& data() const { return data_; }
-    CTrackOutline* outline() const { return outline_; }
-    CTrackProfiles* profiles() const { return profiles_; }
-    CFiguresStrip* figuresStrip() const { return strip_; }
-    CProfileChart* altitudeChart() const { return profiles_->altitudeChart(); }
-    CProfileChart* speedChart() const { return profiles_->speedChart(); }
+    TrackOutline* outline() const { return outline_; }
+    TrackProfiles* profiles() const { return profiles_; }
+    FiguresStrip* figuresStrip() const { return strip_; }
+    ProfileChart* altitudeChart() const { return profiles_->altitudeChart(); }
+    ProfileChart* speedChart() const { return profiles_->speedChart(); }
     QLineSeries* rawAltitudeSeries() const { return profiles_->rawAltitudeSeries(); }
     QLineSeries* exportedAltitudeSeries() const { return profiles_->exportedAltitudeSeries(); }
     QLineSeries* speedSeries() const { return profiles_->speedSeries(); }
@@ -100,9 +100,9 @@ private:
     TrackViewData data_;
     std::function<void(SelectionCriteria&)> criteriaSource_;
     QTimer* refreshTimer_;
-    CTrackOutline* outline_;
-    CTrackProfiles* profiles_;
-    CFiguresStrip* strip_;
+    TrackOutline* outline_;
+    TrackProfiles* profiles_;
+    FiguresStrip* strip_;
     QCheckBox* mapCheck_;
     QLineEdit* mapSource_;
     QAction* fitTrack_;

@@ -7,15 +7,15 @@
 #include <QShortcut>
 #include <QTableView>
 
-#include "desktop/main_dlg.h"
+#include "desktop/main_dialog.h"
 #include "desktop/selection_panel.h"
 #include "desktop/track_model.h"
 #include "desktop/track_view.h"
 
 namespace ferolin {
 
-CTrackViewDlg* AttachTrackView(CMainDlg& dialog) {
-    auto* view = new CTrackViewDlg(&dialog);
+TrackViewDialog* AttachTrackView(MainDialog& dialog) {
+    auto* view = new TrackViewDialog(&dialog);
     // The selection: what the panel describes at the moment, without
     // rewriting any edit (the export does that).
     view->FollowSelection(*dialog.selectionPanel(), dialog.track());
@@ -37,7 +37,7 @@ CTrackViewDlg* AttachTrackView(CMainDlg& dialog) {
                      });
     // View -> list: the row becomes current as after a click, which also
     // refreshes the point details.
-    QObject::connect(view, &CTrackViewDlg::pointPicked, &dialog, [list, model](int index) {
+    QObject::connect(view, &TrackViewDialog::pointPicked, &dialog, [list, model](int index) {
         const QModelIndex row = model->index(index, 0);
         if (!row.isValid()) return;
         list->setCurrentIndex(row);
@@ -47,14 +47,14 @@ CTrackViewDlg* AttachTrackView(CMainDlg& dialog) {
     // Opening: Ctrl+T, and a button beside the About button.
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), &dialog);
     shortcut->setObjectName(QStringLiteral("trackViewShortcut"));
-    QObject::connect(shortcut, &QShortcut::activated, view, &CTrackViewDlg::ShowView);
+    QObject::connect(shortcut, &QShortcut::activated, view, &TrackViewDialog::ShowView);
     auto* viewShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), view);
     QObject::connect(viewShortcut, &QShortcut::activated, &dialog, [&dialog] {
         dialog.raise();
         dialog.activateWindow();
     });
     QObject::connect(dialog.trackViewButton(), &QPushButton::clicked, view,
-                     &CTrackViewDlg::ShowView);
+                     &TrackViewDialog::ShowView);
     return view;
 }
 

@@ -5,11 +5,11 @@
 
 namespace ferolin {
 
-class CMainDlg;
-class CTrackViewDlg;
+class MainDialog;
+class TrackViewDialog;
 
 // Creates the view as a window of the dialog and wires it to the list, the
 // panel, the "Track view" button and the Ctrl+T shortcut.
-CTrackViewDlg* AttachTrackView(CMainDlg& dialog);
+TrackViewDialog* AttachTrackView(MainDialog& dialog);
 
 }  // namespace ferolin

@@ -43,7 +43,7 @@ TEST(Info, FiguresAgainstExpectedFiles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
         ferolin_test::ClearSettings();
-        if (c.storedThreshold) WriteSettingDword(kSettingAscentThreshold, c.storedThreshold);
+        if (c.storedThreshold) WriteSettingUint(kSettingAscentThreshold, c.storedThreshold);
         std::ostringstream out, err;
         const StoredBatchSettings settings;
         EXPECT_EQ(FerolinMain(c.arguments, out, err, &settings), c.status);

@@ -22,7 +22,7 @@
 #include <clocale>
 
 #include "convert/batch.h"
-#include "desktop/point_details_dlg.h"
+#include "desktop/point_details_dialog.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
 #include "desktop_test_support.h"
@@ -46,18 +46,18 @@ protected:
         input = dir.File("walk.log");
         WriteFile(input, ThreePoints());
     }
-    std::unique_ptr<CMainDlg> Dialog() {
+    std::unique_ptr<MainDialog> Dialog() {
         auto dialog = MakeDialog(driver);
         dialog->show();
         return dialog;
     }
-    void Open(CMainDlg& dialog, const std::string& path) {
+    void Open(MainDialog& dialog, const std::string& path) {
         driver.openAnswer = QString::fromStdString(path);
         Click(dialog, "openButton");
     }
     // Exports through the Export button, in the format of `extension`, to
     // `name` in the test folder.
-    std::string Export(CMainDlg& dialog, const char* extension, const std::string& name) {
+    std::string Export(MainDialog& dialog, const char* extension, const std::string& name) {
         QComboBox* list = Find<QComboBox>(dialog, "outputFormatList");
         list->setCurrentIndex(list->findData(FindWriterRow(extension)));
         const std::string path = dir.File(name);
@@ -76,13 +76,13 @@ protected:
         driver.messages.clear();
         return lines.join('\n');
     }
-    static QString Row(const CMainDlg& dialog, int row) {
+    static QString Row(const MainDialog& dialog, int row) {
         QStringList cells;
         const QAbstractItemModel* model = dialog.trackList()->model();
         for (int c = 0; c < model->columnCount(); ++c) cells << model->index(row, c).data().toString();
         return cells.join(' ');
     }
-    static void Choose(CMainDlg& dialog, const char* list, int index) {
+    static void Choose(MainDialog& dialog, const char* list, int index) {
         Find<QComboBox>(dialog, list)->setCurrentIndex(index);
     }
 
@@ -192,7 +192,7 @@ TEST_F(MainWindow, SensorChannelsShowInTheListAndTheDetails) {
     for (int c = 0; c < 4; ++c) {
         EXPECT_EQ(model->headerData(5 + c, Qt::Horizontal).toString(), headers[c]);
         EXPECT_EQ(model->index(1, 5 + c).data().toString(), second[c]);
-        EXPECT_EQ(dialog->details()->ValueText(CPointDetailsDlg::kValueCount + c), second[c]);
+        EXPECT_EQ(dialog->details()->ValueText(PointDetailsDialog::kValueCount + c), second[c]);
     }
     EXPECT_EQ(model->index(2, 5).data().toString(), "200");
     QLabel* heartRate = dialog->details()->findChild<QLabel*>("heartRateValue");
@@ -201,11 +201,11 @@ TEST_F(MainWindow, SensorChannelsShowInTheListAndTheDetails) {
     Open(*dialog, input);
     EXPECT_EQ(model->columnCount(), 5);
     EXPECT_FALSE(heartRate->isVisibleTo(dialog->details()));
-    EXPECT_TRUE(dialog->details()->ValueText(CPointDetailsDlg::kValueCount).isEmpty());
+    EXPECT_TRUE(dialog->details()->ValueText(PointDetailsDialog::kValueCount).isEmpty());
 }
 
 TEST_F(MainWindow, TimeBoundsAndRulesChangeTheExport) {
-    WriteSettingDword("WRT_TXT", 0x8008);
+    WriteSettingUint("WRT_TXT", 0x8008);
     auto dialog = Dialog();
     Open(*dialog, input);
     EXPECT_EQ(Export(*dialog, "txt", "all.txt"),
@@ -281,7 +281,7 @@ TEST_F(MainWindow, ExportIsTheSameUnderACommaDecimalLocale) {
     EXPECT_EQ(numericLocaleAtStart, "C");
     EXPECT_EQ(ctypeLocaleAtStart, "de_DE.UTF-8");
 
-    WriteSettingDword("WRT_TXT", 0xFFFFFFFF);
+    WriteSettingUint("WRT_TXT", 0xFFFFFFFF);
     auto run = [&](const char* locale, const std::string& name) {
         EXPECT_NE(std::setlocale(LC_ALL, locale), nullptr) << locale;
         auto dialog = Dialog();
@@ -327,7 +327,7 @@ TEST_F(MainWindow, SettingsSurviveARestart) {
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
     }
     uint32_t value = 0;
-    ReadSettingDword("Options", value, 0);
+    ReadSettingUint("Options", value, 0);
     EXPECT_EQ(value, 0x80000018u);
     {
         auto dialog = Dialog();
@@ -362,10 +362,10 @@ TEST_F(MainWindow, RestoreIsBoundedByWhatTheStoreHolds) {
     SaveRule(0, ExclusionRule{kDataAltitude, kCompareLess, 0});
     SaveRule(1, ExclusionRule{kDataAltitude, 3, 0});  // no such comparator
     SaveRule(5, ExclusionRule{kDataHdop, kCompareGreater, 4});
-    WriteSettingDword("Rules", 0xFFFFFFFFu);
-    WriteSettingDword("GeoidHeight", 0x7FC00000u);  // a NaN
-    WriteSettingDword("MainDlgX", static_cast<uint32_t>(-30000));
-    WriteSettingDword("MainDlgY", 90000);
+    WriteSettingUint("Rules", 0xFFFFFFFFu);
+    WriteSettingUint("GeoidHeight", 0x7FC00000u);  // a NaN
+    WriteSettingUint("MainDlgX", static_cast<uint32_t>(-30000));
+    WriteSettingUint("MainDlgY", 90000);
 
     const auto t0 = std::chrono::steady_clock::now();
     auto dialog = Dialog();
@@ -380,7 +380,7 @@ TEST_F(MainWindow, RestoreIsBoundedByWhatTheStoreHolds) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(dialog->pos())) << dialog->pos().x() << ',' << dialog->pos().y();
 
-    WriteSettingDword("GeoidHeight", 0x7F800000u);  // infinity
+    WriteSettingUint("GeoidHeight", 0x7F800000u);  // infinity
     EXPECT_EQ(ReadStoredGeoidHeight(nullptr), 45.0f);
 }
 
@@ -442,10 +442,10 @@ TEST_F(MainWindow, TheProgramOpensItsWindowWithoutArguments) {
 namespace {
 
 // Watches the window while the driver works.
-class WatchedDialog : public CMainDlg {
+class WatchedDialog : public MainDialog {
 public:
     void BeginWork() override {
-        CMainDlg::BeginWork();
+        MainDialog::BeginWork();
         const QCursor* cursor = QApplication::overrideCursor();
         disabledUnderWaitCursor = !isEnabled() && cursor && cursor->shape() == Qt::WaitCursor;
     }

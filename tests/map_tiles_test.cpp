@@ -106,7 +106,7 @@ std::vector<TileKey> Block(int z, int columns, int rows) {
     return keys;
 }
 
-bool AllAtHand(const CMapTiles& tiles, const std::vector<TileKey>& keys) {
+bool AllAtHand(const MapTiles& tiles, const std::vector<TileKey>& keys) {
     for (const TileKey& k : keys)
         if (!tiles.Tile(k)) return false;
     return true;
@@ -125,7 +125,7 @@ TEST(MapTiles, PoliteRequestsAndTheDiskCache) {
     TileServer server;
     const std::vector<TileKey> keys = Block(3, 4, 3);
     {
-        CMapTiles tiles;
+        MapTiles tiles;
         tiles.SetSource(server.Template());
         tiles.Want(keys);
         EXPECT_EQ(tiles.RequestsInFlight(), 2);
@@ -141,7 +141,7 @@ TEST(MapTiles, PoliteRequestsAndTheDiskCache) {
     }
     EXPECT_FALSE(QDir(QString::fromStdString(home.dir.File("ferolin"))).isEmpty());
     // A new view of the same area: every tile comes from the disk cache.
-    CMapTiles again;
+    MapTiles again;
     again.SetSource(server.Template());
     again.Want(keys);
     ASSERT_TRUE(QTest::qWaitFor([&] { return AllAtHand(again, keys); }, 20000));
@@ -152,7 +152,7 @@ TEST(MapTiles, FailedTilesStayPlainAndWaitLongerEachTime) {
     CacheHome home;
     TileServer server;
     server.statusOf = {{"/2/0/0.png", 404}, {"/2/1/0.png", 429}, {"/2/2/0.png", 503}};
-    CMapTiles tiles;
+    MapTiles tiles;
     tiles.SetSource(server.Template());
     tiles.SetFirstRetryPause(150);
     // The view: 4 × 1 tiles of zoom 2 at their own size, repainted whenever
@@ -169,7 +169,7 @@ TEST(MapTiles, FailedTilesStayPlainAndWaitLongerEachTime) {
         QPainter painter(&picture);
         tiles.Paint(painter, view, 2);
     };
-    QObject::connect(&tiles, &CMapTiles::tilesChanged, paint);
+    QObject::connect(&tiles, &MapTiles::tilesChanged, paint);
     paint();
     QTest::qWait(1500);
     EXPECT_EQ(picture.pixelColor(3 * 256 + 100, 100), ColourOf(2, 3, 0));
@@ -200,7 +200,7 @@ TEST(MapTiles, NoNetworkAndAFolderOfTiles) {
     }
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), closed));
-    CMapTiles tiles;
+    MapTiles tiles;
     tiles.SetSource(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(closed));
     tiles.Want({{1, 0, 0}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return tiles.Offline(); }, 20000));

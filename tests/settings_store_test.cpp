@@ -30,18 +30,18 @@ protected:
 
 TEST_F(SettingsStore, NumbersPersistAndValuesOfAnotherTypeCountAsMissing) {
     uint32_t value = 1;
-    EXPECT_EQ(ReadSettingDword("Rules", value, 0), kSettingsNotFound);
+    EXPECT_EQ(ReadSettingUint("Rules", value, 0), kSettingsNotFound);
     EXPECT_EQ(value, 0u);
-    EXPECT_EQ(WriteSettingDword("WRT_CSV", 0x1800E), kSettingsOk);
-    EXPECT_EQ(WriteSettingDword("MainDlgX", static_cast<uint32_t>(-20)), kSettingsOk);
+    EXPECT_EQ(WriteSettingUint("WRT_CSV", 0x1800E), kSettingsOk);
+    EXPECT_EQ(WriteSettingUint("MainDlgX", static_cast<uint32_t>(-20)), kSettingsOk);
     WriteSettingFloat(kSettingGeoidHeight, -12.345f);
     EXPECT_NE(ReadFile(ConfigHome() + "/Ferolix.conf").find("WRT_CSV=98318"), std::string::npos);
-    EXPECT_EQ(ReadSettingDword("WRT_CSV", value, 7), kSettingsOk);
+    EXPECT_EQ(ReadSettingUint("WRT_CSV", value, 7), kSettingsOk);
     EXPECT_EQ(value, 0x1800Eu);
-    ReadSettingDword("MainDlgX", value, 0);
+    ReadSettingUint("MainDlgX", value, 0);
     EXPECT_EQ(static_cast<int32_t>(value), -20);
     EXPECT_EQ(ReadSettingFloat(kSettingGeoidHeight, 45.0f), -12.345f);  // stored as its bits
-    ReadSettingDword(kSettingGeoidHeight, value, 0);
+    ReadSettingUint(kSettingGeoidHeight, value, 0);
     const float bits = -12.345f;
     EXPECT_EQ(std::memcmp(&value, &bits, 4), 0);
 
@@ -50,7 +50,7 @@ TEST_F(SettingsStore, NumbersPersistAndValuesOfAnotherTypeCountAsMissing) {
     Raw("Options", QByteArray("\x08\x00\x00\x00", 4));
     Raw("GeoidHeight", QStringLiteral("99999999999"));
     for (const char* name : {"SmoothPoint", "Rules", "Options"}) {
-        EXPECT_NE(ReadSettingDword(name, value, 5), kSettingsOk) << name;
+        EXPECT_NE(ReadSettingUint(name, value, 5), kSettingsOk) << name;
         EXPECT_EQ(value, 5u) << name;
     }
     EXPECT_EQ(ReadSettingFloat("GeoidHeight", 45.0f), 45.0f);
@@ -58,17 +58,17 @@ TEST_F(SettingsStore, NumbersPersistAndValuesOfAnotherTypeCountAsMissing) {
 
 TEST_F(SettingsStore, RulesAreSixteenBytesAndDamagedOnesDoNotLoad) {
     const ExclusionRule first{kDataAltitude, kCompareLess, -0.5}, second{kDataHdop, kCompareGreater, 4.0};
-    SettingsKey key = OpenSettingsKey();
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(SaveRule(0, first, key), kSettingsOk);
-    EXPECT_EQ(SaveRule(12, second, key), kSettingsOk);
-    CloseSettingsKey(key);
+    QSettings* store = OpenSettings();
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(SaveRule(0, first, store), kSettingsOk);
+    EXPECT_EQ(SaveRule(12, second, store), kSettingsOk);
+    CloseSettings(store);
     ExclusionRule loaded{};
     ASSERT_EQ(LoadRule(0, loaded), kSettingsOk);
     EXPECT_EQ(std::memcmp(&loaded, &first, 16), 0);
     unsigned char bytes[32] = {};
     uint32_t size = sizeof bytes;
-    ASSERT_EQ(ReadSettingBinary("012", bytes, size), kSettingsOk);
+    ASSERT_EQ(ReadSettingBytes("012", bytes, size), kSettingsOk);
     EXPECT_EQ(size, 16u);
     EXPECT_EQ(std::memcmp(bytes, &second, 16), 0);
     EXPECT_NE(LoadRule(1, loaded), kSettingsOk);
@@ -81,21 +81,21 @@ TEST_F(SettingsStore, RulesAreSixteenBytesAndDamagedOnesDoNotLoad) {
     EXPECT_EQ(rule.dataType, kDataSpeed);  // untouched
     unsigned char small[4] = {9, 9, 9, 9};
     size = sizeof small;
-    EXPECT_EQ(ReadSettingBinary("001", small, size), kSettingsMoreData);
+    EXPECT_EQ(ReadSettingBytes("001", small, size), kSettingsTooLong);
     EXPECT_EQ(small[0], 9);  // never overrun
 }
 
 TEST_F(SettingsStore, TheBatchRunTakesWhatTheWindowWouldRestore) {
-    SettingsKey key = OpenSettingsKey();
-    SaveRule(0, {kDataAltitude, kCompareGreater, 250.0}, key);
-    SaveRule(1, {0x200, kCompareEqual, 1.0}, key);  // unknown data type: dropped
-    SaveRule(2, {kDataHdop, kCompareEqual, 1.0}, key);
-    WriteSettingDword(kSettingRules, 3, key);
-    WriteSettingFloat(kSettingGeoidHeight, 10.004f, key);  // shown and used as 10.00
-    WriteSettingDword(kSettingSmoothPoint, 1, key);
-    WriteSettingDword(kSettingOptions, kOptionGeoidChecked | kOptionSmoothChecked, key);
-    WriteSettingDword("WRT_TXT", 0x8008, key);
-    CloseSettingsKey(key);
+    QSettings* store = OpenSettings();
+    SaveRule(0, {kDataAltitude, kCompareGreater, 250.0}, store);
+    SaveRule(1, {0x200, kCompareEqual, 1.0}, store);  // unknown data type: dropped
+    SaveRule(2, {kDataHdop, kCompareEqual, 1.0}, store);
+    WriteSettingUint(kSettingRules, 3, store);
+    WriteSettingFloat(kSettingGeoidHeight, 10.004f, store);  // shown and used as 10.00
+    WriteSettingUint(kSettingSmoothPoint, 1, store);
+    WriteSettingUint(kSettingOptions, kOptionGeoidChecked | kOptionSmoothChecked, store);
+    WriteSettingUint("WRT_TXT", 0x8008, store);
+    CloseSettings(store);
     const StoredBatchSettings settings;
     StoredSelection s = settings.Selection();
     ASSERT_EQ(s.rules.size(), 2u);
@@ -105,7 +105,7 @@ TEST_F(SettingsStore, TheBatchRunTakesWhatTheWindowWouldRestore) {
     EXPECT_EQ(settings.WriterOptions("txt"), 0x8008u);
     EXPECT_EQ(settings.WriterOptions("gpx"), kAllOptions);
     // Unchecked geoid and smoothing stay off, whatever their values.
-    WriteSettingDword(kSettingOptions, 0);
+    WriteSettingUint(kSettingOptions, 0);
     s = settings.Selection();
     EXPECT_FALSE(s.geoidOn || s.smoothOn);
 }

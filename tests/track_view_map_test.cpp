@@ -63,7 +63,7 @@ std::vector<TrackPoint> Loop(int n) {
 
 // Writes the tiles the view shows and gives the source anew (the tiles were
 // asked before they existed), then waits for them.
-void FillMap(CTrackViewDlg& view) {
+void FillMap(TrackViewDialog& view) {
     const MercatorView& shown = view.outline()->map()->View();
     std::vector<TileKey> keys;
     for (const PlacedTile& t : VisibleTiles(shown, shown.TileZoom())) keys.push_back(t.key);
@@ -82,7 +82,7 @@ void FillMap(CTrackViewDlg& view) {
     Settle();
 }
 
-QPointF PixelOf(CTrackViewDlg& view, uint32_t i) {
+QPointF PixelOf(TrackViewDialog& view, uint32_t i) {
     QPointF p;
     EXPECT_TRUE(view.outline()->PixelOf(i, p));
     return p;
@@ -114,14 +114,14 @@ void ExpectRoundDistinctLabels(const QValueAxis* axis, const char* name) {
 TEST(TrackViewMap, TilesZoomPanFitAndTheSwitch) {
     ferolin_test::ClearSettings();
     const std::vector<TrackPoint> loop = Loop(1200);
-    CTrackViewDlg view;
+    TrackViewDialog view;
     view.ShowView();
     view.resize(900, 680);
     view.SetTrack(loop.data(), 1200);
     Settle();
     ASSERT_TRUE(view.outline()->MapOn());  // on by default
     FillMap(view);
-    CTrackOutline& outline = *view.outline();
+    TrackOutline& outline = *view.outline();
     const QImage before = outline.grab().toImage();
     const QColor plain(252, 252, 250);
     const QPoint corner(12, 12);  // the map there, no line, no legend
@@ -142,7 +142,7 @@ TEST(TrackViewMap, TilesZoomPanFitAndTheSwitch) {
 
     // A drag moves the picture with the pointer and picks nothing.
     int picks = 0;
-    QObject::connect(&view, &CTrackViewDlg::pointPicked, [&picks] { ++picks; });
+    QObject::connect(&view, &TrackViewDialog::pointPicked, [&picks] { ++picks; });
     const QPointF before300 = PixelOf(view, 300);
     Mouse(&outline, QEvent::MouseButtonPress, QPointF(200, 200), Qt::LeftButton);
     Mouse(&outline, QEvent::MouseMove, QPointF(230, 215), Qt::LeftButton);
@@ -166,13 +166,13 @@ TEST(TrackViewMap, TilesZoomPanFitAndTheSwitch) {
     EXPECT_FALSE(outline.MapOn());
     EXPECT_EQ(outline.grab().toImage().pixelColor(corner), plain);
     uint32_t shown = 7;
-    ReadSettingDword(kSettingMapShown, shown, 7);
+    ReadSettingUint(kSettingMapShown, shown, 7);
     EXPECT_EQ(shown, 0u);
     auto* source = Find<QLineEdit>(view, "mapSource");
     source->setText(QString());
     emit source->editingFinished();
     EXPECT_EQ(ReadSettingString(kSettingMapTiles), "");
-    EXPECT_EQ(outline.map()->tiles().Attribution(), CMapTiles::DefaultAttribution());
+    EXPECT_EQ(outline.map()->tiles().Attribution(), MapTiles::DefaultAttribution());
     source->setText(QStringLiteral("https://tiles.example.org/{z}/{x}/{y}.png"));
     emit source->editingFinished();
     EXPECT_EQ(ReadSettingString(kSettingMapTiles), "https://tiles.example.org/{z}/{x}/{y}.png");
@@ -190,7 +190,7 @@ TEST(TrackViewMap, WithoutNetworkAQuietLine) {
     WriteSettingString(kSettingMapTiles,
                        "http://127.0.0.1:" + std::to_string(closed) + "/{z}/{x}/{y}.png");
     const std::vector<TrackPoint> loop = Loop(300);
-    CTrackViewDlg view;
+    TrackViewDialog view;
     view.ShowView();
     view.SetTrack(loop.data(), 300);
     Settle();
@@ -212,7 +212,7 @@ TEST(TrackViewMap, StripTicksLabelsAndColours) {
     dialog->Start({});
     dialog->show();
     dialog->OpenPath(QStringLiteral(FEROLIN_SAMPLES "/hike.log"));
-    CTrackViewDlg& view = *dialog->trackView();
+    TrackViewDialog& view = *dialog->trackView();
     view.ShowView();
     Settle();
     const QString strip = view.figuresStrip()->Text();
@@ -223,7 +223,7 @@ TEST(TrackViewMap, StripTicksLabelsAndColours) {
     Settle();
     EXPECT_TRUE(view.figuresStrip()->Text().contains(QStringLiteral("Ascent: 184 m\n")));
     uint32_t band = 0;
-    ReadSettingDword(kSettingAscentThreshold, band, 0);
+    ReadSettingUint(kSettingAscentThreshold, band, 0);
     EXPECT_EQ(band, 2u);
     ExpectRoundDistinctLabels(qobject_cast<QValueAxis*>(view.altitudeChart()->chart()->axes(Qt::Vertical)[0]), "altitude");
     ExpectRoundDistinctLabels(qobject_cast<QValueAxis*>(view.altitudeChart()->chart()->axes(Qt::Horizontal)[0]), "distance");
@@ -289,7 +289,7 @@ TEST(TrackViewMap, SensorProfilesLinkedToTheList) {
     dialog->Start({});
     dialog->show();
     dialog->OpenPath(QStringLiteral(FEROLIN_SOURCE_DIR "/tests/data/info/ride.fit"));
-    CTrackViewDlg& view = *dialog->trackView();
+    TrackViewDialog& view = *dialog->trackView();
     view.ShowView();
     Settle();
     QComboBox* choice = Find<QComboBox>(view, "timeProfileChoice");

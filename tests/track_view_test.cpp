@@ -21,7 +21,7 @@
 #include "desktop/figures_strip.h"
 #include "desktop/map_tiles.h"
 #include "desktop/outline_map.h"
-#include "desktop/point_details_dlg.h"
+#include "desktop/point_details_dialog.h"
 #include "desktop/track_model.h"
 #include "desktop/track_view.h"
 #include "desktop_test_support.h"
@@ -42,14 +42,14 @@ void Settle() {
 // A main dialog that answers its modal steps without blocking.
 struct Window {
     ferolin_test::Driver driver;
-    std::unique_ptr<CMainDlg> owner = ferolin_test::MakeDialog(driver);
-    CMainDlg& dialog = *owner;
+    std::unique_ptr<MainDialog> owner = ferolin_test::MakeDialog(driver);
+    MainDialog& dialog = *owner;
     Window() {
         dialog.Start({});
         dialog.show();
         Settle();
     }
-    CTrackViewDlg& view() { return *dialog.trackView(); }
+    TrackViewDialog& view() { return *dialog.trackView(); }
     QTableView& list() { return *dialog.trackList(); }
     const TrackPoint& point(int i) { return dialog.track().points[i]; }
     // Starts the time window at the minute of `p`.
@@ -91,7 +91,7 @@ TrackPoint Point(double latitude, double longitude, float altitude, int minute) 
 TEST(TrackView, ListAndViewSelectEachOther) {
     ferolin_test::ClearSettings();
     Window w;
-    CTrackViewDlg& view = w.view();
+    TrackViewDialog& view = w.view();
     EXPECT_FALSE(view.isVisible());
     w.dialog.OpenPath(kSample);
     ASSERT_TRUE(w.driver.messages.empty()) << w.driver.messages[0].text.toStdString();
@@ -126,7 +126,7 @@ TEST(TrackView, ListAndViewSelectEachOther) {
 
     // A click on the outline selects the row of a point drawn under the
     // pointer, scrolled into view, and shows that point in the details window.
-    CTrackOutline& outline = *view.outline();
+    TrackOutline& outline = *view.outline();
     QPointF target, hit;
     ASSERT_TRUE(outline.PixelOf(480, target));
     QTest::mouseClick(&outline, Qt::LeftButton, {}, target.toPoint());
@@ -142,7 +142,7 @@ TEST(TrackView, ListAndViewSelectEachOther) {
     // A click on each profile picks the point drawn under it.
     const double shift = view.speedSeries()->at(0).x() - view.data().seconds[0] * 1000.0;
     struct Profile {
-        CProfileChart* chart;
+        ProfileChart* chart;
         int aimedAt;
         std::function<QPointF(int)> value;
     } profiles[] = {
@@ -166,7 +166,7 @@ TEST(TrackView, FadedPartFollowsTheSelectionPanel) {
     ferolin_test::ClearSettings();
     Window w;
     w.dialog.OpenPath(kSample);
-    CTrackViewDlg& view = w.view();
+    TrackViewDialog& view = w.view();
     view.ShowView();
     view.resize(900, 700);
     Settle();
@@ -249,7 +249,7 @@ TEST(TrackView, FadedPartFollowsTheSelectionPanel) {
 
 TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
     ferolin_test::ClearSettings();
-    CTrackViewDlg view;
+    TrackViewDialog view;
     view.ShowView();
     const TrackPoint one[] = {Point(45.2, 5.7, 250, 0)};
     const std::vector<TrackPoint> still(500, Point(-33.9, 18.4, 0, -1));  // undated, altitude 0
@@ -331,7 +331,7 @@ TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
 TEST(TrackView, PlacementSurvivesARestart) {
     ferolin_test::ClearSettings();
     {
-        CTrackViewDlg view;
+        TrackViewDialog view;
         EXPECT_FALSE(view.WasShownAtExit());
         view.ShowView();
         view.move(140, 90);
@@ -339,7 +339,7 @@ TEST(TrackView, PlacementSurvivesARestart) {
         Settle();
     }
     {
-        CTrackViewDlg view;
+        TrackViewDialog view;
         EXPECT_TRUE(view.WasShownAtExit());
         EXPECT_EQ(view.size(), QSize(720, 480));
         EXPECT_EQ(view.pos(), QPoint(140, 90));
@@ -366,7 +366,7 @@ TEST(TrackView, PlacementSurvivesARestart) {
         stored.setValue(QStringLiteral("TrackViewWidth"), 0);
         stored.setValue(QStringLiteral("TrackViewHeight"), QStringLiteral("lots"));
     }
-    CTrackViewDlg view;
+    TrackViewDialog view;
     EXPECT_EQ(view.size(), QSize(900, 680));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(view.pos())) << view.pos().x() << "," << view.pos().y();
@@ -382,7 +382,7 @@ TEST(TrackView, ScreenshotBesideTheMainWindow) {
     QDir::setCurrent(QStringLiteral(FEROLIN_SAMPLES));
     w.dialog.OpenPath(QStringLiteral("hike.log"));
     QDir::setCurrent(folder0);
-    CTrackViewDlg& view = w.view();
+    TrackViewDialog& view = w.view();
     view.ShowView();
     view.resize(860, 640);
     w.SetStart(w.point(90));

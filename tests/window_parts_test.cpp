@@ -17,8 +17,8 @@
 
 #include "core/strings.h"
 #include "desktop/map_viewers.h"
-#include "desktop/options_property.h"
-#include "desktop/point_details_dlg.h"
+#include "desktop/options_sheet.h"
+#include "desktop/point_details_dialog.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
 #include "desktop/window_text.h"
@@ -34,7 +34,7 @@ namespace {
 
 uint32_t Stored(const char* name) {
     uint32_t value = 0;
-    return ReadSettingDword(name, value, 0) == kSettingsOk ? value : 0xDEADu;
+    return ReadSettingUint(name, value, 0) == kSettingsOk ? value : 0xDEADu;
 }
 
 // Checks or clears every box of a page; true when all were checked before.
@@ -53,7 +53,7 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
     ClearSettings();
     {
         // First use: every box checked; OK at once stores the GPX page only.
-        COptionsProperty sheet;
+        OptionsSheet sheet;
         sheet.show();
         EXPECT_EQ(sheet.tabs()->currentIndex(), 0);
         EXPECT_TRUE(SetAll(sheet.page(0), true));
@@ -63,7 +63,7 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
     EXPECT_EQ(Stored("WRT_GPX"), 0x3F9u);
     EXPECT_EQ(Stored("WRT_KML"), 0xDEADu);
     {
-        COptionsProperty sheet;
+        OptionsSheet sheet;
         sheet.show();
         sheet.tabs()->setCurrentIndex(1);
         Check(*sheet.page(1), "tessellateCheck", false);
@@ -82,9 +82,9 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
     EXPECT_EQ(Stored("WRT_TXT"), 0xDEADu);  // never shown
     EXPECT_EQ(Stored("WRT_GPX"), 0x3F9u);
 
-    WriteSettingDword("WRT_TXT", 0x8008);
+    WriteSettingUint("WRT_TXT", 0x8008);
     {
-        COptionsProperty sheet;
+        OptionsSheet sheet;
         sheet.show();
         sheet.tabs()->setCurrentIndex(2);
         QWidget* txt = sheet.page(2);
@@ -100,7 +100,7 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
     Driver driver;
     auto dialog = MakeDialog(driver);
     driver.onModal = [](QDialog& d) {
-        auto* sheet = qobject_cast<COptionsProperty*>(&d);
+        auto* sheet = qobject_cast<OptionsSheet*>(&d);
         ASSERT_NE(sheet, nullptr);
         sheet->tabs()->setCurrentIndex(2);
         Check(*sheet->page(2), "timeCheck", true);
@@ -113,13 +113,13 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
 TEST(PointDetails, TwelveValuesRefreshedAndShownOnRequest) {
     ClearSettings();
     QWidget owner;
-    CPointDetailsDlg details(&owner);
+    PointDetailsDialog details(&owner);
     TrackPoint p = WithFix(DatedPoint(45.188587, -5.5, 2007, 3, 5, 7, 30, 7.25f),
                            {.record = 42, .altitude = 211.4f, .speed = 5.87f, .direction = 37.5f,
                             .satellites = 11, .pdop = 1.9f, .hdop = 1.25f, .vdop = 2.5f});
     auto values = [&details] {
         QStringList texts;
-        for (int i = 0; i < CPointDetailsDlg::kValueCount; ++i) texts << details.ValueText(i);
+        for (int i = 0; i < PointDetailsDialog::kValueCount; ++i) texts << details.ValueText(i);
         return texts.join('|');
     };
     details.ShowPoint(&p, false);

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     const char* previous = std::getenv("LC_ALL");
     const std::string saved = previous ? previous : "";
     if (ferolin_test::germanLocaleAvailable) setenv("LC_ALL", "de_DE.UTF-8", 1);
-    ferolin::CConverterApp app(argc, argv);
+    ferolin::ConverterApp app(argc, argv);
     ferolin_test::numericLocaleAtStart = std::setlocale(LC_NUMERIC, nullptr);
     ferolin_test::ctypeLocaleAtStart = std::setlocale(LC_CTYPE, nullptr);
     if (previous) setenv("LC_ALL", saved.c_str(), 1);

@@ -18,8 +18,8 @@
 
 namespace ferolin_test {
 
-std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& d) {
-    auto dialog = std::make_unique<ferolin::CMainDlg>();
+std::unique_ptr<ferolin::MainDialog> MakeDialog(Driver& d) {
+    auto dialog = std::make_unique<ferolin::MainDialog>();
     auto& seams = dialog->seams();
     seams.openFileName = [&d](QWidget*, const QString& folder, const QString&) {
         d.openFolders.push_back(folder);
@@ -115,7 +115,7 @@ std::string ThreePoints() {
 
 namespace {
 
-QPoint RowCentre(ferolin::CMainDlg& dialog, int row) {
+QPoint RowCentre(ferolin::MainDialog& dialog, int row) {
     QTableView* view = dialog.trackList();
     const QModelIndex index = view->model()->index(row, 0);
     view->scrollTo(index);
@@ -124,24 +124,24 @@ QPoint RowCentre(ferolin::CMainDlg& dialog, int row) {
 
 }  // namespace
 
-void ClickRow(ferolin::CMainDlg& dialog, int row) {
+void ClickRow(ferolin::MainDialog& dialog, int row) {
     QTest::mouseClick(dialog.trackList()->viewport(), Qt::LeftButton, {}, RowCentre(dialog, row));
 }
 
-void DoubleClickRow(ferolin::CMainDlg& dialog, int row) {
+void DoubleClickRow(ferolin::MainDialog& dialog, int row) {
     const QPoint at = RowCentre(dialog, row);
     QWidget* viewport = dialog.trackList()->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
 }
 
-void RightClickAt(ferolin::CMainDlg& dialog, const QPoint& at) {
+void RightClickAt(ferolin::MainDialog& dialog, const QPoint& at) {
     QWidget* viewport = dialog.trackList()->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
     QApplication::sendEvent(viewport, &event);
 }
 
-void RightClickRow(ferolin::CMainDlg& dialog, int row) { RightClickAt(dialog, RowCentre(dialog, row)); }
+void RightClickRow(ferolin::MainDialog& dialog, int row) { RightClickAt(dialog, RowCentre(dialog, row)); }
 
 void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys) {
     constexpr double kWorld = 40075016.686;  // metres across the square at the equator

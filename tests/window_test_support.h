@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/web_mercator.h"
-#include "desktop/main_dlg.h"
+#include "desktop/main_dialog.h"
 
 namespace ferolin_test {
 
@@ -46,7 +46,7 @@ struct Driver {
     int menus = 0;
 };
 
-std::unique_ptr<ferolin::CMainDlg> MakeDialog(Driver& driver);
+std::unique_ptr<ferolin::MainDialog> MakeDialog(Driver& driver);
 
 // The control named `name` under `parent`; a missing one fails the test.
 template <typename T>
@@ -77,10 +77,10 @@ std::string Datalog(const std::vector<std::string>& blocks);
 std::string ThreePoints();
 
 // Clicks, double-clicks or right-clicks a row of the dialog's point list.
-void ClickRow(ferolin::CMainDlg& dialog, int row);
-void DoubleClickRow(ferolin::CMainDlg& dialog, int row);
-void RightClickAt(ferolin::CMainDlg& dialog, const QPoint& viewportPosition);
-void RightClickRow(ferolin::CMainDlg& dialog, int row);
+void ClickRow(ferolin::MainDialog& dialog, int row);
+void DoubleClickRow(ferolin::MainDialog& dialog, int row);
+void RightClickAt(ferolin::MainDialog& dialog, const QPoint& viewportPosition);
+void RightClickRow(ferolin::MainDialog& dialog, int row);
 
 // Writes map tiles z/x/y.png under `folder`, drawn from a made-up landscape
 // of woods, meadows, a river, paths and contour lines laid out in metres on

@@ -26,10 +26,10 @@ struct OptionCheck {
     const char* objectName;
 };
 
-class COptionPage : public QWidget {
+class OptionPage : public QWidget {
     Q_OBJECT
 public:
-    COptionPage(const char* extension, std::span<const OptionCheck> checks, QWidget* parent);
+    OptionPage(const char* extension, std::span<const OptionCheck> checks, QWidget* parent);
 
     const char* extension() const { return extension_; }
     bool loaded() const { return loaded_; }
@@ -46,46 +46,46 @@ private:
     bool loaded_ = false;
 };
 
-class CGPXPage : public COptionPage {
+class GpxPage : public OptionPage {
     Q_OBJECT
 public:
-    explicit CGPXPage(QWidget* parent = nullptr);
+    explicit GpxPage(QWidget* parent = nullptr);
 };
-class CKMLPage : public COptionPage {
+class KmlPage : public OptionPage {
     Q_OBJECT
 public:
-    explicit CKMLPage(QWidget* parent = nullptr);
+    explicit KmlPage(QWidget* parent = nullptr);
 };
-class CTXTPage : public COptionPage {
+class TxtPage : public OptionPage {
     Q_OBJECT
 public:
-    explicit CTXTPage(QWidget* parent = nullptr);
+    explicit TxtPage(QWidget* parent = nullptr);
 };
-class CCSVPage : public COptionPage {
+class CsvPage : public OptionPage {
     Q_OBJECT
 public:
-    explicit CCSVPage(QWidget* parent = nullptr);
+    explicit CsvPage(QWidget* parent = nullptr);
 };
-class CNMEAPage : public COptionPage {
+class NmeaPage : public OptionPage {
     Q_OBJECT
 public:
-    explicit CNMEAPage(QWidget* parent = nullptr);
+    explicit NmeaPage(QWidget* parent = nullptr);
 };
-class CFITPage : public COptionPage {
+class FitPage : public OptionPage {
     Q_OBJECT
 public:
-    explicit CFITPage(QWidget* parent = nullptr);
+    explicit FitPage(QWidget* parent = nullptr);
 };
 
 // The sheet, captioned "Options", pages GPX, KML, TXT, CSV, NMEA and FIT
 // Writer in that order, the first selected; OK and Cancel, no Apply.
-class COptionsProperty : public QDialog {
+class OptionsSheet : public QDialog {
     Q_OBJECT
 public:
-    explicit COptionsProperty(QWidget* parent = nullptr);
+    explicit OptionsSheet(QWidget* parent = nullptr);
 
     QTabWidget* tabs() const { return tabs_; }
-    COptionPage* page(int index) const;
+    OptionPage* page(int index) const;
 
     void accept() override;
 

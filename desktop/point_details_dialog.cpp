@@ -1,4 +1,4 @@
-#include "desktop/point_details_dlg.h"
+#include "desktop/point_details_dialog.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -21,7 +21,7 @@ struct DetailRow {
     const char* objectName;
 };
 
-constexpr DetailRow kRows[CPointDetailsDlg::kValueCount] = {
+constexpr DetailRow kRows[PointDetailsDialog::kValueCount] = {
     {"Record :", "recordValue"},       {"Date :", "dateValue"},
     {"Time :", "timeValue"},           {"Latitude :", "latitudeValue"},
     {"Longitude :", "longitudeValue"}, {"Altitude (Mtrs) :", "altitudeValue"},
@@ -30,7 +30,7 @@ constexpr DetailRow kRows[CPointDetailsDlg::kValueCount] = {
     {"HDOP :", "hdopValue"},           {"VDOP :", "vdopValue"},
 };
 
-constexpr DetailRow kSensorRows[CPointDetailsDlg::kSensorRowCount] = {
+constexpr DetailRow kSensorRows[PointDetailsDialog::kSensorRowCount] = {
     {"Heart rate (bpm) :", "heartRateValue"},
     {"Cadence (rpm) :", "cadenceValue"},
     {"Power (W) :", "powerValue"},
@@ -39,7 +39,7 @@ constexpr DetailRow kSensorRows[CPointDetailsDlg::kSensorRowCount] = {
 
 }  // namespace
 
-CPointDetailsDlg::CPointDetailsDlg(QWidget* owner) : QDialog(owner) {
+PointDetailsDialog::PointDetailsDialog(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("pointDetails"));
     setWindowTitle(LoadQString(kStrShowDetails));
     setModal(false);
@@ -77,7 +77,7 @@ CPointDetailsDlg::CPointDetailsDlg(QWidget* owner) : QDialog(owner) {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void CPointDetailsDlg::ShowPoint(const TrackPoint* p, bool show) {
+void PointDetailsDialog::ShowPoint(const TrackPoint* p, bool show) {
     if (!placed_) {
         placed_ = true;
         adjustSize();
@@ -85,11 +85,11 @@ void CPointDetailsDlg::ShowPoint(const TrackPoint* p, bool show) {
         QPoint at = pos();
         if (QWidget* owner = parentWidget())
             at = owner->frameGeometry().topRight() + QPoint(8, 0);
-        SettingsKey key = OpenSettingsKey();
+        QSettings* settings = OpenSettings();
         uint32_t x = static_cast<uint32_t>(at.x()), y = static_cast<uint32_t>(at.y());
-        ReadSettingDword(kSettingInfoDlgX, x, x, key);
-        ReadSettingDword(kSettingInfoDlgY, y, y, key);
-        CloseSettingsKey(key);
+        ReadSettingUint(kSettingPointDetailsX, x, x, settings);
+        ReadSettingUint(kSettingPointDetailsY, y, y, settings);
+        CloseSettings(settings);
         move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)), frameSize()));
     }
     std::string texts[kValueCount];
@@ -130,8 +130,8 @@ void CPointDetailsDlg::ShowPoint(const TrackPoint* p, bool show) {
     }
 }
 
-void CPointDetailsDlg::SetTrack(const TrackPoint* points, uint32_t count,
-                                const SensorChannels* sensors) {
+void PointDetailsDialog::SetTrack(const TrackPoint* points, uint32_t count,
+                                  const SensorChannels* sensors) {
     points_ = points;
     count_ = points ? count : 0;
     sensors_ = points ? sensors : nullptr;
@@ -142,24 +142,24 @@ void CPointDetailsDlg::SetTrack(const TrackPoint* points, uint32_t count,
     }
 }
 
-void CPointDetailsDlg::SavePosition(SettingsKey key) {
+void PointDetailsDialog::SavePosition(QSettings* settings) {
     if (!placed_) return;
     const QPoint at = pos();
-    WriteSettingDword(kSettingInfoDlgX, static_cast<uint32_t>(at.x()), key);
-    WriteSettingDword(kSettingInfoDlgY, static_cast<uint32_t>(at.y()), key);
+    WriteSettingUint(kSettingPointDetailsX, static_cast<uint32_t>(at.x()), settings);
+    WriteSettingUint(kSettingPointDetailsY, static_cast<uint32_t>(at.y()), settings);
 }
 
-QString CPointDetailsDlg::ValueText(int index) const {
+QString PointDetailsDialog::ValueText(int index) const {
     return index >= 0 && index < kValueCount + kSensorRowCount ? values_[index]->text() : QString();
 }
 
-void CPointDetailsDlg::closeEvent(QCloseEvent* event) {
+void PointDetailsDialog::closeEvent(QCloseEvent* event) {
     shown_ = false;
     hide();
     event->ignore();
 }
 
-void CPointDetailsDlg::reject() {
+void PointDetailsDialog::reject() {
     // Escape closes the window like its close box.
     shown_ = false;
     hide();

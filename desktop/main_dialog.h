@@ -28,12 +28,12 @@ class QToolButton;
 
 namespace ferolin {
 
-class CPointDetailsDlg;
-class CTrackViewDlg;
+class PointDetailsDialog;
+class TrackViewDialog;
 class SelectionPanel;
 class TrackListModel;
 
-class CMainDlg : public QDialog, public DriverHost {
+class MainDialog : public QDialog, public DriverHost {
     Q_OBJECT
 public:
     // The modal steps the window takes, replaceable so that tests can drive
@@ -58,8 +58,8 @@ public:
         std::function<QAction*(QMenu& menu, const QPoint& at)> popupMenu;
     };
 
-    explicit CMainDlg(QWidget* parent = nullptr);
-    ~CMainDlg() override;
+    explicit MainDialog(QWidget* parent = nullptr);
+    ~MainDialog() override;
 
     Seams& seams() { return seams_; }
 
@@ -80,8 +80,8 @@ public:
     const CurrentTrack& track() const { return track_; }
     TrackListModel* model() const { return model_; }
     QTableView* trackList() const { return list_; }
-    CPointDetailsDlg* details() const { return details_; }
-    CTrackViewDlg* trackView() const { return trackView_; }
+    PointDetailsDialog* details() const { return details_; }
+    TrackViewDialog* trackView() const { return trackView_; }
     SelectionPanel* selectionPanel() const { return panel_; }
     QPushButton* trackViewButton() const { return trackViewButton_; }
     QMenu* contextMenu() const { return menu_; }
@@ -131,8 +131,8 @@ private:
     QString lastFolder_;
 
     TrackListModel* model_;
-    CPointDetailsDlg* details_;
-    CTrackViewDlg* trackView_;
+    PointDetailsDialog* details_;
+    TrackViewDialog* trackView_;
     QMenu* menu_;
     QLabel* fileLabel_;
     QToolButton* donateIcon_;

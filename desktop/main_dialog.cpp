@@ -1,4 +1,4 @@
-#include "desktop/main_dlg.h"
+#include "desktop/main_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,8 +28,8 @@
 #include "desktop/about_box.h"
 #include "desktop/dialog_units.h"
 #include "desktop/map_viewers.h"
-#include "desktop/options_property.h"
-#include "desktop/point_details_dlg.h"
+#include "desktop/options_sheet.h"
+#include "desktop/point_details_dialog.h"
 #include "desktop/screen_place.h"
 #include "desktop/selection_panel.h"
 #include "desktop/settings_store.h"
@@ -42,7 +42,7 @@
 
 namespace ferolin {
 
-CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent) {
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("mainDialog"));
     InstallDefaultSeams();
     setWindowIcon(ApplicationIcon());
@@ -53,7 +53,7 @@ CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent) {
     model_ = new TrackListModel(this);
     BuildControls();
     BuildContextMenu();
-    details_ = new CPointDetailsDlg(this);
+    details_ = new PointDetailsDialog(this);
     trackView_ = AttachTrackView(*this);
 
     exportButton_->setEnabled(false);
@@ -63,9 +63,9 @@ CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent) {
     lastFolder_ = QDir::currentPath();
 }
 
-CMainDlg::~CMainDlg() { Shutdown(); }
+MainDialog::~MainDialog() { Shutdown(); }
 
-void CMainDlg::FillFormatList() {
+void MainDialog::FillFormatList() {
     // Every row with a writer and a save-dialog filter.
     const auto table = FormatTable();
     int pcx5Item = -1;
@@ -82,7 +82,7 @@ void CMainDlg::FillFormatList() {
     formatList_->setCurrentIndex(pcx5Item >= 0 ? pcx5Item : 0);
 }
 
-void CMainDlg::InstallDefaultSeams() {
+void MainDialog::InstallDefaultSeams() {
     seams_.openFileName = [](QWidget* parent, const QString& folder, const QString& filter) {
         QFileDialog dialog(parent, QString(), folder, filter);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -121,7 +121,7 @@ void CMainDlg::InstallDefaultSeams() {
     seams_.popupMenu = [](QMenu& menu, const QPoint& at) { return menu.exec(at); };
 }
 
-void CMainDlg::BuildControls() {
+void MainDialog::BuildControls() {
     const DialogUnits du(this);
     auto* top = new QVBoxLayout(this);
 
@@ -206,18 +206,18 @@ void CMainDlg::BuildControls() {
     top->addWidget(panel_);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(openButton_, &QPushButton::clicked, this, &CMainDlg::OnOpen);
-    connect(optionsButton_, &QPushButton::clicked, this, &CMainDlg::OnOptions);
-    connect(downloadButton_, &QPushButton::clicked, this, &CMainDlg::OnDownload);
-    connect(exportButton_, &QPushButton::clicked, this, &CMainDlg::OnExport);
-    connect(exitButton_, &QPushButton::clicked, this, &CMainDlg::OnExit);
-    connect(aboutButton_, &QPushButton::clicked, this, &CMainDlg::OnAbout);
+    connect(openButton_, &QPushButton::clicked, this, &MainDialog::OnOpen);
+    connect(optionsButton_, &QPushButton::clicked, this, &MainDialog::OnOptions);
+    connect(downloadButton_, &QPushButton::clicked, this, &MainDialog::OnDownload);
+    connect(exportButton_, &QPushButton::clicked, this, &MainDialog::OnExport);
+    connect(exitButton_, &QPushButton::clicked, this, &MainDialog::OnExit);
+    connect(aboutButton_, &QPushButton::clicked, this, &MainDialog::OnAbout);
     connect(donateIcon_, &QToolButton::clicked, this, [] { OpenWebPage(kStrDonationPage); });
     connect(list_, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { OnRowClicked(index.row(), false); });
     connect(list_, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { OnRowClicked(index.row(), true); });
-    connect(list_, &QWidget::customContextMenuRequested, this, &CMainDlg::OnContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, &MainDialog::OnContextMenu);
     // Moving through the list with the keyboard selects like a click.
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
@@ -225,7 +225,7 @@ void CMainDlg::BuildControls() {
             });
 }
 
-void CMainDlg::BuildContextMenu() {
+void MainDialog::BuildContextMenu() {
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("pointMenu"));
     auto add = [this](int textId, const char* name, auto slot) {
@@ -248,11 +248,11 @@ void CMainDlg::BuildContextMenu() {
     add(kStrViewVirtualEarth, "virtualEarthAction", [this] { OnVirtualEarth(); });
 }
 
-void CMainDlg::RestoreSettings() {
-    SettingsKey key = OpenSettingsKey();
+void MainDialog::RestoreSettings() {
+    QSettings* settings = OpenSettings();
     uint32_t bits = 0;
-    ReadSettingDword(kSettingOptions, bits, 0, key);
-    panel_->Restore(key, bits);
+    ReadSettingUint(kSettingOptions, bits, 0, settings);
+    panel_->Restore(settings, bits);
     detailsWereOpen_ = bits & kOptionDetailsOpen;
 
     // Default: centred on the primary screen.
@@ -261,39 +261,39 @@ void CMainDlg::RestoreSettings() {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         at = screen->availableGeometry().center() - QPoint(width() / 2, height() / 2);
     uint32_t x = static_cast<uint32_t>(at.x()), y = static_cast<uint32_t>(at.y());
-    ReadSettingDword(kSettingMainDlgX, x, x, key);
-    ReadSettingDword(kSettingMainDlgY, y, y, key);
-    CloseSettingsKey(key);
+    ReadSettingUint(kSettingMainDialogX, x, x, settings);
+    ReadSettingUint(kSettingMainDialogY, y, y, settings);
+    CloseSettings(settings);
     move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)), frameSize()));
 }
 
-bool CMainDlg::Start(const std::vector<std::string>& arguments) {
+bool MainDialog::Start(const std::vector<std::string>& arguments) {
     details_->ShowPoint(nullptr, detailsWereOpen_);
     if (trackView_->WasShownAtExit()) trackView_->ShowView();
     LoadCommandLineFile(arguments, track_, *this);
     return true;
 }
 
-void CMainDlg::Shutdown() {
+void MainDialog::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     model_->SetTrack(nullptr, 0);
     track_.Reset();
-    SettingsKey key = OpenSettingsKey();
-    panel_->Save(key);
+    QSettings* settings = OpenSettings();
+    panel_->Save(settings);
     uint32_t bits = panel_->OptionBits();
     if (details_->IsShown()) bits |= kOptionDetailsOpen;
-    WriteSettingDword(kSettingOptions, bits, key);
+    WriteSettingUint(kSettingOptions, bits, settings);
     const QPoint at = pos();
-    WriteSettingDword(kSettingMainDlgX, static_cast<uint32_t>(at.x()), key);
-    WriteSettingDword(kSettingMainDlgY, static_cast<uint32_t>(at.y()), key);
-    details_->SavePosition(key);
-    CloseSettingsKey(key);
+    WriteSettingUint(kSettingMainDialogX, static_cast<uint32_t>(at.x()), settings);
+    WriteSettingUint(kSettingMainDialogY, static_cast<uint32_t>(at.y()), settings);
+    details_->SavePosition(settings);
+    CloseSettings(settings);
     panel_->ClearRules();
     DeleteTempKmlFiles();
 }
 
-void CMainDlg::ResetTrack() {
+void MainDialog::ResetTrack() {
     model_->SetTrack(nullptr, 0);
     details_->SetTrack(nullptr, 0, nullptr);
     track_.Reset();
@@ -301,12 +301,12 @@ void CMainDlg::ResetTrack() {
     exportButton_->setEnabled(false);
 }
 
-void CMainDlg::RememberFolder(const QString& path) {
+void MainDialog::RememberFolder(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!folder.isEmpty()) lastFolder_ = folder;
 }
 
-void CMainDlg::Message(int stringId, QMessageBox::Icon icon, const std::string& reason) {
+void MainDialog::Message(int stringId, QMessageBox::Icon icon, const std::string& reason) {
     // A message during a load or an export is answered with the window usable
     // and the normal cursor.
     const bool working = busy_ > 0;
@@ -321,27 +321,27 @@ void CMainDlg::Message(int stringId, QMessageBox::Icon icon, const std::string& 
     }
 }
 
-void CMainDlg::ShowMessage(const std::string& /*path*/, int stringId, MessageIcon icon,
-                           const std::string& reason) {
+void MainDialog::ShowMessage(const std::string& /*path*/, int stringId, MessageIcon icon,
+                             const std::string& reason) {
     Message(stringId, icon == MessageIcon::kStop ? QMessageBox::Critical : QMessageBox::Warning,
             reason);
 }
 
-void CMainDlg::BeginWork() {
+void MainDialog::BeginWork() {
     if (busy_++ == 0) {
         setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
 }
 
-void CMainDlg::EndWork() {
+void MainDialog::EndWork() {
     if (busy_ > 0 && --busy_ == 0) {
         QApplication::restoreOverrideCursor();
         setEnabled(true);
     }
 }
 
-void CMainDlg::TrackLoaded(const CurrentTrack& track) {
+void MainDialog::TrackLoaded(const CurrentTrack& track) {
     model_->SetTrack(track.points.get(), track.count, &track.sensors);
     // The sensor columns too show their whole headers.
     for (int c = TrackListModel::kColumnCount; c < model_->columnCount(); ++c)
@@ -357,16 +357,16 @@ void CMainDlg::TrackLoaded(const CurrentTrack& track) {
     details_->ShowPoint(&track.points[0], false);
 }
 
-void CMainDlg::ShowNoPoint() { details_->ShowPoint(nullptr, true); }
+void MainDialog::ShowNoPoint() { details_->ShowPoint(nullptr, true); }
 
 
-void CMainDlg::OpenPath(const QString& path) {
+void MainDialog::OpenPath(const QString& path) {
     RememberFolder(path);
     ResetTrack();
     LoadTrack(track_, path.toStdString(), *this);
 }
 
-int CMainDlg::ExportPath(const QString& path, int row) {
+int MainDialog::ExportPath(const QString& path, int row) {
     RememberFolder(path);
     const auto table = FormatTable();
     if (row < 0 || static_cast<std::size_t>(row) >= table.size()) return 1;
@@ -376,14 +376,14 @@ int CMainDlg::ExportPath(const QString& path, int row) {
                         ReadWriterOptions(table[row].extension), *this);
 }
 
-void CMainDlg::OnOpen() {
+void MainDialog::OnOpen() {
     const QString filter = QtFileFilter(std::string(LoadString(kStrFilterOpen)) +
                                         LoadString(kStrFilterAllFiles));
     const QString path = seams_.openFileName(this, lastFolder_, filter);
     if (!path.isEmpty()) OpenPath(path);
 }
 
-void CMainDlg::OnExport() {
+void MainDialog::OnExport() {
     const int row = formatList_->currentData().toInt();
     const auto table = FormatTable();
     if (row < 0 || static_cast<std::size_t>(row) >= table.size()) return;
@@ -399,12 +399,12 @@ void CMainDlg::OnExport() {
     if (!path.isEmpty()) ExportPath(path, row);
 }
 
-void CMainDlg::OnOptions() {
-    COptionsProperty sheet(this);
+void MainDialog::OnOptions() {
+    OptionsSheet sheet(this);
     seams_.runModal(sheet);
 }
 
-void CMainDlg::OnDownload() {
+void MainDialog::OnDownload() {
     QStringList ports;
     for (const std::string& name : ListSerialPorts()) ports << QString::fromStdString(name);
     const QString port = seams_.choosePort(this, ports);
@@ -413,24 +413,24 @@ void CMainDlg::OnDownload() {
     LoadTrack(track_, port.toStdString() + ".rbt", *this);
 }
 
-void CMainDlg::OnExit() {
+void MainDialog::OnExit() {
     panel_->TakeValues();
     accept();
 }
 
-void CMainDlg::OnAbout() {
-    CAboutDlg about(this);
+void MainDialog::OnAbout() {
+    AboutBox about(this);
     seams_.runModal(about);
 }
 
-void CMainDlg::OnRowClicked(int row, bool show) {
+void MainDialog::OnRowClicked(int row, bool show) {
     const TrackPoint* p = model_->PointAt(row);
     if (!p) return;
     track_.selected = p;
     details_->ShowPoint(p, show);
 }
 
-void CMainDlg::OnContextMenu(const QPoint& at) {
+void MainDialog::OnContextMenu(const QPoint& at) {
     const QModelIndex index = list_->indexAt(at);
     if (!index.isValid()) return;
     list_->setCurrentIndex(index);
@@ -438,11 +438,11 @@ void CMainDlg::OnContextMenu(const QPoint& at) {
     seams_.popupMenu(*menu_, list_->viewport()->mapToGlobal(at));
 }
 
-void CMainDlg::OnShowDetails() {
+void MainDialog::OnShowDetails() {
     if (track_.selected) details_->ShowPoint(track_.selected, true);
 }
 
-void CMainDlg::OnExclude() {
+void MainDialog::OnExclude() {
     if (!track_.selected) return;
     ExclusionRule rule{};
     rule.dataType = kDataRecord;
@@ -451,26 +451,26 @@ void CMainDlg::OnExclude() {
     panel_->AddRule(rule);
 }
 
-void CMainDlg::OnGoogleEarth() {
+void MainDialog::OnGoogleEarth() {
     if (!track_.selected) return;
     if (ShowPointInGoogleEarth(track_.fileTitle, track_.selected) != 0)
         Message(kStrCannotWrite, QMessageBox::Critical);
 }
 
-void CMainDlg::OnGoogleMaps() {
+void MainDialog::OnGoogleMaps() {
     if (track_.selected) OpenUrl(QUrl(ToQString(GoogleMapsAddress(*track_.selected))));
 }
 
-void CMainDlg::OnVirtualEarth() {
+void MainDialog::OnVirtualEarth() {
     if (track_.selected) OpenUrl(QUrl(ToQString(VirtualEarthAddress(*track_.selected))));
 }
 
-void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() == 1 && urls.first().isLocalFile()) event->acceptProposedAction();
 }
 
-void CMainDlg::dropEvent(QDropEvent* event) {
+void MainDialog::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile() || busy_) return;
     event->acceptProposedAction();

@@ -14,7 +14,7 @@ class QToolButton;
 
 namespace ferolin {
 
-class CPointDetailsDlg : public QDialog {
+class PointDetailsDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kValueCount = 12;
@@ -22,7 +22,7 @@ public:
     // track carries.
     static constexpr int kSensorRowCount = kSensorCount;
 
-    explicit CPointDetailsDlg(QWidget* owner);
+    explicit PointDetailsDialog(QWidget* owner);
 
     // Fills the twelve values from the point (empties them for none) and,
     // when `show` is set, makes the window visible. The first call places the
@@ -35,7 +35,7 @@ public:
     // close box).
     bool IsShown() const { return shown_; }
     // Stores the window's position, when it was ever placed.
-    void SavePosition(SettingsKey key);
+    void SavePosition(QSettings* settings);
 
     // The text of value `index`: the twelve values, then the sensor rows.
     QString ValueText(int index) const;

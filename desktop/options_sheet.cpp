@@ -1,4 +1,4 @@
-#include "desktop/options_property.h"
+#include "desktop/options_sheet.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -73,8 +73,8 @@ constexpr OptionCheck kFitChecks[] = {
 
 }  // namespace
 
-COptionPage::COptionPage(const char* extension, std::span<const OptionCheck> checks,
-                         QWidget* parent)
+OptionPage::OptionPage(const char* extension, std::span<const OptionCheck> checks,
+                       QWidget* parent)
     : QWidget(parent), extension_(extension), checks_(checks) {
     auto* grid = new QGridLayout(this);
     grid->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -87,7 +87,7 @@ COptionPage::COptionPage(const char* extension, std::span<const OptionCheck> che
     }
 }
 
-void COptionPage::Load() {
+void OptionPage::Load() {
     if (loaded_) return;
     loaded_ = true;
     const uint32_t word = ReadWriterOptions(extension_);
@@ -95,60 +95,60 @@ void COptionPage::Load() {
         boxes_[i]->setChecked((word & checks_[i].bit) != 0);
 }
 
-uint32_t COptionPage::Word() const {
+uint32_t OptionPage::Word() const {
     uint32_t word = 0;
     for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i)
         if (boxes_[i]->isChecked()) word |= checks_[i].bit;
     return word;
 }
 
-CGPXPage::CGPXPage(QWidget* parent) : COptionPage("gpx", kGpxChecks, parent) {}
-CKMLPage::CKMLPage(QWidget* parent) : COptionPage("kml", kKmlChecks, parent) {}
-CTXTPage::CTXTPage(QWidget* parent) : COptionPage("txt", kTableChecks, parent) {}
-CCSVPage::CCSVPage(QWidget* parent) : COptionPage("csv", kTableChecks, parent) {}
-CNMEAPage::CNMEAPage(QWidget* parent) : COptionPage("nmea", kNmeaChecks, parent) {}
-CFITPage::CFITPage(QWidget* parent) : COptionPage("fit", kFitChecks, parent) {}
+GpxPage::GpxPage(QWidget* parent) : OptionPage("gpx", kGpxChecks, parent) {}
+KmlPage::KmlPage(QWidget* parent) : OptionPage("kml", kKmlChecks, parent) {}
+TxtPage::TxtPage(QWidget* parent) : OptionPage("txt", kTableChecks, parent) {}
+CsvPage::CsvPage(QWidget* parent) : OptionPage("csv", kTableChecks, parent) {}
+NmeaPage::NmeaPage(QWidget* parent) : OptionPage("nmea", kNmeaChecks, parent) {}
+FitPage::FitPage(QWidget* parent) : OptionPage("fit", kFitChecks, parent) {}
 
-COptionsProperty::COptionsProperty(QWidget* parent) : QDialog(parent) {
+OptionsSheet::OptionsSheet(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("optionsSheet"));
     setWindowTitle(LoadQString(kStrOptionsCaption));
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("optionsTabs"));
-    tabs_->addTab(new CGPXPage(tabs_), QStringLiteral("GPX Writer"));
-    tabs_->addTab(new CKMLPage(tabs_), QStringLiteral("KML Writer"));
-    tabs_->addTab(new CTXTPage(tabs_), QStringLiteral("TXT Writer"));
-    tabs_->addTab(new CCSVPage(tabs_), QStringLiteral("CSV Writer"));
-    tabs_->addTab(new CNMEAPage(tabs_), QStringLiteral("NMEA Writer"));
-    tabs_->addTab(new CFITPage(tabs_), QStringLiteral("FIT Writer"));
+    tabs_->addTab(new GpxPage(tabs_), QStringLiteral("GPX Writer"));
+    tabs_->addTab(new KmlPage(tabs_), QStringLiteral("KML Writer"));
+    tabs_->addTab(new TxtPage(tabs_), QStringLiteral("TXT Writer"));
+    tabs_->addTab(new CsvPage(tabs_), QStringLiteral("CSV Writer"));
+    tabs_->addTab(new NmeaPage(tabs_), QStringLiteral("NMEA Writer"));
+    tabs_->addTab(new FitPage(tabs_), QStringLiteral("FIT Writer"));
     tabs_->setCurrentIndex(0);
     layout->addWidget(tabs_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &COptionsProperty::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &COptionsProperty::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &OptionsSheet::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &OptionsSheet::reject);
     // A page reads its word when it is first displayed.
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (isVisible())
-            if (COptionPage* p = page(index)) p->Load();
+            if (OptionPage* p = page(index)) p->Load();
     });
 }
 
-COptionPage* COptionsProperty::page(int index) const {
-    return qobject_cast<COptionPage*>(tabs_->widget(index));
+OptionPage* OptionsSheet::page(int index) const {
+    return qobject_cast<OptionPage*>(tabs_->widget(index));
 }
 
-void COptionsProperty::showEvent(QShowEvent* event) {
+void OptionsSheet::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (COptionPage* p = page(tabs_->currentIndex())) p->Load();
+    if (OptionPage* p = page(tabs_->currentIndex())) p->Load();
 }
 
-void COptionsProperty::accept() {
-    SettingsKey key = OpenSettingsKey();
+void OptionsSheet::accept() {
+    QSettings* settings = OpenSettings();
     for (int i = 0; i < tabs_->count(); ++i)
-        if (COptionPage* p = page(i); p && p->loaded())
-            WriteSettingDword(WriterOptionName(p->extension()).c_str(), p->Word(), key);
-    CloseSettingsKey(key);
+        if (OptionPage* p = page(i); p && p->loaded())
+            WriteSettingUint(WriterOptionName(p->extension()).c_str(), p->Word(), settings);
+    CloseSettings(settings);
     QDialog::accept();
 }
 
