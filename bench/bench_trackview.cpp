@@ -104,7 +104,7 @@ struct Drawing {
 };
 
 // Paints the three panes as the screen would, into one image.
-Drawing DrawPanes(TrackViewDialog& view, QImage& image) {
+Drawing DrawPanes(TrackViewWindow& view, QImage& image) {
     Drawing d;
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -158,7 +158,7 @@ void WriteTiles(const QString& folder, const std::vector<PlacedTile>& placed) {
     }
 }
 
-MapRedraw MeasureMap(TrackViewDialog& view, const QString& folder, QImage& image) {
+MapRedraw MeasureMap(TrackViewWindow& view, const QString& folder, QImage& image) {
     MapRedraw r;
     TrackOutline& outline = *view.outline();
     OutlineMap& map = *outline.map();
@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
     TrackPointArray points = MakeTrack(count);
     const Span generate = Elapsed(t0);
 
-    TrackViewDialog view;
+    TrackViewWindow view;
     view.resize(1200, 800);
     view.show();
     QApplication::processEvents();

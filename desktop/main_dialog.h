@@ -29,7 +29,7 @@ class QToolButton;
 namespace ferolin {
 
 class PointDetailsDialog;
-class TrackViewDialog;
+class TrackViewWindow;
 class SelectionPanel;
 class TrackListModel;
 
@@ -81,7 +81,7 @@ public:
     TrackListModel* model() const { return model_; }
     QTableView* trackList() const { return list_; }
     PointDetailsDialog* details() const { return details_; }
-    TrackViewDialog* trackView() const { return trackView_; }
+    TrackViewWindow* trackView() const { return trackView_; }
     SelectionPanel* selectionPanel() const { return panel_; }
     QPushButton* trackViewButton() const { return trackViewButton_; }
     QMenu* contextMenu() const { return menu_; }
@@ -132,7 +132,7 @@ private:
 
     TrackListModel* model_;
     PointDetailsDialog* details_;
-    TrackViewDialog* trackView_;
+    TrackViewWindow* trackView_;
     QMenu* menu_;
     QLabel* fileLabel_;
     QToolButton* donateIcon_;

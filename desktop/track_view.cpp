@@ -25,7 +25,7 @@
 
 namespace ferolin {
 
-TrackViewDialog::TrackViewDialog(QWidget* owner) : QWidget(owner, Qt::Window) {
+TrackViewWindow::TrackViewWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("trackView"));
     setWindowTitle(QStringLiteral("Track view"));
     refreshTimer_ = new QTimer(this);
@@ -55,19 +55,19 @@ TrackViewDialog::TrackViewDialog(QWidget* owner) : QWidget(owner, Qt::Window) {
     layout->addWidget(strip_);
     resize(900, 680);
 
-    connect(outline_, &TrackOutline::pointPicked, this, &TrackViewDialog::Pick);
-    connect(profiles_, &TrackProfiles::pointPicked, this, &TrackViewDialog::Pick);
-    connect(strip_, &FiguresStrip::thresholdChanged, this, &TrackViewDialog::SelectionChanged);
+    connect(outline_, &TrackOutline::pointPicked, this, &TrackViewWindow::Pick);
+    connect(profiles_, &TrackProfiles::pointPicked, this, &TrackViewWindow::Pick);
+    connect(strip_, &FiguresStrip::thresholdChanged, this, &TrackViewWindow::SelectionChanged);
 
     RestorePlacement();
     profiles_->Update();
 }
 
-TrackViewDialog::~TrackViewDialog() { SavePlacement(); }
+TrackViewWindow::~TrackViewWindow() { SavePlacement(); }
 
 // The map's controls above the outline: the switch, "Fit track" and the
 // tile source, each kept in the settings by the outline's map.
-QWidget* TrackViewDialog::BuildMapBar() {
+QWidget* TrackViewWindow::BuildMapBar() {
     OutlineMap& map = *outline_->map();
     auto* bar = new QWidget(this);
     auto* row = new QHBoxLayout(bar);
@@ -115,7 +115,7 @@ QWidget* TrackViewDialog::BuildMapBar() {
     return bar;
 }
 
-void TrackViewDialog::SetTrack(const TrackPoint* points, uint32_t count,
+void TrackViewWindow::SetTrack(const TrackPoint* points, uint32_t count,
                                const SensorChannels* sensors) {
     pendingPoints_ = points;
     pendingCount_ = count;
@@ -132,7 +132,7 @@ void TrackViewDialog::SetTrack(const TrackPoint* points, uint32_t count,
     refreshTimer_->start();
 }
 
-void TrackViewDialog::showEvent(QShowEvent* event) {
+void TrackViewWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     placed_ = true;
     if (trackPending_)
@@ -141,7 +141,7 @@ void TrackViewDialog::showEvent(QShowEvent* event) {
         Refresh();
 }
 
-void TrackViewDialog::ApplyTrack() {
+void TrackViewWindow::ApplyTrack() {
     trackPending_ = false;
     data_.SetTrack(pendingPoints_, pendingCount_, pendingSensors_);
     data_.marked = requestedMark_ < data_.count ? requestedMark_ : -1;
@@ -150,21 +150,21 @@ void TrackViewDialog::ApplyTrack() {
     Refresh();
 }
 
-void TrackViewDialog::SetCriteriaSource(std::function<void(SelectionCriteria&)> source) {
+void TrackViewWindow::SetCriteriaSource(std::function<void(SelectionCriteria&)> source) {
     criteriaSource_ = std::move(source);
     SelectionChanged();
 }
 
-void TrackViewDialog::FollowSelection(const SelectionPanel& panel, const CurrentTrack& track) {
+void TrackViewWindow::FollowSelection(const SelectionPanel& panel, const CurrentTrack& track) {
     SetCriteriaSource([&panel, &track](SelectionCriteria& criteria) {
         panel.Criteria(track.fieldMask, criteria);
     });
-    connect(&panel, &SelectionPanel::changed, this, &TrackViewDialog::SelectionChanged);
+    connect(&panel, &SelectionPanel::changed, this, &TrackViewWindow::SelectionChanged);
 }
 
-void TrackViewDialog::SelectionChanged() { refreshTimer_->start(); }
+void TrackViewWindow::SelectionChanged() { refreshTimer_->start(); }
 
-void TrackViewDialog::Refresh() {
+void TrackViewWindow::Refresh() {
     refreshTimer_->stop();
     selectionPending_ = false;
     if (trackPending_) return ApplyTrack();
@@ -177,19 +177,19 @@ void TrackViewDialog::Refresh() {
     outline_->update();
 }
 
-void TrackViewDialog::MarkPoint(int64_t index) {
+void TrackViewWindow::MarkPoint(int64_t index) {
     requestedMark_ = index;
     data_.marked = index >= 0 && index < data_.count ? index : -1;
     profiles_->UpdateMarkers();
     outline_->update();
 }
 
-void TrackViewDialog::Pick(int index) {
+void TrackViewWindow::Pick(int index) {
     MarkPoint(index);
     emit pointPicked(index);
 }
 
-void TrackViewDialog::ShowView() {
+void TrackViewWindow::ShowView() {
     shown_ = true;
     // The first time, beside the main window where the screen has room.
     if (!placed_ && parentWidget() && parentWidget()->isVisible()) {
@@ -204,12 +204,12 @@ void TrackViewDialog::ShowView() {
     activateWindow();
 }
 
-void TrackViewDialog::closeEvent(QCloseEvent* event) {
+void TrackViewWindow::closeEvent(QCloseEvent* event) {
     shown_ = false;
     event->accept();
 }
 
-void TrackViewDialog::RestorePlacement() {
+void TrackViewWindow::RestorePlacement() {
     const WindowPlacement placement = ReadTrackViewPlacement();
     shownAtExit_ = placement.shown;
     if (placement.hasSize)
@@ -221,7 +221,7 @@ void TrackViewDialog::RestorePlacement() {
     }
 }
 
-void TrackViewDialog::SavePlacement(QSettings* settings) {
+void TrackViewWindow::SavePlacement(QSettings* settings) {
     WindowPlacement placement;
     // A view never shown nor placed has no position of its own yet.
     placement.hasPosition = placement.hasSize = placed_;

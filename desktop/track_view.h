@@ -34,11 +34,11 @@ struct CurrentTrack;
 class FiguresStrip;
 class SelectionPanel;
 
-class TrackViewDialog : public QWidget {
+class TrackViewWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TrackViewDialog(QWidget* owner = nullptr);
-    ~TrackViewDialog() override;
+    explicit TrackViewWindow(QWidget* owner = nullptr);
+    ~TrackViewWindow() override;
 
     // The track to show, with its sensor channels if any, borrowed until the
     // next call (nullptr/0: none). A hidden view takes it up when it is shown.

@@ -14,8 +14,8 @@
 
 namespace ferolin {
 
-TrackViewDialog* AttachTrackView(MainDialog& dialog) {
-    auto* view = new TrackViewDialog(&dialog);
+TrackViewWindow* AttachTrackView(MainDialog& dialog) {
+    auto* view = new TrackViewWindow(&dialog);
     // The selection: what the panel describes at the moment, without
     // rewriting any edit (the export does that).
     view->FollowSelection(*dialog.selectionPanel(), dialog.track());
@@ -37,7 +37,7 @@ TrackViewDialog* AttachTrackView(MainDialog& dialog) {
                      });
     // View -> list: the row becomes current as after a click, which also
     // refreshes the point details.
-    QObject::connect(view, &TrackViewDialog::pointPicked, &dialog, [list, model](int index) {
+    QObject::connect(view, &TrackViewWindow::pointPicked, &dialog, [list, model](int index) {
         const QModelIndex row = model->index(index, 0);
         if (!row.isValid()) return;
         list->setCurrentIndex(row);
@@ -47,14 +47,14 @@ TrackViewDialog* AttachTrackView(MainDialog& dialog) {
     // Opening: Ctrl+T, and a button beside the About button.
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), &dialog);
     shortcut->setObjectName(QStringLiteral("trackViewShortcut"));
-    QObject::connect(shortcut, &QShortcut::activated, view, &TrackViewDialog::ShowView);
+    QObject::connect(shortcut, &QShortcut::activated, view, &TrackViewWindow::ShowView);
     auto* viewShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), view);
     QObject::connect(viewShortcut, &QShortcut::activated, &dialog, [&dialog] {
         dialog.raise();
         dialog.activateWindow();
     });
     QObject::connect(dialog.trackViewButton(), &QPushButton::clicked, view,
-                     &TrackViewDialog::ShowView);
+                     &TrackViewWindow::ShowView);
     return view;
 }
 

@@ -6,10 +6,10 @@
 namespace ferolin {
 
 class MainDialog;
-class TrackViewDialog;
+class TrackViewWindow;
 
 // Creates the view as a window of the dialog and wires it to the list, the
 // panel, the "Track view" button and the Ctrl+T shortcut.
-TrackViewDialog* AttachTrackView(MainDialog& dialog);
+TrackViewWindow* AttachTrackView(MainDialog& dialog);
 
 }  // namespace ferolin

@@ -63,7 +63,7 @@ std::vector<TrackPoint> Loop(int n) {
 
 // Writes the tiles the view shows and gives the source anew (the tiles were
 // asked before they existed), then waits for them.
-void FillMap(TrackViewDialog& view) {
+void FillMap(TrackViewWindow& view) {
     const MercatorView& shown = view.outline()->map()->View();
     std::vector<TileKey> keys;
     for (const PlacedTile& t : VisibleTiles(shown, shown.TileZoom())) keys.push_back(t.key);
@@ -82,7 +82,7 @@ void FillMap(TrackViewDialog& view) {
     Settle();
 }
 
-QPointF PixelOf(TrackViewDialog& view, uint32_t i) {
+QPointF PixelOf(TrackViewWindow& view, uint32_t i) {
     QPointF p;
     EXPECT_TRUE(view.outline()->PixelOf(i, p));
     return p;
@@ -114,7 +114,7 @@ void ExpectRoundDistinctLabels(const QValueAxis* axis, const char* name) {
 TEST(TrackViewMap, TilesZoomPanFitAndTheSwitch) {
     ferolin_test::ClearSettings();
     const std::vector<TrackPoint> loop = Loop(1200);
-    TrackViewDialog view;
+    TrackViewWindow view;
     view.ShowView();
     view.resize(900, 680);
     view.SetTrack(loop.data(), 1200);
@@ -142,7 +142,7 @@ TEST(TrackViewMap, TilesZoomPanFitAndTheSwitch) {
 
     // A drag moves the picture with the pointer and picks nothing.
     int picks = 0;
-    QObject::connect(&view, &TrackViewDialog::pointPicked, [&picks] { ++picks; });
+    QObject::connect(&view, &TrackViewWindow::pointPicked, [&picks] { ++picks; });
     const QPointF before300 = PixelOf(view, 300);
     Mouse(&outline, QEvent::MouseButtonPress, QPointF(200, 200), Qt::LeftButton);
     Mouse(&outline, QEvent::MouseMove, QPointF(230, 215), Qt::LeftButton);
@@ -190,7 +190,7 @@ TEST(TrackViewMap, WithoutNetworkAQuietLine) {
     WriteSettingString(kSettingMapTiles,
                        "http://127.0.0.1:" + std::to_string(closed) + "/{z}/{x}/{y}.png");
     const std::vector<TrackPoint> loop = Loop(300);
-    TrackViewDialog view;
+    TrackViewWindow view;
     view.ShowView();
     view.SetTrack(loop.data(), 300);
     Settle();
@@ -212,7 +212,7 @@ TEST(TrackViewMap, StripTicksLabelsAndColours) {
     dialog->Start({});
     dialog->show();
     dialog->OpenPath(QStringLiteral(FEROLIN_SAMPLES "/hike.log"));
-    TrackViewDialog& view = *dialog->trackView();
+    TrackViewWindow& view = *dialog->trackView();
     view.ShowView();
     Settle();
     const QString strip = view.figuresStrip()->Text();
@@ -289,7 +289,7 @@ TEST(TrackViewMap, SensorProfilesLinkedToTheList) {
     dialog->Start({});
     dialog->show();
     dialog->OpenPath(QStringLiteral(FEROLIN_SOURCE_DIR "/tests/data/info/ride.fit"));
-    TrackViewDialog& view = *dialog->trackView();
+    TrackViewWindow& view = *dialog->trackView();
     view.ShowView();
     Settle();
     QComboBox* choice = Find<QComboBox>(view, "timeProfileChoice");

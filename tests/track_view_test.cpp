@@ -49,7 +49,7 @@ struct Window {
         dialog.show();
         Settle();
     }
-    TrackViewDialog& view() { return *dialog.trackView(); }
+    TrackViewWindow& view() { return *dialog.trackView(); }
     QTableView& list() { return *dialog.trackList(); }
     const TrackPoint& point(int i) { return dialog.track().points[i]; }
     // Starts the time window at the minute of `p`.
@@ -91,7 +91,7 @@ TrackPoint Point(double latitude, double longitude, float altitude, int minute) 
 TEST(TrackView, ListAndViewSelectEachOther) {
     ferolin_test::ClearSettings();
     Window w;
-    TrackViewDialog& view = w.view();
+    TrackViewWindow& view = w.view();
     EXPECT_FALSE(view.isVisible());
     w.dialog.OpenPath(kSample);
     ASSERT_TRUE(w.driver.messages.empty()) << w.driver.messages[0].text.toStdString();
@@ -166,7 +166,7 @@ TEST(TrackView, FadedPartFollowsTheSelectionPanel) {
     ferolin_test::ClearSettings();
     Window w;
     w.dialog.OpenPath(kSample);
-    TrackViewDialog& view = w.view();
+    TrackViewWindow& view = w.view();
     view.ShowView();
     view.resize(900, 700);
     Settle();
@@ -249,7 +249,7 @@ TEST(TrackView, FadedPartFollowsTheSelectionPanel) {
 
 TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
     ferolin_test::ClearSettings();
-    TrackViewDialog view;
+    TrackViewWindow view;
     view.ShowView();
     const TrackPoint one[] = {Point(45.2, 5.7, 250, 0)};
     const std::vector<TrackPoint> still(500, Point(-33.9, 18.4, 0, -1));  // undated, altitude 0
@@ -331,7 +331,7 @@ TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
 TEST(TrackView, PlacementSurvivesARestart) {
     ferolin_test::ClearSettings();
     {
-        TrackViewDialog view;
+        TrackViewWindow view;
         EXPECT_FALSE(view.WasShownAtExit());
         view.ShowView();
         view.move(140, 90);
@@ -339,7 +339,7 @@ TEST(TrackView, PlacementSurvivesARestart) {
         Settle();
     }
     {
-        TrackViewDialog view;
+        TrackViewWindow view;
         EXPECT_TRUE(view.WasShownAtExit());
         EXPECT_EQ(view.size(), QSize(720, 480));
         EXPECT_EQ(view.pos(), QPoint(140, 90));
@@ -366,7 +366,7 @@ TEST(TrackView, PlacementSurvivesARestart) {
         stored.setValue(QStringLiteral("TrackViewWidth"), 0);
         stored.setValue(QStringLiteral("TrackViewHeight"), QStringLiteral("lots"));
     }
-    TrackViewDialog view;
+    TrackViewWindow view;
     EXPECT_EQ(view.size(), QSize(900, 680));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_TRUE(screen.contains(view.pos())) << view.pos().x() << "," << view.pos().y();
@@ -382,7 +382,7 @@ TEST(TrackView, ScreenshotBesideTheMainWindow) {
     QDir::setCurrent(QStringLiteral(FEROLIN_SAMPLES));
     w.dialog.OpenPath(QStringLiteral("hike.log"));
     QDir::setCurrent(folder0);
-    TrackViewDialog& view = w.view();
+    TrackViewWindow& view = w.view();
     view.ShowView();
     view.resize(860, 640);
     w.SetStart(w.point(90));
