@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QStringList>
 #include <QSpinBox>
 
 #include <cmath>
@@ -49,6 +50,17 @@ FiguresStrip::FiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGridLa
         sensorValues_[c]->hide();
         sensorCaptions_[c]->hide();
     }
+    // The device's own totals span the strip's width.
+    deviceCaption_ = new QLabel(QStringLiteral("Device:"), this);
+    deviceCaption_->setStyleSheet(QStringLiteral("color: palette(mid)"));
+    deviceValue_ = new QLabel(this);
+    deviceValue_->setObjectName(QStringLiteral("deviceTotals"));
+    deviceValue_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    deviceValue_->setToolTip(QStringLiteral(
+        "What the device measured itself (its barometer's ascent and descent, its distance "
+        "and timer), beside the figures computed from the points"));
+    grid_->addWidget(deviceCaption_, 4, 0, Qt::AlignRight);
+    grid_->addWidget(deviceValue_, 4, 1, 1, 9, Qt::AlignLeft);
     // The dead band beside the ascent: changing it recounts at once.
     threshold_ = new QSpinBox(this);
     threshold_->setObjectName(QStringLiteral("ascentThreshold"));
@@ -92,17 +104,8 @@ void FiguresStrip::SetFigures(const TrackFigures& f) {
     values_[kStart]->setText(timed ? (oneDay ? start.mid(11) : QString(start).replace('T', ' ')) : none);
     values_[kEnd]->setText(timed ? (oneDay ? end.mid(11) : QString(end).replace('T', ' ')) : none);
     values_[kDuration]->setText(duration(f.durationSeconds));
-    // The device's own totals follow the computed figures they compare with.
-    const DeviceTotals& device = f.device;
-    auto byDevice = [](double value, const QString& text) {
-        return std::isnan(value) ? QString() : QStringLiteral(" (device: %1)").arg(text);
-    };
-    values_[kDistance]->setText(
-        Number(f.distanceMetres / 1000.0, 3, "km") +
-        byDevice(device.distanceMetres, Number(device.distanceMetres / 1000.0, 3, "km")));
-    values_[kMoving]->setText(
-        duration(f.movingSeconds) +
-        byDevice(device.timerSeconds, QString::fromStdString(DurationText(device.timerSeconds))));
+    values_[kDistance]->setText(Number(f.distanceMetres / 1000.0, 3, "km"));
+    values_[kMoving]->setText(duration(f.movingSeconds));
     values_[kMovingSpeed]->setText(timed ? Number(f.movingSpeedKmh, 2, "km/h") : none);
     values_[kMaxSpeed]->setText(!f.hasSpeed ? none
                                 : Number(f.maxSpeedKmh, 2, "km/h") +
@@ -111,10 +114,8 @@ void FiguresStrip::SetFigures(const TrackFigures& f) {
                                        ? QStringLiteral("The file stores no speed: speeds come "
                                                         "from positions and times")
                                        : QString());
-    values_[kAscent]->setText((f.hasAltitude ? Number(f.ascentMetres, 0, "m") : none) +
-                              byDevice(device.ascentMetres, Number(device.ascentMetres, 0, "m")));
-    values_[kDescent]->setText((f.hasAltitude ? Number(f.descentMetres, 0, "m") : none) +
-                               byDevice(device.descentMetres, Number(device.descentMetres, 0, "m")));
+    values_[kAscent]->setText(f.hasAltitude ? Number(f.ascentMetres, 0, "m") : none);
+    values_[kDescent]->setText(f.hasAltitude ? Number(f.descentMetres, 0, "m") : none);
     values_[kLowest]->setText(f.hasAltitude ? Number(f.minAltitude, 0, "m") : none);
     values_[kHighest]->setText(f.hasAltitude ? Number(f.maxAltitude, 0, "m") : none);
     for (int c = 0; c < kSensorCount; ++c) {
@@ -125,6 +126,19 @@ void FiguresStrip::SetFigures(const TrackFigures& f) {
                                       .arg(s.average, 0, 'f', 0)
                                       .arg(Number(s.maximum, 0, kSensorTable[c].unit)));
     }
+    // The totals the device measured itself, on a row of their own under the
+    // computed figures they compare with.
+    const DeviceTotals& d = f.device;
+    QStringList device;
+    if (!std::isnan(d.ascentMetres)) device << QStringLiteral("ascent ") + Number(d.ascentMetres, 0, "m");
+    if (!std::isnan(d.descentMetres)) device << QStringLiteral("descent ") + Number(d.descentMetres, 0, "m");
+    if (!std::isnan(d.distanceMetres))
+        device << QStringLiteral("distance ") + Number(d.distanceMetres / 1000.0, 3, "km");
+    if (!std::isnan(d.timerSeconds))
+        device << QStringLiteral("timer ") + QString::fromStdString(DurationText(d.timerSeconds));
+    deviceValue_->setText(device.join(QStringLiteral(", ")));
+    deviceValue_->setVisible(!device.isEmpty());
+    deviceCaption_->setVisible(!device.isEmpty());
 }
 
 QString FiguresStrip::Text() const {
@@ -135,6 +149,8 @@ QString FiguresStrip::Text() const {
         if (!sensorValues_[c]->isHidden())
             text += sensorCaptions_[c]->text() + QLatin1Char(' ') + sensorValues_[c]->text() +
                     QLatin1Char('\n');
+    if (!deviceValue_->isHidden())
+        text += deviceCaption_->text() + QLatin1Char(' ') + deviceValue_->text() + QLatin1Char('\n');
     return text;
 }
 

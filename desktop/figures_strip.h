@@ -43,6 +43,8 @@ private:
     QLabel* captions_[kFieldCount];
     QLabel* sensorValues_[kSensorCount];
     QLabel* sensorCaptions_[kSensorCount];
+    QLabel* deviceValue_;
+    QLabel* deviceCaption_;
 };
 
 }  // namespace ferolin
