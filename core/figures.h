@@ -2,7 +2,7 @@
 // `ferolin --info` show: points, start and end, duration, distance, moving
 // time and average moving speed, maximum speed, ascent and descent through a
 // dead band, lowest and highest altitude, and the average and maximum of each
-// sensor channel. The rules are stated here once; the README repeats them.
+// sensor channel. The rules are stated here once; the manual page repeats them.
 //
 // - Time: seconds since 1970 UTC with the fraction of the point's seconds.
 //   Start and end are the first and last dated entries; duration is end minus
