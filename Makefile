@@ -1,30 +1,41 @@
 # The two commands of the README:
-#   make run   installs what is missing, builds the program alone (no tests,
-#              benchmarks or fuzz targets) and converts the bundled samples
-#              into every format that has a file writer, out/<format>/
-#   make test  installs what is missing, builds everything, runs the whole
-#              suite (also under the address and undefined-behaviour sanitizers)
+#   make run   installs what the program needs when missing, builds the
+#              program alone (no tests, benchmarks or fuzz targets), converts
+#              the bundled samples into every format that has a file writer,
+#              out/<format>/, and prints the samples' figures
+#   make test  installs what the program and the tests need when missing,
+#              builds everything, runs the whole suite (also under the
+#              address and undefined-behaviour sanitizers)
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 ASAN_FULL_BUILD ?= build-asan-full
 OUT        ?= out
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
-# ccache, when present, keeps rebuilds short (CCACHE_DISABLE=1 turns it off).
-LAUNCHER   := $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
-# Every format with a file writer: the rows of the format table but the
-# serial-port replay "com".
-RUN_FORMATS := nmea frn txt trk log plt gpx kml rdn csv
+# Ninja, and ccache when present, looked for when a recipe that names them
+# runs, after its packages are installed: on a fresh machine the first
+# configuration already uses the Ninja that the deps brought. ccache keeps
+# rebuilds short (CCACHE_DISABLE=1 turns it off).
+GENERATOR  = $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+LAUNCHER   = $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache")
 
-.PHONY: all deps configure build build-asan run test test-asan bench fuzz clean
+.PHONY: all deps deps-run configure configure-run build build-asan run test test-asan bench fuzz clean
 
 all: build
 
+# What the program and the whole suite need (scripts/install-deps.sh test);
+# deps-run only what the program needs to build and run.
 deps:
-	@BUILD=$(BUILD) sh scripts/install-deps.sh
+	@BUILD=$(BUILD) sh scripts/install-deps.sh test
+deps-run:
+	@sh scripts/install-deps.sh run
 
 configure: deps
-	cmake -S . -B $(BUILD) $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFEROLIN_TESTS=ON
+
+# The same tree without the test suite, whose GoogleTest `make run` does not
+# install; `make test` turns it on again in the same folder.
+configure-run: deps-run
+	cmake -S . -B $(BUILD) $(GENERATOR) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFEROLIN_TESTS=OFF
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -34,25 +45,13 @@ build-asan: deps
 	      -DFEROLIN_SANITIZE=ON -DFEROLIN_DESKTOP=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
-# Each format gets a folder of its own: the batch writes next to its input,
-# so a copy of the samples goes in, is converted and is removed again. The
-# samples are BlueGPS datalogs (.log); for the Magellan SD log, which takes
-# the same extension, the copy is named .txt, which reads the same way.
-run: configure
+# The formats are those the program lists (ferolin --list-formats), each
+# into a folder of its own; the samples are the BlueGPS hike (samples/*.log)
+# and the ride with its sensors (samples/*.fit). The script ends with the
+# samples' figures (ferolin --info).
+run: configure-run
 	cmake --build $(BUILD) -j $(JOBS) --target ferolin
-	@rm -rf $(OUT)
-	@for format in $(RUN_FORMATS); do \
-	    input=log; [ $$format = log ] && input=txt; \
-	    mkdir -p $(OUT)/$$format; \
-	    for sample in samples/*.log; do \
-	        cp "$$sample" "$(OUT)/$$format/$$(basename "$$sample" .log).$$input"; \
-	    done; \
-	    $(BUILD)/bin/ferolin --no-settings "$(OUT)/$$format/*.$$input" $$format || exit 1; \
-	    rm -f $(OUT)/$$format/*.$$input; \
-	done
-	@echo
-	@echo "Converted the samples into every format with a writer:"
-	@cd $(OUT) && ls -l */*
+	@sh scripts/convert-samples.sh $(BUILD)/bin/ferolin $(OUT)
 
 test: build build-asan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

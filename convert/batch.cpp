@@ -35,7 +35,7 @@ constexpr const char* kUsage =
     "                                     convert FILE to PATH\n"
     "       ferolin --info [--json] [OPTIONS] FILE...\n"
     "                                     print the figures of each FILE\n"
-    "       ferolin --help | --version\n"
+    "       ferolin --help | --version | --list-formats\n"
     "\n"
     "options (for this run only; the stored settings apply otherwise):\n"
     "  --options WORD      writer option word (decimal or 0x hexadecimal)\n"
@@ -57,7 +57,9 @@ constexpr const char* kUsage =
     "  --info              print points, times, distance, moving time, speeds,\n"
     "                      ascent, descent and altitudes of the selected points\n"
     "  --json              with --info: one JSON object per file and line\n"
-    "  -v, --verbose       say after each message why, and what a read left out\n";
+    "  -v, --verbose       say after each message why, and what a read left out\n"
+    "  --list-formats      print the extension of every file format ferolin writes,\n"
+    "                      one a line\n";
 
 // More workers than this gain nothing on any machine the program runs on.
 constexpr uint32_t kMostWorkers = 256;
@@ -171,6 +173,7 @@ bool ParseBatchArguments(const std::vector<std::string>& rawArguments, BatchOpti
         }
         if (a == "--help") { options.help = true; continue; }
         if (a == "--version") { options.version = true; continue; }
+        if (a == "--list-formats") { options.listFormats = true; continue; }
         if (a == "--no-settings") { options.noSettings = true; continue; }
         if (a == "--info") { options.info = true; continue; }
         if (a == "--verbose") { options.verbose = true; continue; }
@@ -435,8 +438,8 @@ bool IsWindowCommandLine(const std::vector<std::string>& arguments,
     BatchOptions options;
     std::string error;
     if (!ParseBatchArguments(arguments, options, error) || options.help || options.version ||
-        options.info || options.json || options.outputPath || options.outputDir ||
-        options.positional.size() >= 2)
+        options.listFormats || options.info || options.json || options.outputPath ||
+        options.outputDir || options.positional.size() >= 2)
         return false;
     windowArguments = options.positional;
     return true;
@@ -447,6 +450,19 @@ namespace {
 int Usage(std::ostream& err, const std::string& error) {
     err << "ferolin: " << error << '\n' << kUsage;
     return 2;
+}
+
+// The extension of every row with a file writer, in the table's order, each
+// once (two rows may share one, as the Magellan log and the BlueGPS datalog
+// do): what a script may convert into. The serial-port replay writes no file
+// and is left out.
+void ListFileFormats(std::ostream& out) {
+    const auto table = FormatTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!table[i].writer || table[i].device != DeviceRow::kNone) continue;
+        if (FindWriterRow(table[i].extension) != static_cast<int>(i)) continue;
+        out << table[i].extension << '\n';
+    }
 }
 
 }  // namespace
@@ -465,6 +481,10 @@ int FerolinMain(const std::vector<std::string>& arguments, std::ostream& out, st
     }
     if (options.version) {
         out << "Ferolin " FEROLIN_VERSION "\n";
+        return 0;
+    }
+    if (options.listFormats) {
+        ListFileFormats(out);
         return 0;
     }
     if (options.json && !options.info) {

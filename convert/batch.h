@@ -34,6 +34,7 @@ struct BatchOptions {
     bool verbose = false;  // -v, --verbose: the reason after each message
     bool help = false;
     bool version = false;
+    bool listFormats = false;  // --list-formats: the extensions of the file writers
 };
 
 // Parses the arguments after the program name; false with a message in

@@ -1,25 +1,45 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, when missing, and
-# generates the comma-decimal locale the locale tests run under.
+# Installs the Debian packages missing for one purpose, named by the argument:
+#
+#   install-deps.sh run    what the program needs to build and run (make run)
+#   install-deps.sh test   that, and what the test suite runs: GoogleTest, the
+#                          independent peers and the checking tools, with the
+#                          comma-decimal locale the locale tests run under
+#                          (make test, and the default)
+#   install-deps.sh fuzz   what the program needs, and clang with its
+#                          libFuzzer (make fuzz)
 set -e
-PACKAGES="cmake ninja-build g++ make qt6-base-dev libexpat1-dev libgtest-dev libgmock-dev locales gpsbabel"
-# GeoJSON is read with simdjson; GDAL's ogrinfo checks the GeoJSON written (a test peer, like gpsbabel).
-PACKAGES="$PACKAGES libsimdjson-dev gdal-bin"
-# The track view draws its profiles with Qt Charts, whose CMake package needs Qt OpenGL.
-PACKAGES="$PACKAGES qt6-charts-dev libqt6opengl6-dev"
-# Desktop integration files, manual pages and the Debian package (make package).
-PACKAGES="$PACKAGES desktop-file-utils appstream librsvg2-bin man-db groff-base libxml2-utils"
-PACKAGES="$PACKAGES shared-mime-info libglib2.0-bin dpkg-dev"
-# The interoperability tests run independent peers: gpsbabel (above) and an
-# npm FIT decoder, which needs Node.js (and npm, which some Node.js packages
-# bring along and Debian's installs apart).
-PACKAGES="$PACKAGES nodejs"
-# `make fuzz` also needs clang and its libFuzzer.
-[ "${1:-}" = fuzz ] && PACKAGES="$PACKAGES clang libfuzzer-14-dev"
+purpose=${1:-test}
+case $purpose in
+    run | test | fuzz) ;;
+    *) echo "usage: install-deps.sh [run|test|fuzz]" >&2; exit 2 ;;
+esac
+
+# The build: CMake, Ninja, the compiler, expat for the XML formats and
+# simdjson for GeoJSON; Qt 6 for the window, whose track view draws its
+# profiles with Qt Charts, whose CMake package needs Qt OpenGL.
+PACKAGES="cmake ninja-build g++ make libexpat1-dev libsimdjson-dev"
+PACKAGES="$PACKAGES qt6-base-dev qt6-charts-dev libqt6opengl6-dev"
+if [ "$purpose" = test ]; then
+    # GoogleTest, and the locales the comma-decimal locale is generated from.
+    PACKAGES="$PACKAGES libgtest-dev libgmock-dev locales"
+    # Independent peers the interoperability tests run: gpsbabel, GDAL's
+    # ogrinfo on the GeoJSON written, and an npm FIT decoder, which needs
+    # Node.js (and npm, which some Node.js packages bring along and Debian's
+    # installs apart; see install_peers below).
+    PACKAGES="$PACKAGES gpsbabel gdal-bin nodejs"
+    # Desktop integration files, manual pages, the XML checks and the Debian
+    # package (make package).
+    PACKAGES="$PACKAGES desktop-file-utils appstream librsvg2-bin man-db groff-base libxml2-utils"
+    PACKAGES="$PACKAGES shared-mime-info libglib2.0-bin dpkg-dev"
+fi
+[ "$purpose" = fuzz ] && PACKAGES="$PACKAGES clang libfuzzer-14-dev"
+
 # The npm FIT decoder (fit-file-parser, MIT) goes into the build tree
 # ($BUILD/npm-peers, BUILD defaulting to build), used by the tests only and
 # never installed or shipped. Without network the tests that need it skip.
 install_peers() {
+    [ "$purpose" = test ] || return 0
     peers="${BUILD:-build}/npm-peers"
     [ -f "$peers/node_modules/fit-file-parser/package.json" ] && return 0
     if ! command -v npm >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
@@ -37,7 +57,9 @@ for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
 need_locale=no
-locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || need_locale=yes
+if [ "$purpose" = test ]; then
+    locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || need_locale=yes
+fi
 if [ -z "$missing" ] && [ "$need_locale" = no ]; then
     install_peers
     exit 0

@@ -223,7 +223,7 @@ check_completion() {  # EXPECTED SCRIPT FUNCTION WORDS...
 }
 c=$root/usr/share/bash-completion/completions
 check_completion "--no-settings" "$c/ferolin" _ferolin ferolin --no
-check_completion "--exclude --geoid --help --info --json --no-settings --options --output-dir --smooth --start --stop --verbose --version -d -j -o -v" \
+check_completion "--exclude --geoid --help --info --json --list-formats --no-settings --options --output-dir --smooth --start --stop --verbose --version -d -j -o -v" \
     "$c/ferolin" _ferolin ferolin -
 check_completion "com csv fit frn geojson gpx kml log nmea plt rdn tcx trk txt" \
     "$c/ferolin" _ferolin ferolin -j 2 "*.log" ""
