@@ -6,84 +6,36 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "formats/format_table.h"
-#include "core/selection.h"
+#include "core/paths.h"
 #include "core/strings.h"
 #include "desktop/settings_store.h"
 #include "desktop/window_text.h"
-#include "formats/fit.h"
-#include "formats/gpx.h"
-#include "formats/kml.h"
-#include "formats/nmea_sentences.h"
-#include "formats/text_table.h"
+#include "formats/format_table.h"
+#include "formats/writer_options.h"
 
 namespace ferolin {
 
 namespace {
 
-// The boxes of each page, in the page's order; column 0 is the left one.
-constexpr OptionCheck kGpxChecks[] = {
-    {kStrSatelliteNo, kGpxSatellites, 1, 0, "satCheck"},
-    {kStrAltitude, kGpxAltitude, 0, 0, "altitudeCheck"},
-    {kStrPdop, kGpxPdop, 1, 1, "dopCheck"},
-    {kStrHdop, kGpxHdop, 1, 2, "hdopCheck"},
-    {kStrVdop, kGpxVdop, 1, 3, "vdopCheck"},
-    {kStrSpeed, kGpxSpeed, 0, 1, "speedCheck"},
-    {kStrDirection, kGpxCourse, 0, 2, "directionCheck"},
-    {kStrDateTime, kGpxTime, 0, 3, "dateTimeCheck"},
-};
-
-constexpr OptionCheck kKmlChecks[] = {
-    {kStrStatistics, kKmlStatistics, 0, 0, "statCheck"},
-    {kStrWaypointsList, kKmlWaypoints, 0, 1, "waypointCheck"},
-    {kStrAbsoluteAltitude, kKmlAbsoluteAltitude, 1, 1, "altitudeCheck"},
-    {kStrVerticalExtrusion, kKmlExtrude, 0, 2, "extrudeCheck"},
-    {kStrTessellation, kKmlTessellate, 1, 2, "tessellateCheck"},
-};
-
-// The text and CSV tables share their boxes.
-constexpr OptionCheck kTableChecks[] = {
-    {kStrStatistics, kOptionStatistics, 0, 0, "statCheck"},
-    {kStrLatitude, kDataLatitude, 0, 4, "latitudeCheck"},
-    {kStrLongitude, kDataLongitude, 0, 5, "longitudeCheck"},
-    {kStrSatelliteNo, kDataSatellites, 1, 1, "satCheck"},
-    {kStrAltitude, kDataAltitude, 0, 6, "altitudeCheck"},
-    {kStrPdop, kDataPdop, 1, 4, "dopCheck"},
-    {kStrHdop, kDataHdop, 1, 5, "hdopCheck"},
-    {kStrVdop, kDataVdop, 1, 6, "vdopCheck"},
-    {kStrSpeed, kDataSpeed, 1, 2, "speedCheck"},
-    {kStrDirection, kDataDirection, 1, 3, "directionCheck"},
-    {kStrDate, kTableDate, 0, 2, "dateCheck"},
-    {kStrTime, kTableTime, 0, 3, "timeCheck"},
-    {kStrRecord, kDataRecord, 0, 1, "recordCheck"},
-};
-
-constexpr OptionCheck kNmeaChecks[] = {
-    {kStrGsa, kNmeaGsa, 0, 0, "gsaCheck"},
-    {kStrCga, kNmeaGga, 1, 0, "cgaCheck"},
-    {kStrRmc, kNmeaRmc, 0, 1, "rmcCheck"},
-    {kStrGll, kNmeaGll, 1, 1, "gllCheck"},
-    {kStrVtg, kNmeaVtg, 0, 2, "vtgCheck"},
-};
-
-// One box: checked, an activity file; cleared, a course file.
-constexpr OptionCheck kFitChecks[] = {
-    {kStrFitActivity, kFitActivity, 0, 0, "activityCheck"},
-};
+// The writers with a page, in the sheet's order; each page is captioned
+// with its upper-case extension and " Writer".
+constexpr const char* kPageExtensions[] = {"gpx", "kml", "txt", "csv", "nmea", "fit"};
 
 }  // namespace
 
-OptionPage::OptionPage(const char* extension, std::span<const OptionCheck> checks,
-                       QWidget* parent)
-    : QWidget(parent), extension_(extension), checks_(checks) {
+OptionPage::OptionPage(const char* extension, QWidget* parent)
+    : QWidget(parent), extension_(extension) {
     auto* grid = new QGridLayout(this);
     grid->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     grid->setHorizontalSpacing(24);
-    for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i) {
-        const OptionCheck& check = checks_[i];
-        boxes_[i] = new QCheckBox(LoadQString(check.labelId), this);
-        boxes_[i]->setObjectName(QString::fromLatin1(check.objectName));
-        grid->addWidget(boxes_[i], check.row, check.column);
+    const int row = FindWriterRow(extension);
+    if (row < 0) return;
+    for (const WriterOption& option : FormatTable()[row].options) {
+        if (option.kind != kOptionCheck || option.labelId == 0) continue;
+        auto* box = new QCheckBox(LoadQString(option.labelId), this);
+        box->setObjectName(QString::fromLatin1(option.objectName));
+        grid->addWidget(box, option.row, option.column);
+        boxes_.push_back({option.bits, box});
     }
 }
 
@@ -91,23 +43,15 @@ void OptionPage::Load() {
     if (loaded_) return;
     loaded_ = true;
     const uint32_t word = ReadWriterOptions(extension_);
-    for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i)
-        boxes_[i]->setChecked((word & checks_[i].bit) != 0);
+    for (const Box& b : boxes_) b.box->setChecked((word & b.bit) != 0);
 }
 
 uint32_t OptionPage::Word() const {
     uint32_t word = 0;
-    for (std::size_t i = 0; i < checks_.size() && i < std::size(boxes_); ++i)
-        if (boxes_[i]->isChecked()) word |= checks_[i].bit;
+    for (const Box& b : boxes_)
+        if (b.box->isChecked()) word |= b.bit;
     return word;
 }
-
-GpxPage::GpxPage(QWidget* parent) : OptionPage("gpx", kGpxChecks, parent) {}
-KmlPage::KmlPage(QWidget* parent) : OptionPage("kml", kKmlChecks, parent) {}
-TxtPage::TxtPage(QWidget* parent) : OptionPage("txt", kTableChecks, parent) {}
-CsvPage::CsvPage(QWidget* parent) : OptionPage("csv", kTableChecks, parent) {}
-NmeaPage::NmeaPage(QWidget* parent) : OptionPage("nmea", kNmeaChecks, parent) {}
-FitPage::FitPage(QWidget* parent) : OptionPage("fit", kFitChecks, parent) {}
 
 OptionsSheet::OptionsSheet(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("optionsSheet"));
@@ -115,12 +59,9 @@ OptionsSheet::OptionsSheet(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("optionsTabs"));
-    tabs_->addTab(new GpxPage(tabs_), QStringLiteral("GPX Writer"));
-    tabs_->addTab(new KmlPage(tabs_), QStringLiteral("KML Writer"));
-    tabs_->addTab(new TxtPage(tabs_), QStringLiteral("TXT Writer"));
-    tabs_->addTab(new CsvPage(tabs_), QStringLiteral("CSV Writer"));
-    tabs_->addTab(new NmeaPage(tabs_), QStringLiteral("NMEA Writer"));
-    tabs_->addTab(new FitPage(tabs_), QStringLiteral("FIT Writer"));
+    for (const char* extension : kPageExtensions)
+        tabs_->addTab(new OptionPage(extension, tabs_),
+                      QString::fromStdString(ToUpper(extension)) + QStringLiteral(" Writer"));
     tabs_->setCurrentIndex(0);
     layout->addWidget(tabs_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

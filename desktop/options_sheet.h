@@ -1,35 +1,29 @@
-// The writer options sheet: one page per configurable writer, each a column
+// The writer options sheet: one page per configurable writer, each a grid
 // of check boxes standing for bits of that writer's option word ("WRT_" and
-// the upper-case extension in the settings store). A page loads its word when
-// it is first displayed; OK stores the word of every page displayed, built
-// from its boxes alone; Cancel stores nothing.
+// the upper-case extension in the settings store), built from the options
+// the writer declares beside its code (formats/writer_options.h). A page
+// loads its word when it is first displayed; OK stores the word of every
+// page displayed, built from its boxes alone; Cancel stores nothing.
 #pragma once
 
 #include <QDialog>
 #include <QWidget>
 
 #include <cstdint>
-#include <span>
+#include <vector>
 
 class QCheckBox;
 class QTabWidget;
 
 namespace ferolin {
 
-// One check box of a page: its label (string table), the option bit it
-// stands for, its place in the page's two columns and its objectName.
-struct OptionCheck {
-    int labelId;
-    uint32_t bit;
-    int column;
-    int row;
-    const char* objectName;
-};
-
+// One writer's page: a box for each check option its writer declares, in
+// the declarations' order, at the place they give.
 class OptionPage : public QWidget {
     Q_OBJECT
 public:
-    OptionPage(const char* extension, std::span<const OptionCheck> checks, QWidget* parent);
+    // `extension` names the writer's row of the format table.
+    OptionPage(const char* extension, QWidget* parent);
 
     const char* extension() const { return extension_; }
     bool loaded() const { return loaded_; }
@@ -40,41 +34,13 @@ public:
     uint32_t Word() const;
 
 private:
+    struct Box {
+        uint32_t bit;
+        QCheckBox* box;
+    };
     const char* extension_;
-    std::span<const OptionCheck> checks_;
-    QCheckBox* boxes_[16] = {};
+    std::vector<Box> boxes_;
     bool loaded_ = false;
-};
-
-class GpxPage : public OptionPage {
-    Q_OBJECT
-public:
-    explicit GpxPage(QWidget* parent = nullptr);
-};
-class KmlPage : public OptionPage {
-    Q_OBJECT
-public:
-    explicit KmlPage(QWidget* parent = nullptr);
-};
-class TxtPage : public OptionPage {
-    Q_OBJECT
-public:
-    explicit TxtPage(QWidget* parent = nullptr);
-};
-class CsvPage : public OptionPage {
-    Q_OBJECT
-public:
-    explicit CsvPage(QWidget* parent = nullptr);
-};
-class NmeaPage : public OptionPage {
-    Q_OBJECT
-public:
-    explicit NmeaPage(QWidget* parent = nullptr);
-};
-class FitPage : public OptionPage {
-    Q_OBJECT
-public:
-    explicit FitPage(QWidget* parent = nullptr);
 };
 
 // The sheet, captioned "Options", pages GPX, KML, TXT, CSV, NMEA and FIT

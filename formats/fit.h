@@ -10,13 +10,22 @@
 
 #include "core/read_status.h"
 #include "core/sensors.h"
+#include "core/strings.h"
 #include "core/track_point.h"
+#include "formats/writer_options.h"
 
 namespace ferolin {
 
 // Option bit of the FIT writer: set, an activity file (records, lap, session,
 // activity); cleared, a course file for a navigation device.
 constexpr uint32_t kFitActivity = 0x1;
+
+// Its box says what it chooses: "Activity file (cleared: a course for
+// navigation)".
+inline constexpr WriterOption kFitOptions[] = {
+    // bit, name, kind, default, box text, column, row, box name
+    {kFitActivity, "activity file", kOptionCheck, true, kStrFitActivity, 0, 0, "activityCheck"},
+};
 
 // Seconds from 1970-01-01 to the FIT epoch, 1989-12-31 00:00:00 UTC.
 constexpr int64_t kFitEpoch = 631065600;

@@ -16,6 +16,7 @@
 #include "formats/tcx.h"
 #include "formats/magellan.h"
 #include "formats/nmea.h"
+#include "formats/nmea_sentences.h"
 #include "formats/text_table.h"
 
 namespace ferolin {
@@ -37,29 +38,44 @@ constexpr WriterFn W = WithoutSensors<Write>;
 
 // Rows whose reader or writer belongs to a format not handled yet carry none.
 constexpr FormatEntry kFormatTable[] = {
-    // extension, filter,         reader,             writer,              field mask
-    {"nmea", kStrFilterNmea, R<ReadNmeaLog>,     W<WriteNmeaFile>,    kAllData},
+    // extension, filter,         reader,             writer,              field mask, options
+    {"nmea", kStrFilterNmea, R<ReadNmeaLog>,     W<WriteNmeaFile>,    kAllData, kNmeaOptions},
     {"nme",  0,              R<ReadNmeaLog>,     nullptr,             kAllData},
     {"log",  0,              R<ReadBlueGpsLog>,  nullptr,             kAllData},
-    {"rbt",  0,              nullptr,            nullptr,             kAllData, DeviceRow::kLoggerDownload},
+    {"rbt",  0,              nullptr,            nullptr,             kAllData, {}, DeviceRow::kLoggerDownload},
     {"frn",  kStrFilterFrn,  R<ReadNativeTrack>, W<WriteNativeTrack>, kAllData},
-    {"txt",  kStrFilterTxt,  R<ReadBlueGpsLog>,  WriteTextTable,      kAllData},
+    {"txt",  kStrFilterTxt,  R<ReadBlueGpsLog>,  WriteTextTable,      kAllData, kTableOptions},
     {"trk",  kStrFilterTrk,  R<ReadPcx5Track>,   W<WritePcx5Track>,   kPositionOnly},
     {"log",  kStrFilterLog,  R<ReadMagellanLog>, W<WriteMagellanLog>, kPositionOnly},
     {"trk",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
     {"upt",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
     {"plt",  kStrFilterPlt,  ReadOziTrack,       WriteOziTrack,       kPositionOnly},
-    {"gpx",  kStrFilterGpx,  ReadGpxTrack,       WriteGpxTrack,       kAllData},
-    {"kml",  kStrFilterKml,  ReadKmlTrack,       WriteKmlDocument,    kPositionOnly},
+    {"gpx",  kStrFilterGpx,  ReadGpxTrack,       WriteGpxTrack,       kAllData, kGpxOptions},
+    {"kml",  kStrFilterKml,  ReadKmlTrack,       WriteKmlDocument,    kPositionOnly, kKmlOptions},
     {"rdn",  kStrFilterRdn,  R<ReadRandoHike>,   W<WriteRandoHike>,   kPositionOnly},
-    {"csv",  kStrFilterCsv,  nullptr,            WriteCsvTable,       0},
-    {"fit",  kStrFilterFit,  ReadFitFile,        WriteFitFile,        kFitData},
+    {"csv",  kStrFilterCsv,  nullptr,            WriteCsvTable,       0, kCsvOptions},
+    {"fit",  kStrFilterFit,  ReadFitFile,        WriteFitFile,        kFitData, kFitOptions},
     {"tcx",  kStrFilterTcx,  ReadTcxFile,        WriteTcxFile,        kTcxData},
     {"geojson", kStrFilterGeoJson, ReadGeoJsonFile, WriteGeoJsonFile, kPositionOnly},
-    {"com",  0,              nullptr,            nullptr,             0, DeviceRow::kNmeaReplay},
+    {"com",  0,              nullptr,            nullptr,             0, kNmeaPortOptions,
+     DeviceRow::kNmeaReplay},
 };
 
 static_assert(std::size(kFormatTable) == 19);
+
+// A writer without a stored word gets kAllOptions: every option a writer
+// declares must be on by default, and no two of its options share a bit.
+constexpr bool DeclarationsFitTheDefaultWord() {
+    for (const FormatEntry& row : kFormatTable) {
+        uint32_t seen = 0;
+        for (const WriterOption& option : row.options) {
+            if (!option.byDefault || option.bits == 0 || (seen & option.bits) != 0) return false;
+            seen |= option.bits;
+        }
+    }
+    return true;
+}
+static_assert(DeclarationsFitTheDefaultWord(), "a writer option is off by default or shares a bit");
 
 }  // namespace
 

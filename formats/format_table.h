@@ -1,5 +1,6 @@
 // The format table: every file extension the program knows, with its reader,
-// its writer, its save-dialog filter and the data types it can carry.
+// its writer, its save-dialog filter, the data types it can carry and the
+// options its writer declares.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "core/read_status.h"
 #include "core/sensors.h"
 #include "core/track_point.h"
+#include "formats/writer_options.h"
 
 namespace ferolin {
 
@@ -44,6 +46,7 @@ struct FormatEntry {
     ReaderFn reader;
     WriterFn writer;
     uint32_t fieldMask;     // data-type bits the rows' files can carry
+    std::span<const WriterOption> options = {};  // its writer's, declared beside its code
     DeviceRow device = DeviceRow::kNone;
 };
 
@@ -78,7 +81,8 @@ int FindWriterRow(std::string_view extension);
 // upper-case extension.
 std::string WriterOptionName(std::string_view extension);
 
-// Option word used when none is stored: every option on.
+// Option word used when none is stored: every option on, as each writer's
+// declarations say (checked when the table is compiled).
 constexpr uint32_t kAllOptions = 0xFFFFFFFFu;
 
 }  // namespace ferolin

@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "core/sensors.h"
+#include "core/strings.h"
 #include "core/track_point.h"
+#include "formats/writer_options.h"
 #include "formats/xml_track.h"
 
 namespace ferolin {
@@ -22,6 +24,19 @@ constexpr uint32_t kGpxVdop = 0x40;
 constexpr uint32_t kGpxSpeed = 0x80;
 constexpr uint32_t kGpxCourse = 0x100;
 constexpr uint32_t kGpxTime = 0x200;
+
+// In the order of the options sheet's boxes.
+inline constexpr WriterOption kGpxOptions[] = {
+    // bit, name, kind, default, box text, column, row, box name
+    {kGpxSatellites, "satellites", kOptionCheck, true, kStrSatelliteNo, 1, 0, "satCheck"},
+    {kGpxAltitude, "altitude", kOptionCheck, true, kStrAltitude, 0, 0, "altitudeCheck"},
+    {kGpxPdop, "PDOP", kOptionCheck, true, kStrPdop, 1, 1, "dopCheck"},
+    {kGpxHdop, "HDOP", kOptionCheck, true, kStrHdop, 1, 2, "hdopCheck"},
+    {kGpxVdop, "VDOP", kOptionCheck, true, kStrVdop, 1, 3, "vdopCheck"},
+    {kGpxSpeed, "speed", kOptionCheck, true, kStrSpeed, 0, 1, "speedCheck"},
+    {kGpxCourse, "course", kOptionCheck, true, kStrDirection, 0, 2, "directionCheck"},
+    {kGpxTime, "time", kOptionCheck, true, kStrDateTime, 0, 3, "dateTimeCheck"},
+};
 
 // The values of every `trkpt` element, numbered 1, 2, 3 ... in file order,
 // with the sensor values of its extensions: `hr`, `cad` and `atemp` of

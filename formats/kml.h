@@ -9,8 +9,10 @@
 #include <string_view>
 
 #include "core/sensors.h"
+#include "core/strings.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
+#include "formats/writer_options.h"
 #include "formats/xml_track.h"
 
 namespace ferolin {
@@ -22,6 +24,22 @@ constexpr uint32_t kKmlExtrude = 0x200000;
 constexpr uint32_t kKmlWaypoints = 0x400000;
 constexpr uint32_t kKmlTessellate = 0x800000;
 constexpr uint32_t kKmlHeadingLines = 0x1000000;
+
+// The options sheet has no box for the heading lines (its page stores the
+// bit cleared).
+inline constexpr WriterOption kKmlOptions[] = {
+    // bit, name, kind, default, box text, column, row, box name
+    {kKmlStatistics, "statistics folder", kOptionCheck, true, kStrStatistics, 0, 0, "statCheck"},
+    {kKmlWaypoints, "one marker per point", kOptionCheck, true, kStrWaypointsList, 0, 1,
+     "waypointCheck"},
+    {kKmlAbsoluteAltitude, "absolute altitudes", kOptionCheck, true, kStrAbsoluteAltitude, 1, 1,
+     "altitudeCheck"},
+    {kKmlExtrude, "extruded track line", kOptionCheck, true, kStrVerticalExtrusion, 0, 2,
+     "extrudeCheck"},
+    {kKmlTessellate, "tessellated track line", kOptionCheck, true, kStrTessellation, 1, 2,
+     "tessellateCheck"},
+    {kKmlHeadingLines, "heading line", kOptionCheck, true, 0, 0, 0, nullptr},
+};
 
 // A point without altitude (its absent mark in `sensors`) is written as a
 // "longitude,latitude" tuple on the ground; no description or statistics

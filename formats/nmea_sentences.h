@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/strings.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
+#include "formats/writer_options.h"
 
 namespace ferolin {
 
@@ -19,6 +21,21 @@ constexpr uint32_t kNmeaRmc = 0x4000000;
 constexpr uint32_t kNmeaGll = 0x8000000;
 constexpr uint32_t kNmeaVtg = 0x10000000;
 constexpr uint32_t kNmeaBaudMask = 0xFFFFF;
+
+// The options of the NMEA file writer; the box of GGA reads "CGA".
+inline constexpr WriterOption kNmeaOptions[] = {
+    // bit, name, kind, default, box text, column, row, box name
+    {kNmeaGsa, "GSA", kOptionCheck, true, kStrGsa, 0, 0, "gsaCheck"},
+    {kNmeaGga, "GGA", kOptionCheck, true, kStrCga, 1, 0, "cgaCheck"},
+    {kNmeaRmc, "RMC", kOptionCheck, true, kStrRmc, 0, 1, "rmcCheck"},
+    {kNmeaGll, "GLL", kOptionCheck, true, kStrGll, 1, 1, "gllCheck"},
+    {kNmeaVtg, "VTG", kOptionCheck, true, kStrVtg, 0, 2, "vtgCheck"},
+};
+// The port writer's: the same sentences and the baud rate.
+inline constexpr WriterOption kNmeaBaudRate[] = {
+    {kNmeaBaudMask, "baud rate", kOptionNumber, true, 0, 0, 0, nullptr},
+};
+inline constexpr auto kNmeaPortOptions = JoinOptions(kNmeaOptions, kNmeaBaudRate);
 
 // Exclusive-or of every character of the body after its first one (the "$").
 uint8_t NmeaChecksum(std::string_view body);

@@ -7,9 +7,11 @@
 
 #include "core/selection.h"
 #include "core/sensors.h"
+#include "core/strings.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 #include "core/version.h"
+#include "formats/writer_options.h"
 
 namespace ferolin {
 
@@ -20,6 +22,24 @@ constexpr uint32_t kTableDate = 0x200;
 constexpr uint32_t kTableTime = 0x1000;
 // The statistics lines above the columns.
 constexpr uint32_t kOptionStatistics = 0x10000;
+
+// In the order of the options sheet's boxes, which the CSV page shares.
+inline constexpr WriterOption kTableOptions[] = {
+    // bit, name, kind, default, box text, column, row, box name
+    {kOptionStatistics, "statistics block", kOptionCheck, true, kStrStatistics, 0, 0, "statCheck"},
+    {kDataLatitude, "latitude", kOptionCheck, true, kStrLatitude, 0, 4, "latitudeCheck"},
+    {kDataLongitude, "longitude", kOptionCheck, true, kStrLongitude, 0, 5, "longitudeCheck"},
+    {kDataSatellites, "satellites", kOptionCheck, true, kStrSatelliteNo, 1, 1, "satCheck"},
+    {kDataAltitude, "altitude", kOptionCheck, true, kStrAltitude, 0, 6, "altitudeCheck"},
+    {kDataPdop, "PDOP", kOptionCheck, true, kStrPdop, 1, 4, "dopCheck"},
+    {kDataHdop, "HDOP", kOptionCheck, true, kStrHdop, 1, 5, "hdopCheck"},
+    {kDataVdop, "VDOP", kOptionCheck, true, kStrVdop, 1, 6, "vdopCheck"},
+    {kDataSpeed, "speed", kOptionCheck, true, kStrSpeed, 1, 2, "speedCheck"},
+    {kDataDirection, "direction", kOptionCheck, true, kStrDirection, 1, 3, "directionCheck"},
+    {kTableDate, "date", kOptionCheck, true, kStrDate, 0, 2, "dateCheck"},
+    {kTableTime, "time", kOptionCheck, true, kStrTime, 0, 3, "timeCheck"},
+    {kDataRecord, "record", kOptionCheck, true, kStrRecord, 0, 1, "recordCheck"},
+};
 
 // With sensor channels, one more column per channel present after the
 // selected ones ("Heart rate", "Cadence", "Power", "Temperature"), an empty

@@ -1,14 +1,18 @@
 // The desktop integration files against the format table: every extension a
 // reader takes has a file type the desktop entry offers the program for, and
-// the bash completion offers exactly the extensions that have a writer.
+// the bash completion offers exactly the extensions that have a writer. The
+// manual page's option-word tables against the writers' declared options.
 #include <expat.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "formats/format_table.h"
 
@@ -102,4 +106,49 @@ TEST(PackageFiles, EveryReadExtensionHasAnOfferedFileTypeAndEveryWrittenOneIsCom
     EXPECT_EQ(completed, written);
 }
 
+
+// Under OPTION WORDS of the manual page each entry (".TP", then a line naming
+// its writers' extensions) gives option values as ".B 0x..." or ".BR 0x..."
+// lines, each followed by the words that name it. Every option a writer
+// declares is given in its entry, followed by its name; every value given is
+// a bit its writers declare, or a number inside the mask of a declared number.
+TEST(ManualPage, OptionWordTablesGiveTheDeclaredOptionsAndNoOthers) {
+    struct Given {
+        std::string writers;  // the entry's tag line
+        uint32_t value;
+        std::string words;    // up to the next value
+    };
+    std::vector<Given> given;
+    const std::regex valueLine(R"(\.BR? (0x[0-9a-f]+)(.*))");
+    std::istringstream page(ReadText(std::string(FEROLIN_SOURCE_DIR) + "/doc/ferolin.1.in"));
+    std::string section, writers;
+    for (std::string line, previous; std::getline(page, line); previous = line) {
+        std::smatch m;
+        if (line.rfind(".SH ", 0) == 0) section = line;
+        if (section != ".SH OPTION WORDS") continue;
+        if (previous == ".TP") writers = line + " ";
+        else if (line == ".PP") writers.clear();
+        else if (!writers.empty() && std::regex_match(line, m, valueLine))
+            given.push_back({writers, static_cast<uint32_t>(std::stoul(m[1], nullptr, 16)), m[2]});
+        else if (!given.empty() && given.back().writers == writers) given.back().words += " " + line;
+    }
+    auto names = [](const Given& g, const char* extension) {
+        return g.writers.find(std::string(" ") + extension + " ") != std::string::npos;
+    };
+    for (const FormatEntry& row : FormatTable())
+        for (const WriterOption& option : row.options)
+            EXPECT_TRUE(std::any_of(given.begin(), given.end(), [&](const Given& g) {
+                return names(g, row.extension) && g.value == option.bits &&
+                       g.words.find(option.name) != std::string::npos;
+            })) << row.extension << ": 0x" << std::hex << option.bits << " " << option.name;
+    for (const Given& g : given) {
+        bool declared = false;
+        for (const FormatEntry& row : FormatTable())
+            for (const WriterOption& option : row.options)
+                declared = declared || (names(g, row.extension) &&
+                                        (g.value == option.bits || (option.kind == kOptionNumber &&
+                                                                    (g.value & ~option.bits) == 0)));
+        EXPECT_TRUE(declared) << g.writers << "0x" << std::hex << g.value << g.words;
+    }
+}
 }  // namespace ferolin

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -22,6 +24,7 @@
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
 #include "desktop/window_text.h"
+#include "formats/format_table.h"
 #include "desktop_test_support.h"
 #include "reader_test_support.h"
 #include "test_support.h"
@@ -108,6 +111,42 @@ TEST(OptionsSheet, PagesStoreExactlyTheBitsOfTheBoxesShown) {
     };
     Click(*dialog, "optionsButton");
     EXPECT_EQ(Stored("WRT_TXT"), 0x9008u);
+}
+
+// Every page against the options its writer declares: no control shows an
+// empty text or a file filter (as a box once did whose string id was a
+// filter's), each declared box is there, no other control is, and a click
+// on a box changes exactly its declared bit of the page's word.
+TEST(OptionsSheet, EveryPageShowsItsDeclaredBoxesAndTheirBits) {
+    ClearSettings();
+    OptionsSheet sheet;
+    sheet.show();
+    for (int i = 0; i < sheet.tabs()->count(); ++i) {
+        sheet.tabs()->setCurrentIndex(i);
+        OptionPage* page = sheet.page(i);
+        ASSERT_NE(page, nullptr);
+        const std::string caption = sheet.tabs()->tabText(i).toStdString();
+        QStringList texts{sheet.tabs()->tabText(i)};
+        for (auto* button : page->findChildren<QAbstractButton*>()) texts << button->text();
+        for (auto* label : page->findChildren<QLabel*>()) texts << label->text();
+        for (auto* group : page->findChildren<QGroupBox*>()) texts << group->title();
+        for (const QString& text : texts)
+            EXPECT_TRUE(!text.isEmpty() && !text.contains("*.") && !text.contains('|'))
+                << caption << ": \"" << text.toStdString() << '"';
+        const int row = FindWriterRow(page->extension());
+        ASSERT_GE(row, 0) << caption;
+        qsizetype boxes = 0;
+        for (const WriterOption& option : FormatTable()[row].options) {
+            if (!option.labelId) continue;
+            ++boxes;
+            auto* box = Find<QAbstractButton>(*page, option.objectName);
+            if (!box) continue;
+            const uint32_t before = page->Word();
+            box->click();
+            EXPECT_EQ(before ^ page->Word(), option.bits) << caption << ": " << option.objectName;
+        }
+        EXPECT_EQ(page->findChildren<QAbstractButton*>().size(), boxes) << caption;
+    }
 }
 
 TEST(PointDetails, TwelveValuesRefreshedAndShownOnRequest) {
