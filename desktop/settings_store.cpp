@@ -55,27 +55,27 @@ QString Name(const char* name) { return QString::fromUtf8(name); }
 
 }  // namespace
 
-long ReadSettingUint(const char* name, uint32_t& value, uint32_t defaultValue,
+SettingsStatus ReadSettingUint(const char* name, uint32_t& value, uint32_t defaultValue,
                      QSettings* settings) {
     value = defaultValue;
     SettingsScope scope(settings);
-    if (!scope.get()) return kSettingsOk;
+    if (!scope.get()) return SettingsStatus::kOk;
     const QVariant stored = scope.get()->value(Name(name));
-    if (!stored.isValid()) return kSettingsNotFound;
+    if (!stored.isValid()) return SettingsStatus::kNotFound;
     // Byte arrays are another type; numbers read back from the file as text.
-    if (stored.typeId() == QMetaType::QByteArray) return kSettingsNotFound;
+    if (stored.typeId() == QMetaType::QByteArray) return SettingsStatus::kNotFound;
     bool ok = false;
     const qulonglong number = stored.toString().trimmed().toULongLong(&ok, 10);
-    if (!ok || number > 0xFFFFFFFFull) return kSettingsNotFound;
+    if (!ok || number > 0xFFFFFFFFull) return SettingsStatus::kNotFound;
     value = static_cast<uint32_t>(number);
-    return kSettingsOk;
+    return SettingsStatus::kOk;
 }
 
-long WriteSettingUint(const char* name, uint32_t value, QSettings* settings) {
+SettingsStatus WriteSettingUint(const char* name, uint32_t value, QSettings* settings) {
     SettingsScope scope(settings);
-    if (!scope.get()) return kSettingsOk;
+    if (!scope.get()) return SettingsStatus::kOk;
     scope.get()->setValue(Name(name), QVariant::fromValue<uint>(value));
-    return kSettingsOk;
+    return SettingsStatus::kOk;
 }
 
 uint32_t ReadWriterOptions(std::string_view extension) {
@@ -92,11 +92,11 @@ std::string ReadSettingString(const char* name, QSettings* settings) {
     return stored.toString().toStdString();
 }
 
-long WriteSettingString(const char* name, const std::string& value, QSettings* settings) {
+SettingsStatus WriteSettingString(const char* name, const std::string& value, QSettings* settings) {
     SettingsScope scope(settings);
-    if (!scope.get()) return kSettingsOk;
+    if (!scope.get()) return SettingsStatus::kOk;
     scope.get()->setValue(Name(name), QString::fromStdString(value));
-    return kSettingsOk;
+    return SettingsStatus::kOk;
 }
 
 double StoredBatchSettings::AscentThreshold() const {
@@ -106,24 +106,24 @@ double StoredBatchSettings::AscentThreshold() const {
     return metres;
 }
 
-long ReadSettingBytes(const char* name, void* buffer, uint32_t& size, QSettings* settings) {
+SettingsStatus ReadSettingBytes(const char* name, void* buffer, uint32_t& size, QSettings* settings) {
     SettingsScope scope(settings);
-    if (!scope.get()) return kSettingsOk;
+    if (!scope.get()) return SettingsStatus::kOk;
     const QVariant stored = scope.get()->value(Name(name));
-    if (!stored.isValid()) return kSettingsNotFound;
+    if (!stored.isValid()) return SettingsStatus::kNotFound;
     const QByteArray bytes = stored.toByteArray();
-    if (static_cast<qsizetype>(size) < bytes.size()) return kSettingsTooLong;
+    if (static_cast<qsizetype>(size) < bytes.size()) return SettingsStatus::kTooLong;
     if (!bytes.isEmpty()) std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
     size = static_cast<uint32_t>(bytes.size());
-    return kSettingsOk;
+    return SettingsStatus::kOk;
 }
 
-long WriteSettingBytes(const char* name, const void* data, uint32_t size, QSettings* settings) {
+SettingsStatus WriteSettingBytes(const char* name, const void* data, uint32_t size, QSettings* settings) {
     SettingsScope scope(settings);
-    if (!scope.get()) return kSettingsOk;
+    if (!scope.get()) return SettingsStatus::kOk;
     scope.get()->setValue(Name(name),
                           QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(size)));
-    return kSettingsOk;
+    return SettingsStatus::kOk;
 }
 
 namespace {
@@ -136,20 +136,20 @@ std::string RuleName(int index) {
 
 }  // namespace
 
-long SaveRule(int index, const ExclusionRule& rule, QSettings* settings) {
+SettingsStatus SaveRule(int index, const ExclusionRule& rule, QSettings* settings) {
     return WriteSettingBytes(RuleName(index).c_str(), &rule, sizeof rule, settings);
 }
 
-long LoadRule(int index, ExclusionRule& rule, QSettings* settings) {
+SettingsStatus LoadRule(int index, ExclusionRule& rule, QSettings* settings) {
     SettingsScope scope(settings);
-    if (!scope.get()) return kSettingsNotFound;  // nothing was read into the rule
+    if (!scope.get()) return SettingsStatus::kNotFound;  // nothing was read into the rule
     ExclusionRule loaded{};
     uint32_t size = sizeof loaded;
-    const long status = ReadSettingBytes(RuleName(index).c_str(), &loaded, size, scope.get());
-    if (status != kSettingsOk) return status;
-    if (size != sizeof loaded) return kSettingsNotFound;
+    const SettingsStatus status = ReadSettingBytes(RuleName(index).c_str(), &loaded, size, scope.get());
+    if (status != SettingsStatus::kOk) return status;
+    if (size != sizeof loaded) return SettingsStatus::kNotFound;
     rule = loaded;
-    return kSettingsOk;
+    return SettingsStatus::kOk;
 }
 
 std::vector<ExclusionRule> LoadStoredRules(QSettings* settings) {
@@ -171,7 +171,7 @@ std::vector<ExclusionRule> LoadStoredRules(QSettings* settings) {
     std::string text;
     for (int number : numbers) {
         ExclusionRule rule{};
-        if (LoadRule(number, rule, scope.get()) == kSettingsOk && DescribeRule(rule, text))
+        if (LoadRule(number, rule, scope.get()) == SettingsStatus::kOk && DescribeRule(rule, text))
             rules.push_back(rule);
     }
     return rules;
@@ -191,7 +191,7 @@ float ReadSettingFloat(const char* name, float defaultValue, QSettings* settings
     return value;
 }
 
-long WriteSettingFloat(const char* name, float value, QSettings* settings) {
+SettingsStatus WriteSettingFloat(const char* name, float value, QSettings* settings) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return WriteSettingUint(name, bits, settings);
@@ -202,15 +202,15 @@ WindowPlacement ReadTrackViewPlacement(QSettings* settings) {
     WindowPlacement placement;
     if (!scope.get()) return placement;
     uint32_t x, y, width, height, shown;
-    placement.hasPosition = ReadSettingUint(kSettingTrackViewX, x, 0, scope.get()) == kSettingsOk &&
-                            ReadSettingUint(kSettingTrackViewY, y, 0, scope.get()) == kSettingsOk;
+    placement.hasPosition = ReadSettingUint(kSettingTrackViewX, x, 0, scope.get()) == SettingsStatus::kOk &&
+                            ReadSettingUint(kSettingTrackViewY, y, 0, scope.get()) == SettingsStatus::kOk;
     if (placement.hasPosition) {
         placement.x = static_cast<int32_t>(x);
         placement.y = static_cast<int32_t>(y);
     }
     const bool sized =
-        ReadSettingUint(kSettingTrackViewWidth, width, 0, scope.get()) == kSettingsOk &&
-        ReadSettingUint(kSettingTrackViewHeight, height, 0, scope.get()) == kSettingsOk;
+        ReadSettingUint(kSettingTrackViewWidth, width, 0, scope.get()) == SettingsStatus::kOk &&
+        ReadSettingUint(kSettingTrackViewHeight, height, 0, scope.get()) == SettingsStatus::kOk;
     placement.hasSize = sized && static_cast<int32_t>(width) > 0 && static_cast<int32_t>(height) > 0;
     if (placement.hasSize) {
         placement.width = static_cast<int32_t>(width);

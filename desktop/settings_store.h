@@ -16,10 +16,12 @@ class QSettings;
 
 namespace ferolin {
 
-// Status values of the access functions.
-constexpr long kSettingsOk = 0;
-constexpr long kSettingsNotFound = 2;
-constexpr long kSettingsTooLong = 234;
+// How an access to the settings ended.
+enum class SettingsStatus : uint8_t {
+    kOk,
+    kNotFound,  // no settings, or no value under the name
+    kTooLong,   // the stored value does not fit the buffer given
+};
 
 // Opens (creating when needed) the user's settings; nullptr when they are
 // unavailable. CloseSettings writes them out and deletes the object.
@@ -32,14 +34,14 @@ void CloseSettings(QSettings* settings);
 
 // An unsigned 32-bit number; any missing or non-numeric value yields the
 // default.
-long ReadSettingUint(const char* name, uint32_t& value, uint32_t defaultValue,
+SettingsStatus ReadSettingUint(const char* name, uint32_t& value, uint32_t defaultValue,
                      QSettings* settings = nullptr);
-long WriteSettingUint(const char* name, uint32_t value, QSettings* settings = nullptr);
+SettingsStatus WriteSettingUint(const char* name, uint32_t value, QSettings* settings = nullptr);
 // Up to `size` bytes of a byte-array value; `size` becomes the number read.
-// A value longer than the buffer is refused with kSettingsTooLong.
-long ReadSettingBytes(const char* name, void* buffer, uint32_t& size,
+// A value longer than the buffer is refused with SettingsStatus::kTooLong.
+SettingsStatus ReadSettingBytes(const char* name, void* buffer, uint32_t& size,
                       QSettings* settings = nullptr);
-long WriteSettingBytes(const char* name, const void* data, uint32_t size,
+SettingsStatus WriteSettingBytes(const char* name, const void* data, uint32_t size,
                        QSettings* settings = nullptr);
 
 // The stored option word of the writer of `extension`; every option when
@@ -61,8 +63,8 @@ public:
 
 // Rule number `index` under the key "%03d": 16 bytes. A stored value of
 // any other length is damaged and does not load.
-long SaveRule(int index, const ExclusionRule& rule, QSettings* settings = nullptr);
-long LoadRule(int index, ExclusionRule& rule, QSettings* settings = nullptr);
+SettingsStatus SaveRule(int index, const ExclusionRule& rule, QSettings* settings = nullptr);
+SettingsStatus LoadRule(int index, ExclusionRule& rule, QSettings* settings = nullptr);
 
 // The saved exclusion rules, in number order: the keys "000", "001", ...
 // below the stored "Rules" count. Only keys the store actually holds are
@@ -76,11 +78,11 @@ float ReadStoredGeoidHeight(QSettings* settings);
 
 // A text value in UTF-8; "" when missing or not text.
 std::string ReadSettingString(const char* name, QSettings* settings = nullptr);
-long WriteSettingString(const char* name, const std::string& value, QSettings* settings = nullptr);
+SettingsStatus WriteSettingString(const char* name, const std::string& value, QSettings* settings = nullptr);
 
 // A float kept as the bits of a 32-bit number.
 float ReadSettingFloat(const char* name, float defaultValue, QSettings* settings = nullptr);
-long WriteSettingFloat(const char* name, float value, QSettings* settings = nullptr);
+SettingsStatus WriteSettingFloat(const char* name, float value, QSettings* settings = nullptr);
 
 // Keys and defaults. The positions of the main dialog and the point details
 // keep the keys earlier releases wrote, so that stored positions still load.

@@ -30,13 +30,13 @@ protected:
 
 TEST_F(SettingsStore, NumbersPersistAndValuesOfAnotherTypeCountAsMissing) {
     uint32_t value = 1;
-    EXPECT_EQ(ReadSettingUint("Rules", value, 0), kSettingsNotFound);
+    EXPECT_EQ(ReadSettingUint("Rules", value, 0), SettingsStatus::kNotFound);
     EXPECT_EQ(value, 0u);
-    EXPECT_EQ(WriteSettingUint("WRT_CSV", 0x1800E), kSettingsOk);
-    EXPECT_EQ(WriteSettingUint("MainDlgX", static_cast<uint32_t>(-20)), kSettingsOk);
+    EXPECT_EQ(WriteSettingUint("WRT_CSV", 0x1800E), SettingsStatus::kOk);
+    EXPECT_EQ(WriteSettingUint("MainDlgX", static_cast<uint32_t>(-20)), SettingsStatus::kOk);
     WriteSettingFloat(kSettingGeoidHeight, -12.345f);
     EXPECT_NE(ReadFile(ConfigHome() + "/Ferolix.conf").find("WRT_CSV=98318"), std::string::npos);
-    EXPECT_EQ(ReadSettingUint("WRT_CSV", value, 7), kSettingsOk);
+    EXPECT_EQ(ReadSettingUint("WRT_CSV", value, 7), SettingsStatus::kOk);
     EXPECT_EQ(value, 0x1800Eu);
     ReadSettingUint("MainDlgX", value, 0);
     EXPECT_EQ(static_cast<int32_t>(value), -20);
@@ -50,7 +50,7 @@ TEST_F(SettingsStore, NumbersPersistAndValuesOfAnotherTypeCountAsMissing) {
     Raw("Options", QByteArray("\x08\x00\x00\x00", 4));
     Raw("GeoidHeight", QStringLiteral("99999999999"));
     for (const char* name : {"SmoothPoint", "Rules", "Options"}) {
-        EXPECT_NE(ReadSettingUint(name, value, 5), kSettingsOk) << name;
+        EXPECT_NE(ReadSettingUint(name, value, 5), SettingsStatus::kOk) << name;
         EXPECT_EQ(value, 5u) << name;
     }
     EXPECT_EQ(ReadSettingFloat("GeoidHeight", 45.0f), 45.0f);
@@ -60,28 +60,28 @@ TEST_F(SettingsStore, RulesAreSixteenBytesAndDamagedOnesDoNotLoad) {
     const ExclusionRule first{kDataAltitude, kCompareLess, -0.5}, second{kDataHdop, kCompareGreater, 4.0};
     QSettings* store = OpenSettings();
     ASSERT_NE(store, nullptr);
-    EXPECT_EQ(SaveRule(0, first, store), kSettingsOk);
-    EXPECT_EQ(SaveRule(12, second, store), kSettingsOk);
+    EXPECT_EQ(SaveRule(0, first, store), SettingsStatus::kOk);
+    EXPECT_EQ(SaveRule(12, second, store), SettingsStatus::kOk);
     CloseSettings(store);
     ExclusionRule loaded{};
-    ASSERT_EQ(LoadRule(0, loaded), kSettingsOk);
+    ASSERT_EQ(LoadRule(0, loaded), SettingsStatus::kOk);
     EXPECT_EQ(std::memcmp(&loaded, &first, 16), 0);
     unsigned char bytes[32] = {};
     uint32_t size = sizeof bytes;
-    ASSERT_EQ(ReadSettingBytes("012", bytes, size), kSettingsOk);
+    ASSERT_EQ(ReadSettingBytes("012", bytes, size), SettingsStatus::kOk);
     EXPECT_EQ(size, 16u);
     EXPECT_EQ(std::memcmp(bytes, &second, 16), 0);
-    EXPECT_NE(LoadRule(1, loaded), kSettingsOk);
+    EXPECT_NE(LoadRule(1, loaded), SettingsStatus::kOk);
 
     Raw("000", QByteArray("\x08\x00\x00\x00\x02\x00\x00\x00", 8));  // cut short
     Raw("001", QByteArray(40, '\x01'));                             // too long
     ExclusionRule rule{kDataSpeed, kCompareEqual, 1.0};
-    EXPECT_NE(LoadRule(0, rule), kSettingsOk);
-    EXPECT_NE(LoadRule(1, rule), kSettingsOk);
+    EXPECT_NE(LoadRule(0, rule), SettingsStatus::kOk);
+    EXPECT_NE(LoadRule(1, rule), SettingsStatus::kOk);
     EXPECT_EQ(rule.dataType, kDataSpeed);  // untouched
     unsigned char small[4] = {9, 9, 9, 9};
     size = sizeof small;
-    EXPECT_EQ(ReadSettingBytes("001", small, size), kSettingsTooLong);
+    EXPECT_EQ(ReadSettingBytes("001", small, size), SettingsStatus::kTooLong);
     EXPECT_EQ(small[0], 9);  // never overrun
 }
 

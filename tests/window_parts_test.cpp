@@ -37,7 +37,7 @@ namespace {
 
 uint32_t Stored(const char* name) {
     uint32_t value = 0;
-    return ReadSettingUint(name, value, 0) == kSettingsOk ? value : 0xDEADu;
+    return ReadSettingUint(name, value, 0) == SettingsStatus::kOk ? value : 0xDEADu;
 }
 
 // Checks or clears every box of a page; true when all were checked before.
