@@ -56,6 +56,13 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
+bool DateExists(int year, int month, int day) {
+    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+    int y, m, d;
+    CivilFromDays(DaysSinceEpoch(year, month, day), y, m, d);
+    return y == year && m == month && d == day;
+}
+
 int64_t DaysSinceEpoch(int64_t year, int64_t month, int64_t day) {
     // Every value stays far inside the 64-bit range for int inputs.
     int64_t m = month - 1;

@@ -24,6 +24,10 @@ int64_t DaysSinceEpoch(int64_t year, int64_t month, int64_t day);
 // The proleptic Gregorian date of a count of days from 1970-01-01.
 void CivilFromDays(int64_t days, int& year, int& month, int& day);
 
+// Whether the date is one of the calendar (no 30 February, no month 13): it
+// comes back unchanged through the day count.
+bool DateExists(int year, int month, int day);
+
 // Calendar date and time of a day number.
 struct DayNumberDate {
     int year;

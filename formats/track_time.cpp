@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/calendar.h"
 #include "core/clock.h"
 #include "formats/text_fields.h"
 
@@ -20,13 +21,6 @@ bool Digits(const char*& p, const char* end, int n, int& value) {
     p += n;
     value = v;
     return true;
-}
-
-// Days of a month of the Gregorian calendar.
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 }  // namespace
@@ -68,8 +62,8 @@ bool ParseIsoTime(std::string_view text, TrackPoint& point) {
     }
     // Only dates and times that exist: 24:00:00 is the end of the day (the
     // next day's midnight), a leap second 60 the last moment of its minute.
-    if (p != end || year < 1970 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(year, month) || hour > 24 || minute > 59 || second > 60 ||
+    if (p != end || year < 1970 || !DateExists(year, month, day) || hour > 24 || minute > 59 ||
+        second > 60 ||
         (hour == 24 && (minute != 0 || second != 0 || fraction != 0)))
         return false;
     double seconds = second + fraction;
