@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "convert/device_rows.h"
 #include "core/output_file.h"
@@ -62,11 +63,6 @@ std::string ReasonOf(ReadStatus status) {
     return {};
 }
 
-// The XML parser's own failures leave the point details as they are; every
-// other failure, and an extension that no reader takes, empties them.
-bool EmptiesPointDetails(ReadStatus status) {
-    return status != ReadStatus::kXmlUnreadable && status != ReadStatus::kXmlMalformed;
-}
 
 }  // namespace
 
@@ -97,9 +93,11 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
     ReadStatus status = ReadStatus::kCannotOpen;  // until a reader is tried
     std::string reason = "no reader for the extension";
     bool triedOne = false;
-    track.fieldMask = 0xFFFF;
     host.BeginWork();
 
+    // The file is read beside the current track, which it replaces only
+    // once it has given points: a failed read leaves the track as it was.
+    CurrentTrack read;
     const std::string extension = FileExtension(path);
     const FormatEntry* detected = nullptr;
     for (const FormatEntry& row : table) {
@@ -111,11 +109,11 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         status = CallReader(reader, path, points, count, sensors);
         ReadReport& report = CurrentReadReport();
         if (status == ReadStatus::kOk) {
-            track.points = std::move(points);
-            track.count = count;
-            track.sensors = std::move(sensors);
-            track.sensors.device = report.device;
-            track.report = std::move(report);
+            read.points = std::move(points);
+            read.count = count;
+            read.sensors = std::move(sensors);
+            read.sensors.device = report.device;
+            read.report = std::move(report);
             detected = &row;
             break;
         }
@@ -129,24 +127,23 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
     bool loaded = false;
     if (!detected) {
         host.ShowMessage(path, kStrCannotOpen, MessageIcon::kStop, reason);
-        if (EmptiesPointDetails(status)) host.ShowNoPoint();
+    } else if (read.count == 0) {
+        // Why: the reader's own word, else what it left out.
+        std::string why = read.report.reason;
+        if (why.empty()) why = LeftOutText(read.report);
+        if (why.empty()) why = "the file holds no track point";
+        host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation, why);
     } else {
-        track.fieldMask = detected->fieldMask;
-        if (track.count == 0) {
-            // Why: the reader's own word, else what it left out.
-            std::string why = track.report.reason;
-            if (why.empty()) why = LeftOutText(track.report);
-            if (why.empty()) why = "the file holds no track point";
-            host.ShowMessage(path, kStrNoPointInFile, MessageIcon::kExclamation, why);
-            host.ShowNoPoint();
-        } else {
-            loaded = true;
-            const bool download = std::string_view(detected->extension) == "rbt";
-            track.displayName = download ? std::string(LoadString(kStrDownloadedFromGps)) : path;
-            track.sourcePath = download ? std::string() : path;
-            track.fileTitle = FileTitle(track.displayName);
-            host.TrackLoaded(track);
-        }
+        loaded = true;
+        const bool download = std::string_view(detected->extension) == "rbt";
+        read.fieldMask = detected->fieldMask;
+        read.displayName = download ? std::string(LoadString(kStrDownloadedFromGps)) : path;
+        read.sourcePath = download ? std::string() : path;
+        read.fileTitle = FileTitle(read.displayName);
+        // The previous track's points live on in `read` until the host has
+        // let go of them.
+        std::swap(track, read);
+        host.TrackLoaded(track);
     }
     host.EndWork();
     return loaded ? 0 : 1;

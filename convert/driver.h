@@ -49,11 +49,11 @@ public:
     virtual void BeginWork() {}
     virtual void EndWork() {}
 
-    // A track with at least one point was loaded: fill the point list, the file
-    // label and the time bounds, show the first point.
+    // A track with at least one point was loaded and replaced the current
+    // one: fill the point list, the file label and the time bounds, show the
+    // first point. A load that fails leaves the current track and the window
+    // as they are.
     virtual void TrackLoaded(const CurrentTrack& /*track*/) {}
-    // Loading ended without a track to show: empty the point details.
-    virtual void ShowNoPoint() {}
 };
 
 // What a read left out, one clause per cause ("3 points without a real
@@ -65,8 +65,8 @@ std::string LeftOutLine(const std::string& path, const ReadReport& report);
 
 // Walks the format rows of the file's extension, in table order, until a
 // reader succeeds; a later row of the same extension is the fall-back for an
-// earlier one. Returns 0 when a track with at least one point was loaded,
-// else 1.
+// earlier one. Returns 0 when a track with at least one point was loaded
+// into `track`, else 1 with `track` as it was.
 int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
               std::span<const FormatEntry> table = FormatTable());
 

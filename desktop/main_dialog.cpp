@@ -293,14 +293,6 @@ void MainDialog::Shutdown() {
     DeleteTempKmlFiles();
 }
 
-void MainDialog::ResetTrack() {
-    model_->SetTrack(nullptr, 0);
-    details_->SetTrack(nullptr, 0, nullptr);
-    track_.Reset();
-    fileLabel_->clear();
-    exportButton_->setEnabled(false);
-}
-
 void MainDialog::RememberFolder(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!folder.isEmpty()) lastFolder_ = folder;
@@ -357,12 +349,12 @@ void MainDialog::TrackLoaded(const CurrentTrack& track) {
     details_->ShowPoint(&track.points[0], false);
 }
 
-void MainDialog::ShowNoPoint() { details_->ShowPoint(nullptr, true); }
 
 
+// A file or a download that gives no track leaves the loaded one, and the
+// window, as they were.
 void MainDialog::OpenPath(const QString& path) {
     RememberFolder(path);
-    ResetTrack();
     LoadTrack(track_, path.toStdString(), *this);
 }
 
@@ -409,7 +401,6 @@ void MainDialog::OnDownload() {
     for (const std::string& name : ListSerialPorts()) ports << QString::fromStdString(name);
     const QString port = seams_.choosePort(this, ports);
     if (port.isEmpty()) return;
-    ResetTrack();
     LoadTrack(track_, port.toStdString() + ".rbt", *this);
 }
 

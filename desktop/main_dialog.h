@@ -93,7 +93,6 @@ public:
     void BeginWork() override;
     void EndWork() override;
     void TrackLoaded(const CurrentTrack& track) override;
-    void ShowNoPoint() override;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -105,7 +104,6 @@ private:
     void FillFormatList();
     void InstallDefaultSeams();
     void RestoreSettings();
-    void ResetTrack();
     void RememberFolder(const QString& path);
     void Message(int stringId, QMessageBox::Icon icon, const std::string& reason = {});
 

@@ -29,9 +29,7 @@ struct Host : DriverHost {
         messages.push_back(path + ": " + LoadString(id) + (icon == MessageIcon::kStop ? " (stop)" : " (!)"));
     }
     void TrackLoaded(const CurrentTrack& track) override { loaded.push_back(track.displayName); }
-    void ShowNoPoint() override { ++noPoint; }
     std::vector<std::string> messages, loaded;
-    int noPoint = 0;
 };
 
 const char* const kDatalog = "About total Numbers: 1\n=====================\nRecord: 1\nLatitude: 45.5\n";
@@ -55,8 +53,7 @@ TEST(Driver, RowsOfAnExtensionFallBackInTableOrder) {
     EXPECT_EQ(LoadTrack(track, dir.File("walk.dat"), host, table), 1);
     // The fall-back read zero points: that is not "Cannot open the file.".
     EXPECT_EQ(host.messages, std::vector<std::string>{dir.File("walk.dat") + ": No track point in the file. (!)"});
-    EXPECT_EQ(track.fieldMask, 0x000Eu);
-    EXPECT_EQ(host.noPoint, 1);
+    EXPECT_EQ(track.count, 0u);  // nothing loaded, nothing replaced
     // The logger row names its track as downloaded.
     ASSERT_EQ(LoadTrack(track, dir.File("ttyUSB0.rbt"), host, table), 0);
     EXPECT_EQ(host.loaded, std::vector<std::string>{"Downloaded from GPS"});
@@ -66,7 +63,7 @@ TEST(Driver, RowsOfAnExtensionFallBackInTableOrder) {
     EXPECT_EQ(host.messages.back(), dir.File("no/such/out.csv") + ": Cannot write to the file. (stop)");
 }
 
-TEST(Driver, OneFileKeepsTheWindowAndXmlFailuresKeepThePointDetails) {
+TEST(Driver, OneFileKeepsTheWindowAndAFailedLoadKeepsTheTrack) {
     using V = std::vector<std::string>;
     TempDir dir;
     WriteFile(dir.File("a.log"), kDatalog);
@@ -78,14 +75,16 @@ TEST(Driver, OneFileKeepsTheWindowAndXmlFailuresKeepThePointDetails) {
     LoadCommandLineFile({dir.File("a.log")}, track, host);
     EXPECT_EQ(track.count, 1u);
     EXPECT_EQ(MatchingFiles("/dev/ttyUSB7.RBT"), V{"/dev/ttyUSB7.RBT"});  // a port stands for itself
-    // "Cannot open the file." for all; the XML parser's own failures leave
-    // the point details as they are.
+    // "Cannot open the file." for all, and the track loaded stays as it was.
     WriteFile(dir.File("broken.gpx"), "<gpx><trk>");
     WriteFile(dir.File("notes.txt"), "shopping list\n");
-    for (const auto& [name, noPoint] : {std::pair{"broken.gpx", 0}, {"absent.gpx", 0}, {"notes.txt", 1}, {"absent.log", 1}}) {
+    const TrackPoint* points = track.points.get();
+    for (const char* name : {"broken.gpx", "absent.gpx", "notes.txt", "absent.log"}) {
         Host failing;
         EXPECT_EQ(LoadTrack(track, dir.File(name), failing), 1);
         EXPECT_EQ(failing.messages, V{dir.File(name) + ": Cannot open the file. (stop)"});
-        EXPECT_EQ(failing.noPoint, noPoint) << name;
+        EXPECT_EQ(track.points.get(), points) << name;
+        EXPECT_EQ(track.count, 1u) << name;
+        EXPECT_EQ(track.sourcePath, dir.File("a.log")) << name;
     }
 }
