@@ -21,6 +21,7 @@
 #include "core/paths.h"
 #include "core/point_buffer.h"
 #include "core/selection.h"
+#include "core/statistics.h"
 #include "core/text_format.h"
 #include "core/track_point.h"
 #include "core/xml_text.h"
@@ -332,4 +333,26 @@ TEST(Selection, RuleCodesDataTypesAndTheFieldMask) {
     EXPECT_EQ(kept(unknown, 0xFFFF), 1u);
     EXPECT_EQ(kept(record42, 0xFFFF), 0u);
     EXPECT_EQ(kept(record42, 0x000E), 1u);
+}
+
+// The KML writer's statistics: a point marked without altitude is no extreme
+// and lends its chords the other end's altitude, one without speed is no
+// speed; unmarked, every stored value counts (as the text tables keep them).
+TEST(TrackStatistics, PointsWithoutAValueCountInNoneOfItsFigures) {
+    using namespace ferolin;
+    TrackPoint p[3] = {};
+    for (int i = 0; i < 3; ++i) p[i].longitude = 10 + 0.001 * i, p[i].altitude = i == 1 ? 0 : 1000, p[i].speed = i == 2 ? 30 : 0;
+    const ExportEntry entries[3] = {{&p[0], 1000, 0}, {&p[1], 0, 1}, {&p[2], 1000, 2}};
+    SensorChannels lacking;
+    lacking.MarkAbsent(1, kFieldAltitude | kFieldSpeed);
+    const double segment = 2 * (6371000.0 + 1000) * std::sin(0.0005 * M_PI / 180);  // metres at 1000 m
+    const struct { const SensorChannels* extras; int lowest; float average; double km; } cases[] = {
+        {&lacking, 0, 15, 2 * segment / 1000}, {nullptr, 1, 10, 2 * std::hypot(1000.0, segment * 6371 / 6372) / 1000}};
+    for (const auto& c : cases) {
+        TrackStatistics s;
+        ComputeTrackStatistics(entries, 3, s, c.extras);
+        EXPECT_EQ(s.minAltitudeIndex, c.lowest);
+        EXPECT_FLOAT_EQ(s.averageSpeed, c.average);
+        EXPECT_NEAR(s.distanceKm, c.km, 1e-4) << (c.extras ? "marked" : "stored");
+    }
 }
