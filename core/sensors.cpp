@@ -35,6 +35,7 @@ void SensorChannels::ForgetPoint(uint32_t index) {
 }
 
 void SensorChannels::Truncate(uint32_t count) {
+    document.Finish(count);
     if (absent_.size() > count) {
         if (count == 0) std::vector<uint8_t>().swap(absent_);
         else {

@@ -12,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/document.h"
 #include "core/read_status.h"
 
 namespace ferolin {
@@ -81,23 +82,31 @@ public:
     float* Channel(Sensor sensor, uint32_t count);
 
     // Keeps the first `count` values of every channel present (the point
-    // count a reader ended with), giving back the memory beyond them.
+    // count a reader ended with), giving back the memory beyond them, and
+    // finishes the document for that many points.
     void Truncate(uint32_t count);
     // Gives every channel present exactly `count` values: cut as Truncate
     // does, or filled up with absent values (a reader whose last points had
     // no value of a channel).
     void Align(uint32_t count);
 
-    // Drops every channel, every absent mark and the device's totals.
+    // Drops every channel, every absent mark, the device's totals and the
+    // document's parts.
     void Clear() {
         for (auto& v : values_) std::vector<float>().swap(v);
         std::vector<uint8_t>().swap(absent_);
         device = ReadReport::NoDeviceTotals();
+        document.Clear();
     }
 
     // The totals the device measured itself over the activity (NaN where
     // the file gives none), shown beside the computed figures.
     DeviceTotals device = ReadReport::NoDeviceTotals();
+
+    // The tracks and segments the points form, and the file's waypoints,
+    // routes and laps (core/document.h). Readers build it; Truncate and
+    // Align, which end every read, finish it.
+    TrackDocument document;
 
     // Whether the point at `index` lacks any of `fields` (PointField bits).
     bool Lacks(uint32_t index, uint8_t fields) const {
@@ -114,7 +123,7 @@ public:
 
     // Bytes held by the channels and marks (the memory figure of the benchmark).
     std::size_t Bytes() const {
-        std::size_t bytes = absent_.capacity();
+        std::size_t bytes = absent_.capacity() + document.Bytes();
         for (const auto& v : values_) bytes += v.capacity() * sizeof(float);
         return bytes;
     }

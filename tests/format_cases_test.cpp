@@ -33,6 +33,7 @@
 #include "formats/rando.h"
 #include "formats/tcx.h"
 #include "data_cases.h"
+#include "document_table.h"
 #include "track_columns.h"
 #include "test_support.h"
 
@@ -79,8 +80,6 @@ const FolderReader kReaders[] = {
 const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5", "plt",
                                            "gpx", "kml", "rando", "fit", "tcx", "geojson", "logger", "load"};
 
-const char* const kWrittenColumn[] = {"written"};
-
 class Read : public ::testing::TestWithParam<ReadCase> {};
 class Write : public ::testing::TestWithParam<WriteCase> {};
 
@@ -94,7 +93,7 @@ struct Host : DriverHost {
 
 TEST_P(Read, GivesThePointsOfItsTable) {
     const ReadCase& c = GetParam();
-    PointTable want = ReadPointTable(c.expected, kSensedColumns);
+    PointTable want = ReadPointTable(c.expected, kSensedColumns, kDocumentColumns);
     ASSERT_EQ(want.error, "");
     const uint8_t named = AbsentColumn(want);
     bool failed = false, message = false, mask = false;
@@ -136,12 +135,19 @@ TEST_P(Read, GivesThePointsOfItsTable) {
     }
     const std::string differences = CompareWithTable(want, kSensedColumns, read.data(), sizeof(SensedPoint), count);
     EXPECT_TRUE(differences.empty()) << differences;
+    // The tracks, segments, waypoints, routes and laps beside the points.
+    const std::string parts = CompareDocument(want, sensors.document, count);
+    EXPECT_TRUE(parts.empty()) << parts;
 }
 
 TEST_P(Write, WritesItsExpectedFile) {
     const WriteCase& c = GetParam();
-    PointTable table = ReadPointTable(c.table, kSensedColumns, kWrittenColumn);
+    PointTable table = ReadPointTable(c.table, kSensedColumns, kDocumentColumns);
     ASSERT_EQ(table.error, "");
+    std::string error;
+    SensorChannels sensors;
+    sensors.document = DocumentOf(table, error);
+    ASSERT_EQ(error, "");
     AbsentColumn(table);
     const std::vector<SensedPoint> sensed = RecordsOf<SensedPoint>(table, kSensedColumns);
     const uint32_t n = static_cast<uint32_t>(sensed.size());
@@ -151,7 +157,6 @@ TEST_P(Write, WritesItsExpectedFile) {
     for (uint32_t i = 0; i < n; ++i)
         entries.push_back({&points[i], static_cast<float>(table.Value(i, table.Has("written") ? "written" : "altitude")), i});
     // The channels the table names, beside the points.
-    SensorChannels sensors;
     for (const SensorInfo& s : kSensorTable)
         if (table.Has(kSensedColumns[16 + static_cast<int>(s.sensor)].name)) {
             float* values = sensors.Channel(s.sensor, n);
@@ -192,7 +197,7 @@ TEST(EveryFormat, GpsbabelReadsThePositionsOfTheExpectedFiles) {
         if (c.none || (c.folder == "nmea" && ReadFile(c.expected).find("$GPRMC") == std::string::npos)) continue;
         SCOPED_TRACE(c.name);
         const std::string readBack = c.expected + ".points";
-        const PointTable want = ReadPointTable(FileExists(readBack) ? readBack : c.table, kSensedColumns, kWrittenColumn);
+        const PointTable want = ReadPointTable(FileExists(readBack) ? readBack : c.table, kSensedColumns, kDocumentColumns);
         // Like Ferolin's reader, the KML track's own line only: to gpsbabel the
         // heading lines of the waypoint markers are tracks of their own.
         const std::string only = c.folder == "kml" ? " -x track,name='Track*'" : "";
