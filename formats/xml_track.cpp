@@ -151,6 +151,10 @@ void TrackSaxHandler::MarkAbsent(uint8_t fields) {
     if (target_ && target_->sensors) target_->sensors->MarkAbsent(target_->index, fields);
 }
 
+TrackDocument* TrackSaxHandler::Document() {
+    return target_ && target_->sensors ? &target_->sensors->document : nullptr;
+}
+
 void TrackSaxHandler::DropRecord(LeftOut cause) {
     CurrentReadReport().Count(cause);
     if (!target_) return;

@@ -75,6 +75,10 @@ protected:
     // Drops the record at Index() (no point for it: the slot is zeroed for
     // the next one) and counts it in the read's report under `cause`.
     void DropRecord(LeftOut cause);
+    // The document being built beside the records (tracks, segments,
+    // waypoints, routes, laps); null when the read gathers nothing beside
+    // the records.
+    TrackDocument* Document();
 
     int state_ = 0;
 

@@ -45,6 +45,27 @@ inline void TouchChannels(ferolin::SensorChannels& sensors, uint32_t count) {
     (void)sink;
 }
 
+// Checks what a reader says of the structure against the points it gave:
+// segments start in ascending order within the array, tracks by ascending
+// segments, laps at points that exist. A broken promise stops the run.
+inline void CheckDocument(const ferolin::TrackDocument& document, uint32_t count) {
+    const auto& starts = document.SegmentStarts();
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        if (starts[i] >= count || (i == 0 ? starts[i] != 0 : starts[i] <= starts[i - 1])) __builtin_trap();
+    const auto& tracks = document.Tracks();
+    for (std::size_t i = 0; i < tracks.size(); ++i)
+        if (tracks[i].firstSegment >= document.SegmentCount() ||
+            (i == 0 ? tracks[i].firstSegment != 0 : tracks[i].firstSegment <= tracks[i - 1].firstSegment))
+            __builtin_trap();
+    for (const ferolin::Lap& lap : document.laps)
+        if (lap.firstPoint >= count) __builtin_trap();
+    std::size_t letters = 0;
+    for (const ferolin::Waypoint& w : document.waypoints) letters += w.name.size() + w.description.size();
+    for (const ferolin::Route& r : document.routes) letters += r.name.size() + r.points.size();
+    volatile std::size_t sink = letters;
+    (void)sink;
+}
+
 // Runs a reader on the input, written to a memory file named through
 // /proc/self/fd, and walks what it returns, with the sensor channels of the
 // readers that fill them.
@@ -67,6 +88,7 @@ int FuzzFileReader(Reader read, const uint8_t* data, size_t size) {
         if (read(path, points, count, &sensors) == ferolin::ReadStatus::kOk) {
             TouchPoints(points, count);
             TouchChannels(sensors, count);
+            CheckDocument(sensors.document, count);
         }
     } else if (read(path, points, count) == ferolin::ReadStatus::kOk) {
         TouchPoints(points, count);
