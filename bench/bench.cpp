@@ -94,6 +94,30 @@ bool Read(PlainReader reader, const std::string& input, uint32_t expected) {
 
 // Reads `input` with a reader that fills sensor channels, as the driver
 // calls it.
+// The same drive cut into 100 tracks of 10 segments each: what the reader
+// pays for keeping a document's structure.
+const ferolin::SensorChannels& Split(uint32_t count) {
+    static ferolin::SensorChannels split;
+    split.Clear();
+    std::vector<uint32_t> starts;
+    std::vector<ferolin::TrackHead> tracks;
+    for (uint32_t s = 0; s < 1000; ++s) {
+        starts.push_back(static_cast<uint32_t>(uint64_t{count} * s / 1000));
+        if (s % 10 == 0) tracks.push_back({"Track " + std::to_string(s / 10 + 1), s});
+    }
+    split.document.SetStructure(std::move(starts), std::move(tracks));
+    return split;
+}
+
+// Reads and checks the number of tracks and segments kept.
+bool ReadSplit(const std::string& input, uint32_t expected) {
+    ferolin::TrackPointArray points;
+    uint32_t count = 0;
+    ferolin::SensorChannels sensors;
+    return ferolin::ReadGpxTrack(input, points, count, &sensors) == ferolin::ReadStatus::kOk &&
+           count == expected && sensors.document.TrackCount() == 100 && sensors.document.SegmentCount() == 1000;
+}
+
 bool ReadWithChannels(ferolin::ReaderFn reader, const std::string& input, uint32_t expected) {
     ferolin::TrackPointArray points;
     uint32_t count = 0;
@@ -302,13 +326,15 @@ int main(int argc, char** argv) {
                    ferolin::WriteNativeTrack(name("drive", n, "frn"), entries.data(), n,
                                              ferolin::kAllOptions) == 0 &&
                    ferolin::WriteGpxTrack(name("drive", n, "gpx"), entries.data(), n,
-                                          ferolin::kAllOptions) == 0;
+                                          ferolin::kAllOptions) == 0 &&
+                   ferolin::WriteGpxTrack(name("split", n, "gpx"), entries.data(), n,
+                                          ferolin::kAllOptions, &Split(n)) == 0;
         });
         const Sample gpx = RunInChild([&] { return WriteSampleGpx(name("phone", n, "gpx"), n); });
         const Sample log = RunInChild(
             [&] { return ferolin_tools::WriteSampleDatalog(name("hike", n, "log"), n, 1); });
         generated = generated && drive.ok && gpx.ok && log.ok;
-        for (const char* file : {"drive|nmea", "drive|frn", "drive|gpx", "phone|gpx", "hike|log"}) {
+        for (const char* file : {"drive|nmea", "drive|frn", "drive|gpx", "split|gpx", "phone|gpx", "hike|log"}) {
             const std::string f = file;
             const std::string path =
                 name(f.substr(0, f.find('|')).c_str(), n, f.substr(f.find('|') + 1).c_str());
@@ -424,6 +450,11 @@ int main(int argc, char** argv) {
                                         [&] { return ReadWithChannels(ferolin::ReadGpxTrack, gpx, l); });
         Bench::Ratio(phone ? "phone gpx read / bare expat parse" : "gpx read / bare expat parse",
                      gpxRead, bare);
+        if (phone) continue;
+        const std::string split = name("split", l, "gpx");
+        const Best splitRead = bench.Step("gpx read, 100 tracks of 10 segments", l, split,
+                                          [&] { return ReadSplit(split, l); });
+        Bench::Ratio("gpx read, 100 tracks x 10 segments / one", splitRead, gpxRead);
     }
     const Best copy = bench.Step("copy of the frn into memory (reference)", l, frnL,
                                  [&] { return CopyIntoMemory(frnL) == FileBytes(frnL); });

@@ -428,7 +428,8 @@ int ForEachSelected(const BatchOptions& options, const BatchSettings* settings,
             status = 1;
         }
         if (!loaded) continue;
-        use(path, track, BuildExportList(track.points.get(), track.count, config.Criteria(track.fieldMask)));
+        use(path, track, BuildExportList(track.points.get(), track.count, config.Criteria(track.fieldMask),
+                                          &track.sensors.document));
     }
     return status;
 }

@@ -127,7 +127,7 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
     bool loaded = false;
     if (!detected) {
         host.ShowMessage(path, kStrCannotOpen, MessageIcon::kStop, reason);
-    } else if (read.count == 0) {
+    } else if (read.count == 0 && read.sensors.document.waypoints.empty() && read.sensors.document.routes.empty()) {
         // Why: the reader's own word, else what it left out.
         std::string why = read.report.reason;
         if (why.empty()) why = LeftOutText(read.report);
@@ -168,21 +168,37 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
 
     host.BeginWork();
     std::vector<ExportEntry> list;
+    bool memory = true;
+    // The time window drops the dated waypoints outside it too: the writer
+    // then gets a copy of what lies beside the points with the waypoints kept.
+    const SensorChannels* extras = &track.sensors;
+    SensorChannels windowed;
     try {
-        list = BuildExportList(track.points.get(), track.count, criteria);
+        list = BuildExportList(track.points.get(), track.count, criteria, &track.sensors.document);
+        const auto& waypoints = track.sensors.document.waypoints;
+        if ((criteria.flags & (kSelectStart | kSelectStop)) && !waypoints.empty()) {
+            std::vector<Waypoint> kept = WaypointsInWindow(waypoints, criteria);
+            if (kept.size() != waypoints.size()) {
+                windowed = track.sensors;
+                windowed.document.waypoints = std::move(kept);
+                extras = &windowed;
+            }
+        }
     } catch (const std::bad_alloc&) {
         list.clear();  // no memory for the list: nothing to write
+        memory = false;
     }
+    const TrackDocument& document = extras->document;
+    const bool places = row.keepsPlaces && (!document.waypoints.empty() || !document.routes.empty());
 
     int status = 0;
     std::string reason;
-    if (!list.empty()) {
+    if (memory && (!list.empty() || places)) {
         // A writer that runs out of memory fails like one that cannot write;
         // its unfinished file is discarded.
         try {
             errno = 0;
-            status = writer(path, list.data(), static_cast<uint32_t>(list.size()), options,
-                            &track.sensors);
+            status = writer(path, list.data(), static_cast<uint32_t>(list.size()), options, extras);
             if (status != 0 && errno != 0) reason = std::strerror(errno);
         } catch (const std::bad_alloc&) {
             status = 1;
@@ -190,7 +206,9 @@ int ExportToFile(const CurrentTrack& track, const std::string& path, int rowInde
         }
     } else {
         host.ShowMessage(path, kStrNoPointToWrite, MessageIcon::kStop,
-                         track.count ? "every point was excluded by the selection" : "out of memory");
+                         !memory ? "out of memory"
+                         : track.count ? "every point was excluded by the selection"
+                                       : "the file holds no track point, and this format keeps no waypoint or route");
     }
     host.EndWork();
 

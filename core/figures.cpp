@@ -64,13 +64,15 @@ void TimesAndDistances(const PointSeries& series, std::vector<double>& seconds,
     PointClock clock;
     SegmentMeter meter;
     const TrackPoint* previous = nullptr;
+    uint32_t previousIndex = 0;
     double total = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const TrackPoint& p = series[i];
         seconds[i] = clock.Seconds(p);
         if (HasPosition(p)) {
-            if (previous) total += meter.Metres(*previous, p);
+            if (previous && !series.Gap(previousIndex, i)) total += meter.Metres(*previous, p);
             previous = &p;
+            previousIndex = i;
         }
         distance[i] = total;
     }
@@ -80,6 +82,13 @@ void TimesAndDistances(const PointSeries& series, std::vector<double>& seconds,
 class FigureAccumulator {
 public:
     FigureAccumulator(TrackFigures& f, double threshold) : f_(f), climb_(threshold) {}
+
+    // The entry after a gap between segments: no interval of moving time
+    // and no climb reach back across it.
+    void Break() {
+        previousTime_ = std::numeric_limits<double>::quiet_NaN();
+        climb_.Break();
+    }
 
     void Add(double t, double step, double speed, double altitude) {
         f_.distanceMetres += step;
@@ -214,19 +223,24 @@ void ComputeFigures(const ExportEntry* entries, uint32_t count, double ascentThr
         std::vector<double> seconds, distance;
         TimesAndDistances(series, seconds, distance);
         SpeedWindow window(seconds.data(), distance.data(), count);
-        for (uint32_t i = 0; i < count; ++i)
+        for (uint32_t i = 0; i < count; ++i) {
+            if (i && series.Gap(i - 1, i)) sum.Break();
             sum.Add(seconds[i], i ? distance[i] - distance[i - 1] : 0.0, window.At(i),
                     series.Altitude(i));
+        }
     } else {
         PointClock clock;
         SegmentMeter meter;
         const TrackPoint* positioned = nullptr;
+        uint32_t positionedAt = 0;
         for (uint32_t i = 0; i < count; ++i) {
             const TrackPoint& p = *entries[i].point;
+            if (i && series.Gap(i - 1, i)) sum.Break();
             double step = 0;
             if (HasPosition(p)) {
-                if (positioned) step = meter.Metres(*positioned, p);
+                if (positioned && !series.Gap(positionedAt, i)) step = meter.Metres(*positioned, p);
                 positioned = &p;
+                positionedAt = i;
             }
             sum.Add(clock.Seconds(p), step, series.Speed(i), series.Altitude(i));
         }

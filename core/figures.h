@@ -7,6 +7,9 @@
 // - Time: seconds since 1970 UTC with the fraction of the point's seconds.
 //   Start and end are the first and last dated entries; duration is end minus
 //   start.
+// - Segments: nothing is counted across the gap between two segments or
+//   tracks (no distance, no moving time, no climb); the duration still runs
+//   from the first dated entry to the last.
 // - Distance: the great-circle distances (sphere of 6371 km, at sea level)
 //   between consecutive entries that have a position, summed.
 // - Absent values: a point without altitude or speed (core/sensors.h) counts
@@ -91,6 +94,8 @@ public:
     }
     double ascent() const { return ascent_; }
     double descent() const { return descent_; }
+    // A gap in the track: the next altitude starts the band afresh.
+    void Break() { started_ = false; }
 
 private:
     double threshold_;

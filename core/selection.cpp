@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/sensors.h"
 #include "core/strings.h"
 #include "core/text_format.h"
 
@@ -110,7 +111,7 @@ static bool Passes(const TrackPoint& point, const SelectionCriteria& criteria,
 }
 
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,
-                                         const SelectionCriteria& criteria) {
+                                         const SelectionCriteria& criteria, const TrackDocument* document) {
     std::vector<ExportEntry> list;
     if (!points || count == 0) return list;
     list.reserve(count);
@@ -121,21 +122,44 @@ std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t coun
         if (!Passes(p, criteria, bounds)) continue;
         list.push_back({&p, geoid ? p.altitude - criteria.geoidHeight : p.altitude, i});
     }
-    if (criteria.flags & kSelectSmooth) SmoothAltitudes(list, criteria.smoothingWidth);
+    if (criteria.flags & kSelectSmooth) SmoothAltitudes(list, criteria.smoothingWidth, document);
     list.shrink_to_fit();
     return list;
 }
 
-void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width) {
+std::vector<Waypoint> WaypointsInWindow(const std::vector<Waypoint>& waypoints, const SelectionCriteria& criteria) {
+    std::vector<Waypoint> kept;
+    const WindowBounds bounds(criteria);
+    for (const Waypoint& w : waypoints) {
+        const int64_t t = (w.absent & kFieldTime) ? -1 : TrackPointTime(w.point);
+        const bool dated = t >= 0;
+        if (dated && (criteria.flags & kSelectStart) && t < bounds.start) continue;
+        if (dated && (criteria.flags & kSelectStop) && t > bounds.stop) continue;
+        kept.push_back(w);
+    }
+    return kept;
+}
+
+void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width, const TrackDocument* document) {
     const size_t n = entries.size();
     if (width == 0 || n < 2) return;
     // Prefix sums of the unsmoothed altitudes make every window mean O(1).
     std::vector<double> prefix(n + 1);
     prefix[0] = 0;
     for (size_t i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + entries[i].altitude;
+    // The window is cut at both ends of each segment's run of entries.
+    SegmentWalker walker(document);
+    size_t runStart = 0, runEnd = 0;
     for (size_t i = 0; i < n; ++i) {
-        const size_t first = i >= width ? i - width : 0;
-        const size_t last = (n - 1 - i) > width ? i + width : n - 1;
+        if (i == runEnd) {
+            runStart = i;
+            runEnd = i + 1;
+            walker.Next(entries[i].index);
+            SegmentWalker ahead = walker;
+            while (runEnd < n && !ahead.Next(entries[runEnd].index)) ++runEnd;
+        }
+        const size_t first = i - runStart >= width ? i - width : runStart;
+        const size_t last = (runEnd - 1 - i) > width ? i + width : runEnd - 1;
         const double sum = prefix[last + 1] - prefix[first];
         entries[i].altitude = static_cast<float>(sum / static_cast<double>(last - first + 1));
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/document.h"
 #include "core/track_point.h"
 
 namespace ferolin {
@@ -99,13 +100,19 @@ bool CompareRule(double value, uint32_t comparator, double reference);
 
 // Export list of the points that pass, in array order, with their output
 // altitudes and their indexes in the array (which keep the sensor channels
-// aligned with the kept points). Empty when nothing passes.
+// aligned with the kept points). Empty when nothing passes. `document`, when
+// given, keeps the smoothing within each segment.
 std::vector<ExportEntry> BuildExportList(const TrackPoint* points, uint32_t count,
-                                         const SelectionCriteria& criteria);
+                                         const SelectionCriteria& criteria, const TrackDocument* document = nullptr);
+
+// The waypoints an export keeps: the time window drops the dated ones
+// outside it; undated ones and every waypoint without a window stay.
+std::vector<Waypoint> WaypointsInWindow(const std::vector<Waypoint>& waypoints, const SelectionCriteria& criteria);
 
 // Replaces each entry's altitude with the mean over the entries i-width..i+width
-// (cut at both ends of the list), computed from the altitudes before smoothing.
-void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width);
+// (cut at both ends of the list and, with `document`, of each segment),
+// computed from the altitudes before smoothing.
+void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width, const TrackDocument* document = nullptr);
 
 // Parses the "%d/%d/%d %d:%d" text of a time bound (day/month/year hour:minute);
 // false when it is not of that form or a field is out of its calendar range.

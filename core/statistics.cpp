@@ -25,6 +25,8 @@ double UnitChord(const ChordPosition& a, const ChordPosition& b) {
 }
 
 double ChordWalker::Next(const ExportEntry& e) {
+    // The first point of a segment begins the walk afresh.
+    if (document_ && previous_ && document_->Gap(previous_->index, e.index)) previous_ = nullptr;
     double chord = 0;
     if (!extras_) {
         const ChordPosition p = ChordPositionOf(*e.point, e.altitude);
@@ -50,7 +52,7 @@ double ChordWalker::Next(const ExportEntry& e) {
 }
 
 void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats,
-                            const SensorChannels* extras) {
+                            const SensorChannels* extras, const TrackDocument* document) {
     stats = TrackStatistics{};
     if (count == 0) return;
 
@@ -64,7 +66,7 @@ void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackSta
     double speedSum = 0, movingSum = 0, distance = 0;
     uint32_t speedCount = 0, movingCount = 0;
     int64_t maxSpeed = -1, maxAltitude = -1, minAltitude = -1;
-    ChordWalker chords(extras);
+    ChordWalker chords(extras, document);
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         if (!lacks(e, kFieldSpeed)) {

@@ -34,13 +34,16 @@ double UnitChord(const ChordPosition& a, const ChordPosition& b);
 // value is no climb from 0 and back (0 at both ends when neither has one).
 class ChordWalker {
 public:
-    explicit ChordWalker(const SensorChannels* extras)
-        : extras_(extras && extras->AnyAbsent() ? extras : nullptr) {}
+    // `document`, when given, ends the chords at the gaps between segments.
+    explicit ChordWalker(const SensorChannels* extras, const TrackDocument* document = nullptr)
+        : extras_(extras && extras->AnyAbsent() ? extras : nullptr),
+          document_(document && !document->OneLine() ? document : nullptr) {}
     // The chord from the entry before to `e`; 0 for the first.
     double Next(const ExportEntry& e);
 
 private:
     const SensorChannels* extras_;
+    const TrackDocument* document_;
     const ExportEntry* previous_ = nullptr;
     ChordPosition position_{};  // of the entry before, at its own altitude
     bool hadAltitude_ = true;
@@ -50,7 +53,9 @@ private:
 // altitude or speed count in none of the figures of that value (the
 // statistics of the KML writer); without, every field counts as stored (the
 // text tables keep their numbers).
+// `document`, when given, keeps the distance from crossing the gaps between
+// segments.
 void ComputeTrackStatistics(const ExportEntry* entries, uint32_t count, TrackStatistics& stats,
-                            const SensorChannels* extras = nullptr);
+                            const SensorChannels* extras = nullptr, const TrackDocument* document = nullptr);
 
 }  // namespace ferolin

@@ -82,12 +82,15 @@ std::vector<double> CumulativeDistance(const PointSeries& series) {
     double total = 0;
     bool havePrevious = false;
     ChordPosition previous{};
+    uint32_t previousIndex = 0;
     for (uint32_t i = 0; i < series.size(); ++i) {
         const TrackPoint& p = series[i];
         if (HasPosition(p)) {
             const ChordPosition here = ChordPositionOf(p, 0.0f);
-            if (havePrevious) total += UnitChord(previous, here) * kEarthRadiusKm * 1000.0;
+            if (havePrevious && !series.Gap(previousIndex, i))
+                total += UnitChord(previous, here) * kEarthRadiusKm * 1000.0;
             previous = here;
+            previousIndex = i;
             havePrevious = true;
         }
         distance[i] = total;

@@ -47,6 +47,13 @@ public:
     float Speed(uint32_t i) const {
         return Lacks(i, kFieldSpeed) ? std::numeric_limits<float>::quiet_NaN() : (*this)[i].speed;
     }
+    // Whether points `a` < `b` of the series lie in different segments of the
+    // track: nothing is measured or drawn between them.
+    bool Gap(uint32_t a, uint32_t b) const {
+        return extras_ && extras_->document.Gap(Index(a), Index(b));
+    }
+    // The point's index in the track.
+    uint32_t Index(uint32_t i) const { return entries_ ? entries_[i].index : i; }
 
 private:
     const TrackPoint* points_ = nullptr;
@@ -125,7 +132,8 @@ ScaleBar ChooseScaleBar(double pixelsPerMetre, double maxPixels);
 // Distance along the series from its first point to each point, in metres:
 // the sum of the chords between consecutive positions at sea level (as the
 // statistics measure, without the altitude, so that a wrong altitude does not
-// stretch the axis). Points without a position add nothing.
+// stretch the axis). Points without a position add nothing, and nor does the
+// gap between two segments.
 std::vector<double> CumulativeDistance(const PointSeries& series);
 
 // Seconds since 1970 of a point, with the fraction of its seconds; NaN for an

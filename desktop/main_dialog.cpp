@@ -344,9 +344,11 @@ void MainDialog::TrackLoaded(const CurrentTrack& track) {
     fileLabel_->setText(ToQString(track.displayName));
     // Only the time bounds are rewritten: what the user typed in the other
     // edits stays.
-    panel_->FillBound(SelectionPanel::kStart, &track.points[0], false);
-    panel_->FillBound(SelectionPanel::kStop, &track.points[track.count - 1], false);
-    details_->ShowPoint(&track.points[0], false);
+    // A file of waypoints or routes alone has no point to bound or show.
+    const TrackPoint* first = track.count ? &track.points[0] : nullptr;
+    panel_->FillBound(SelectionPanel::kStart, first, false);
+    panel_->FillBound(SelectionPanel::kStop, track.count ? &track.points[track.count - 1] : nullptr, false);
+    if (first) details_->ShowPoint(first, false);
 }
 
 

@@ -68,6 +68,13 @@ void OutlineMap::FitTrack() {
     emit changed();
 }
 
+void OutlineMap::CentreOn(double x, double y) {
+    fitted_ = false;
+    view_.centreX = x;
+    view_.centreY = y;
+    emit changed();
+}
+
 ScreenFit OutlineMap::Fit() const {
     ScreenFit fit;
     fit.pixelsPerMetre = view_.scale;

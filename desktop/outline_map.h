@@ -40,6 +40,8 @@ public:
     void Resize(double width, double height);
     // Back to the whole track.
     void FitTrack();
+    // Moves the view's centre to a world point, at the scale it has.
+    void CentreOn(double x, double y);
     const MercatorView& View() const { return view_; }
     // The view as a screen placement of (x, -y) world coordinates, for the
     // outline's pixel arithmetic.

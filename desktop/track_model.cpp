@@ -24,6 +24,10 @@ void TrackListModel::SetTrack(const TrackPoint* points, uint32_t count,
     count_ = points_ ? static_cast<int>(std::min<uint32_t>(
                            count, static_cast<uint32_t>(std::numeric_limits<int>::max())))
                      : 0;
+    const TrackDocument* document = sensors_ ? &sensors_->document : nullptr;
+    int column = kColumnCount + sensorCount_;
+    trackColumn_ = document && document->TrackCount() > 1 ? column++ : -1;
+    segmentColumn_ = document && document->SegmentCount() > document->TrackCount() ? column++ : -1;
     endResetModel();
 }
 
@@ -36,7 +40,7 @@ int TrackListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TrackListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumnCount + sensorCount_;
+    return parent.isValid() ? 0 : kColumnCount + sensorCount_ + (trackColumn_ >= 0) + (segmentColumn_ >= 0);
 }
 
 QString TrackListModel::CellText(const TrackPoint& p, int column) {
@@ -61,6 +65,13 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) {
         const int channel = index.column() - kColumnCount;
         if (channel < 0) return CellText(*p, index.column());
+        if (index.column() == trackColumn_ || index.column() == segmentColumn_) {
+            const TrackDocument& document = sensors_->document;
+            const uint32_t segment = document.SegmentOf(static_cast<uint32_t>(index.row()));
+            const uint32_t track = document.TrackOfSegment(segment);
+            return QString::number(index.column() == trackColumn_ ? track + 1
+                                                                  : segment - document.FirstSegment(track) + 1);
+        }
         if (channel >= sensorCount_) return {};
         // Whole numbers without decimals, others with one: as the tables show them.
         const float v = sensors_->Value(sensorColumns_[channel], static_cast<uint32_t>(index.row()));
@@ -80,6 +91,8 @@ QVariant TrackListModel::headerData(int section, Qt::Orientation orientation, in
     if (role != Qt::DisplayRole) return {};
     static constexpr int kHeaders[kColumnCount] = {kStrRecord, kStrLongitude, kStrLatitude,
                                                    kStrAltitude, kStrSpeedColumn};
+    if (section >= 0 && section == trackColumn_) return QStringLiteral("Track");
+    if (section >= 0 && section == segmentColumn_) return QStringLiteral("Segment");
     if (section >= kColumnCount && section < kColumnCount + sensorCount_)
         return QString::fromLatin1(
             kSensorTable[static_cast<int>(sensorColumns_[section - kColumnCount])].name);

@@ -1,7 +1,9 @@
 // The point list's model: the rows are the points of the current track array,
 // read where they lie (nothing is copied), and the five columns, followed by
-// one per sensor channel the track carries, are formatted only for the rows
-// on screen, so a million points list at once.
+// one per sensor channel the track carries and, for a document of several
+// tracks or segments, the track and segment of each point (1-based, the
+// segment counted within its track), are formatted only for the rows on
+// screen, so a million points list at once.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -45,6 +47,8 @@ private:
     const SensorChannels* sensors_ = nullptr;
     Sensor sensorColumns_[kSensorCount] = {};
     int sensorCount_ = 0;
+    int trackColumn_ = -1;    // -1: one track, no column
+    int segmentColumn_ = -1;  // -1: one segment a track, no column
 };
 
 }  // namespace ferolin

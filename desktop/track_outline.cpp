@@ -232,9 +232,16 @@ TrackOutline::StyledLine TrackOutline::CutIntoRuns() const {
         }
         line.pixels.push_back(to);
     };
+    const TrackDocument* document = d.extras ? &d.extras->document : nullptr;
     for (size_t v = 1; v < cachePixels_.size(); ++v) {
         const TrackPoint* p = d.points + cachePointOf_[v];
         while (entry != end && entry->point < p) ++entry;
+        // No line across the gap between two segments: the next one starts
+        // a run of its own.
+        if (document && document->Gap(cachePointOf_[v - 1], cachePointOf_[v])) {
+            style = -2;
+            continue;
+        }
         const bool kept = entry != end && entry->point == p;
         // A point without altitude takes the middle colour, as an unknown one.
         const double a1 = d.RawAltitude(cachePointOf_[v]);
@@ -352,6 +359,7 @@ void TrackOutline::PaintMarkers(QPainter& painter) {
         painter.setPen(QColor(120, 20, 20));
         labels_[1] = place(stop, QStringLiteral("Stop"));
     }
+    PaintWaypoints(painter, place);
     QPointF at;
     if (data_.marked >= 0 && PixelOf(static_cast<uint32_t>(data_.marked), at)) {
         painter.setBrush(Qt::NoBrush);
@@ -361,6 +369,59 @@ void TrackOutline::PaintMarkers(QPainter& painter) {
         painter.drawLine(at + QPointF(5, 0), at + QPointF(13, 0));
         painter.drawLine(at + QPointF(0, -13), at + QPointF(0, -5));
         painter.drawLine(at + QPointF(0, 5), at + QPointF(0, 13));
+    }
+}
+
+bool TrackOutline::WorldOf(const TrackPoint& point, double& x, double& y) const {
+    if (!HasPosition(point)) return false;
+    // Longitudes taken from the track's first position, as the track's own
+    // are, so that both stay together across the 180th meridian.
+    uint32_t first = 0;
+    while (first < data_.count && !HasPosition(data_.points[first])) ++first;
+    const double reference = first < data_.count ? data_.points[first].longitude : 0.0;
+    x = MercatorX(RelativeLongitude(reference, 0)) + RelativeLongitude(point.longitude, reference) / 360.0;
+    y = MercatorY(point.latitude);
+    return true;
+}
+
+void TrackOutline::CentreOn(const TrackPoint& point) {
+    double x, y;
+    if (MapOn() && WorldOf(point, x, y)) map_->CentreOn(x, y);
+}
+
+bool TrackOutline::PlacePixel(const TrackPoint& point, QPointF& pixel) const {
+    double x, y;
+    if (!MapOn()) {
+        if (!data_.projection.Project(point, x, y)) return false;
+    } else {
+        if (!WorldOf(point, x, y)) return false;
+        y = -y;
+    }
+    const ScreenFit fit = Fit();
+    pixel = QPointF(fit.ScreenX(x), fit.ScreenY(y));
+    return true;
+}
+
+// The document's waypoints: a blue diamond each, named beside it where a
+// free place is left. Beyond a few hundred on screen the names would only
+// cover each other and the track.
+template <class Place>
+void TrackOutline::PaintWaypoints(QPainter& painter, Place& place) {
+    if (!data_.extras) return;
+    constexpr int kMostNamed = 300;
+    int named = 0;
+    const QRectF pane = QRectF(rect());
+    for (const Waypoint& w : data_.extras->document.waypoints) {
+        QPointF at;
+        if (!PlacePixel(w.point, at) || !pane.contains(at)) continue;
+        painter.setPen(QPen(Qt::white, 1.2));
+        painter.setBrush(QColor(30, 80, 200));
+        const QPointF diamond[4] = {at + QPointF(0, -6), at + QPointF(6, 0), at + QPointF(0, 6),
+                                    at + QPointF(-6, 0)};
+        painter.drawPolygon(diamond, 4);
+        if (w.name.empty() || named++ >= kMostNamed) continue;
+        painter.setPen(QColor(20, 50, 140));
+        place(at, QString::fromStdString(w.name));
     }
 }
 

@@ -36,6 +36,9 @@ public:
     // The nearest point to a pixel, -1 when no point has a position.
     int64_t PointAt(const QPointF& pixel);
     void TrackChanged();
+    // Centres the map (when it is on) on a place: a waypoint, the first
+    // point of a track or route.
+    void CentreOn(const TrackPoint& point);
 
     // Lines drawn in the last paint (after the per-pixel merge), for tests.
     size_t LastSegmentCount() const { return lastSegments_; }
@@ -77,6 +80,13 @@ private:
     const MercatorTrack& Mercator() const;
     void BuildPixelCache(const ScreenFit& fit);
     StyledLine CutIntoRuns() const;
+    // Where a place that is not a track point lies in the pane (a waypoint);
+    // false without a position.
+    bool PlacePixel(const TrackPoint& point, QPointF& pixel) const;
+    // Its Web Mercator world position, beside the track's.
+    bool WorldOf(const TrackPoint& point, double& x, double& y) const;
+    template <class Place>
+    void PaintWaypoints(QPainter& painter, Place& place);
 
     // The painting, in the order of the layers.
     bool PaintBackground(QPainter& painter);

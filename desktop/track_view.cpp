@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QListWidget>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -47,17 +49,28 @@ TrackViewWindow::TrackViewWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     panes->addWidget(profiles_);
     panes->setStretchFactor(0, 3);
     panes->setStretchFactor(1, 2);
+    // The document's tracks, waypoints and routes, beside the panes while it
+    // holds more than one track of one segment.
+    parts_ = new QListWidget;
+    parts_->setObjectName(QStringLiteral("documentParts"));
+    parts_->hide();
+    auto* beside = new QSplitter(Qt::Horizontal);
+    beside->addWidget(panes);
+    beside->addWidget(parts_);
+    beside->setStretchFactor(0, 4);
+    beside->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(2);
     layout->addWidget(BuildMapBar());
-    layout->addWidget(panes, 1);
+    layout->addWidget(beside, 1);
     layout->addWidget(strip_);
     resize(900, 680);
 
     connect(outline_, &TrackOutline::pointPicked, this, &TrackViewWindow::Pick);
     connect(profiles_, &TrackProfiles::pointPicked, this, &TrackViewWindow::Pick);
     connect(strip_, &FiguresStrip::thresholdChanged, this, &TrackViewWindow::SelectionChanged);
+    connect(parts_, &QListWidget::currentRowChanged, this, &TrackViewWindow::ChoosePart);
 
     RestorePlacement();
     profiles_->Update();
@@ -147,7 +160,49 @@ void TrackViewWindow::ApplyTrack() {
     data_.marked = requestedMark_ < data_.count ? requestedMark_ : -1;
     profiles_->TrackChanged();
     outline_->TrackChanged();
+    ListParts();
     Refresh();
+}
+
+// One row per track (its name, or "Track N", and its points), waypoint and
+// route, in that order.
+void TrackViewWindow::ListParts() {
+    const QSignalBlocker quiet(parts_);
+    parts_->clear();
+    partPoints_.clear();
+    const TrackDocument* document = data_.extras ? &data_.extras->document : nullptr;
+    if (!document || document->Plain()) {
+        parts_->hide();
+        return;
+    }
+    for (uint32_t t = 0; t < document->TrackCount(); ++t) {
+        const uint32_t first = document->SegmentStart(document->FirstSegment(t));
+        const uint32_t end = document->SegmentEnd(document->EndSegment(t) - 1, data_.count);
+        const std::string& name = document->TrackName(t);
+        QString text = name.empty() ? QStringLiteral("Track %1").arg(t + 1) : QString::fromStdString(name);
+        text += QStringLiteral(" (%1 points)").arg(end - first);
+        parts_->addItem(text);
+        partPoints_.push_back(first < data_.count ? &data_.points[first] : nullptr);
+    }
+    for (const Waypoint& w : document->waypoints) {
+        parts_->addItem(QStringLiteral("Waypoint: ") + QString::fromStdString(w.name));
+        partPoints_.push_back(&w.point);
+    }
+    for (const Route& r : document->routes) {
+        parts_->addItem(QStringLiteral("Route: %1 (%2 points)").arg(QString::fromStdString(r.name)).arg(r.points.size()));
+        partPoints_.push_back(r.points.empty() ? nullptr : &r.points.front().point);
+    }
+    parts_->show();
+}
+
+void TrackViewWindow::ChoosePart(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= partPoints_.size() || !partPoints_[row]) return;
+    const TrackPoint* point = partPoints_[row];
+    outline_->CentreOn(*point);
+    // A track's first point is marked as a click on it would.
+    if (data_.count && point >= data_.points && point < data_.points + data_.count)
+        Pick(static_cast<int>(point - data_.points));
+    outline_->update();
 }
 
 void TrackViewWindow::SetCriteriaSource(std::function<void(SelectionCriteria&)> source) {

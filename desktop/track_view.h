@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/selection.h"
 #include "core/track_geometry.h"
@@ -25,6 +26,7 @@ class QAction;
 class QCheckBox;
 class QLineEdit;
 class QLineSeries;
+class QListWidget;
 class QScatterSeries;
 class QTimer;
 
@@ -72,6 +74,7 @@ public:
     TrackOutline* outline() const { return outline_; }
     TrackProfiles* profiles() const { return profiles_; }
     FiguresStrip* figuresStrip() const { return strip_; }
+    QListWidget* partsList() const { return parts_; }
     ProfileChart* altitudeChart() const { return profiles_->altitudeChart(); }
     ProfileChart* speedChart() const { return profiles_->speedChart(); }
     QLineSeries* rawAltitudeSeries() const { return profiles_->rawAltitudeSeries(); }
@@ -96,6 +99,8 @@ private:
     void ApplyTrack();
     void Pick(int index);
     void RestorePlacement();
+    void ListParts();
+    void ChoosePart(int row);
 
     TrackViewData data_;
     std::function<void(SelectionCriteria&)> criteriaSource_;
@@ -103,6 +108,8 @@ private:
     TrackOutline* outline_;
     TrackProfiles* profiles_;
     FiguresStrip* strip_;
+    QListWidget* parts_;
+    std::vector<const TrackPoint*> partPoints_;  // the place each row of the list centres on
     QCheckBox* mapCheck_;
     QLineEdit* mapSource_;
     QAction* fitTrack_;

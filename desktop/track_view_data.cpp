@@ -36,7 +36,7 @@ void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount,
 }
 
 void TrackViewData::SetSelection(const SelectionCriteria& criteria, double ascentThreshold) {
-    exported = BuildExportList(points, count, criteria);
+    exported = BuildExportList(points, count, criteria, extras ? &extras->document : nullptr);
     const auto n = static_cast<uint32_t>(exported.size());
     exportedAltitude = AltitudeRange(PointSeries(exported.data(), n, extras));
     ComputeFigures(exported.data(), n, ascentThreshold, figures, extras);

@@ -48,6 +48,9 @@ struct FormatEntry {
     uint32_t fieldMask;     // data-type bits the rows' files can carry
     std::span<const WriterOption> options = {};  // its writer's, declared beside its code
     DeviceRow device = DeviceRow::kNone;
+    // Whether the writer keeps waypoints and routes, so that an export that
+    // keeps no track point but has them still writes a file.
+    bool keepsPlaces = false;
 };
 
 // A reader or writer of a format without sensor data, in the table's function
@@ -69,7 +72,7 @@ inline bool HasWriter(const FormatEntry& row) {
     return row.writer || row.device == DeviceRow::kNmeaReplay;
 }
 
-// The nineteen rows, in the order that decides which reader is tried first for
+// The twenty rows, in the order that decides which reader is tried first for
 // a shared extension and the order of the output-format list.
 std::span<const FormatEntry> FormatTable();
 

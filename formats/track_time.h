@@ -48,11 +48,13 @@ inline constexpr TimelineClock kMillisecondClock{PointMilliseconds, 1000, 0, INT
 class ExportTimeline {
 public:
     // `extras`: what the track keeps beside its records; a point without
-    // altitude adds no climb to the distance (ChordWalker).
+    // altitude adds no climb to the distance (ChordWalker), and the gap
+    // between two segments adds no distance.
     ExportTimeline(const ExportEntry* entries, uint32_t count,
                    const TimelineClock& clock = kMillisecondClock,
                    const SensorChannels* extras = nullptr)
-        : entries_(entries), count_(count), clock_(clock), chords_(extras) {}
+        : entries_(entries), count_(count), clock_(clock),
+          chords_(extras, extras ? &extras->document : nullptr) {}
 
     // Whether the first point has a date (the list is timed by its points).
     bool Dated() const;

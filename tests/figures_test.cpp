@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/figures.h"
+#include "core/selection.h"
+#include "core/statistics.h"
 
 using namespace ferolin;
 
@@ -183,4 +185,49 @@ TEST(Figures, DistanceAndDerivedSpeed) {
     EXPECT_FALSE(SpeedsOf(PointSeries(w.points.data(), w.points.size()), speeds));
     EXPECT_EQ(speeds[5], 2.0f);
     EXPECT_EQ(w.Figures().maxSpeedKmh, 2.0);
+}
+
+// Two segments 10 km and 300 m of climb apart, a minute between them: every
+// measure of the track's length, time and climb stops at the gap, the
+// smoothing too; without the document the jump counts, as it did.
+TEST(Figures, NothingIsCountedAcrossTheGapBetweenSegments) {
+    for (const bool stored : {true, false}) {
+        SCOPED_TRACE(stored ? "speeds stored" : "speeds derived");
+        Walk w;
+        double t = 0;
+        w.Add(t, 100, stored ? 5.0f : 0.0f);
+        w.Go(t, 600, 1, 5, true, stored);
+        const auto second = static_cast<uint32_t>(w.points.size());
+        w.metres += 10000;
+        t += 60;
+        w.Add(t, 400, stored ? 5.0f : 0.0f);
+        for (double end = t + 600; t < end - 1e-9; t += 1) {
+            w.metres += 5 / 3.6;
+            w.Add(t + 1, 400, stored ? 5.0f : 0.0f);
+        }
+        std::vector<ExportEntry> entries;
+        for (uint32_t i = 0; i < w.points.size(); ++i) entries.push_back({&w.points[i], w.points[i].altitude, i});
+        const auto n = static_cast<uint32_t>(entries.size());
+        SensorChannels extras;
+        extras.document.SetStructure({0, second}, {});
+        for (const bool split : {true, false}) {
+            SCOPED_TRACE(split ? "two segments" : "one line");
+            const double jump = split ? 0 : 10000;
+            TrackFigures f;
+            ComputeFigures(entries.data(), n, kDefaultAscentThreshold, f, split ? &extras : nullptr);
+            EXPECT_NEAR(f.distanceMetres, 2 * 600 * 5 / 3.6 + jump, 0.5);
+            EXPECT_NEAR(f.ascentMetres, split ? 0 : 300, 6);
+            EXPECT_NEAR(f.movingSeconds, split ? 1200 : 1260, 2);
+            EXPECT_DOUBLE_EQ(f.durationSeconds, 1260);
+            TrackStatistics s;
+            ComputeTrackStatistics(entries.data(), n, s, nullptr, split ? &extras.document : nullptr);
+            EXPECT_NEAR(s.distanceKm, (2 * 600 * 5 / 3.6 + jump) / 1000, 0.01);
+            const std::vector<double> along = CumulativeDistance(PointSeries(entries.data(), n, split ? &extras : nullptr));
+            EXPECT_NEAR(along.back(), 2 * 600 * 5 / 3.6 + jump, 0.5);
+            std::vector<ExportEntry> smoothed = entries;
+            SmoothAltitudes(smoothed, 3, split ? &extras.document : nullptr);
+            EXPECT_FLOAT_EQ(smoothed[second - 1].altitude, split ? 100 : 100 + 300 * 3 / 7.0f);
+            EXPECT_FLOAT_EQ(smoothed[second].altitude, split ? 400 : 100 + 300 * 4 / 7.0f);
+        }
+    }
 }
