@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QScatterSeries>
@@ -429,4 +430,57 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// A document of two tracks, the first of two segments, and two waypoints: the
+// outline draws no line across a gap, the list beside the panes names the
+// tracks and waypoints and centres the map on the one chosen, and the point
+// list numbers each point's track and segment. One track of one segment
+// shows neither.
+TEST(TrackView, DocumentPartsAreDrawnApartAndListed) {
+    ferolin_test::ClearSettings();
+    TrackViewWindow view;
+    view.outline()->map()->SetShown(false);
+    view.resize(800, 600);
+    view.show();
+    std::vector<TrackPoint> points;
+    for (int i = 0; i < 6; ++i) points.push_back(Point(45 + 0.001 * i, 6 + (i >= 2 ? 0.01 : 0), 500, i));
+    SensorChannels extras;
+    extras.document.SetStructure({0, 2, 4}, {{"Morning", 0}, {"", 2}});
+    Waypoint summit;
+    summit.point = Point(45.0025, 6.005, 0, -1);
+    summit.name = "Summit";
+    extras.document.waypoints = {summit, summit};
+    TrackListModel model;
+    for (const bool split : {false, true}) {
+        SCOPED_TRACE(split ? "three segments" : "one line");
+        SensorChannels plain;
+        view.SetTrack(points.data(), 6, split ? &extras : &plain);
+        view.Refresh();
+        Settle();
+        view.grab();
+        // Six points: five lines as one, three (two per segment) apart.
+        EXPECT_EQ(view.outline()->LastSegmentCount(), split ? 3u : 5u);
+        EXPECT_EQ(view.partsList()->isVisible(), split);
+        model.SetTrack(points.data(), 6, split ? &extras : &plain);
+        EXPECT_EQ(model.columnCount(), TrackListModel::kColumnCount + (split ? 2 : 0));
+    }
+    ASSERT_EQ(view.partsList()->count(), 4);
+    EXPECT_EQ(view.partsList()->item(0)->text(), "Morning (4 points)");
+    EXPECT_EQ(view.partsList()->item(1)->text(), "Track 2 (2 points)");
+    EXPECT_EQ(view.partsList()->item(2)->text(), "Waypoint: Summit");
+    // Rows 0-5: tracks 1 1 1 1 2 2, segments 1 1 2 2 1 1.
+    for (int row = 0; row < 6; ++row) {
+        EXPECT_EQ(model.data(model.index(row, TrackListModel::kColumnCount)).toInt(), row < 4 ? 1 : 2);
+        EXPECT_EQ(model.data(model.index(row, TrackListModel::kColumnCount + 1)).toInt(), row % 4 < 2 ? 1 : 2);
+    }
+    // Choosing a track marks its first point; a waypoint centres the map on it.
+    view.partsList()->setCurrentRow(1);
+    EXPECT_EQ(view.MarkedPoint(), 4);
+    view.outline()->map()->SetShown(true);
+    view.partsList()->setCurrentRow(2);
+    const MercatorView& centre = view.outline()->map()->View();
+    EXPECT_NEAR(centre.centreX, MercatorX(6.005), 1e-9);
+    EXPECT_NEAR(centre.centreY, MercatorY(45.0025), 1e-9);
+    view.SetTrack(nullptr, 0);
 }
