@@ -19,7 +19,7 @@ constexpr StringEntry kStringTable[] = {
      "Ferolin (*.frn)|*.frn|BlueGPS Datalog (*.log, *.txt)|*.log;*.txt|"
      "NMEA trace (*.nme, *.nmea)|*.nme;*.nmea|OziExplorer track (*.plt)|*.plt|"
      "PCX5 track (*.trk)|*.trk|GPS eXchange (*.gpx)|*.gpx|Magellan SD (*.log)|*.log|"
-     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|Garmin FIT (*.fit)|*.fit|"
+     "IGN Rando (*.rdn)|*.rdn|Google Earth (*.kml)|*.kml|Google Earth archive (*.kmz)|*.kmz|Garmin FIT (*.fit)|*.fit|"
      "Garmin Training Center (*.tcx)|*.tcx|GeoJSON (*.geojson)|*.geojson|"},
     {kStrFilterTxt, "Text (*.txt)|*.txt|"},
     {kStrFilterGpx, "GPS eXchange (*.gpx)|*.gpx|"},
@@ -42,6 +42,7 @@ constexpr StringEntry kStringTable[] = {
     {kStrPdop, "PDOP"},
     {kStrVdop, "VDOP"},
     {kStrFilterKml, "Google Earth (*.kml)|*.kml|"},
+    {kStrFilterKmz, "Google Earth archive (*.kmz)|*.kmz|"},
     {kStrFilterNmea, "NMEA (*.nmea)|*.nmea|"},
     {kStrDownloadedFromGps, "Downloaded from GPS"},
     {kStrFilterFrn, "Ferolin (*.frn)|*.frn|"},

@@ -39,6 +39,7 @@ enum StringId : int {
     kStrFilterGeoJson = 176,
     kStrOutputIsInput = 177,
     kStrSharedOutput = 178,
+    kStrFilterKmz = 180,
 
     // The window's captions, labels, menu texts and web addresses.
     kStrAboutMenu = 101,

@@ -23,8 +23,9 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
     TextBuffer& out = file.Buffer();
     const char separator = Separator(options);
 
+    const TrackDocument* document = sensors ? &sensors->document : nullptr;
     out.Append(kGeneratedByLine);
-    if (options & kOptionStatistics) AppendStatisticsBlock(out, entries, count);
+    if (options & kOptionStatistics) AppendStatisticsBlock(out, entries, count, document);
     out.Append("\r\n");
 
     bool first = true;
@@ -41,7 +42,16 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
         first = false;
         out.Append(kSensorTable[static_cast<int>(present[s])].name);
     }
+    // The track and segment columns after all others.
+    const bool parts = TablePartColumns(sensors);
+    if (parts) {
+        if (!first) out.Append(separator);
+        out.Append(kTrackHeader);
+        out.Append(separator);
+        out.Append(kSegmentHeader);
+    }
     out.Append("\r\n");
+    SegmentWalker walker(document);
     for (uint32_t i = 0; i < count; ++i) {
         first = true;
         for (const TableColumn& c : kTableColumns) {
@@ -54,6 +64,11 @@ int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t 
             if (!first) out.Append(separator);
             first = false;
             AppendSensorCell(out, sensors->Value(present[s], entries[i].index));
+        }
+        if (parts) {
+            walker.Next(entries[i].index);
+            if (!first) out.Append(separator);
+            AppendPartCells(out, walker, separator);
         }
         out.Append("\r\n");
         file.Flush();

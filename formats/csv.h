@@ -23,7 +23,9 @@ inline constexpr WriterOption kCsvSeparators[] = {
 };
 inline constexpr auto kCsvOptions = JoinOptions(kTableOptions, kCsvSeparators);
 
-// Sensor channels as in the text table: one column per channel present.
+// Sensor channels as in the text table: one column per channel present; and
+// as there, the track and segment columns after all others for a document
+// of several tracks or segments.
 int WriteCsvTable(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options, const SensorChannels* sensors = nullptr);
 

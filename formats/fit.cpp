@@ -4,19 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <span>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/output_file.h"
 #include "core/paths.h"
 #include "core/statistics.h"
 #include "core/text_format.h"
+#include "core/track_geometry.h"
 #include "formats/track_time.h"
 
 namespace ferolin {
@@ -86,17 +90,39 @@ constexpr BaseType kBaseTypes[17] = {
 };
 
 // The fields of a `record` message that become point values, the timestamp
-// that any message may carry, and the totals of a `session` message.
+// that any message may carry, the totals of a `session` message, the start
+// of a `lap`, the timer of an `event`, and the time and type of a
+// `course_point` (whose position takes the record's slots).
 enum Slot : uint8_t {
     kLatitude, kLongitude, kAltitude, kEnhancedAltitude, kSpeed, kEnhancedSpeed,
     kHeartRate, kCadence, kPower, kTemperature, kTimestamp,
     kTotalAscent, kTotalDescent, kTotalDistance, kTotalTimerTime,
+    kStartTime, kEvent, kEventType, kPointTime, kPointType,
     kSlotCount, kNoSlot = kSlotCount
 };
 
 constexpr uint16_t kRecordMessage = 20;
 constexpr uint16_t kSessionMessage = 18;
+constexpr uint16_t kLapMessage = 19;
+constexpr uint16_t kEventMessage = 21;
+constexpr uint16_t kCourseMessage = 31;
+constexpr uint16_t kCoursePointMessage = 32;
 constexpr uint8_t kTimestampField = 253;
+
+// The messages the reader looks into; the others only move the timestamp on.
+enum class Message : uint8_t { kOther, kRecord, kSession, kLap, kEvent, kCourse, kCoursePoint };
+
+Message MessageOf(uint16_t global) {
+    switch (global) {
+        case kRecordMessage: return Message::kRecord;
+        case kSessionMessage: return Message::kSession;
+        case kLapMessage: return Message::kLap;
+        case kEventMessage: return Message::kEvent;
+        case kCourseMessage: return Message::kCourse;
+        case kCoursePointMessage: return Message::kCoursePoint;
+        default: return Message::kOther;
+    }
+}
 
 Slot RecordSlot(uint8_t field) {
     switch (field) {
@@ -126,6 +152,33 @@ Slot SessionSlot(uint8_t field) {
     }
 }
 
+Slot MessageSlot(Message message, uint8_t field) {
+    switch (message) {
+        case Message::kRecord: return RecordSlot(field);
+        case Message::kSession: return SessionSlot(field);
+        case Message::kLap: return field == 2 ? kStartTime : field == kTimestampField ? kTimestamp : kNoSlot;
+        case Message::kEvent:
+            return field == 0 ? kEvent : field == 1 ? kEventType : field == kTimestampField ? kTimestamp : kNoSlot;
+        case Message::kCoursePoint:
+            // Its time is field 1, not the timestamp: it does not move the
+            // time of compressed headers on.
+            switch (field) {
+                case 1: return kPointTime;
+                case 2: return kLatitude;
+                case 3: return kLongitude;
+                case 5: return kPointType;
+                default: return kNoSlot;
+            }
+        default: return field == kTimestampField ? kTimestamp : kNoSlot;
+    }
+}
+
+// The text field of a message the reader keeps: the course's name (field 5)
+// and a course point's (field 6).
+bool IsNameField(Message message, uint8_t field) {
+    return (message == Message::kCourse && field == 5) || (message == Message::kCoursePoint && field == 6);
+}
+
 // Where a field lies in a data message's content and how its first value
 // reads: `bytes` 0 when the message has no such field, or the field is too
 // short for its type or of a type without numbers.
@@ -147,10 +200,11 @@ FieldPlace PlaceOf(uint32_t offset, uint8_t size, uint8_t type) {
 struct LocalDefinition {
     bool defined = false;
     bool bigEndian = false;
-    bool record = false;
-    bool session = false;
+    Message message = Message::kOther;
     uint32_t size = 0;  // bytes of a data message after its header
     FieldPlace places[kSlotCount] = {};
+    uint32_t nameOffset = 0;  // the name's bytes, nameSize 0 without one
+    uint8_t nameSize = 0;
 };
 
 template <unsigned kBytes>
@@ -215,15 +269,15 @@ const uint8_t* ReadDefinition(const uint8_t* p, const uint8_t* end, bool develop
     LocalDefinition d;
     d.defined = true;
     d.bigEndian = bigEndian;
-    d.record = global == kRecordMessage;
-    d.session = global == kSessionMessage;
+    d.message = MessageOf(global);
     uint32_t offset = 0;
     for (unsigned i = 0; i < fields; ++i, p += 3) {
-        const Slot slot = d.record    ? RecordSlot(p[0])
-                          : d.session ? SessionSlot(p[0])
-                          : p[0] == kTimestampField ? kTimestamp
-                                                    : kNoSlot;
+        const Slot slot = MessageSlot(d.message, p[0]);
         if (slot != kNoSlot) d.places[slot] = PlaceOf(offset, p[1], p[2]);
+        if (IsNameField(d.message, p[0]) && (p[2] & 0x1F) == 7) {
+            d.nameOffset = offset;
+            d.nameSize = p[1];
+        }
         offset += p[1];
     }
     if (developerFields) {
@@ -239,8 +293,9 @@ const uint8_t* ReadDefinition(const uint8_t* p, const uint8_t* end, bool develop
 
 // Walks the messages between `begin` and `end` of one FIT file, handing every
 // record message to `onRecord(definition, content, timestamp)` (timestamp in
-// FIT seconds, -1 when the message has none) and every session message to
-// `onRecord.Session(definition, content)`. Stops at the first message that
+// FIT seconds, -1 when the message has none) and every other message it
+// looks into (session, lap, event, course, course point) to
+// `onRecord.Other(definition, content, timestamp)`. Stops at the first message that
 // is incomplete or refers to an undefined local type.
 template <bool kTimes, typename OnRecord>
 void WalkMessages(const uint8_t* p, const uint8_t* end, OnRecord& onRecord) {
@@ -278,8 +333,8 @@ void WalkMessages(const uint8_t* p, const uint8_t* end, OnRecord& onRecord) {
                 last = timestamp;
             }
         }
-        if (def.record) onRecord(def, content, timestamp);
-        else if (def.session) onRecord.Session(def, content);
+        if (def.message == Message::kRecord) onRecord(def, content, timestamp);
+        else if (def.message != Message::kOther) onRecord.Other(def, content, timestamp);
     }
 }
 
@@ -345,11 +400,24 @@ struct PointCounter {
         double latitude, longitude;
         if (count < UINT32_MAX && PositionOf(def, content, latitude, longitude)) ++count;
     }
-    void Session(const LocalDefinition&, const uint8_t*) {}
+    void Other(const LocalDefinition&, const uint8_t*, int64_t) {}
 };
 
 constexpr Sensor kSensorOfSlot[] = {Sensor::kHeartRate, Sensor::kCadence, Sensor::kPower,
                                     Sensor::kTemperature};
+
+// The names of the course point types of the profile, by number.
+constexpr const char* kCoursePointTypes[] = {
+    "generic", "summit", "valley", "water", "food", "danger", "left", "right", "straight",
+    "first_aid", "fourth_category", "third_category", "second_category", "first_category",
+    "hors_category", "sprint", "left_fork", "right_fork", "middle_fork", "slight_left",
+    "sharp_left", "slight_right", "sharp_right", "u_turn", "segment_start", "segment_end",
+};
+// The first sixteen as the training log (TCX) names them.
+constexpr const char* kTcxPointTypes[] = {
+    "Generic", "Summit", "Valley", "Water", "Food", "Danger", "Left", "Right", "Straight",
+    "First Aid", "4th Category", "3rd Category", "2nd Category", "1st Category", "Hors Category", "Sprint",
+};
 
 // What a FIT record never carries: course, satellites and dilutions of
 // precision.
@@ -375,6 +443,11 @@ public:
             return;
         }
         if (count_ == capacity_) return;
+        // The first record after a timer stop begins a segment.
+        if (stopped_) {
+            stopped_ = false;
+            if (sensors_) sensors_->document.BeginSegment(count_);
+        }
         TrackPoint& p = points_[count_];
         const bool big = def.bigEndian;
         double v = 0;
@@ -411,16 +484,91 @@ public:
         ++count_;
     }
 
-    // The device's totals of a session, added to those of the sessions
-    // before it (a multisport activity, or files chained).
-    void Session(const LocalDefinition& def, const uint8_t* c) {
-        Add(def, c, kTotalAscent, 1, totals_.ascentMetres);
-        Add(def, c, kTotalDescent, 1, totals_.descentMetres);
-        Add(def, c, kTotalDistance, 100, totals_.distanceMetres);
-        Add(def, c, kTotalTimerTime, 1000, totals_.timerSeconds);
+    void Other(const LocalDefinition& def, const uint8_t* c, int64_t) {
+        double v;
+        switch (def.message) {
+            case Message::kSession:
+                // The device's totals of a session, added to those of the
+                // sessions before it (a multisport activity, or files chained).
+                Add(def, c, kTotalAscent, 1, totals_.ascentMetres);
+                Add(def, c, kTotalDescent, 1, totals_.descentMetres);
+                Add(def, c, kTotalDistance, 100, totals_.distanceMetres);
+                Add(def, c, kTotalTimerTime, 1000, totals_.timerSeconds);
+                break;
+            case Message::kEvent:
+                // The timer stopped (stop, stop all, and their "disable"
+                // forms): the next record begins a segment. A start needs
+                // nothing: records logged before it belong to that segment.
+                if (Decode(c, def.places[kEvent], def.bigEndian, v) && v == 0 &&
+                    Decode(c, def.places[kEventType], def.bigEndian, v) && (v == 1 || v == 4 || v == 8 || v == 9))
+                    stopped_ = true;
+                break;
+            case Message::kLap:
+                // A lap's first point is known once the records are read: a
+                // device writes the lap after them.
+                if (sensors_ && Decode(c, def.places[kStartTime], def.bigEndian, v) && v <= 4294967295.0)
+                    lapStarts_.push_back(static_cast<int64_t>(v) + kFitEpoch);
+                break;
+            case Message::kCourse:
+                if (sensors_ && def.nameSize > 0) sensors_->document.NameTrack(Text(def, c));
+                break;
+            case Message::kCoursePoint: CoursePoint(def, c); break;
+            default: break;
+        }
+    }
+
+    // Gives every lap the first point at or after its start; a lap that
+    // holds no point before the next one starts is none. Laps and points
+    // are both in time order: one walk over the points places them all.
+    void PlaceLaps() {
+        if (!sensors_ || lapStarts_.empty()) return;
+        std::stable_sort(lapStarts_.begin(), lapStarts_.end());
+        std::vector<Lap>& laps = sensors_->document.laps;
+        uint32_t i = 0;
+        for (const int64_t start : lapStarts_) {
+            while (i < count_) {
+                const int64_t t = TrackPointTime(points_[i]);
+                if (t >= start) break;
+                ++i;
+            }
+            if (i == count_) break;
+            if (!laps.empty() && laps.back().firstPoint == i) laps.pop_back();
+            laps.push_back({i, static_cast<double>(start)});
+        }
     }
 
 private:
+    // A text field up to its first NUL.
+    static std::string Text(const LocalDefinition& def, const uint8_t* c) {
+        const char* text = reinterpret_cast<const char*>(c + def.nameOffset);
+        const void* nul = std::memchr(text, 0, def.nameSize);
+        return std::string(text, nul ? static_cast<const char*>(nul) - text : def.nameSize);
+    }
+
+    // A course point: a waypoint named by its name, with the name of its
+    // type as symbol; without a real position it is none, and counted.
+    void CoursePoint(const LocalDefinition& def, const uint8_t* c) {
+        if (!sensors_) return;
+        double latitude, longitude, v;
+        if (!PositionOf(def, c, latitude, longitude)) {
+            CurrentReadReport().Count(LeftOut::kNoPosition);
+            return;
+        }
+        Waypoint w;
+        w.point.latitude = latitude;
+        w.point.longitude = longitude;
+        // The message has no altitude.
+        w.absent = kFieldAltitude;
+        if (Decode(c, def.places[kPointTime], def.bigEndian, v) && v <= 4294967295.0)
+            SetPointSeconds(w.point, v + static_cast<double>(kFitEpoch));
+        else
+            w.absent |= kFieldTime;
+        if (def.nameSize > 0) w.name = Text(def, c);
+        if (Decode(c, def.places[kPointType], def.bigEndian, v) && v < std::size(kCoursePointTypes))
+            w.symbol = kCoursePointTypes[static_cast<std::size_t>(v)];
+        sensors_->document.waypoints.push_back(std::move(w));
+    }
+
     // Date and time of the point; the calendar is worked out once a day.
     void SetTime(TrackPoint& p, int64_t seconds) {
         if (seconds < dayStart_ || seconds >= dayStart_ + 86400) {
@@ -452,6 +600,8 @@ private:
     SensorChannels* sensors_;
     float* channels_[kSensorCount] = {};
     DeviceTotals totals_ = ReadReport::NoDeviceTotals();
+    bool stopped_ = false;             // the timer stopped since the last record
+    std::vector<int64_t> lapStarts_;   // seconds since 1970
     UtcDateTime day_{};
     int64_t dayStart_ = INT64_MIN / 2;
 };
@@ -565,10 +715,10 @@ void AppendMessage(TextBuffer& out, uint8_t local, uint16_t global,
 }
 
 // Messages and values of the profile that the writer uses.
-constexpr uint16_t kFileIdMessage = 0, kLapMessage = 19,
-                   kCourseMessage = 31, kActivityMessage = 34;
+constexpr uint16_t kFileIdMessage = 0, kActivityMessage = 34;
 constexpr uint64_t kFileActivity = 4, kFileCourse = 6, kManufacturerDevelopment = 255;
-constexpr uint64_t kEventSession = 8, kEventLap = 9, kEventActivity = 26, kEventTypeStop = 1;
+constexpr uint64_t kEventTimer = 0, kEventSession = 8, kEventLap = 9, kEventActivity = 26;
+constexpr uint64_t kEventTypeStart = 0, kEventTypeStop = 1, kEventTypeStopAll = 4;
 
 uint64_t Semicircles(double degrees) {
     const double s = std::round(degrees / kDegreesPerSemicircle);
@@ -643,6 +793,118 @@ private:
     uint16_t crc_ = 0;
 };
 
+// A text cut to whole UTF-8 characters within `bytes` bytes.
+std::string_view CutText(std::string_view text, std::size_t bytes) {
+    std::size_t n = text.size() < bytes ? text.size() : bytes;
+    while (n > 0 && n < text.size() && (static_cast<uint8_t>(text[n]) & 0xC0) == 0x80) --n;
+    return text.substr(0, n);
+}
+
+// A lap as the writer writes it: its entries [first, end), the time of its
+// start and of its last record in FIT seconds, the distance along the
+// export at both ends, the seconds the timer ran (the gaps between segments
+// left out) and the segments begun within it.
+struct LapSpan {
+    uint32_t first = 0, end = 0;
+    uint64_t startTime = 0, firstTime = 0, lastTime = 0, timer = 0, gaps = 0;
+    double startMetres = 0, endMetres = 0;
+    uint32_t breaks = 0;
+};
+
+// The laps of the export: one over every entry when the document has none;
+// else one from each lap's first point on, and one of their own for the
+// points before the first lap. A lap keeps its own start time when it lies
+// no later than its first record.
+std::vector<LapSpan> LapSpans(const ExportEntry* entries, uint32_t count, const TrackDocument* doc,
+                              const SensorChannels* extras) {
+    std::vector<LapSpan> spans;
+    const std::vector<Lap>* laps = doc && !doc->laps.empty() ? &doc->laps : nullptr;
+    std::size_t next = 0;  // the document's next lap
+    ExportTimeline line(entries, count, kFitClock, extras);
+    SegmentWalker walker(doc);
+    for (uint32_t i = 0; i < count && line.Next(); ++i) {
+        const uint64_t time = static_cast<uint64_t>(line.time());
+        const bool newSegment = walker.Next(entries[i].index);
+        double own = std::nan("");
+        bool newLap = i == 0;
+        while (laps && next < laps->size() && (*laps)[next].firstPoint <= entries[i].index) {
+            own = (*laps)[next++].startTime;
+            newLap = true;
+        }
+        if (newLap) {
+            LapSpan l;
+            l.first = i;
+            l.firstTime = l.startTime = time;
+            const double start = std::floor(own) - static_cast<double>(kFitEpoch);
+            if (start >= 0 && start <= static_cast<double>(time)) l.startTime = static_cast<uint64_t>(start);
+            l.startMetres = line.metres();
+            if (i > 0 && newSegment) ++spans.back().breaks;
+            spans.push_back(l);
+        } else if (newSegment) {
+            LapSpan& l = spans.back();
+            ++l.breaks;
+            if (time > l.lastTime) l.gaps += time - l.lastTime;
+        }
+        LapSpan& l = spans.back();
+        l.end = i + 1;
+        l.lastTime = time;
+        l.endMetres = line.metres();
+    }
+    for (LapSpan& l : spans) {
+        const uint64_t span = l.lastTime > l.firstTime ? l.lastTime - l.firstTime : 0;
+        l.timer = span > l.gaps ? span - l.gaps : 0;
+    }
+    return spans;
+}
+
+// Whether two names are the same but for the case of ASCII letters.
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The type of a course point by its symbol: the profile's name, or the
+// training log's (Left, First Aid, 4th Category ...); generic for others.
+uint64_t CoursePointType(std::string_view symbol) {
+    for (std::size_t t = 0; t < std::size(kCoursePointTypes); ++t)
+        if (SameName(symbol, kCoursePointTypes[t]) ||
+            (t < std::size(kTcxPointTypes) && SameName(symbol, kTcxPointTypes[t])))
+            return t;
+    return 0;
+}
+
+// The course points, in a message whose name field holds the longest name.
+void AppendCoursePoints(TextBuffer& out, const std::vector<Waypoint>& waypoints) {
+    std::size_t longest = 0;
+    for (const Waypoint& w : waypoints) longest = std::max(longest, CutText(w.name, 31).size());
+    FitField point[] = {
+        {254, 2, kUint16, 0},
+        {1, 4, kUint32, 0},
+        {2, 4, kSint32, 0},
+        {3, 4, kSint32, 0},
+        {5, 1, kEnum, 0},
+        {6, static_cast<uint8_t>(longest + 1), kString, 0},
+    };
+    AppendDefinition(out, 7, kCoursePointMessage, point);
+    for (std::size_t k = 0; k < waypoints.size() && k < 0xFFFF; ++k) {
+        const Waypoint& w = waypoints[k];
+        const double seconds = PointSeconds(w.point) - static_cast<double>(kFitEpoch);
+        point[0].value = k;
+        point[1].value = !(w.absent & kFieldTime) && seconds >= 0 && seconds < 4294967295.0
+                             ? static_cast<uint64_t>(seconds)
+                             : 0xFFFFFFFFu;
+        point[2].value = Semicircles(w.point.latitude);
+        point[3].value = Semicircles(w.point.longitude);
+        point[4].value = CoursePointType(w.symbol);
+        point[5].text = CutText(w.name, 31);
+        AppendData(out, 7, point);
+    }
+}
+
 // The points of the FIT files in `data`, and the totals of their sessions.
 ReadStatus ParseFit(const uint8_t* data, std::size_t size, TrackPointArray& points,
                     uint32_t& count, SensorChannels* sensors) {
@@ -672,6 +934,7 @@ ReadStatus ParseFit(const uint8_t* data, std::size_t size, TrackPointArray& poin
     WalkChain(data, size, files, false, [&](const uint8_t* b, const uint8_t* e) {
         WalkMessages<true>(b, e, filler);
     });
+    filler.PlaceLaps();
     count = filler.count();
     points = count > 0 ? std::move(array) : TrackPointArray();
     if (sensors) sensors->Truncate(count);
@@ -703,27 +966,42 @@ ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_
     std::size_t size = 0;
     const ReadStatus status = ReadWholeFile(path, bytes, size);
     if (status != ReadStatus::kOk) return status;
-    return ParseFit(bytes.get(), size, points, count, sensors);
+    try {
+        return ParseFit(bytes.get(), size, points, count, sensors);
+    } catch (const std::bad_alloc&) {
+        points.reset();
+        count = 0;
+        if (sensors) sensors->Clear();
+        SetReadReason("out of memory");
+        return ReadStatus::kNoMemory;
+    }
 }
 
 int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t options, const SensorChannels* sensors) {
-    if (count == 0) return 1;
     const SensorChannels* const extras = sensors;  // what the points lack
+    const TrackDocument* const doc = extras ? &extras->document : nullptr;
     sensors = PresentChannels(sensors);
-    const bool activity = options & kFitActivity;
+    // Course points make a course file, the only kind that holds them.
+    const bool coursePoints = doc && !doc->waypoints.empty();
+    if (count == 0 && !coursePoints) return 1;
+    const bool activity = (options & kFitActivity) && !coursePoints;
 
-    // Totals first: the course file puts its lap before the records.
-    ExportTimeline line(entries, count, kFitClock, extras);
-    while (line.Next()) {}
-    const uint64_t lastTime = static_cast<uint64_t>(line.time());
-    const double totalDistance = line.metres();
-    line.Reset();
-    line.Next();
-    const uint64_t firstTime = static_cast<uint64_t>(line.time());
-    line.Reset();
-    const TrackPoint& first = *entries[0].point;
-    const TrackPoint& last = *entries[count - 1].point;
+    // Totals first: the course file puts its laps before the records.
+    const std::vector<LapSpan> laps = LapSpans(entries, count, doc, extras);
+    uint64_t firstTime = static_cast<uint64_t>(CurrentUtcTime() - kFitEpoch);
+    uint64_t lastTime = firstTime, timer = 0;
+    double totalDistance = 0;
+    uint32_t breaks = 0;  // segments begun after the first
+    for (const LapSpan& l : laps) {
+        timer += l.timer;
+        breaks += l.breaks;
+    }
+    if (!laps.empty()) {
+        firstTime = laps.front().firstTime;
+        lastTime = laps.back().lastTime;
+        totalDistance = laps.back().endMetres;
+    }
     const uint64_t elapsed = (lastTime > firstTime ? lastTime - firstTime : 0) * 1000;
     const uint64_t distance = Scaled(totalDistance * 100, 4294967295.0);
 
@@ -736,33 +1014,45 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
         {4, 4, kUint32, firstTime},
     };
     AppendMessage(head, 0, kFileIdMessage, fileId);
-    const FitField lap[] = {
-        {253, 4, kUint32, lastTime},
-        {2, 4, kUint32, firstTime},
-        {3, 4, kSint32, Semicircles(first.latitude)},
-        {4, 4, kSint32, Semicircles(first.longitude)},
-        {5, 4, kSint32, Semicircles(last.latitude)},
-        {6, 4, kSint32, Semicircles(last.longitude)},
-        {7, 4, kUint32, elapsed},
-        {8, 4, kUint32, elapsed},
-        {9, 4, kUint32, distance},
-        {254, 2, kUint16, 0},
-        {0, 1, kEnum, kEventLap},
-        {1, 1, kEnum, kEventTypeStop},
+    // One lap message a lap, the definition before the first.
+    const auto appendLaps = [&](TextBuffer& out) {
+        for (std::size_t k = 0; k < laps.size(); ++k) {
+            const LapSpan& l = laps[k];
+            const TrackPoint& first = *entries[l.first].point;
+            const TrackPoint& last = *entries[l.end - 1].point;
+            const uint64_t lapElapsed = (l.lastTime > l.startTime ? l.lastTime - l.startTime : 0) * 1000;
+            const FitField lap[] = {
+                {253, 4, kUint32, l.lastTime},
+                {2, 4, kUint32, l.startTime},
+                {3, 4, kSint32, Semicircles(first.latitude)},
+                {4, 4, kSint32, Semicircles(first.longitude)},
+                {5, 4, kSint32, Semicircles(last.latitude)},
+                {6, 4, kSint32, Semicircles(last.longitude)},
+                {7, 4, kUint32, lapElapsed},
+                {8, 4, kUint32, l.timer * 1000},
+                {9, 4, kUint32, Scaled((l.endMetres - l.startMetres) * 100, 4294967295.0)},
+                {254, 2, kUint16, k},
+                {0, 1, kEnum, kEventLap},
+                {1, 1, kEnum, kEventTypeStop},
+            };
+            if (k == 0) AppendDefinition(out, 3, kLapMessage, lap);
+            AppendData(out, 3, lap);
+        }
     };
     if (activity) {
-        AppendMessage(tail, 3, kLapMessage, lap);
+        const TrackPoint& first = *entries[0].point;
+        appendLaps(tail);
         const FitField session[] = {
             {253, 4, kUint32, lastTime},
             {2, 4, kUint32, firstTime},
             {3, 4, kSint32, Semicircles(first.latitude)},
             {4, 4, kSint32, Semicircles(first.longitude)},
             {7, 4, kUint32, elapsed},
-            {8, 4, kUint32, elapsed},
+            {8, 4, kUint32, timer * 1000},
             {9, 4, kUint32, distance},
             {254, 2, kUint16, 0},
             {25, 2, kUint16, 0},
-            {26, 2, kUint16, 1},
+            {26, 2, kUint16, laps.size()},
             {0, 1, kEnum, kEventSession},
             {1, 1, kEnum, kEventTypeStop},
             {5, 1, kEnum, 0},  // sport: generic
@@ -771,7 +1061,7 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
         AppendMessage(tail, 4, kSessionMessage, session);
         const FitField activityMessage[] = {
             {253, 4, kUint32, lastTime},
-            {0, 4, kUint32, elapsed},
+            {0, 4, kUint32, timer * 1000},
             {1, 2, kUint16, 1},
             {2, 1, kEnum, 0},  // manual
             {3, 1, kEnum, kEventActivity},
@@ -779,17 +1069,18 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
         };
         AppendMessage(tail, 5, kActivityMessage, activityMessage);
     } else {
-        // The course's name: the output file's title, cut to whole UTF-8
-        // characters within 64 bytes with its NUL.
-        const std::string title = FileTitle(path);
-        std::size_t n = title.size() < 63 ? title.size() : 63;
-        while (n > 0 && n < title.size() && (static_cast<uint8_t>(title[n]) & 0xC0) == 0x80) --n;
+        // The course's name: the track's own, else the output file's title,
+        // cut to whole UTF-8 characters within 64 bytes with its NUL.
+        const std::string& own = doc ? doc->TrackName(0) : std::string();
+        const std::string title = own.empty() ? FileTitle(path) : own;
+        const std::string_view name = CutText(title, 63);
         const FitField course[] = {
-            {5, static_cast<uint8_t>(n + 1), kString, 0, std::string_view(title).substr(0, n)},
+            {5, static_cast<uint8_t>(name.size() + 1), kString, 0, name},
             {4, 1, kEnum, 0},  // sport: generic
         };
         AppendMessage(head, 1, kCourseMessage, course);
-        AppendMessage(head, 3, kLapMessage, lap);
+        appendLaps(head);
+        if (coursePoints) AppendCoursePoints(tail, doc->waypoints);
     }
 
     // The record message: the fixed fields, then one per sensor channel.
@@ -806,10 +1097,18 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
         record[fields++] = {f.number, f.size, f.type, f.invalid};
     }
     const std::span<FitField> recordFields(record, fields);
-    AppendDefinition(head, 2, kRecordMessage, recordFields);
+    if (count > 0) AppendDefinition(head, 2, kRecordMessage, recordFields);
+    // Between two segments the timer stops after the last record of the one
+    // and starts again at the first record of the other.
+    FitField timerEvent[] = {
+        {253, 4, kUint32, 0},
+        {0, 1, kEnum, kEventTimer},
+        {1, 1, kEnum, kEventTypeStopAll},
+    };
+    if (breaks > 0) AppendDefinition(head, 6, kEventMessage, timerEvent);
 
-    const uint64_t dataSize =
-        head.size() + static_cast<uint64_t>(count) * DataSize(recordFields) + tail.size();
+    const uint64_t dataSize = head.size() + static_cast<uint64_t>(count) * DataSize(recordFields) +
+                              static_cast<uint64_t>(breaks) * 2 * DataSize(timerEvent) + tail.size();
     if (dataSize > 0xFFFFFFFFu) return 1;
 
     OutputFile file;
@@ -824,9 +1123,21 @@ int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t c
     out.Append(head.View());
 
     CrcTracker crc(file);
+    ExportTimeline line(entries, count, kFitClock, extras);
+    SegmentWalker walker(doc);
+    uint64_t previousTime = 0;
     for (uint32_t i = 0; i < count && line.Next(); ++i) {
         const ExportEntry& e = entries[i];
         record[0].value = static_cast<uint64_t>(line.time());
+        if (walker.Next(e.index) && breaks > 0) {
+            timerEvent[0].value = previousTime;
+            timerEvent[2].value = kEventTypeStopAll;
+            AppendData(out, 6, timerEvent);
+            timerEvent[0].value = record[0].value;
+            timerEvent[2].value = kEventTypeStart;
+            AppendData(out, 6, timerEvent);
+        }
+        previousTime = record[0].value;
         record[1].value = Semicircles(e.point->latitude);
         record[2].value = Semicircles(e.point->longitude);
         record[3].value = Scaled(line.metres() * 100, 4294967295.0);

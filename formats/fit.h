@@ -40,19 +40,29 @@ uint16_t FitCrc(uint16_t crc, const uint8_t* data, std::size_t size);
 // report. A point lacks (in `sensors`, when not null) the altitude, speed or
 // time its record does not give, and always course, satellites and dilutions
 // of precision; sensor values no body or device gives are left absent and
-// counted. The signature ".FIT" makes a file FIT; a damaged file (cut short,
-// or with a wrong header or file CRC) gives the points of its complete
-// messages. The totals of the `session` messages, summed, become the report's
-// device totals. kOk (count 0 when no record holds a position), kCannotOpen,
-// kNotThisFormat (no FIT file header at the start) or kNoMemory, with the
-// reason in the report.
+// counted. Beside the points (in `sensors`' document): each `lap` message is
+// a lap from the first record at or after its start time (a lap that holds
+// no record is none); the first record after a timer stop begins a segment;
+// each `course_point` with a position is a waypoint named by its name, with
+// its type's name in the profile ("summit", "left" ...) as symbol; the
+// `course` message names the track. The signature ".FIT" makes a file FIT; a
+// damaged file (cut short, or with a wrong header or file CRC) gives the
+// points of its complete messages. The totals of the `session` messages,
+// summed, become the report's device totals. kOk (count 0 when no record
+// holds a position), kCannotOpen, kNotThisFormat (no FIT file header at the
+// start) or kNoMemory, with the reason in the report.
 ReadStatus ReadFitFile(const std::string& path, TrackPointArray& points, uint32_t& count,
                        SensorChannels* sensors = nullptr);
 
 // One record per entry with timestamp, position, distance, enhanced altitude
 // and speed and the sensor channels present; an altitude or speed the point
 // lacks is left at the field's invalid value. Points without a date get
-// times from the writer's clock onwards at 10 km/h along the track.
+// times from the writer's clock onwards at 10 km/h along the track. One lap
+// message a lap of the document (one over the whole track when it has none)
+// with its start, elapsed and timer time and distance; a timer stop and start
+// between two segments. A document with course points makes a course file
+// whatever the option, with its course points after the records (possibly
+// no record at all); a course is named by its track, else by the file's title.
 int WriteFitFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t options, const SensorChannels* sensors = nullptr);
 

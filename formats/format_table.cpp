@@ -12,6 +12,7 @@
 #include "formats/pcx5.h"
 #include "formats/gpx.h"
 #include "formats/kml.h"
+#include "formats/kmz.h"
 #include "formats/rando.h"
 #include "formats/tcx.h"
 #include "formats/magellan.h"
@@ -50,18 +51,19 @@ constexpr FormatEntry kFormatTable[] = {
     {"trk",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
     {"upt",  0,              R<ReadMagellanLog>, nullptr,             kPositionOnly},
     {"plt",  kStrFilterPlt,  ReadOziTrack,       WriteOziTrack,       kPositionOnly},
-    {"gpx",  kStrFilterGpx,  ReadGpxTrack,       WriteGpxTrack,       kAllData, kGpxOptions},
-    {"kml",  kStrFilterKml,  ReadKmlTrack,       WriteKmlDocument,    kPositionOnly, kKmlOptions},
+    {"gpx",  kStrFilterGpx,  ReadGpxTrack,       WriteGpxTrack,       kAllData, kGpxOptions, DeviceRow::kNone, true},
+    {"kml",  kStrFilterKml,  ReadKmlTrack,       WriteKmlDocument,    kPositionOnly, kKmlOptions, DeviceRow::kNone, true},
+    {"kmz",  kStrFilterKmz,  ReadKmzFile,        WriteKmzFile,        kPositionOnly, {}, DeviceRow::kNone, true},
     {"rdn",  kStrFilterRdn,  R<ReadRandoHike>,   W<WriteRandoHike>,   kPositionOnly},
     {"csv",  kStrFilterCsv,  nullptr,            WriteCsvTable,       0, kCsvOptions},
     {"fit",  kStrFilterFit,  ReadFitFile,        WriteFitFile,        kFitData, kFitOptions},
     {"tcx",  kStrFilterTcx,  ReadTcxFile,        WriteTcxFile,        kTcxData},
-    {"geojson", kStrFilterGeoJson, ReadGeoJsonFile, WriteGeoJsonFile, kPositionOnly},
+    {"geojson", kStrFilterGeoJson, ReadGeoJsonFile, WriteGeoJsonFile, kPositionOnly, {}, DeviceRow::kNone, true},
     {"com",  0,              nullptr,            nullptr,             0, kNmeaPortOptions,
      DeviceRow::kNmeaReplay},
 };
 
-static_assert(std::size(kFormatTable) == 19);
+static_assert(std::size(kFormatTable) == 20);
 
 // A writer without a stored word gets kAllOptions: every option a writer
 // declares must be on by default, and no two of its options share a bit.

@@ -31,9 +31,9 @@ using simdjson::SUCCESS;
 
 // ---------------------------------------------------------------- reading
 
-// What one feature has read: its lines, as ranges of the point array, and
-// its properties when they came before its geometry (their text, applied
-// once the lines are known).
+// What one feature has read: its lines, as ranges of the point array, or
+// the place of its Point geometry, and its properties when they came before
+// its geometry (their text, applied once the lines or the place are known).
 struct FeatureScope {
     // A line's points, its positions in the file, and where the list of the
     // positions that gave no point (their places in the line, in order)
@@ -45,10 +45,19 @@ struct FeatureScope {
     };
     std::vector<Line> lines;
     std::string_view laterProperties;
+    // A feature whose own geometry is a Point is a waypoint, kept once the
+    // feature ends.
+    Waypoint place;
+    bool hasPlace = false;
 
+    // Whether the feature's properties can be applied: its lines or its
+    // place are known.
+    bool Known() const { return !lines.empty() || hasPlace; }
     void Clear() {
         lines.clear();
         laterProperties = {};
+        if (hasPlace) place = Waypoint{};
+        hasPlace = false;
     }
 };
 
@@ -124,11 +133,22 @@ Property PropertyOf(std::string_view key) {
     return Property::kNone;
 }
 
-enum class Geometry : uint8_t { kUnknown, kLine, kMultiLine, kOther };
+enum class Geometry : uint8_t { kUnknown, kLine, kMultiLine, kPoint, kOther };
 Geometry GeometryOf(std::string_view type) {
     if (type == "LineString") return Geometry::kLine;
     if (type == "MultiLineString") return Geometry::kMultiLine;
+    if (type == "Point") return Geometry::kPoint;
     return Geometry::kOther;
+}
+
+// The texts of a waypoint's properties, as web converters of GPX files name
+// them.
+enum class PlaceText : uint8_t { kNone, kName, kDescription, kSymbol };
+PlaceText PlaceTextOf(std::string_view key) {
+    if (key == "name") return PlaceText::kName;
+    if (key == "desc" || key == "description") return PlaceText::kDescription;
+    if (key == "sym") return PlaceText::kSymbol;
+    return PlaceText::kNone;
 }
 
 // Where an object stands: the document itself, an element of `features`, or
@@ -150,7 +170,8 @@ class GeoJsonWalk {
 public:
     // `limit`: the most points the document can hold.
     GeoJsonWalk(const char* bufferEnd, std::size_t limit, SensorChannels* sensors)
-        : bufferEnd_(bufferEnd), sensors_(sensors), points_(limit), limit_(limit) {}
+        : bufferEnd_(bufferEnd), sensors_(sensors), document_(sensors ? &sensors->document : nullptr),
+          points_(limit), limit_(limit) {}
 
     error_code Document(od::document& doc) {
         od::json_type type;
@@ -176,6 +197,8 @@ public:
     uint32_t count() const { return used_; }
     // Whether the document had a line geometry, with or without points.
     bool anyLine() const { return lines_ > 0; }
+    // Whether it had a Point feature on the earth.
+    bool anyPlace() const { return places_ > 0; }
     // The points without a time are marked so (once every time is read).
     void MarkUntimed() {
         if (!sensors_) return;
@@ -233,10 +256,13 @@ private:
         return SUCCESS;
     }
 
-    error_code Object(od::object object, int depth, Level level, FeatureScope* scope = nullptr) {
+    // `own`: the object is the document itself or a feature's own geometry,
+    // not one of a GeometryCollection (only such a Point is a waypoint).
+    error_code Object(od::object object, int depth, Level level, FeatureScope* scope = nullptr, bool own = false) {
         if (level == Level::kRoot) {
             scope = &rootScope_;
             scope->Clear();
+            own = true;
         }
         Geometry geometry = Geometry::kUnknown;
         std::string_view deferred;  // coordinates met before the type
@@ -252,7 +278,9 @@ private:
                 if (e == simdjson::INCORRECT_TYPE) continue;
                 geometry = GeometryOf(type);
             } else if (key == "coordinates") {
-                if (geometry != Geometry::kUnknown) {
+                if (geometry == Geometry::kPoint) {
+                    if (own) e = Place(v, *scope);
+                } else if (geometry != Geometry::kUnknown) {
                     e = Coordinates(v, geometry, *scope);
                 } else {
                     od::array coordinates;
@@ -260,7 +288,7 @@ private:
                     if (!e) e = coordinates.raw_json().get(deferred);
                 }
             } else if (key == "geometries" || (key == "geometry" && level != Level::kGeometry)) {
-                e = Geometries(v, depth + 1, *scope);
+                e = Geometries(v, depth + 1, *scope, key == "geometry");
             } else if (key == "features" && level == Level::kRoot) {
                 od::array features;
                 e = v.get_array().get(features);
@@ -271,7 +299,7 @@ private:
                 // came first, else kept for when the lines are known.
                 od::object properties;
                 e = v.get_object().get(properties);
-                if (!e && !scope->lines.empty()) e = Properties(properties, *scope, true);
+                if (!e && scope->Known()) e = Properties(properties, *scope, true);
                 else if (!e) e = properties.raw_json().get(scope->laterProperties);
             }
             if (e && e != simdjson::INCORRECT_TYPE) return e;
@@ -280,27 +308,36 @@ private:
             if (error_code e = Reparse(deferred, [&](od::value v) { return Coordinates(v, geometry, *scope); }))
                 return e;
         }
-        if (level != Level::kGeometry && !scope->laterProperties.empty() && !scope->lines.empty()) {
+        if (!deferred.empty() && geometry == Geometry::kPoint && own) {
+            if (error_code e = Reparse(deferred, [&](od::value v) { return Place(v, *scope); })) return e;
+        }
+        if (level == Level::kGeometry) return SUCCESS;
+        if (!scope->laterProperties.empty() && scope->Known()) {
             const std::string_view text = scope->laterProperties;
             scope->laterProperties = {};
-            return Reparse(text, [&](od::value v) {
-                od::object properties;
-                error_code e = v.get_object().get(properties);
-                return e ? e : Properties(properties, *scope, true);
-            });
+            if (error_code e = Reparse(text, [&](od::value v) {
+                    od::object properties;
+                    error_code f = v.get_object().get(properties);
+                    return f ? f : Properties(properties, *scope, true);
+                }))
+                return e;
         }
+        // The feature is complete: its place joins the waypoints.
+        if (scope->hasPlace && document_) document_->waypoints.push_back(std::move(scope->place));
+        scope->Clear();
         return SUCCESS;
     }
 
-    // A geometry object, or an array of them (GeometryCollection).
-    error_code Geometries(od::value v, int depth, FeatureScope& scope) {
+    // A geometry object, or an array of them (GeometryCollection); `own`
+    // for a feature's geometry.
+    error_code Geometries(od::value v, int depth, FeatureScope& scope, bool own) {
         if (depth > kMaxDepth) return SUCCESS;
         od::json_type type;
         if (error_code e = v.type().get(type)) return e;
         if (type == od::json_type::object) {
             od::object object;
             if (error_code e = v.get_object().get(object)) return e;
-            return Object(object, depth, Level::kGeometry, &scope);
+            return Object(object, depth, Level::kGeometry, &scope, own);
         }
         if (type != od::json_type::array) return SUCCESS;
         od::array array;
@@ -355,6 +392,11 @@ private:
     // counted); one without a number for the altitude lacks it.
     error_code Line(od::array positions, FeatureScope& scope) {
         ++lines_;
+        // A feature's first line begins its track, each further one a segment.
+        if (document_) {
+            if (scope.lines.empty()) document_->BeginTrack(used_);
+            else document_->BeginSegment(used_);
+        }
         // Room for every position of the line at once, as far as the
         // document can hold them.
         const uint32_t begin = used_;
@@ -411,8 +453,78 @@ private:
         return SUCCESS;
     }
 
+    // The position of a Point feature: [longitude, latitude(, altitude ...)]
+    // as a line's, its place when it lies on the earth (else counted).
+    error_code Place(od::value v, FeatureScope& scope) {
+        od::array numbers;
+        if (error_code e = v.get_array().get(numbers)) return e;
+        double c[3] = {0, 0, 0};
+        int n = 0;
+        bool numeric = true, altitude = false;
+        for (auto number : numbers) {
+            if (n < 3) {
+                const error_code e = number.get_double().get(c[n]);
+                if (e && e != simdjson::INCORRECT_TYPE) return e;
+                if (n < 2 && e) numeric = false;
+                if (n == 2) altitude = !e;
+            }
+            ++n;
+        }
+        if (!numeric || n < 2 || !IsRealPosition(c[1], c[0])) {
+            CurrentReadReport().Count(LeftOut::kNoPosition);
+            return SUCCESS;
+        }
+        ++places_;
+        Waypoint& w = scope.place;
+        w.point.longitude = c[0];
+        w.point.latitude = c[1];
+        w.point.altitude = altitude ? ToFloat(c[2]) : 0.0f;
+        // The time comes with the properties, if at all.
+        w.absent = altitude ? kFieldTime : kFieldTime | kFieldAltitude;
+        scope.hasPlace = true;
+        return SUCCESS;
+    }
+
+    // A property of the feature itself: its track's name, or the name, time,
+    // altitude and texts of its place.
+    error_code FeatureProperty(std::string_view key, od::value value, FeatureScope& scope) {
+        if (!document_) return SUCCESS;
+        const PlaceText text = PlaceTextOf(key);
+        std::string_view s;
+        if (!scope.hasPlace) {
+            if (text != PlaceText::kName || scope.lines.empty()) return SUCCESS;
+            if (error_code e = value.get_string().get(s)) return e;
+            document_->NameTrack(std::string(s));
+            return SUCCESS;
+        }
+        Waypoint& w = scope.place;
+        if (text != PlaceText::kNone) {
+            if (error_code e = value.get_string().get(s)) return e;
+            std::string& field = text == PlaceText::kName          ? w.name
+                                 : text == PlaceText::kDescription ? w.description
+                                                                   : w.symbol;
+            field.assign(s);
+        } else if (key == "time") {
+            if (error_code e = value.get_string().get(s)) return e;
+            // A time refused leaves the place undated.
+            if (ParseIsoTime(s, w.point)) w.absent &= static_cast<uint8_t>(~kFieldTime);
+            else CurrentReadReport().Count(LeftOut::kNoDate);
+        } else if (key == "ele" && (w.absent & kFieldAltitude)) {
+            // The third number of the position, when there is one, is the
+            // altitude; a property stands in for it.
+            double d;
+            if (error_code e = value.get_double().get(d)) return e;
+            if (std::isfinite(d)) {
+                w.point.altitude = ToFloat(d);
+                w.absent &= static_cast<uint8_t>(~kFieldAltitude);
+            }
+        }
+        return SUCCESS;
+    }
+
     // The per-point arrays of `properties` and of its `coordinateProperties`,
-    // onto the points of the feature's lines.
+    // onto the points of the feature's lines, and the feature's own
+    // properties (FeatureProperty).
     error_code Properties(od::object object, FeatureScope& scope, bool outer) {
         error_code e;
         for (auto field : object) {
@@ -420,7 +532,9 @@ private:
             if ((e = field.unescaped_key().get(key))) return e;
             od::value value;
             if ((e = field.value().get(value))) return e;
-            if (outer && key == "coordinateProperties") {
+            if (outer && (key == "time" || key == "ele" || PlaceTextOf(key) != PlaceText::kNone)) {
+                e = FeatureProperty(key, value, scope);
+            } else if (outer && key == "coordinateProperties") {
                 od::object inner;
                 e = value.get_object().get(inner);
                 if (!e) e = Properties(inner, scope, false);
@@ -508,6 +622,8 @@ private:
 
     const char* bufferEnd_;
     SensorChannels* sensors_;
+    TrackDocument* document_;  // of `sensors_`; null without
+    uint64_t places_ = 0;      // Point features on the earth
     PointBuffer points_;
     uint32_t used_ = 0;  // the points written (the buffer may hold more, zeroed)
     std::size_t limit_;
@@ -590,7 +706,7 @@ ReadStatus ReadPadded(const PaddedBuffer& buffer, std::size_t skipped, TrackPoin
         }
         // A document without a line is read, with no point: the reason tells
         // why its message says so.
-        if (!walk.anyLine()) SetReadReason("no line geometry");
+        if (!walk.anyLine() && !walk.anyPlace()) SetReadReason("no line geometry");
         walk.MarkUntimed();
         count = walk.count();
         points = walk.Release();
@@ -657,7 +773,7 @@ bool Writable(const ExportEntry& e) {
 }
 
 // Calls `step` for each writable entry; a lone point is given twice, since a
-// LineString has two positions at least.
+// line has two positions at least.
 template <typename Step>
 void ForEachWritten(const ExportEntry* entries, uint32_t count, uint32_t written, Step step) {
     for (uint32_t i = 0; i < count; ++i)
@@ -665,6 +781,50 @@ void ForEachWritten(const ExportEntry* entries, uint32_t count, uint32_t written
     if (written == 1)
         for (uint32_t i = 0; i < count; ++i)
             if (Writable(entries[i])) step(entries[i]);
+}
+
+// A line of the output: the entries [begin, end) of one segment, `written`
+// of them writable, and the track it belongs to.
+struct OutputLine {
+    uint32_t begin, end, written, track;
+};
+
+// The lines of the export list, one a segment that has a writable point.
+std::vector<OutputLine> OutputLines(const ExportEntry* entries, uint32_t count, const TrackDocument* document) {
+    std::vector<OutputLine> lines;
+    SegmentWalker walker(document);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (walker.Next(entries[i].index) || i == 0) {
+            if (!lines.empty() && lines.back().written == 0) lines.pop_back();
+            lines.push_back({i, i, 0, walker.Track()});
+        }
+        lines.back().end = i + 1;
+        if (Writable(entries[i])) ++lines.back().written;
+    }
+    if (!lines.empty() && lines.back().written == 0) lines.pop_back();
+    return lines;
+}
+
+// A per-point array over the lines of a feature: flat for one line, one
+// array a line for several. `step` appends the value of an entry.
+template <typename Step>
+void AppendPerPoint(TextBuffer& out, OutputFile& file, const ExportEntry* entries, const OutputLine* lines,
+                    std::size_t lineCount, Step step) {
+    const bool nested = lineCount > 1;
+    out.Append('[');
+    for (std::size_t l = 0; l < lineCount; ++l) {
+        if (nested) out.Append(l ? ", [" : "[");
+        const char* separator = "";
+        const OutputLine& line = lines[l];
+        ForEachWritten(entries + line.begin, line.end - line.begin, line.written, [&](const ExportEntry& e) {
+            out.Append(separator);
+            separator = ", ";
+            step(e);
+            file.Flush();
+        });
+        if (nested) out.Append(']');
+    }
+    out.Append(']');
 }
 
 constexpr const char* kSensorProperty[kSensorCount] = {"heartRates", "cadences", "powers", "temperatures"};
@@ -723,65 +883,84 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
     return status;
 }
 
-int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
-                     uint32_t /*options*/, const SensorChannels* sensors) {
-    const SensorChannels* const extras = sensors;  // what the points lack
-    sensors = PresentChannels(sensors);
-    uint32_t written = 0;
-    int64_t firstTime = -1;  // of the first dated point
-    for (uint32_t i = 0; i < count; ++i) {
-        if (!Writable(entries[i])) continue;
-        ++written;
-        if (firstTime < 0) firstTime = PointMilliseconds(*entries[i].point);
-    }
-    if (written == 0) return 1;
+namespace {
 
-    OutputFile file;
-    if (!file.Create(path)) return 1;
+// "[longitude, latitude(, altitude)]".
+void AppendPosition(TextBuffer& out, const TrackPoint& p, double altitude, bool hasAltitude) {
+    out.Append('[');
+    AppendFixed(out, p.longitude, 6);
+    out.Append(", ");
+    AppendFixed(out, p.latitude, 6);
+    if (hasAltitude) {
+        out.Append(", ");
+        AppendShortFixed(out, altitude, 3);
+    }
+    out.Append(']');
+}
+
+// One feature of a track: a LineString of its one line, or a MultiLineString
+// of its several, and its properties.
+void AppendTrackFeature(OutputFile& file, const ExportEntry* entries, const OutputLine* lines, std::size_t lineCount,
+                        std::string_view name, const SensorChannels* extras) {
     TextBuffer& out = file.Buffer();
+    const SensorChannels* sensors = PresentChannels(extras);
+    const bool multi = lineCount > 1;
+    int64_t firstTime = -1;  // of the first dated point
+    for (std::size_t l = 0; l < lineCount && firstTime < 0; ++l)
+        for (uint32_t i = lines[l].begin; i < lines[l].end && firstTime < 0; ++i)
+            if (Writable(entries[i])) firstTime = PointMilliseconds(*entries[i].point);
     // The geometry before the properties, so that a reader meets the points
     // before their per-point values.
     out.Append(
-        "{\n"
-        "  \"type\": \"FeatureCollection\",\n"
-        "  \"features\": [\n"
         "    {\n"
         "      \"type\": \"Feature\",\n"
         "      \"geometry\": {\n"
-        "        \"type\": \"LineString\",\n"
+        "        \"type\": \"");
+    out.Append(multi ? "MultiLineString" : "LineString");
+    out.Append(
+        "\",\n"
         "        \"coordinates\": [");
-    const char* separator = "\n";
-    ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
-        out.Append(separator);
-        separator = ",\n";
-        out.Append("          [");
-        AppendFixed(out, e.point->longitude, 6);
-        out.Append(", ");
-        AppendFixed(out, e.point->latitude, 6);
-        // A point without altitude has a position of two numbers.
-        if (std::isfinite(e.altitude) && !PointLacks(extras, e.index, kFieldAltitude)) {
-            out.Append(", ");
-            AppendShortFixed(out, e.altitude, 3);
-        }
-        out.Append(']');
-        file.Flush();
-    });
+    for (std::size_t l = 0; l < lineCount; ++l) {
+        if (multi) out.Append(l ? ",\n          [" : "\n          [");
+        const char* separator = "\n";
+        const OutputLine& line = lines[l];
+        ForEachWritten(entries + line.begin, line.end - line.begin, line.written, [&](const ExportEntry& e) {
+            out.Append(separator);
+            separator = ",\n";
+            out.Append(multi ? "            " : "          ");
+            // A point without altitude has a position of two numbers.
+            AppendPosition(out, *e.point, e.altitude,
+                           std::isfinite(e.altitude) && !PointLacks(extras, e.index, kFieldAltitude));
+            file.Flush();
+        });
+        if (multi) out.Append("\n          ]");
+    }
     out.Append(
         "\n        ]\n"
         "      },\n"
-        "      \"properties\": {\n"
-        "        \"name\": ");
-    AppendJsonString(out, FileTitle(path));
+        "      \"properties\": {");
+    // Each property on a line of its own; an empty object stays on one line.
+    const char* separator = "\n        ";
+    const auto property = [&](const char* key) {
+        out.Append(separator);
+        separator = ",\n        ";
+        out.Append('"');
+        out.Append(key);
+        out.Append("\": ");
+    };
+    if (!name.empty()) {
+        property("name");
+        AppendJsonString(out, name);
+    }
     if (firstTime >= 0) {
         // The first dated point's time, and one time per point (null where a
         // point has none).
-        out.Append(",\n        \"time\": \"");
+        property("time");
+        out.Append('"');
         AppendIsoTime(out, firstTime);
-        out.Append("\",\n        \"coordTimes\": [");
-        separator = "";
-        ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
-            out.Append(separator);
-            separator = ", ";
+        out.Append('"');
+        property("coordTimes");
+        AppendPerPoint(out, file, entries, lines, lineCount, [&](const ExportEntry& e) {
             const int64_t t = PointMilliseconds(*e.point);
             if (t < 0) {
                 out.Append("null");
@@ -790,30 +969,104 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
             out.Append('"');
             AppendIsoTime(out, t);
             out.Append('"');
-            file.Flush();
         });
-        out.Append(']');
     }
     for (int s = 0; sensors && s < kSensorCount; ++s) {
         const Sensor sensor = static_cast<Sensor>(s);
         if (!sensors->Has(sensor)) continue;
-        out.Append(",\n        \"");
-        out.Append(kSensorProperty[s]);
-        out.Append("\": [");
-        separator = "";
-        ForEachWritten(entries, count, written, [&](const ExportEntry& e) {
-            out.Append(separator);
-            separator = ", ";
+        property(kSensorProperty[s]);
+        AppendPerPoint(out, file, entries, lines, lineCount, [&](const ExportEntry& e) {
             const float v = sensors->Value(sensor, e.index);
             if (IsSensorValue(v) && std::isfinite(v)) AppendSensorCell(out, v);
             else out.Append("null");
-            file.Flush();
         });
-        out.Append(']');
+    }
+    if (*separator == ',') out.Append("\n      ");
+    out.Append(
+        "}\n"
+        "    }");
+}
+
+// One Point feature of a waypoint, with the name, texts and time it has.
+void AppendPlaceFeature(TextBuffer& out, const Waypoint& w) {
+    out.Append(
+        "    {\n"
+        "      \"type\": \"Feature\",\n"
+        "      \"geometry\": {\n"
+        "        \"type\": \"Point\",\n"
+        "        \"coordinates\": ");
+    const double altitude = w.point.altitude;
+    AppendPosition(out, w.point, altitude, !(w.absent & kFieldAltitude) && std::isfinite(altitude));
+    out.Append(
+        "\n      },\n"
+        "      \"properties\": {");
+    const char* separator = "\n        ";
+    const auto text = [&](const char* key, const std::string& value) {
+        if (value.empty()) return;
+        out.Append(separator);
+        separator = ",\n        ";
+        out.Append(key);
+        AppendJsonString(out, value);
+    };
+    text("\"name\": ", w.name);
+    text("\"desc\": ", w.description);
+    text("\"sym\": ", w.symbol);
+    const int64_t t = (w.absent & kFieldTime) ? -1 : PointMilliseconds(w.point);
+    if (t >= 0) {
+        out.Append(separator);
+        separator = ",\n        ";
+        out.Append("\"time\": \"");
+        AppendIsoTime(out, t);
+        out.Append('"');
+    }
+    // An empty object stays on one line.
+    if (*separator == ',') out.Append("\n      ");
+    out.Append(
+        "}\n"
+        "    }");
+}
+
+}  // namespace
+
+int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
+                     uint32_t /*options*/, const SensorChannels* sensors) {
+    const TrackDocument* document = sensors ? &sensors->document : nullptr;
+    const std::vector<OutputLine> lines = OutputLines(entries, count, document);
+    std::size_t places = 0;
+    if (document)
+        for (const Waypoint& w : document->waypoints)
+            if (IsRealPosition(w.point.latitude, w.point.longitude)) ++places;
+    if (lines.empty() && places == 0) return 1;
+
+    OutputFile file;
+    if (!file.Create(path)) return 1;
+    TextBuffer& out = file.Buffer();
+    out.Append(
+        "{\n"
+        "  \"type\": \"FeatureCollection\",\n"
+        "  \"features\": [\n");
+    const char* separator = "";
+    // One feature a track, named by its own name. The one track of a file
+    // without a name of its own takes the file's title; among several, a
+    // track without one has no name.
+    const std::string title = document && document->TrackCount() > 1 ? std::string() : FileTitle(path);
+    for (std::size_t first = 0, next; first < lines.size(); first = next) {
+        for (next = first + 1; next < lines.size() && lines[next].track == lines[first].track;) ++next;
+        const std::string& name = document ? document->TrackName(lines[first].track) : title;
+        out.Append(separator);
+        separator = ",\n";
+        AppendTrackFeature(file, entries, lines.data() + first, next - first, name.empty() ? title : name, sensors);
+    }
+    for (std::size_t i = 0; document && i < document->waypoints.size(); ++i) {
+        const Waypoint& w = document->waypoints[i];
+        if (!IsRealPosition(w.point.latitude, w.point.longitude)) continue;
+        out.Append(separator);
+        separator = ",\n";
+        AppendPlaceFeature(out, w);
+        file.Flush();
     }
     out.Append(
-        "\n      }\n"
-        "    }\n"
+        "\n"
         "  ]\n"
         "}\n");
     return file.Commit() ? 0 : 1;

@@ -27,20 +27,31 @@ namespace ferolin {
 // position of the file: a position left out takes its values with it. Sensor
 // values no body or device gives are left absent and counted. The points
 // lack (in `sensors`, when not null) the fix quality GeoJSON does not carry,
-// and the time when no array gives one. Point geometries are not track
-// points. kOk with count 0 for a document whose lines hold no point;
-// kNotThisFormat for a document that is not JSON or has no line geometry,
-// with the reason in the report.
+// and the time when no array gives one. Each feature with lines is a track
+// of the document in `sensors`, named by its `name` property, each of its
+// lines a segment. A feature whose geometry is a Point is a waypoint, not a
+// track point: its `name`, `desc` (or `description`), `sym`, `time` (read
+// with its zone) and the altitude of its third number or, without one, of
+// `ele`. kOk with count 0 for a document whose lines hold no point or that
+// has only Point features; kNotThisFormat for a document that is not JSON,
+// with the reason in the report ("no line geometry" beside a kOk without
+// lines or places).
 ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uint32_t& count,
                            SensorChannels* sensors = nullptr);
 
-// A FeatureCollection of one Feature: the LineString of the points'
+// A FeatureCollection of one Feature a track: the LineString of the points'
 // [longitude, latitude, altitude] (six decimals for the position; no
-// altitude for a point that lacks it), and the properties `name` (the output
-// file's title), `time` and `coordTimes` when the points are dated, and one
+// altitude for a point that lacks it), or a MultiLineString of one line a
+// segment, and the properties `name` (the track's name; without one, the
+// output file's title for the file's one track, none among several), `time`
+// and `coordTimes` when the points are dated, and one
 // per-point array for each sensor channel present (`heartRates`, `cadences`,
-// `powers`, `temperatures`; null where a point has no value). Points whose
-// position is not on the earth are left out. Takes no option bits.
+// `powers`, `temperatures`; null where a point has no value); for a
+// MultiLineString, each per-point array holds one array a line. Then one
+// Point feature a waypoint, with its altitude as third number and its
+// `name`, `desc`, `sym` and `time` when it has them. Points and waypoints
+// whose position is not on the earth are left out; a line of a single point
+// gives it twice. Routes are not written. Takes no option bits.
 int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                      uint32_t options, const SensorChannels* sensors = nullptr);
 

@@ -110,32 +110,61 @@ uint8_t FieldOfState(int state) {
 // The fields a track point can carry; those it does not are marked absent.
 constexpr uint8_t kGpxFields = kFieldAltitude | kFieldTime | kQualityFields;
 
+// The `lat` and `lon` attributes of a point, read as far as they are
+// numbers; whether both are there and give a real position.
+bool PositionOf(const XmlAttributes& attributes, double& latitude, double& longitude) {
+    bool hasLatitude = false, hasLongitude = false;
+    const std::size_t n = attributes.Count();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (attributes.QualifiedNameIs(i, "lat"))
+            hasLatitude = RealOf(attributes.Value(i), latitude);
+        else if (attributes.QualifiedNameIs(i, "lon"))
+            hasLongitude = RealOf(attributes.Value(i), longitude);
+    }
+    return hasLatitude && hasLongitude && IsRealPosition(latitude, longitude);
+}
+
+// What the text being gathered outside the track points fills: a value of
+// the waypoint or route point being read, or the name of a track or route.
+enum TextTarget : uint8_t {
+    kNoText,
+    kPlaceEle,
+    kPlaceTime,
+    kPlaceName,
+    kPlaceDescription,
+    kPlaceSymbol,
+    kTrackName,
+    kRouteName,
+};
+
+// The text target of a child of `wpt` or `rtept`; kNoText for the children
+// that are not kept.
+TextTarget PlaceTarget(std::string_view name) {
+    if (XmlNameIs(name, "ele")) return kPlaceEle;
+    if (XmlNameIs(name, "time")) return kPlaceTime;
+    if (XmlNameIs(name, "name")) return kPlaceName;
+    if (XmlNameIs(name, "desc")) return kPlaceDescription;
+    if (XmlNameIs(name, "sym")) return kPlaceSymbol;
+    return kNoText;
+}
+
+// A name or description without the blanks and line ends that indent it.
+std::string Trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+// Whether a text holds more than blanks.
+bool HasText(std::string_view text) { return text.find_first_not_of(" \t\r\n") != std::string_view::npos; }
+
 class GpxHandler : public TrackSaxHandler {
 public:
     void StartElement(std::string_view name, const XmlAttributes& attributes) override {
-        if (state_ == kOutside && XmlNameIs(name, "trkpt")) {
-            TrackPoint* p = Slot();
-            if (!p) return;
-            state_ = kInPoint;
-            extensions_ = 0;
-            hasSpeed_ = false;
-            extensionSpeed_ = kNoSensorValue;
-            present_ = 0;
-            timeRefused_ = false;
-            bool hasLatitude = false, hasLongitude = false;
-            p->record = static_cast<int32_t>(Index() + 1);
-            // Read into aligned locals: the record's fields are packed.
-            double latitude = 0, longitude = 0;
-            const std::size_t n = attributes.Count();
-            for (std::size_t i = 0; i < n; ++i) {
-                if (attributes.QualifiedNameIs(i, "lat"))
-                    hasLatitude = RealOf(attributes.Value(i), latitude);
-                else if (attributes.QualifiedNameIs(i, "lon"))
-                    hasLongitude = RealOf(attributes.Value(i), longitude);
-            }
-            p->latitude = latitude;
-            p->longitude = longitude;
-            hasPosition_ = hasLatitude && hasLongitude && IsRealPosition(p->latitude, p->longitude);
+        ++depth_;
+        if (state_ == kOutside) {
+            StartOutside(name, attributes);
             return;
         }
         if (state_ != kInPoint) return;
@@ -150,7 +179,11 @@ public:
     }
 
     void EndElement(std::string_view name) override {
-        if (state_ != kOutside && XmlNameIs(name, "trkpt")) {
+        const uint32_t depth = depth_;
+        if (depth_ > 0) --depth_;
+        if (state_ == kOutside) {
+            EndOutside(depth);
+        } else if (XmlNameIs(name, "trkpt")) {
             EndPoint();
             state_ = kOutside;
         } else if (XmlNameIs(name, "gpx")) {
@@ -164,9 +197,14 @@ public:
         }
     }
 
-    bool WantsText() const override { return state_ >= kInEle; }
+    bool WantsText() const override { return state_ >= kInEle || target_ != kNoText; }
 
     void Characters(std::string_view text) override {
+        if (target_ != kNoText) {
+            // Only the element's own text: not that of markup inside it.
+            if (depth_ == textDepth_) text_.append(text.data(), text.size());
+            return;
+        }
         if (state_ < kInEle) return;
         TrackPoint* p = Slot();
         if (!p) return;
@@ -216,6 +254,141 @@ public:
     }
 
 private:
+    // An element outside the track points: a track point, a track, a
+    // segment, a route, a waypoint or route point, or one of the values
+    // and names they carry. Only the direct `name` child of `trk` and `rte`
+    // names them (not the names of the metadata or of their extensions).
+    void StartOutside(std::string_view name, const XmlAttributes& attributes) {
+        // Markup inside a gathered text is skipped with its own text.
+        if (target_ != kNoText) return;
+        if (placeDepth_ != 0) {
+            if (depth_ == placeDepth_ + 1) BeginText(PlaceTarget(name));
+            return;
+        }
+        if (XmlNameIs(name, "trkpt")) {
+            StartPoint(attributes);
+            return;
+        }
+        TrackDocument* document = Document();
+        if (XmlNameIs(name, "wpt")) {
+            StartPlace(attributes, false);
+        } else if (XmlNameIs(name, "rtept")) {
+            if (routeDepth_ != 0) StartPlace(attributes, true);
+        } else if (XmlNameIs(name, "trkseg")) {
+            if (document) document->BeginSegment(Index());
+        } else if (XmlNameIs(name, "trk")) {
+            if (trackDepth_ != 0) return;
+            trackDepth_ = depth_;
+            if (document) document->BeginTrack(Index());
+        } else if (XmlNameIs(name, "rte")) {
+            if (routeDepth_ != 0) return;
+            routeDepth_ = depth_;
+            if (document) document->routes.emplace_back();
+        } else if (XmlNameIs(name, "name")) {
+            if (routeDepth_ != 0 && depth_ == routeDepth_ + 1) BeginText(kRouteName);
+            else if (trackDepth_ != 0 && depth_ == trackDepth_ + 1) BeginText(kTrackName);
+        }
+    }
+
+    // The end of the element at `depth`, outside the track points.
+    void EndOutside(uint32_t depth) {
+        if (target_ != kNoText) {
+            if (depth == textDepth_) EndText();
+            return;
+        }
+        if (placeDepth_ != 0) {
+            if (depth == placeDepth_) EndPlace();
+            return;
+        }
+        if (depth == routeDepth_) routeDepth_ = 0;
+        if (depth == trackDepth_) trackDepth_ = 0;
+    }
+
+    void BeginText(TextTarget target) {
+        if (target == kNoText) return;
+        target_ = target;
+        textDepth_ = depth_;
+        text_.clear();
+    }
+
+    // Keeps the gathered text where its element says.
+    void EndText() {
+        const TextTarget target = target_;
+        target_ = kNoText;
+        TrackDocument* document = Document();
+        switch (target) {
+            case kPlaceEle: {
+                double v;
+                if (RealOf(text_, v)) {
+                    place_.point.altitude = ToFloat(v);
+                    place_.absent &= static_cast<uint8_t>(~kFieldAltitude);
+                }
+                break;
+            }
+            case kPlaceTime:
+                if (ParseIsoTime(text_, place_.point)) place_.absent &= static_cast<uint8_t>(~kFieldTime);
+                else if (HasText(text_)) placeTimeRefused_ = true;
+                break;
+            case kPlaceName: place_.name = Trimmed(text_); break;
+            case kPlaceDescription: place_.description = Trimmed(text_); break;
+            case kPlaceSymbol: place_.symbol = Trimmed(text_); break;
+            case kTrackName:
+                if (document) document->NameTrack(Trimmed(text_));
+                break;
+            case kRouteName:
+                if (document && !document->routes.empty()) document->routes.back().name = Trimmed(text_);
+                break;
+            case kNoText: break;
+        }
+    }
+
+    // A `wpt`, or an `rtept` of the route being read: its position, then
+    // the values of its children until it ends.
+    void StartPlace(const XmlAttributes& attributes, bool inRoute) {
+        placeDepth_ = depth_;
+        placeInRoute_ = inRoute;
+        placeTimeRefused_ = false;
+        place_ = Waypoint{};
+        place_.absent = kFieldAltitude | kFieldTime;
+        double latitude = 0, longitude = 0;
+        placeHasPosition_ = PositionOf(attributes, latitude, longitude);
+        place_.point.latitude = latitude;
+        place_.point.longitude = longitude;
+    }
+
+    // Keeps the waypoint or route point, or leaves it out when it has no
+    // real position.
+    void EndPlace() {
+        placeDepth_ = 0;
+        TrackDocument* document = Document();
+        if (!document) return;
+        if (!placeHasPosition_) {
+            CurrentReadReport().Count(LeftOut::kNoPosition);
+            return;
+        }
+        if (placeTimeRefused_ && (place_.absent & kFieldTime)) CurrentReadReport().Count(LeftOut::kNoDate);
+        if (!placeInRoute_) document->waypoints.push_back(std::move(place_));
+        else if (!document->routes.empty()) document->routes.back().points.push_back(std::move(place_));
+    }
+
+    // A `trkpt`: the slot of its record, and its position.
+    void StartPoint(const XmlAttributes& attributes) {
+        TrackPoint* p = Slot();
+        if (!p) return;
+        state_ = kInPoint;
+        extensions_ = 0;
+        hasSpeed_ = false;
+        extensionSpeed_ = kNoSensorValue;
+        present_ = 0;
+        timeRefused_ = false;
+        p->record = static_cast<int32_t>(Index() + 1);
+        // Read into aligned locals: the record's fields are packed.
+        double latitude = 0, longitude = 0;
+        hasPosition_ = PositionOf(attributes, latitude, longitude);
+        p->latitude = latitude;
+        p->longitude = longitude;
+    }
+
     // Completes the point, or gives none for it when it has no real position.
     void EndPoint() {
         if (!hasPosition_) {
@@ -239,6 +412,22 @@ private:
     bool timeRefused_ = false;  // a time text that gives no date that exists
     uint8_t present_ = 0;       // PointField bits of the values the point has
     float extensionSpeed_ = kNoSensorValue;
+
+    // Outside the track points: the depth of the element being read, and of
+    // the open `trk`, `rte`, `wpt` or `rtept` (0 when none is open).
+    uint32_t depth_ = 0;
+    uint32_t trackDepth_ = 0;
+    uint32_t routeDepth_ = 0;
+    uint32_t placeDepth_ = 0;
+    // The text being gathered, and the depth of its element.
+    TextTarget target_ = kNoText;
+    uint32_t textDepth_ = 0;
+    std::string text_;
+    // The waypoint or route point being read.
+    Waypoint place_;
+    bool placeInRoute_ = false;
+    bool placeHasPosition_ = false;
+    bool placeTimeRefused_ = false;
 };
 
 
@@ -267,27 +456,52 @@ ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32
 
 namespace {
 
-// The single-precision bounding box of the export; the comparisons take the
-// full values.
+// The single-precision bounding box of the file's positions; the
+// comparisons take the full values.
 struct GpxBounds {
-    float minLat, maxLat, minLon, maxLon;
+    float minLat = 0, maxLat = 0, minLon = 0, maxLon = 0;
+    bool any = false;
+
+    void Add(double latitude, double longitude) {
+        if (!any) {
+            minLat = maxLat = ToFloat(latitude);
+            minLon = maxLon = ToFloat(longitude);
+            any = true;
+            return;
+        }
+        if (latitude < minLat) minLat = ToFloat(latitude);
+        if (latitude > maxLat) maxLat = ToFloat(latitude);
+        if (longitude < minLon) minLon = ToFloat(longitude);
+        if (longitude > maxLon) maxLon = ToFloat(longitude);
+    }
 };
 
-GpxBounds BoundsOf(const ExportEntry* entries, uint32_t count) {
-    const TrackPoint& first = *entries[0].point;
-    GpxBounds b{ToFloat(first.latitude), ToFloat(first.latitude), ToFloat(first.longitude),
-                ToFloat(first.longitude)};
-    for (uint32_t i = 1; i < count; ++i) {
-        const TrackPoint& p = *entries[i].point;
-        if (p.latitude < b.minLat) b.minLat = ToFloat(p.latitude);
-        if (p.latitude > b.maxLat) b.maxLat = ToFloat(p.latitude);
-        if (p.longitude < b.minLon) b.minLon = ToFloat(p.longitude);
-        if (p.longitude > b.maxLon) b.maxLon = ToFloat(p.longitude);
-    }
+// Whether a waypoint or route point goes into the file: only those with a
+// real position, which the schema's ranges accept.
+bool Writable(const Waypoint& w) { return IsRealPosition(w.point.latitude, w.point.longitude); }
+
+// The box around the exported points, the waypoints and the route points.
+GpxBounds BoundsOf(const ExportEntry* entries, uint32_t count, const TrackDocument* document) {
+    GpxBounds b;
+    for (uint32_t i = 0; i < count; ++i) b.Add(entries[i].point->latitude, entries[i].point->longitude);
+    if (!document) return b;
+    for (const Waypoint& w : document->waypoints)
+        if (Writable(w)) b.Add(w.point.latitude, w.point.longitude);
+    for (const Route& r : document->routes)
+        for (const Waypoint& w : r.points)
+            if (Writable(w)) b.Add(w.point.latitude, w.point.longitude);
     return b;
 }
 
+// Whether the document holds waypoints or routes: a file for them is
+// written even when no track point is exported.
+bool HoldsPlaces(const TrackDocument* document) {
+    return document && (!document->waypoints.empty() || !document->routes.empty());
+}
+
+// The bounds element; none when the file holds no position at all.
 void AppendBounds(TextBuffer& out, const GpxBounds& b) {
+    if (!b.any) return;
     out.Append("<bounds minlat=\"");
     AppendFixed(out, b.minLat, 6);
     out.Append("\" minlon=\"");
@@ -307,10 +521,115 @@ void AppendNowElement(TextBuffer& out) {
     out.Append("</time>\r\n");
 }
 
-void AppendTrackStart(TextBuffer& out, const std::string& path) {
+void AppendTrackStart(TextBuffer& out, const std::string& name) {
     out.Append("<trk>\r\n  <name>");
-    AppendXmlText(out, FileTitle(path));
+    AppendXmlText(out, name);
     out.Append("</name>\r\n<trkseg>\r\n");
+}
+
+// Opens and closes the `trk` and `trkseg` elements as the export passes
+// from one segment or track of the document to the next. A track is named
+// by its own name, or by the output file's title when it has none.
+class TrackElements {
+public:
+    TrackElements(const TrackDocument* document, const std::string& path)
+        : document_(document), walker_(document), title_(FileTitle(path)) {}
+
+    // Before the point at `index`.
+    void Before(TextBuffer& out, uint32_t index) {
+        if (!open_) {
+            walker_.Next(index);
+            open_ = true;
+            AppendTrackStart(out, Name());
+            return;
+        }
+        if (!walker_.Next(index)) return;
+        out.Append("</trkseg>\r\n");
+        if (walker_.NewTrack()) {
+            out.Append("</trk>\r\n");
+            AppendTrackStart(out, Name());
+        } else {
+            out.Append("<trkseg>\r\n");
+        }
+    }
+
+    // After the last point; nothing when no point was written.
+    void End(TextBuffer& out) {
+        if (open_) out.Append("</trkseg>\r\n</trk>\r\n");
+    }
+
+private:
+    const std::string& Name() const {
+        const std::string& own = document_ ? document_->TrackName(walker_.Track()) : title_;
+        return own.empty() ? title_ : own;
+    }
+
+    const TrackDocument* document_;
+    SegmentWalker walker_;
+    std::string title_;
+    bool open_ = false;
+};
+
+// A date and time as the time elements print them, in UTC.
+void AppendTimeElement(TextBuffer& out, const TrackPoint& p) {
+    out.Append("  <time>");
+    AppendIsoDate(out, p.year, p.month, p.day);
+    AppendHourMinute(out, p.hour, p.minute);
+    AppendFixedPadded(out, PrintableSeconds(p.seconds), 3, 6);
+    out.Append("Z</time>\r\n");
+}
+
+bool Dated(const TrackPoint& p) { return p.year != 0 && p.month != 0 && p.day != 0; }
+
+// One child element holding a text, when the text is not empty.
+void AppendTextElement(TextBuffer& out, const char* name, const std::string& text) {
+    if (text.empty()) return;
+    out.Append("  <");
+    out.Append(name);
+    out.Append('>');
+    AppendXmlText(out, text);
+    out.Append("</");
+    out.Append(name);
+    out.Append(">\r\n");
+}
+
+// A waypoint or route point (`element`), with the values it has in the
+// schema's order: ele, time, name, desc, sym. The same in GPX 1.0 and 1.1.
+void AppendPlace(TextBuffer& out, const char* element, const Waypoint& w) {
+    out.Append('<');
+    out.Append(element);
+    out.Append(" lat=\"");
+    AppendFixed(out, w.point.latitude, 6);
+    out.Append("\" lon=\"");
+    AppendFixed(out, w.point.longitude, 6);
+    out.Append("\">\r\n");
+    if (!(w.absent & kFieldAltitude)) {
+        out.Append("  <ele>");
+        AppendFixed(out, w.point.altitude, 6);
+        out.Append("</ele>\r\n");
+    }
+    if (!(w.absent & kFieldTime) && Dated(w.point)) AppendTimeElement(out, w.point);
+    AppendTextElement(out, "name", w.name);
+    AppendTextElement(out, "desc", w.description);
+    AppendTextElement(out, "sym", w.symbol);
+    out.Append("</");
+    out.Append(element);
+    out.Append(">\r\n");
+}
+
+// The waypoints, then the routes with their points: in the schema, both
+// come before the tracks.
+void AppendPlaces(TextBuffer& out, const TrackDocument* document) {
+    if (!document) return;
+    for (const Waypoint& w : document->waypoints)
+        if (Writable(w)) AppendPlace(out, "wpt", w);
+    for (const Route& r : document->routes) {
+        out.Append("<rte>\r\n");
+        AppendTextElement(out, "name", r.name);
+        for (const Waypoint& w : r.points)
+            if (Writable(w)) AppendPlace(out, "rtept", w);
+        out.Append("</rte>\r\n");
+    }
 }
 
 // Whether the writer's options ask for an element and the point has its value.
@@ -332,13 +651,7 @@ void AppendPointStart(TextBuffer& out, const ExportEntry& e, uint32_t options,
         AppendFixed(out, e.altitude, 6);
         out.Append("</ele>\r\n");
     }
-    if (Writes(options, kGpxTime, sensors, e, kFieldTime) && p.year != 0 && p.month != 0 && p.day != 0) {
-        out.Append("  <time>");
-        AppendIsoDate(out, p.year, p.month, p.day);
-        AppendHourMinute(out, p.hour, p.minute);
-        AppendFixedPadded(out, PrintableSeconds(p.seconds), 3, 6);
-        out.Append("Z</time>\r\n");
-    }
+    if (Writes(options, kGpxTime, sensors, e, kFieldTime) && Dated(p)) AppendTimeElement(out, p);
 }
 
 // One element of the extension with a whole number kept within the
@@ -381,14 +694,17 @@ int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uin
         "http://www.garmin.com/xmlschemas/PowerExtension/v1 "
         "https://www8.garmin.com/xmlschemas/PowerExtensionv1.xsd\">\r\n"
         "<metadata>\r\n");
+    const TrackDocument* document = &sensors.document;
     AppendNowElement(out);
-    AppendBounds(out, BoundsOf(entries, count));
+    AppendBounds(out, BoundsOf(entries, count, document));
     out.Append("</metadata>\r\n");
-    AppendTrackStart(out, path);
+    AppendPlaces(out, document);
+    TrackElements track(document, path);
 
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         const TrackPoint& p = *e.point;
+        track.Before(out, e.index);
         AppendPointStart(out, e, options, &sensors);
         if (Writes(options, kGpxSatellites, &sensors, e, kFieldSatellites)) {
             out.Append("  <sat>");
@@ -449,7 +765,8 @@ int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uin
         out.Append("  </extensions>\r\n</trkpt>\r\n");
         file.Flush();
     }
-    out.Append("</trkseg>\r\n</trk>\r\n</gpx>\r\n");
+    track.End(out);
+    out.Append("</gpx>\r\n");
     return file.Commit() ? 0 : 1;
 }
 
@@ -457,7 +774,8 @@ int WriteGpxSensorTrack(const std::string& path, const ExportEntry* entries, uin
 
 int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options, const SensorChannels* sensors) {
-    if (count == 0) return 1;
+    const TrackDocument* document = sensors ? &sensors->document : nullptr;
+    if (count == 0 && !HoldsPlaces(document)) return 1;
     if (const SensorChannels* present = PresentChannels(sensors))
         return WriteGpxSensorTrack(path, entries, count, options, *present);
     OutputFile file;
@@ -477,12 +795,14 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "http://www.topografix.com/GPX/Private/TopoGrafix/0/2 "
         "http://www.topografix.com/GPX/Private/TopoGrafix/0/2/topografix.xsd\">\r\n");
     AppendNowElement(out);
-    AppendBounds(out, BoundsOf(entries, count));
-    AppendTrackStart(out, path);
+    AppendBounds(out, BoundsOf(entries, count, document));
+    AppendPlaces(out, document);
+    TrackElements track(document, path);
 
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         const TrackPoint& p = *e.point;
+        track.Before(out, e.index);
         AppendPointStart(out, e, options, sensors);
         if (Writes(options, kGpxCourse, sensors, e, kFieldCourse)) {
             out.Append("  <course>");
@@ -517,7 +837,8 @@ int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         out.Append("</trkpt>\r\n");
         file.Flush();
     }
-    out.Append("</trkseg>\r\n</trk>\r\n</gpx>\r\n");
+    track.End(out);
+    out.Append("</gpx>\r\n");
     return file.Commit() ? 0 : 1;
 }
 

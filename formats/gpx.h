@@ -1,5 +1,5 @@
-// GPX 1.0 (GPS eXchange): track points read from any GPX file, one track with
-// one segment written.
+// GPX 1.0 (GPS eXchange): track points, tracks, segments, waypoints and routes
+// read from any GPX file (1.0 or 1.1), and written.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +48,14 @@ inline constexpr WriterOption kGpxOptions[] = {
 // time that gives no date that exists leaves the point undated. The values a
 // point does not carry (no element, or a text that is no number) are marked
 // absent in `sensors`.
+//
+// Beside the points, `sensors->document` receives the file's structure: each
+// `trk` a track named by its own `name` child, each `trkseg` a segment; each
+// `wpt` a waypoint and each `rte` a route of `rtept` points, with their
+// `ele`, `time` (read as a track point's), `name`, `desc` and `sym` (the
+// values a place does not give marked in Waypoint::absent). A waypoint or
+// route point without a real position is left out. A file of waypoints or
+// routes without a track point reads with no point and no failure.
 ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
                         SensorChannels* sensors = nullptr);
 
@@ -55,6 +63,15 @@ ReadStatus ReadGpxTrack(const std::string& path, TrackPointArray& points, uint32
 // TrackPointExtension v2 and PowerExtension v1 in every point (speed and
 // course move into the extension, GPX 1.1 having no element for them). A
 // value the point lacks (its absent marks in `sensors`) gets no element.
+//
+// The document of `sensors` gives the rest, in the schema's order: the
+// waypoints (`wpt`), then the routes (`rte` of `rtept`), each with the values
+// it has (ele, time, name, desc, sym; the option word concerns the track
+// points only), then one `trk` per track, named by its own name or else by
+// the output file's title, with one `trkseg` per segment. With no point to
+// write, a document of waypoints or routes still gives a file (and no
+// track); without them the writer fails. A plain document writes one track
+// of one segment, as it always did.
 int WriteGpxTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
                   uint32_t options, const SensorChannels* sensors = nullptr);
 

@@ -1,7 +1,9 @@
 #include "formats/kml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/output_file.h"
 #include "core/paths.h"
@@ -10,12 +12,14 @@
 #include "core/version.h"
 #include "core/xml_text.h"
 #include "formats/text_fields.h"
+#include "formats/track_time.h"
 
 namespace ferolin {
 
 namespace {
 
 constexpr const char* kKmlOpen = "<kml xmlns=\"http://earth.google.com/kml/2.0\">\r\n";
+constexpr const char* kKml22Open = "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n";
 constexpr const char* kWptStyle =
     "<Style id=\"IconWpt\"><LabelStyle><color>00ffffff</color></LabelStyle><IconStyle><Icon>"
     "<href>root://icons/palette-3.png</href><x>160</x><w>32</w><h>32</h></Icon></IconStyle>"
@@ -211,19 +215,130 @@ GeoPosition ProjectHeadingPoint(double latitude, double longitude, double speed,
     return {phi2 * kRadiansToDegrees, lambda2 * kRadiansToDegrees};
 }
 
+void AppendKmlWaypoint(TextBuffer& out, const Waypoint& w, bool absolute, std::string_view eol) {
+    const bool hasAltitude = !(w.absent & kFieldAltitude);
+    out.Append("<Placemark>");
+    out.Append(eol);
+    if (!w.name.empty()) {
+        out.Append("<name>");
+        AppendXmlText(out, w.name);
+        out.Append("</name>");
+        out.Append(eol);
+    }
+    if (!w.description.empty()) {
+        out.Append("<description>");
+        AppendXmlText(out, w.description);
+        out.Append("</description>");
+        out.Append(eol);
+    }
+    const int64_t milliseconds = (w.absent & kFieldTime) ? -1 : PointMilliseconds(w.point);
+    if (milliseconds >= 0) {
+        out.Append("<TimeStamp><when>");
+        AppendIsoTime(out, milliseconds);
+        out.Append("</when></TimeStamp>");
+        out.Append(eol);
+    }
+    out.Append("<Point>");
+    out.Append(eol);
+    if (absolute && hasAltitude) {
+        out.Append("<altitudeMode>absolute</altitudeMode>");
+        out.Append(eol);
+    }
+    out.Append("<coordinates>");
+    AppendTuple(out, w.point.longitude, w.point.latitude, w.point.altitude, hasAltitude);
+    out.Append("</coordinates></Point>");
+    out.Append(eol);
+    out.Append("</Placemark>");
+    out.Append(eol);
+}
+
+namespace {
+
+// Where a new segment begins in the export list: the entry, whether a new
+// track begins there too, and the track.
+struct KmlPiece {
+    uint32_t first;
+    bool newTrack;
+    uint32_t track;
+};
+
+// The track placemarks: each track of the document its own placemark, named
+// by the track's own name or "Track (N records)", each segment a line string
+// (in a MultiGeometry when the track has several). A plain document gives one
+// placemark of one line, as the format always held.
+void AppendTrackPlacemarks(OutputFile& file, const ExportEntry* entries, uint32_t count, uint32_t options,
+                           const SensorChannels* sensors, const TrackDocument* doc) {
+    TextBuffer& out = file.Buffer();
+    // A line none of whose points has an altitude lies on the ground: no
+    // altitude mode, nothing to extrude.
+    bool anyAltitude = !sensors || !sensors->AnyAbsent();
+    for (uint32_t i = 0; i < count && !anyAltitude; ++i) anyAltitude = HasAltitude(entries[i], sensors);
+    std::vector<KmlPiece> pieces;
+    SegmentWalker walker(doc);
+    for (uint32_t i = 0; i < count; ++i) {
+        const bool next = walker.Next(entries[i].index);
+        if (i == 0 || next) pieces.push_back({i, i == 0 || walker.NewTrack(), walker.Track()});
+    }
+    for (std::size_t a = 0; a < pieces.size();) {
+        std::size_t b = a + 1;
+        while (b < pieces.size() && !pieces[b].newTrack) ++b;
+        const uint32_t end = b < pieces.size() ? pieces[b].first : count;
+        const std::string& name = doc ? doc->TrackName(pieces[a].track) : std::string();
+        out.Append("<Placemark>\r\n<name>");
+        if (name.empty()) {
+            out.Append("Track (");
+            AppendInt(out, end - pieces[a].first);
+            out.Append(" records)");
+        } else {
+            AppendXmlText(out, name);
+        }
+        out.Append("</name>\r\n<Style>\r\n");
+        out.Append(kTrackLineStyle);
+        out.Append(kTrackIcon);
+        out.Append("</Style>\r\n");
+        const bool several = b - a > 1;
+        if (several) out.Append("<MultiGeometry>\r\n");
+        for (std::size_t k = a; k < b; ++k) {
+            out.Append("<LineString>\r\n");
+            if ((options & kKmlAbsoluteAltitude) && anyAltitude) out.Append(kAltAbs);
+            if ((options & kKmlExtrude) && anyAltitude) out.Append(kExtrude);
+            if (options & kKmlTessellate) out.Append(kTessellate);
+            out.Append(kCoordOpen);
+            const uint32_t stop = k + 1 < b ? pieces[k + 1].first : end;
+            for (uint32_t i = pieces[k].first; i < stop; ++i) {
+                const ExportEntry& e = entries[i];
+                AppendTuple(out, e.point->longitude, e.point->latitude, e.altitude, HasAltitude(e, sensors));
+                out.Append(' ');
+                file.Flush();
+            }
+            out.Append(kCoordClose);
+        }
+        if (several) out.Append("</MultiGeometry>\r\n");
+        out.Append("</Placemark>\r\n");
+        a = b;
+    }
+}
+
+}  // namespace
+
 int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32_t count,
                      uint32_t options, const SensorChannels* sensors) {
-    if (count == 0) return 1;
+    const TrackDocument* doc = sensors ? &sensors->document : nullptr;
+    const bool places = doc && !doc->waypoints.empty();
+    if (count == 0 && !places) return 1;
     OutputFile file;
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
     const bool absolute = options & kKmlAbsoluteAltitude;
+    const bool markers = count > 0 && (options & kKmlWaypoints);
 
-    // Header.
+    // Header. A document with tracks, segments or waypoints of its own is
+    // KML 2.2, which has the TimeStamp of its waypoints; a plain one stays
+    // KML 2.0 as it always was.
     out.Append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
-    out.Append(kKmlOpen);
+    out.Append(!doc || doc->Plain() ? kKmlOpen : kKml22Open);
     out.Append("<Document>\r\n");
-    if (options & kKmlWaypoints) out.Append(kWptStyle);
+    if (markers) out.Append(kWptStyle);
     BeginDesc(out);
     out.Append(kCreditDesc);
     EndDesc(out);
@@ -231,37 +346,25 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
     AppendXmlText(out, FileTitle(path));
     out.Append("</name>\r\n<open>1</open>\r\n");
 
-    // The track line. A line none of whose points has an altitude lies on the
-    // ground: no altitude mode, nothing to extrude.
-    bool anyAltitude = !sensors || !sensors->AnyAbsent();
-    for (uint32_t i = 0; i < count && !anyAltitude; ++i) anyAltitude = HasAltitude(entries[i], sensors);
-    out.Append("<Placemark>\r\n<name>Track (");
-    AppendInt(out, count);
-    out.Append(" records)</name>\r\n<Style>\r\n");
-    out.Append(kTrackLineStyle);
-    out.Append(kTrackIcon);
-    out.Append("</Style>\r\n<LineString>\r\n");
-    if (absolute && anyAltitude) out.Append(kAltAbs);
-    if ((options & kKmlExtrude) && anyAltitude) out.Append(kExtrude);
-    if (options & kKmlTessellate) out.Append(kTessellate);
-    out.Append(kCoordOpen);
-    for (uint32_t i = 0; i < count; ++i) {
-        const ExportEntry& e = entries[i];
-        AppendTuple(out, e.point->longitude, e.point->latitude, e.altitude, HasAltitude(e, sensors));
-        out.Append(' ');
-        file.Flush();
-    }
-    out.Append(kCoordClose);
-    out.Append("</Placemark>\r\n");
+    if (count > 0) AppendTrackPlacemarks(file, entries, count, options, sensors, doc);
 
     if (count >= 2) {
         AppendMarker(out, "Start", PointDesc::kAlt, kStartIcon, entries[0], options, sensors);
         AppendMarker(out, "Stop", PointDesc::kAlt, kStopIcon, entries[count - 1], options, sensors);
     }
 
-    if (options & kKmlStatistics) AppendStatistics(out, entries, count, options, sensors);
+    if (count > 0 && (options & kKmlStatistics)) AppendStatistics(out, entries, count, options, sensors);
 
-    if (options & kKmlWaypoints) {
+    // The document's own waypoints: placemarks without a style of their own,
+    // which tells them from the markers when the file is read back.
+    if (places) {
+        for (const Waypoint& w : doc->waypoints) {
+            AppendKmlWaypoint(out, w, absolute, "\r\n");
+            file.Flush();
+        }
+    }
+
+    if (markers) {
         out.Append("<Folder>\r\n<name>Waypoints</name>\r\n");
         BeginDesc(out);
         AppendInt(out, count);
@@ -313,8 +416,6 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
 
 namespace {
 
-enum KmlState { kOutside = 0, kInKml = 1, kInPlacemark = 2, kInLineString = 3, kInCoordinates = 4 };
-
 inline bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
 // A coordinate field that is a decimal number and nothing else.
@@ -323,121 +424,425 @@ bool FieldNumber(const char* begin, const char* end, double& value) {
     return scan::Real(p, end, value) && p == end;
 }
 
-// What a line string's point does not carry: a time, speed, course,
-// satellites or dilutions of precision.
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// What a point of a line string does not carry: a time, speed, course,
+// satellites or dilutions of precision. A point of a gx:Track has its time.
 constexpr uint8_t kKmlAbsent = kFieldTime | kQualityFields;
 
+// The credit at the head of the documents Ferolin writes: their Start, Stop,
+// statistics and per-point markers are no waypoints of the track.
+constexpr std::string_view kOwnCredit = "Generated by <a href=\"https://ferolin.org/\">Ferolin ";
+
+// The sensor channel a gx:SimpleArrayData array holds, by the names Google
+// Earth and the training sites give them; false for any other array.
+bool ArraySensor(std::string_view name, Sensor& sensor) {
+    if (XmlNameIs(name, "heartrate") || XmlNameIs(name, "heart_rate") || XmlNameIs(name, "hr"))
+        sensor = Sensor::kHeartRate;
+    else if (XmlNameIs(name, "cadence") || XmlNameIs(name, "cad"))
+        sensor = Sensor::kCadence;
+    else if (XmlNameIs(name, "power") || XmlNameIs(name, "watts"))
+        sensor = Sensor::kPower;
+    else if (XmlNameIs(name, "temperature") || XmlNameIs(name, "temp") || XmlNameIs(name, "atemp"))
+        sensor = Sensor::kTemperature;
+    else
+        return false;
+    return true;
+}
+
+// The date and time of a gx:Track's `when`, kept until its gx:coord comes.
+struct WhenTime {
+    int16_t year;
+    int8_t month, day, hour, minute;
+    float seconds;
+    bool dated;
+};
+
+// The character data a handler gathers, by the element it belongs to.
+enum class KmlText : uint8_t {
+    kNone,
+    kCredit,       // the document's description, for Ferolin's credit
+    kName,         // the placemark's name
+    kDescription,  // the placemark's description
+    kStyleUrl,     // the placemark's shared style
+    kStampWhen,    // TimeStamp/when of the placemark
+    kPointCoordinates,
+    kLineCoordinates,
+    kTrackWhen,    // when of a gx:Track
+    kTrackCoord,   // gx:coord of a gx:Track
+    kArrayValue,   // gx:value of a gx:SimpleArrayData of a gx:Track
+};
+
+// Placemarks anywhere inside kml: each with a Point of its own is a waypoint
+// (its name, description, altitude and TimeStamp); each holding line strings
+// or gx:Tracks (alone, in a MultiGeometry or a gx:MultiTrack) is a track
+// named by the placemark, each line or gx:Track a segment of it.
 class KmlHandler : public TrackSaxHandler {
 public:
-    void StartElement(std::string_view name, const XmlAttributes&) override {
-        if (state_ == kOutside) {
-            if (XmlNameIs(name, "kml")) state_ = kInKml;
+    void StartElement(std::string_view name, const XmlAttributes& attributes) override {
+        text_ = KmlText::kNone;
+        textSeen_ = false;
+        if (depth_ == 0) {
+            if (XmlNameIs(name, "kml")) depth_ = 1;
             return;
         }
-        if (state_ == kInKml) {
+        ++depth_;
+        if (placemark_ == 0) {
             if (XmlNameIs(name, "Placemark")) {
-                state_ = kInPlacemark;
-                depth_ = 0;
-                marker_ = false;
+                BeginPlacemark();
+            } else if (XmlNameIs(name, "description") && !placemarkSeen_ && !own_) {
+                text_ = KmlText::kCredit;
             }
             return;
         }
-        ++depth_;  // the element's depth below the placemark
-        if (state_ == kInPlacemark) {
-            // A placemark holds one geometry. Ferolin's waypoint markers give
-            // theirs a point and then the heading line beside it: a line
-            // string beside a point of the same placemark is a marker's
-            // heading, not a track.
-            if (depth_ == 1 && XmlNameIs(name, "Point")) {
-                marker_ = true;
-            } else if (!marker_ && XmlNameIs(name, "LineString")) {
-                state_ = kInLineString;
-                lineDepth_ = depth_;
+        const int below = depth_ - placemark_;  // 1 for the placemark's children
+        if (trackDepth_) {
+            TrackElement(name, attributes, below);
+            return;
+        }
+        if (lineDepth_) {
+            if (XmlNameIs(name, "coordinates")) text_ = KmlText::kLineCoordinates;
+            return;
+        }
+        if (pointDepth_) {
+            if (below == 2 && XmlNameIs(name, "coordinates")) text_ = KmlText::kPointCoordinates;
+            return;
+        }
+        if (below == 1) {
+            if (XmlNameIs(name, "name")) text_ = KmlText::kName;
+            else if (XmlNameIs(name, "description")) text_ = KmlText::kDescription;
+            else if (XmlNameIs(name, "styleUrl")) text_ = KmlText::kStyleUrl;
+            else if (XmlNameIs(name, "Style")) inlineStyle_ = true;
+            else if (XmlNameIs(name, "TimeStamp")) stampDepth_ = depth_;
+            else if (XmlNameIs(name, "Point")) {
+                pointDepth_ = depth_;
+                hasPoint_ = true;
             }
-        } else if (state_ == kInLineString && XmlNameIs(name, "coordinates")) {
-            state_ = kInCoordinates;
+        } else if (stampDepth_ && below == 2 && XmlNameIs(name, "when")) {
+            text_ = KmlText::kStampWhen;
+        }
+        // A placemark holds one geometry. Ferolin's waypoint markers give
+        // theirs a point and then the heading line beside it: a line beside
+        // a point of the same placemark is a marker's heading, not a track.
+        if (hasPoint_) return;
+        if (XmlNameIs(name, "LineString")) {
+            lineDepth_ = depth_;
+            BeginLine();
+        } else if (XmlNameIs(name, "Track")) {
+            trackDepth_ = depth_;
+            BeginLine();
+            whens_.clear();
+            dropped_.clear();
+            trackFirst_ = Index();
+            coords_ = 0;
         }
     }
 
-    void EndElement(std::string_view name) override {
-        if (XmlNameIs(name, "kml")) {
-            state_ = kOutside;
-            return;
+    void EndElement(std::string_view) override {
+        // An empty `when`, gx:coord or gx:value still takes its rank.
+        if (!textSeen_ && (text_ == KmlText::kTrackWhen || text_ == KmlText::kTrackCoord ||
+                           text_ == KmlText::kArrayValue))
+            Characters({});
+        text_ = KmlText::kNone;
+        if (depth_ == 0) return;
+        if (depth_ == placemark_) {
+            EndPlacemark();
+            placemark_ = 0;
+        } else if (depth_ == trackDepth_) {
+            trackDepth_ = 0;
+        } else if (depth_ == arrayDepth_) {
+            arrayDepth_ = 0;
+        } else if (depth_ == lineDepth_) {
+            lineDepth_ = 0;
+        } else if (depth_ == pointDepth_) {
+            pointDepth_ = 0;
+        } else if (depth_ == stampDepth_) {
+            stampDepth_ = 0;
         }
-        if (state_ < kInPlacemark) return;
-        if (depth_ == 0) {
-            state_ = kInKml;  // the placemark's end
-            return;
-        }
-        if (state_ == kInCoordinates && XmlNameIs(name, "coordinates")) state_ = kInLineString;
-        else if (state_ == kInLineString && depth_ == lineDepth_) state_ = kInPlacemark;
         --depth_;
     }
 
-    bool WantsText() const override { return state_ == kInCoordinates; }
+    bool WantsText() const override { return text_ != KmlText::kNone; }
 
-    // Tuples separated by blanks, each "longitude,latitude[,altitude]"
-    // (blanks beside a comma are forgiven). A tuple without a real position
-    // gives no point; a two-number tuple is a point without altitude.
     void Characters(std::string_view text) override {
-        if (state_ != kInCoordinates) return;
-        const char* p = text.data();
-        const char* const end = p + text.size();
-        while (p < end) {
-            while (p < end && IsBlank(*p)) ++p;
-            if (p == end) break;
-            const char* begin[3];
-            const char* stop[3];
-            int fields = 0;
-            for (;;) {
-                const char* field = p;
-                while (p < end && !IsBlank(*p) && *p != ',') ++p;
-                if (fields < 3) {
-                    begin[fields] = field;
-                    stop[fields] = p;
-                }
-                ++fields;
-                const char* q = p;
-                while (q < end && IsBlank(*q)) ++q;
-                if (q == end || *q != ',') break;
-                ++q;
-                while (q < end && IsBlank(*q)) ++q;
-                p = q;
-            }
-            if (!AddPoint(fields, begin, stop)) return;
+        textSeen_ = true;
+        switch (text_) {
+            case KmlText::kNone: break;
+            case KmlText::kCredit:
+                if (Trimmed(text).substr(0, kOwnCredit.size()) == kOwnCredit) own_ = true;
+                break;
+            case KmlText::kName: name_.assign(Trimmed(text)); break;
+            case KmlText::kDescription: description_.assign(Trimmed(text)); break;
+            case KmlText::kStyleUrl: styleUrl_.assign(Trimmed(text)); break;
+            case KmlText::kStampWhen: stamped_ = ParseIsoTime(Trimmed(text), stamp_); break;
+            case KmlText::kPointCoordinates: ReadPointTuple(text); break;
+            case KmlText::kLineCoordinates: ReadTuples(text); break;
+            case KmlText::kTrackWhen: ReadTrackWhen(text); break;
+            case KmlText::kTrackCoord: ReadTrackCoord(text); break;
+            case KmlText::kArrayValue: ReadArrayValue(text); break;
         }
     }
 
 private:
-    // False when memory ran out.
-    bool AddPoint(int fields, const char* const* begin, const char* const* stop) {
-        double longitude, latitude, altitude = 0;
+    void BeginPlacemark() {
+        placemark_ = depth_;
+        placemarkSeen_ = true;
+        hasPoint_ = inlineStyle_ = stamped_ = pointRead_ = lines_ = false;
+        name_.clear();
+        description_.clear();
+        styleUrl_.clear();
+        stamp_ = TrackPoint{};
+        pointDepth_ = lineDepth_ = trackDepth_ = stampDepth_ = arrayDepth_ = 0;
+    }
+
+    // The first line of a placemark starts a track, each further one a
+    // segment of it.
+    void BeginLine() {
+        TrackDocument* doc = Document();
+        if (!doc) return;
+        if (!lines_) doc->BeginTrack(Index());
+        else doc->BeginSegment(Index());
+        lines_ = true;
+    }
+
+    void EndPlacemark() {
+        if (lines_ && !name_.empty() && !OwnTrackTitle()) {
+            if (TrackDocument* doc = Document()) doc->NameTrack(name_);
+        }
+        if (!pointRead_ || Marker()) return;
+        if (TrackDocument* doc = Document()) {
+            Waypoint& w = doc->waypoints.emplace_back();
+            w.point = waypoint_;
+            if (stamped_) {
+                w.point.year = stamp_.year;
+                w.point.month = stamp_.month;
+                w.point.day = stamp_.day;
+                w.point.hour = stamp_.hour;
+                w.point.minute = stamp_.minute;
+                w.point.seconds = stamp_.seconds;
+            }
+            w.absent = static_cast<uint8_t>((waypointAltitude_ ? 0 : kFieldAltitude) | (stamped_ ? 0 : kFieldTime));
+            w.name = name_;
+            w.description = description_;
+        }
+    }
+
+    // In a document Ferolin wrote, the point placemarks with a style of their
+    // own (Start, Stop, the statistics) or the style of the per-point markers
+    // are the writer's markers.
+    bool Marker() const { return own_ && (inlineStyle_ || styleUrl_ == "#IconWpt"); }
+
+    // The name Ferolin gives a track without a name of its own:
+    // "Track (N records)".
+    bool OwnTrackTitle() const {
+        std::string_view n = name_;
+        constexpr std::string_view head = "Track (", tail = " records)";
+        if (!own_ || n.size() <= head.size() + tail.size() || n.substr(0, head.size()) != head ||
+            n.substr(n.size() - tail.size()) != tail)
+            return false;
+        n = n.substr(head.size(), n.size() - head.size() - tail.size());
+        for (char c : n)
+            if (c < '0' || c > '9') return false;
+        return true;
+    }
+
+    void TrackElement(std::string_view name, const XmlAttributes& attributes, int /*below*/) {
+        const int inTrack = depth_ - trackDepth_;
+        if (inTrack == 1) {
+            if (XmlNameIs(name, "when")) text_ = KmlText::kTrackWhen;
+            else if (XmlNameIs(name, "coord")) text_ = KmlText::kTrackCoord;
+        } else if (XmlNameIs(name, "SimpleArrayData")) {
+            arrayDepth_ = 0;
+            for (std::size_t i = 0; i < attributes.Count(); ++i)
+                if (XmlNameIs(attributes.LocalName(i), "name") && ArraySensor(attributes.Value(i), arraySensor_)) {
+                    arrayDepth_ = depth_;
+                    values_ = 0;
+                }
+        } else if (arrayDepth_ && depth_ == arrayDepth_ + 1 && XmlNameIs(name, "value")) {
+            text_ = KmlText::kArrayValue;
+        }
+    }
+
+    // Tuples separated by blanks, each "longitude,latitude[,altitude]"
+    // (blanks beside a comma are forgiven). Gives the number of fields of
+    // the next tuple and their bounds, moving `p` past it; 0 at the end.
+    static int NextTuple(const char*& p, const char* end, const char** begin, const char** stop) {
+        while (p < end && IsBlank(*p)) ++p;
+        if (p == end) return 0;
+        int fields = 0;
+        for (;;) {
+            const char* field = p;
+            while (p < end && !IsBlank(*p) && *p != ',') ++p;
+            if (fields < 3) {
+                begin[fields] = field;
+                stop[fields] = p;
+            }
+            ++fields;
+            const char* q = p;
+            while (q < end && IsBlank(*q)) ++q;
+            if (q == end || *q != ',') break;
+            ++q;
+            while (q < end && IsBlank(*q)) ++q;
+            p = q;
+        }
+        return fields;
+    }
+
+    // The position of a tuple; false, counted, for one without a real
+    // position (a lone number, four numbers, no numbers, off the earth).
+    static bool TuplePosition(int fields, const char* const* begin, const char* const* stop, double& longitude,
+                              double& latitude, double& altitude, bool& hasAltitude) {
+        altitude = 0;
         if (fields < 2 || fields > 3 || !FieldNumber(begin[0], stop[0], longitude) ||
             !FieldNumber(begin[1], stop[1], latitude) || !IsRealPosition(latitude, longitude)) {
             CurrentReadReport().Count(LeftOut::kNoPosition);
-            return true;
+            return false;
         }
-        const bool hasAltitude = fields == 3 && FieldNumber(begin[2], stop[2], altitude);
+        hasAltitude = fields == 3 && FieldNumber(begin[2], stop[2], altitude);
+        if (!hasAltitude) altitude = 0;
+        return true;
+    }
+
+    void ReadTuples(std::string_view text) {
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        const char* begin[3];
+        const char* stop[3];
+        while (const int fields = NextTuple(p, end, begin, stop)) {
+            double longitude, latitude, altitude;
+            bool hasAltitude;
+            if (!TuplePosition(fields, begin, stop, longitude, latitude, altitude, hasAltitude)) continue;
+            if (!AddPoint(longitude, latitude, altitude, hasAltitude, nullptr)) return;
+        }
+    }
+
+    // A waypoint's position: the first tuple of its point.
+    void ReadPointTuple(std::string_view text) {
+        const char* p = text.data();
+        const char* begin[3];
+        const char* stop[3];
+        const int fields = NextTuple(p, p + text.size(), begin, stop);
+        double longitude, latitude, altitude;
+        bool hasAltitude;
+        if (pointRead_) return;
+        if (!TuplePosition(fields, begin, stop, longitude, latitude, altitude, hasAltitude)) return;
+        waypoint_ = TrackPoint{};
+        waypoint_.latitude = latitude;
+        waypoint_.longitude = longitude;
+        waypoint_.altitude = ToFloat(altitude);
+        waypointAltitude_ = hasAltitude;
+        pointRead_ = true;
+    }
+
+    void ReadTrackWhen(std::string_view text) {
+        TrackPoint p{};
+        const bool dated = ParseIsoTime(Trimmed(text), p);
+        whens_.push_back({p.year, p.month, p.day, p.hour, p.minute, p.seconds, dated});
+    }
+
+    // "longitude latitude [altitude]", paired with the `when` of the same
+    // rank. A position without a real place gives no point (its rank is
+    // kept aside for the arrays of values that follow).
+    void ReadTrackCoord(std::string_view text) {
+        const uint32_t rank = coords_++;
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        double value[3];
+        int fields = 0;
+        for (;;) {
+            while (p < end && IsBlank(*p)) ++p;
+            if (p == end) break;
+            const char* field = p;
+            while (p < end && !IsBlank(*p)) ++p;
+            if (fields == 3 || !FieldNumber(field, p, value[fields])) {
+                fields = 0;
+                break;
+            }
+            ++fields;
+        }
+        if (fields < 2 || !IsRealPosition(value[1], value[0])) {
+            CurrentReadReport().Count(LeftOut::kNoPosition);
+            dropped_.push_back(rank);
+            return;
+        }
+        const WhenTime* when = rank < whens_.size() && whens_[rank].dated ? &whens_[rank] : nullptr;
+        AddPoint(value[0], value[1], fields == 3 ? value[2] : 0, fields == 3, when);
+    }
+
+    // A value of a channel array, for the point of the same rank in the
+    // gx:Track. An array element without a number is a point without value.
+    void ReadArrayValue(std::string_view text) {
+        const uint32_t rank = values_++;
+        const auto skipped = std::lower_bound(dropped_.begin(), dropped_.end(), rank);
+        if (skipped != dropped_.end() && *skipped == rank) return;
+        const uint64_t index = uint64_t{trackFirst_} + rank - static_cast<uint64_t>(skipped - dropped_.begin());
+        if (index >= Index()) return;
+        const std::string_view t = Trimmed(text);
+        double value;
+        if (t.empty() || !FieldNumber(t.data(), t.data() + t.size(), value)) return;
+        SetSensorAt(static_cast<uint32_t>(index), arraySensor_, ToFloat(value));
+    }
+
+    // False when memory ran out.
+    bool AddPoint(double longitude, double latitude, double altitude, bool hasAltitude, const WhenTime* when) {
         TrackPoint* slot = Slot();
         if (!slot) return false;
         slot->record = static_cast<int32_t>(Index() + 1);
         slot->longitude = longitude;
         slot->latitude = latitude;
         slot->altitude = hasAltitude ? ToFloat(altitude) : 0.0f;
-        MarkAbsent(hasAltitude ? kKmlAbsent : kKmlAbsent | kFieldAltitude);
+        uint8_t absent = hasAltitude ? kKmlAbsent : kKmlAbsent | kFieldAltitude;
+        if (when) {
+            slot->year = when->year;
+            slot->month = when->month;
+            slot->day = when->day;
+            slot->hour = when->hour;
+            slot->minute = when->minute;
+            slot->seconds = when->seconds;
+            absent = static_cast<uint8_t>(absent & ~kFieldTime);
+        }
+        MarkAbsent(absent);
         NextRecord();
         return true;
     }
 
-    int depth_ = 0;      // open elements below the placemark
-    int lineDepth_ = 0;  // depth of the line string being read
-    bool marker_ = false;  // the placemark holds a point of its own
+    KmlText text_ = KmlText::kNone;
+    bool textSeen_ = false;  // the element being read had character data
+    int depth_ = 0;        // open elements from kml down, kml being 1
+    int placemark_ = 0;    // depth of the placemark being read, 0 outside
+    int pointDepth_ = 0;   // depth of its Point while open
+    int lineDepth_ = 0;    // depth of the line string being read
+    int trackDepth_ = 0;   // depth of the gx:Track being read
+    int stampDepth_ = 0;   // depth of its TimeStamp while open
+    int arrayDepth_ = 0;   // depth of the channel array being read
+    bool own_ = false;     // the document is one Ferolin wrote
+    bool placemarkSeen_ = false;
+    bool hasPoint_ = false;     // the placemark holds a Point of its own
+    bool pointRead_ = false;    // and its position was read
+    bool inlineStyle_ = false;  // the placemark holds a Style of its own
+    bool stamped_ = false;      // its TimeStamp was read
+    bool lines_ = false;        // it started a track
+    bool waypointAltitude_ = false;
+    TrackPoint waypoint_{};
+    TrackPoint stamp_{};
+    std::string name_, description_, styleUrl_;
+    // The gx:Track being read: its first point, the times of its `when`
+    // elements, the ranks of its positions that gave no point, and the
+    // ranks reached by its positions and by the values of its array.
+    uint32_t trackFirst_ = 0;
+    std::vector<WhenTime> whens_;
+    std::vector<uint32_t> dropped_;
+    uint32_t coords_ = 0;
+    uint32_t values_ = 0;
+    Sensor arraySensor_ = Sensor::kHeartRate;
 };
 
-}  // namespace
-
-namespace {
 std::unique_ptr<TrackSaxHandler> MakeKmlHandler() { return std::make_unique<KmlHandler>(); }
+
 }  // namespace
 
 ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32_t& count,
@@ -445,5 +850,9 @@ ReadStatus ReadKmlTrack(const std::string& path, TrackPointArray& points, uint32
     return ReadXmlTrack(path, MakeKmlHandler, points, count, sensors);
 }
 
+ReadStatus ReadKmlFrom(XmlByteSource& source, std::size_t size, TrackPointArray& points, uint32_t& count,
+                       SensorChannels* sensors) {
+    return ReadXmlTrackFrom(source, size, MakeKmlHandler, points, count, sensors);
+}
 
 }  // namespace ferolin

@@ -29,11 +29,13 @@ bool SkipLine(LineReader& lines) {
     return false;
 }
 
-// One point line, scanned as "%lf, %lf, %*d, %lf, %lf,": the fields before
+// One point line, scanned as "%lf, %lf, %d, %lf, %lf,": the fields before
 // the first mismatch are set, the others stay 0. False when the line gives
 // no altitude: the scan stops before it, or it is -777 feet, the format's
-// "no altitude".
-bool ScanPointLine(std::string_view line, TrackPoint& p) {
+// "no altitude". `breaks` tells whether the third field, the break flag, is
+// 1: the track line is broken before the point, which begins a segment.
+bool ScanPointLine(std::string_view line, TrackPoint& p, bool& breaks) {
+    breaks = false;
     const char* s = line.data();
     const char* end = s + line.size();
     double latitude = 0, longitude = 0, feet = 0, dayNumber = 0;
@@ -42,8 +44,9 @@ bool ScanPointLine(std::string_view line, TrackPoint& p) {
     if (ok) p.latitude = latitude;
     ok = ok && scan::Literal(s, end, ',') && scan::Real(s, end, longitude);
     if (ok) p.longitude = longitude;
-    ok = ok && scan::Literal(s, end, ',') && scan::Int(s, end, code) &&
-         scan::Literal(s, end, ',') && scan::Real(s, end, feet);
+    ok = ok && scan::Literal(s, end, ',') && scan::Int(s, end, code);
+    breaks = ok && code == 1;
+    ok = ok && scan::Literal(s, end, ',') && scan::Real(s, end, feet);
     const bool altitude = ok && feet != kNoAltitudeFeet;
     if (altitude) p.altitude = ToFloat(feet * kMetresPerFoot);
     ok = ok && scan::Literal(s, end, ',') && scan::Real(s, end, dayNumber);
@@ -85,12 +88,16 @@ ReadStatus ReadOziTrack(const std::string& path, TrackPointArray& points, uint32
     // and return how many were filled.
     LineReader reader(kPiece);
     uint32_t filled = 0;
+    TrackDocument* document = sensors ? &sensors->document : nullptr;
     if (reader.Open(path)) {
         for (int i = 0; i < kHeaderLines; ++i) SkipLine(reader);
         std::string_view piece;
+        bool breaks = false;
         while (filled < lines && reader.Next(piece)) {
             TrackPoint& p = array[filled];
-            if (!ScanPointLine(piece, p) && sensors) sensors->MarkAbsent(filled, kFieldAltitude);
+            if (!ScanPointLine(piece, p, breaks) && sensors) sensors->MarkAbsent(filled, kFieldAltitude);
+            // The first point's flag begins no segment: the first is there already.
+            if (breaks && filled > 0 && document) document->BeginSegment(filled);
             p.record = static_cast<int32_t>(++filled);
         }
     }
@@ -111,6 +118,20 @@ void AppendDayNumber(TextBuffer& out, const TrackPoint& p) {
     AppendFixed(out, dayNumber, 6);
 }
 
+// The track name of the header line: the name of the track the first point
+// belongs to, when it has one, else the output file's title. A comma would
+// end the field and a line end the header line: blanks take their place in
+// a track's name.
+std::string HeaderName(const std::string& path, const TrackDocument* document, const ExportEntry* entries,
+                       uint32_t count) {
+    if (!document || count == 0) return FileTitle(path);
+    std::string name = document->TrackName(document->TrackOfSegment(document->SegmentOf(entries[0].index)));
+    if (name.empty()) return FileTitle(path);
+    for (char& c : name)
+        if (c == ',' || c == '\r' || c == '\n') c = ' ';
+    return name;
+}
+
 }  // namespace
 
 int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t count,
@@ -123,17 +144,20 @@ int WriteOziTrack(const std::string& path, const ExportEntry* entries, uint32_t 
         "WGS 84\r\n"
         "Altitude is in Feet\r\n"
         "Reserved 3\r\n");
+    const TrackDocument* document = sensors ? &sensors->document : nullptr;
     out.Append("0, 2, 65280, ");
-    out.Append(FileTitle(path));
+    out.Append(HeaderName(path, document, entries, count));
     out.Append(", 1, 0, 0, 65280\r\n ");
     AppendInt(out, count);
     out.Append("\r\n");
+    // The break flag: 1 on the first point of every segment after the first.
+    SegmentWalker walker(document);
     for (uint32_t i = 0; i < count; ++i) {
         const ExportEntry& e = entries[i];
         AppendSignedFixed(out, e.point->latitude, 7, 11);
         out.Append(", ");
         AppendSignedFixed(out, e.point->longitude, 7, 12);
-        out.Append(", 0, ");
+        out.Append(walker.Next(e.index) ? ", 1, " : ", 0, ");
         if (PointLacks(sensors, e.index, kFieldAltitude)) AppendInt(out, static_cast<int>(kNoAltitudeFeet));
         else AppendFixed(out, e.altitude * kFeetPerMetre, 5);
         out.Append(", ");

@@ -20,7 +20,15 @@ namespace ferolin {
 // (TPX) its speed, power and running cadence. A trackpoint without a real
 // position is left out and counted; a time that gives no date that exists
 // leaves the point undated. The values a point does not carry are marked
-// absent in `sensors`. Statuses as ReadXmlTrack.
+// absent in `sensors`. Beside the points (in `sensors`' document): every
+// activity and course is a track, a course named by its Name; every Track
+// element begins a segment, but for the first of an activity's lap, which
+// goes on with the segment before it (a lap needs a track of its own); an
+// activity's Lap is a lap from the next point kept, at its StartTime; a
+// course's laps (without start time) begin at its first point and at the
+// points at their BeginPosition; CoursePoints are waypoints (Name, Time,
+// Position, AltitudeMeters, Notes as description, PointType as symbol).
+// Statuses as ReadXmlTrack.
 ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_t& count,
                        SensorChannels* sensors = nullptr);
 
@@ -28,7 +36,12 @@ ReadStatus ReadTcxFile(const std::string& path, TrackPointArray& points, uint32_
 // point has a date; else one course named after the output file, timed at
 // 10 km/h from the writer's clock. Each trackpoint has its time, position,
 // altitude (none for a point that lacks it), distance from the start, and
-// the heart rate, cadence, speed and power it has. Takes no option bits.
+// the heart rate, cadence, speed and power it has. A document with structure
+// gives one activity or course a track (a course named by its track), one
+// Lap a lap of the document (its time and distance over its points, the
+// pauses left out), one Track a segment; a document with course points makes
+// courses, the first holding them (a course point without a time takes the
+// time of the nearest point). Takes no option bits.
 int WriteTcxFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                  uint32_t options, const SensorChannels* sensors = nullptr);
 

@@ -51,9 +51,16 @@ void AppendSensorCell(TextBuffer& out, float value) {
         AppendFixed(out, v, v * 10 == std::round(v * 10) ? 1 : 2);
 }
 
-void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t count) {
+bool TablePartColumns(const SensorChannels* sensors) {
+    const TrackDocument* document = sensors ? &sensors->document : nullptr;
+    return document && (document->TrackCount() > 1 || document->SegmentCount() > 1);
+}
+
+void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t count,
+                           const TrackDocument* document) {
     TrackStatistics s;
-    ComputeTrackStatistics(entries, count, s);
+    // The distance does not cross the gaps between segments.
+    ComputeTrackStatistics(entries, count, s, nullptr, document);
 
     AppendInt(out, count);
     out.Append(" records\r\n");
@@ -64,7 +71,8 @@ void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t
     AppendDuration(out, s.durationSeconds);
     out.Append("\r\n");
 
-    // Each line only when its value is not 0.
+    // Each line only when its value is not 0; a table without rows has none.
+    if (count == 0) return;
     auto line = [&out](const char* label, double value, const char* unit, const TrackPoint* at) {
         if (value == 0) return;
         out.Append(label);
@@ -86,6 +94,12 @@ void AppendStatisticsBlock(TextBuffer& out, const ExportEntry* entries, uint32_t
     line("Average Speed (without stop) ", s.averageSpeedNoStop, " KMs/hr", nullptr);
 }
 
+void AppendPartCells(TextBuffer& out, const SegmentWalker& walker, char separator) {
+    AppendInt(out, walker.Track() + 1);
+    out.Append(separator);
+    AppendInt(out, walker.SegmentInTrack() + 1);
+}
+
 int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t count,
                    uint32_t options, const SensorChannels* sensors) {
     if (options == 0) return 0;
@@ -93,8 +107,9 @@ int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t
     if (!file.Create(path)) return 1;
     TextBuffer& out = file.Buffer();
 
+    const TrackDocument* document = sensors ? &sensors->document : nullptr;
     out.Append(kGeneratedByLine);
-    if (options & kOptionStatistics) AppendStatisticsBlock(out, entries, count);
+    if (options & kOptionStatistics) AppendStatisticsBlock(out, entries, count, document);
     out.Append("\r\n");
 
     // Every selected cell, the header's too, is followed by a tab.
@@ -109,7 +124,15 @@ int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t
         out.Append(kSensorTable[static_cast<int>(present[s])].name);
         out.Append('\t');
     }
+    const bool parts = TablePartColumns(sensors);
+    if (parts) {
+        out.Append(kTrackHeader);
+        out.Append('\t');
+        out.Append(kSegmentHeader);
+        out.Append('\t');
+    }
     out.Append("\r\n");
+    SegmentWalker walker(document);
     for (uint32_t i = 0; i < count; ++i) {
         for (const TableColumn& c : kTableColumns) {
             if (!(options & c.bit)) continue;
@@ -118,6 +141,11 @@ int WriteTextTable(const std::string& path, const ExportEntry* entries, uint32_t
         }
         for (int s = 0; s < channels; ++s) {
             AppendSensorCell(out, sensors->Value(present[s], entries[i].index));
+            out.Append('\t');
+        }
+        if (parts) {
+            walker.Next(entries[i].index);
+            AppendPartCells(out, walker, '\t');
             out.Append('\t');
         }
         out.Append("\r\n");

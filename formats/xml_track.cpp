@@ -147,6 +147,15 @@ void TrackSaxHandler::SetSensor(Sensor sensor, float value) {
     target_->sensors->Channel(sensor, target_->index + 1)[target_->index] = value;
 }
 
+void TrackSaxHandler::SetSensorAt(uint32_t index, Sensor sensor, float value) {
+    if (!target_ || !target_->sensors || index >= target_->index) return;
+    if (!IsPossibleSensorValue(sensor, value)) {
+        CurrentReadReport().Count(LeftOut::kImpossibleValue);
+        return;
+    }
+    target_->sensors->Channel(sensor, target_->index)[index] = value;
+}
+
 void TrackSaxHandler::MarkAbsent(uint8_t fields) {
     if (target_ && target_->sensors) target_->sensors->MarkAbsent(target_->index, fields);
 }
@@ -296,7 +305,35 @@ ReadStatus ReadFile(int fd, XmlRead& read) {
     }
 }
 
+ReadStatus ReadSource(XmlByteSource& source, XmlRead& read) {
+    for (;;) {
+        void* buffer = read.Buffer(static_cast<int>(kReadChunk));
+        if (!buffer) return ReadStatus::kNoMemory;
+        const long n = source.Read(static_cast<char*>(buffer), kReadChunk);
+        if (n < 0) return ReadStatus::kXmlUnreadable;
+        if (!read.ParseBuffer(static_cast<int>(n), n == 0)) return read.FailureStatus();
+        if (n == 0) return ReadStatus::kOk;
+    }
+}
+
 }  // namespace
+
+ReadStatus ReadXmlTrackFrom(XmlByteSource& source, std::size_t size, TrackSaxHandlerFactory factory,
+                            TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {
+    points.reset();
+    count = 0;
+    if (sensors) sensors->Clear();
+    ReadStatus status = ReadStatus::kNoMemory;
+    if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
+        XmlRead read(*handler, size, sensors);
+        if (read.Create()) {
+            status = ReadSource(source, read);
+            if (status == ReadStatus::kOk) status = read.Finish(points, count);
+        }
+    }
+    if (status != ReadStatus::kOk && sensors) sensors->Clear();
+    return status;
+}
 
 ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
                         TrackPointArray& points, uint32_t& count, SensorChannels* sensors) {

@@ -72,6 +72,10 @@ protected:
     // Marks PointField bits absent in the record at Index(), when the read
     // gathers what lies beside the records.
     void MarkAbsent(uint8_t fields);
+    // Gives the record at `index` (one already completed) a value of a
+    // sensor channel, as SetSensor does for the record being filled: for
+    // values a file lists after the points they belong to.
+    void SetSensorAt(uint32_t index, Sensor sensor, float value);
     // Drops the record at Index() (no point for it: the slot is zeroed for
     // the next one) and counts it in the read's report under `cause`.
     void DropRecord(LeftOut cause);
@@ -100,5 +104,20 @@ using TrackSaxHandlerFactory = std::unique_ptr<TrackSaxHandler> (*)();
 // set, nothing on failure).
 ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
                         TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
+
+// Where a document comes from when it is no file of its own (a member of an
+// archive): Read fills `buffer` with up to `size` bytes and returns how many,
+// 0 at the end, or -1 on an error, having set the read's reason.
+class XmlByteSource {
+public:
+    virtual ~XmlByteSource() = default;
+    virtual long Read(char* buffer, std::size_t size) = 0;
+};
+
+// Reads a document from `source` as ReadXmlTrack reads a file; `size` is the
+// most bytes the document may hold, which bounds the array of records. An
+// error of the source gives kXmlUnreadable.
+ReadStatus ReadXmlTrackFrom(XmlByteSource& source, std::size_t size, TrackSaxHandlerFactory factory,
+                            TrackPointArray& points, uint32_t& count, SensorChannels* sensors = nullptr);
 
 }  // namespace ferolin

@@ -15,10 +15,11 @@ case $purpose in
     *) echo "usage: install-deps.sh [run|test|fuzz]" >&2; exit 2 ;;
 esac
 
-# The build: CMake, Ninja, the compiler, expat for the XML formats and
-# simdjson for GeoJSON; Qt 6 for the window, whose track view draws its
-# profiles with Qt Charts, whose CMake package needs Qt OpenGL.
-PACKAGES="cmake ninja-build g++ make libexpat1-dev libsimdjson-dev"
+# The build: CMake, Ninja, the compiler, expat for the XML formats,
+# simdjson for GeoJSON and libzip (found through pkg-config) for KMZ; Qt 6
+# for the window, whose track view draws its profiles with Qt Charts, whose
+# CMake package needs Qt OpenGL.
+PACKAGES="cmake ninja-build g++ make pkg-config libexpat1-dev libsimdjson-dev libzip-dev"
 PACKAGES="$PACKAGES qt6-base-dev qt6-charts-dev libqt6opengl6-dev"
 if [ "$purpose" = test ]; then
     # GoogleTest, and the locales the comma-decimal locale is generated from.

@@ -225,10 +225,10 @@ c=$root/usr/share/bash-completion/completions
 check_completion "--no-settings" "$c/ferolin" _ferolin ferolin --no
 check_completion "--exclude --geoid --help --info --json --list-formats --no-settings --options --output-dir --smooth --start --stop --verbose --version -d -j -o -v" \
     "$c/ferolin" _ferolin ferolin -
-check_completion "com csv fit frn geojson gpx kml log nmea plt rdn tcx trk txt" \
+check_completion "com csv fit frn geojson gpx kml kmz log nmea plt rdn tcx trk txt" \
     "$c/ferolin" _ferolin ferolin -j 2 "*.log" ""
 check_completion "1" "$c/ferolin" _ferolin ferolin -j 1
-check_completion "com csv fit frn geojson gpx kml log nmea plt rdn tcx trk txt" \
+check_completion "com csv fit frn geojson gpx kml kmz log nmea plt rdn tcx trk txt" \
     "$c/ferolin" _ferolin ferolin --smooth 3 "*.log" ""
 check_completion "geojson gpx" "$c/ferolin" _ferolin ferolin walk.log G
 check_completion "pdop" "$c/ferolin" _ferolin ferolin --exclude pd

@@ -33,11 +33,14 @@ bool ReadTime(const std::string& word, double& seconds) {
     }
     std::tm tm{};
     double s = 0;
-    char zone = 0;
-    if (std::sscanf(word.c_str(), "%d-%d-%dT%d:%d:%lf%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour,
-                    &tm.tm_min, &s, &zone) != 7 ||
-        zone != 'Z')
+    int at = 0;
+    if (std::sscanf(word.c_str(), "%d-%d-%dT%d:%d:%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour,
+                    &tm.tm_min, &at) != 5)
         return false;
+    // The seconds whatever the locale's decimal separator.
+    const char* end = word.data() + word.size();
+    const auto parsed = std::from_chars(word.data() + at, end, s);
+    if (parsed.ec != std::errc() || parsed.ptr + 1 != end || *parsed.ptr != 'Z') return false;
     tm.tm_year -= 1900;
     tm.tm_mon -= 1;
     seconds = static_cast<double>(timegm(&tm)) + s;

@@ -9,11 +9,14 @@
 #include <limits>
 #include <map>
 #include <numbers>
+#include <vector>
 
 #include "convert/driver.h"
 #include "core/paths.h"
 #include "formats/fit.h"
 #include "core/strings.h"
+#include "core/track_geometry.h"
+#include "formats/format_table.h"
 #include "test_support.h"
 
 using namespace ferolin;
@@ -225,5 +228,63 @@ TEST(FitReader, SumsTheSessionTotalsAndCountsWhatItLeavesOut) {
                 << i << ": " << got[i];
         EXPECT_EQ(report.leftOut[static_cast<int>(LeftOut::kNoPosition)], c.noPosition);
         EXPECT_EQ(report.leftOut[static_cast<int>(LeftOut::kImpossibleValue)], c.impossible);
+    }
+}
+
+// FIT to TCX and back, and TCX to FIT and back: the points, segments, laps
+// (a TCX course's laps have no start time to compare), the track's name and
+// the course points with their names and the times they had.
+TEST(FitAndTcx, RoundTripsKeepTheDocument) {
+    const struct {
+        const char* input;
+        const char* via;
+    } trips[] = {
+        {"fit/laps.fit", "tcx"},
+        {"fit/course_points.0x1.fit", "tcx"},
+        {"tcx/activity.tcx", "fit"},
+        {"tcx/course_points.0x0.tcx", "fit"},
+    };
+    for (const auto& trip : trips) {
+        SCOPED_TRACE(trip.input);
+        const std::string input = FEROLIN_DATA_DIR "/" + std::string(trip.input);
+        const std::string back = FileExtension(input);
+        struct Read {
+            TrackPointArray points;
+            uint32_t count = 0;
+            SensorChannels sensors;
+        } steps[3];
+        TempDir dir;
+        std::string path = input;
+        for (int s = 0; s < 3; ++s) {
+            const FormatEntry& row = FormatTable()[FindWriterRow(FileExtension(path))];
+            ASSERT_EQ(row.reader(path, steps[s].points, steps[s].count, &steps[s].sensors), ReadStatus::kOk);
+            if (s == 2) break;
+            std::vector<ExportEntry> entries;
+            for (uint32_t i = 0; i < steps[s].count; ++i) entries.push_back({&steps[s].points[i], steps[s].points[i].altitude, i});
+            path = dir.File("step" + std::to_string(s) + "." + (s == 0 ? trip.via : back));
+            const FormatEntry& out = FormatTable()[FindWriterRow(FileExtension(path))];
+            ASSERT_EQ(out.writer(path, entries.data(), steps[s].count, kAllOptions, &steps[s].sensors), 0);
+        }
+        const TrackDocument& a = steps[0].sensors.document;
+        for (int s = 1; s < 3; ++s) {
+            const TrackDocument& b = steps[s].sensors.document;
+            EXPECT_EQ(steps[s].count, steps[0].count) << s;
+            EXPECT_EQ(b.SegmentStarts(), a.SegmentStarts()) << s;
+            EXPECT_EQ(b.TrackName(0), a.TrackName(0)) << s;
+            ASSERT_EQ(b.laps.size(), a.laps.size()) << s;
+            for (std::size_t k = 0; k < a.laps.size(); ++k) {
+                EXPECT_EQ(b.laps[k].firstPoint, a.laps[k].firstPoint) << s;
+                if (!std::isnan(a.laps[k].startTime) && !std::isnan(b.laps[k].startTime)) {
+                    EXPECT_EQ(b.laps[k].startTime, a.laps[k].startTime) << s;
+                }
+            }
+            ASSERT_EQ(b.waypoints.size(), a.waypoints.size()) << s;
+            for (std::size_t k = 0; k < a.waypoints.size(); ++k) {
+                EXPECT_EQ(b.waypoints[k].name, a.waypoints[k].name) << s;
+                if (!(a.waypoints[k].absent & kFieldTime)) {
+                    EXPECT_EQ(PointSeconds(b.waypoints[k].point), PointSeconds(a.waypoints[k].point)) << s;
+                }
+            }
+        }
     }
 }

@@ -25,6 +25,7 @@
 #include "formats/geojson.h"
 #include "formats/gpx.h"
 #include "formats/kml.h"
+#include "formats/kmz.h"
 #include "formats/magellan.h"
 #include "formats/native.h"
 #include "formats/nmea.h"
@@ -76,9 +77,10 @@ const FolderReader kReaders[] = {
     {"rando", WithoutSensors<ReadRandoHike>},    {"fit", ReadFitFile},
     {"tcx", ReadTcxFile},                        {"geojson", ReadGeoJsonFile},
     {"logger", ReadLoggerCapture},               {"load", nullptr},
+    {"kmz", ReadKmzFile},
 };
 const std::vector<std::string> kFolders = {"bluegps", "text", "csv", "native", "nmea", "magellan", "pcx5", "plt",
-                                           "gpx", "kml", "rando", "fit", "tcx", "geojson", "logger", "load"};
+                                           "gpx", "kml", "kmz", "rando", "fit", "tcx", "geojson", "logger", "load"};
 
 class Read : public ::testing::TestWithParam<ReadCase> {};
 class Write : public ::testing::TestWithParam<WriteCase> {};
@@ -239,9 +241,13 @@ TEST(EveryFormat, ReadersRefuseWhatIsNoFileAndWritersReportFailures) {
             EXPECT_FALSE(points);
         }
         if (!row.writer) continue;
-        TrackPoint p{};
-        p.latitude = 45.5;
-        const std::vector<TrackPoint> many(20000, p);
+        // Points scattered without pattern, so that a compressed output
+        // grows with them as much as any other.
+        std::vector<TrackPoint> many(20000);
+        for (uint32_t i = 0; i < many.size(); ++i) {
+            many[i].latitude = 45.5 + (i * 2654435761u % 1000003u) * 1e-7;
+            many[i].longitude = (i * 40503u % 999983u) * 1e-6;
+        }
         std::vector<ExportEntry> entries;
         for (const TrackPoint& q : many) entries.push_back({&q, 1.0f});
         EXPECT_NE(row.writer(dir.File("no/such/folder.x"), entries.data(), 1, kAllOptions, nullptr), 0);

@@ -1,6 +1,7 @@
 // `ferolin --info` on the bundled sample and small files (one with points
-// that lack altitude or position, a FIT with its device's totals) against the
-// outputs that tests/data/info/make_expected.py works out from the rules.
+// that lack altitude or position, a FIT with its device's totals, a GPX of two
+// tracks with waypoints and a route) against the outputs that
+// tests/data/info/make_expected.py works out from the rules.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -39,6 +40,8 @@ TEST(Info, FiguresAgainstExpectedFiles) {
         {{"--info", "--json", data + "ride.fit"}, 0, "ride.json", 0, ""},
         {{"--info", data + "ride.fit"}, 0, "ride.txt", 0, ""},
         {{"--info", data + "gaps.gpx"}, 0, "gaps.txt", 0, ""},
+        {{"--info", data + "two_tracks.gpx"}, 0, "two_tracks.txt", 0, ""},
+        {{"--info", "--json", data + "two_tracks.gpx"}, 0, "two_tracks.json", 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);

@@ -9,14 +9,20 @@
 #include <filesystem>
 #include <sstream>
 
+#include <zip.h>
+
 #include "convert/driver.h"
 #include "core/strings.h"
 #include "formats/fit.h"
 #include "formats/geojson.h"
 #include "formats/gpx.h"
+#include "formats/kmz.h"
 #include "formats/tcx.h"
+#include "data_cases.h"
+#include "document_table.h"
 #include "reader_test_support.h"
 #include "test_support.h"
+#include "track_columns.h"
 
 using namespace ferolin;
 using namespace ferolin_test;
@@ -24,8 +30,6 @@ using namespace ferolin_test;
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string DataFolder(const std::string& folder) { return std::string(FEROLIN_DATA_DIR) + "/" + folder; }
 
 bool Have(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0; }
 
@@ -226,4 +230,105 @@ TEST(WebFormats, PeersAgreeOnPositionsAndTimes) {
     const std::string info = ReadFile(report);
     EXPECT_NE(info.find("Geometry: 3D Line String"), std::string::npos) << info;
     EXPECT_NE(info.find("Feature Count: 1"), std::string::npos) << info;
+}
+
+namespace {
+
+// The member `name` of a zip archive, and its date as stored ("" when the
+// archive or the member cannot be read).
+std::string ZipMember(const std::string& archive, const char* name, std::tm& date) {
+    int error = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_RDONLY, &error);
+    if (!zip) return "";
+    std::string text;
+    zip_stat_t stat;
+    if (zip_get_num_entries(zip, 0) == 1 && zip_stat(zip, name, 0, &stat) == 0) {
+        localtime_r(&stat.mtime, &date);  // libzip gives the stored fields as local time
+        if (zip_file_t* file = zip_fopen(zip, name, 0)) {
+            text.resize(stat.size);
+            if (zip_fread(file, text.data(), stat.size) != static_cast<zip_int64_t>(stat.size)) text.clear();
+            zip_fclose(file);
+        }
+    }
+    zip_discard(zip);
+    return text;
+}
+
+}  // namespace
+
+// Each table tests/data/kmz/NAME.points with NAME.doc.kml beside it: the
+// archive written holds that doc.kml alone, dated by the writer's clock
+// (to the two seconds of a zip date), byte for byte the same when written
+// again, and reads back as the table's points, channels and document;
+// gpsbabel reads its positions.
+TEST(WebFormats, KmzArchivesHoldTheirDocumentAndReadBack) {
+    int cases = 0;
+    for (const auto& entry : fs::directory_iterator(DataFolder("kmz"))) {
+        const std::string tablePath = entry.path().string();
+        if (entry.path().extension() != ".points" || !fs::exists(entry.path().parent_path() / (entry.path().stem().string() + ".doc.kml")))
+            continue;
+        SCOPED_TRACE(tablePath);
+        ++cases;
+        PointTable table = ReadPointTable(tablePath, kSensedColumns, kDocumentColumns);
+        ASSERT_EQ(table.error, "");
+        std::string error;
+        SensorChannels sensors;
+        sensors.document = DocumentOf(table, error);
+        ASSERT_EQ(error, "");
+        const uint8_t named = AbsentColumn(table);
+        const std::vector<SensedPoint> sensed = RecordsOf<SensedPoint>(table, kSensedColumns);
+        const uint32_t n = static_cast<uint32_t>(sensed.size());
+        std::vector<ExportEntry> entries;
+        for (uint32_t i = 0; i < n; ++i) entries.push_back({&sensed[i].point, sensed[i].point.altitude, i});
+        for (const SensorInfo& s : kSensorTable)
+            if (table.Has(kSensedColumns[16 + static_cast<int>(s.sensor)].name))
+                for (uint32_t i = 0; i < n; ++i) sensors.Channel(s.sensor, n)[i] = sensed[i].sensors[static_cast<int>(s.sensor)];
+        for (uint32_t i = 0; i < n; ++i)
+            if (sensed[i].absent) sensors.MarkAbsent(i, sensed[i].absent);
+
+        const FixedClock clock("1173103629");  // 5 March 2007, 14:07:09 UTC
+        TempDir dir;
+        const std::string stem = entry.path().stem().string();
+        const std::string path = dir.File(stem + ".kmz"), again = dir.File("again/" + stem + ".kmz");
+        fs::create_directory(dir.File("again"));
+        ASSERT_EQ(WriteKmzFile(path, entries.data(), n, 0, &sensors), 0);
+        ASSERT_EQ(WriteKmzFile(again, entries.data(), n, 0, &sensors), 0);
+        EXPECT_TRUE(ReadFile(path) == ReadFile(again)) << "two writings differ";
+        std::tm date{};
+        const std::string kml = ZipMember(path, "doc.kml", date);
+        EXPECT_EQ(kml, ReadFile(DataFolder("kmz") + "/" + stem + ".doc.kml"));
+        EXPECT_EQ(std::vector<int>({date.tm_year + 1900, date.tm_mon + 1, date.tm_mday, date.tm_hour, date.tm_min, date.tm_sec}),
+                  std::vector<int>({2007, 3, 5, 14, 7, 8}));
+
+        TrackPointArray points;
+        uint32_t count = 0;
+        SensorChannels back;
+        ASSERT_EQ(ReadKmzFile(path, points, count, &back), ReadStatus::kOk);
+        std::vector<SensedPoint> read(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            read[i].point = points[i];
+            read[i].point.record = 0;
+            for (const SensorInfo& s : kSensorTable) read[i].sensors[static_cast<int>(s.sensor)] = back.Value(s.sensor, i);
+            for (uint8_t bit = 1; bit; bit = static_cast<uint8_t>(bit << 1))
+                if ((named & bit) && back.Lacks(i, bit)) read[i].absent |= bit;
+        }
+        const std::string differences = CompareWithTable(table, kSensedColumns, read.data(), sizeof(SensedPoint), count);
+        EXPECT_TRUE(differences.empty()) << differences;
+        const std::string parts = CompareDocument(table, back.document, count);
+        EXPECT_TRUE(parts.empty()) << parts;
+
+        if (!Have("gpsbabel")) continue;
+        WriteFile(dir.File("doc.kml"), kml);
+        const auto babel = ReadWithGpsbabel("-t", "kml", dir.File("doc.kml"));
+        ASSERT_EQ(babel.size(), n);
+        const CNumbers cNumbers;
+        for (uint32_t i = 0; i < n; ++i) {
+            EXPECT_NEAR(std::strtod(babel[i][0].c_str(), nullptr), sensed[i].point.latitude, 1e-6) << i;
+            EXPECT_NEAR(std::strtod(babel[i][1].c_str(), nullptr), sensed[i].point.longitude, 1e-6) << i;
+            if (!(sensed[i].absent & kFieldTime)) {
+                EXPECT_EQ(babel[i][2] + " " + babel[i][3].substr(0, 8), Clock(sensed[i].point)) << i;
+            }
+        }
+    }
+    EXPECT_GE(cases, 1);
 }

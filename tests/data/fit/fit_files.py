@@ -177,6 +177,103 @@ def stale_header():
     return bytes(data[:-2]) + struct.pack('<H', crc(bytes(data[:-2])))
 
 
+EVENT = [(253, 4, 0x86), (0, 1, 0), (1, 1, 0)]       # timestamp, event, event_type
+LAP = [(253, 4, 0x86), (2, 4, 0x86)]                 # timestamp, start_time
+COURSE_POINT = [(1, 4, 0x86), (2, 4, 0x85), (3, 4, 0x85), (5, 1, 0), (6, 8, 0x07)]
+
+
+def text(value, size):
+    """A string field's value as the builder puts numbers: little-endian."""
+    return int.from_bytes(value.encode().ljust(size, b'\0'), 'little')
+
+
+def laps():
+    """An activity: the timer stops after the second record and starts again
+    before the fourth; the third, logged while it stood, begins the second
+    segment. Laps are written after their records; the one that starts
+    before the first record but holds none is no lap."""
+    b = Builder()
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (4, 4, 0x86)]).data(0, [4, 255, T0])
+    b.define(2, 21, EVENT).data(2, [T0, 0, 0])                 # timer start
+    b.define(1, 20, POSITION)
+    b.data(1, [T0, LAT1, LON1]).data(1, [T0 + 1, LAT2, LON2])
+    b.data(2, [T0 + 1, 0, 4])                                   # timer stop all
+    b.data(2, [T0 + 5, 3, 1])                                   # a marker, no timer
+    b.data(1, [T0 + 10, LAT1, LON1])
+    b.data(2, [T0 + 12, 0, 0])                                  # timer start
+    b.data(1, [T0 + 13, LAT2, LON2])
+    b.define(3, 19, LAP)
+    b.data(3, [T0 + 1, T0 - 5]).data(3, [T0 + 1, T0]).data(3, [T0 + 13, T0 + 12])
+    return b.file()
+
+
+def course_points(records=True):
+    """A course named "Col du Lac": its course points are waypoints named by
+    their name with their type's name as symbol; one without a position is
+    none, one without a timestamp lacks the time, a type the profile does not
+    name gives no symbol."""
+    b = Builder()
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (4, 4, 0x86)]).data(0, [6, 255, T0])
+    b.define(1, 31, [(5, 16, 0x07)]).data(1, [text('Col du Lac', 16)])
+    if records:
+        b.define(2, 20, POSITION).data(2, [T0, LAT1, LON1]).data(2, [T0 + 60, LAT2, LON2])
+    b.define(3, 32, COURSE_POINT)
+    b.data(3, [T0 + 30, LAT2, LON2, 1, text('Top', 8)])
+    b.data(3, [0xFFFFFFFF, LAT1, LON1, 6, text('Turn', 8)])
+    b.data(3, [T0 + 40, NONE, NONE, 3, text('Lost', 8)])
+    b.data(3, [T0 + 50, LAT4, LON4, 26, text('Odd', 8)])
+    return b.file()
+
+
+def written_laps():
+    """What the writer must give for laps.points: records, a timer stop and
+    start around the pause, the two laps and the session after them."""
+    b = Builder()
+    lat, lon = round(45.5 * 2**31 / 180), round(6.25 * 2**31 / 180)
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (2, 2, 0x84), (4, 4, 0x86)]).data(0, [4, 255, 0, T0])
+    b.define(2, 20, [(253, 4, 0x86), (0, 4, 0x85), (1, 4, 0x85), (5, 4, 0x86), (78, 4, 0x86), (73, 4, 0x86)])
+    b.define(6, 21, EVENT)
+    for i, t in enumerate((0, 10, 20, 40, 50)):
+        if i == 3:
+            b.data(6, [T0 + 20, 0, 4]).data(6, [T0 + 40, 0, 0])
+        b.data(2, [T0 + t, lat, lon, 0, (100 + 500) * 5, 1000])
+    lap = [(253, 4, 0x86), (2, 4, 0x86), (3, 4, 0x85), (4, 4, 0x85), (5, 4, 0x85), (6, 4, 0x85),
+           (7, 4, 0x86), (8, 4, 0x86), (9, 4, 0x86), (254, 2, 0x84), (0, 1, 0), (1, 1, 0)]
+    b.define(3, 19, lap)
+    b.data(3, [T0 + 10, T0, lat, lon, lat, lon, 10000, 10000, 0, 0, 9, 1])
+    b.data(3, [T0 + 50, T0 + 20, lat, lon, lat, lon, 30000, 10000, 0, 1, 9, 1])
+    session = [(253, 4, 0x86), (2, 4, 0x86), (3, 4, 0x85), (4, 4, 0x85), (7, 4, 0x86), (8, 4, 0x86),
+               (9, 4, 0x86), (254, 2, 0x84), (25, 2, 0x84), (26, 2, 0x84), (0, 1, 0), (1, 1, 0), (5, 1, 0), (6, 1, 0)]
+    b.define(4, 18, session).data(4, [T0 + 50, T0, lat, lon, 50000, 20000, 0, 0, 0, 2, 8, 1, 0, 0])
+    activity = [(253, 4, 0x86), (0, 4, 0x86), (1, 2, 0x84), (2, 1, 0), (3, 1, 0), (4, 1, 0)]
+    b.define(5, 34, activity).data(5, [T0 + 50, 20000, 1, 0, 26, 1])
+    return b.file()
+
+
+def written_course(records=True):
+    """What the writer must give for course_points.points (a course whatever
+    the option, named by its track) and, without records, for
+    waypoints_only.points (named by the file's title, timed by the clock)."""
+    b = Builder()
+    lat, lon = round(45.5 * 2**31 / 180), round(6.25 * 2**31 / 180)
+    created = T0 if records else 1173103629 - 631065600
+    b.define(0, 0, [(0, 1, 0), (1, 2, 0x84), (2, 2, 0x84), (4, 4, 0x86)]).data(0, [6, 255, 0, created])
+    name = 'Col du Lac' if records else 'waypoints_only'
+    b.define(1, 31, [(5, len(name) + 1, 0x07), (4, 1, 0)]).data(1, [text(name, len(name) + 1), 0])
+    if records:
+        lap = [(253, 4, 0x86), (2, 4, 0x86), (3, 4, 0x85), (4, 4, 0x85), (5, 4, 0x85), (6, 4, 0x85),
+               (7, 4, 0x86), (8, 4, 0x86), (9, 4, 0x86), (254, 2, 0x84), (0, 1, 0), (1, 1, 0)]
+        b.define(3, 19, lap).data(3, [T0 + 20, T0, lat, lon, lat, lon, 20000, 20000, 0, 0, 9, 1])
+        b.define(2, 20, [(253, 4, 0x86), (0, 4, 0x85), (1, 4, 0x85), (5, 4, 0x86), (78, 4, 0x86), (73, 4, 0x86)])
+        for t in (0, 10, 20):
+            b.data(2, [T0 + t, lat, lon, 0, (100 + 500) * 5, 1000])
+    point = [(254, 2, 0x84), (1, 4, 0x86), (2, 4, 0x85), (3, 4, 0x85), (5, 1, 0), (6, 5, 0x07)]
+    b.define(7, 32, point)
+    b.data(7, [0, T0 + 10, lat, lon, 1, text('Top', 5)])
+    b.data(7, [1, 0xFFFFFFFF, lat, lon, 6, text('Turn', 5)])
+    return b.file()
+
+
 indoor = Builder().define(0, 20, POSITION + [(3, 1, 0x02)]).data(0, [T0, NONE, NONE, 90]).file()
 narrow = Builder().define(0, 20, [(0, 1, 0x01), (1, 1, 0x01)]).data(0, [5, 6]).file()
 bad_header = bytearray(basic())
@@ -191,6 +288,9 @@ FILES = {
     'text.fit': b'just some text, not a FIT file\n', 'header_crc.fit': bytes(bad_header), 'empty.fit': b'',
     'header_only.fit': basic()[:13], 'no_altitude.fit': no_altitude(), 'sessions.fit': sessions(),
     'indoor_session.fit': indoor_session(), 'header_crc_stale.fit': stale_header(),
+    'laps.fit': laps(), 'course_points.fit': course_points(), 'course_points_only.fit': course_points(False),
+    'laps.0x1.fit': written_laps(), 'course_points.0x1.fit': written_course(),
+    'waypoints_only.0x1.fit': written_course(False),
 }
 
 if __name__ == '__main__':

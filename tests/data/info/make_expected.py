@@ -2,7 +2,9 @@
 """Writes the expected outputs of `ferolin --info` for the files of this
 folder and the bundled sample, straight from the rules that the README
 states for every figure. It shares nothing with the program: its own readers
-for the two input formats, its own selection, great circles by the haversine.
+for the two input formats (GPX with its tracks, segments, waypoints and
+routes), its own selection, great circles by the haversine, nothing counted
+across the gap between two segments.
 It also writes ride.fit, a short ride with heart rate, cadence, power and
 temperature, from the FIT protocol's description, with the values it then
 counts on.
@@ -10,6 +12,7 @@ counts on.
     python3 tests/data/info/make_expected.py   (from the source root)
 """
 import calendar, datetime, math, os, re, struct
+from xml.etree import ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, '..', '..', '..'))
@@ -22,7 +25,7 @@ def f32(x):
 
 def point(**kw):
     p = dict(record=0, year=0, month=0, day=0, hour=0, minute=0, second=0.0,
-             lat=0.0, lon=0.0, alt=0.0, speed=0.0, sensors={})
+             lat=0.0, lon=0.0, alt=0.0, speed=0.0, sensors={}, track=0, seg=0)
     p.update(kw)
     return p
 
@@ -49,29 +52,61 @@ def read_datalog(path):
     return points
 
 
+def local(tag):
+    return tag.rsplit('}', 1)[-1]
+
+
+def child_text(element, name):
+    for c in element:
+        if local(c.tag) == name:
+            return (c.text or '').strip()
+    return None
+
+
 def read_gpx(path):
-    text = open(path, encoding='utf-8').read()
-    points = []
-    for n, m in enumerate(re.finditer(r'<trkpt lat="([^"]+)" lon="([^"]+)">(.*?)</trkpt>', text, re.S)):
-        p = point(record=n + 1, lat=float(m.group(1)), lon=float(m.group(2)))
-        body = m.group(3)
-        if not (abs(p['lat']) <= 90 and abs(p['lon']) <= 180):
-            continue  # no real position: no point
-        e = re.search(r'<ele>([^<]+)</ele>', body)
-        p['alt'] = f32(float(e.group(1))) if e else None  # absent, not 0
-        t = re.search(r'<time>(\d+)-(\d+)-(\d+)T(\d+):(\d+):([\d.]+)(Z|[+-]\d\d:\d\d)</time>', body)
-        if t:
-            zone = 0 if t.group(7) == 'Z' else (1 if t.group(7)[0] == '+' else -1) * (
-                int(t.group(7)[1:3]) * 60 + int(t.group(7)[4:6]))
-            second = float(t.group(6))
-            when = datetime.datetime(int(t.group(1)), int(t.group(2)), int(t.group(3)),
-                                     int(t.group(4)), int(t.group(5))) - datetime.timedelta(minutes=zone)
-            p.update(year=when.year, month=when.month, day=when.day, hour=when.hour,
-                     minute=when.minute, second=f32(second))
-        s = re.search(r'<speed>([^<]+)</speed>', body)
-        p['speed'] = f32(float(s.group(1)) * 3.6) if s else None  # absent, not 0
-        points.append(p)
-    return points
+    """The track points, each with the number of its track and segment among
+    those that keep a point, and the document: the tracks' names and the
+    counts of waypoints and routes."""
+    root = ElementTree.parse(path).getroot()
+    points, names, segments = [], [], []
+    record = segment = 0
+    for trk in (e for e in root if local(e.tag) == 'trk'):
+        track_kept = False
+        for seg in (e for e in trk if local(e.tag) == 'trkseg'):
+            seg_kept = False
+            for pt in (e for e in seg if local(e.tag) == 'trkpt'):
+                record += 1
+                p = point(record=record, lat=float(pt.get('lat')), lon=float(pt.get('lon')))
+                if not (abs(p['lat']) <= 90 and abs(p['lon']) <= 180):
+                    continue  # no real position: no point
+                if not track_kept:
+                    names.append(child_text(trk, 'name') or '')
+                    segments.append(0)
+                    track_kept = True
+                if not seg_kept:
+                    segment += 1 if points else 0
+                    segments[-1] += 1
+                    seg_kept = True
+                p['track'], p['seg'] = len(names) - 1, segment
+                e = child_text(pt, 'ele')
+                p['alt'] = f32(float(e)) if e else None  # absent, not 0
+                t = re.match(r'(\d+)-(\d+)-(\d+)T(\d+):(\d+):([\d.]+)(Z|[+-]\d\d:\d\d)$',
+                             child_text(pt, 'time') or '')
+                if t:
+                    zone = 0 if t.group(7) == 'Z' else (1 if t.group(7)[0] == '+' else -1) * (
+                        int(t.group(7)[1:3]) * 60 + int(t.group(7)[4:6]))
+                    second = float(t.group(6))
+                    when = datetime.datetime(int(t.group(1)), int(t.group(2)), int(t.group(3)),
+                                             int(t.group(4)), int(t.group(5))) - datetime.timedelta(minutes=zone)
+                    p.update(year=when.year, month=when.month, day=when.day, hour=when.hour,
+                             minute=when.minute, second=f32(second))
+                s = child_text(pt, 'speed')
+                p['speed'] = f32(float(s) * 3.6) if s else None  # absent, not 0
+                points.append(p)
+    document = dict(tracks=names, track_segments=segments,
+                    waypoints=sum(1 for e in root if local(e.tag) == 'wpt'),
+                    routes=sum(1 for e in root if local(e.tag) == 'rte'), laps=0)
+    return points, document
 
 
 FIT_CRC = [0x0000, 0xCC01, 0xD801, 0x1400, 0xF001, 0x3C00, 0x2800, 0xE401,
@@ -194,10 +229,12 @@ def figures(entries, threshold=5.0):
     pts = [p for p, _ in entries]
     n = len(pts)
     times = [seconds(p) for p in pts]
+    # the entries that begin a new segment: nothing is counted across the gap
+    breaks = [i > 0 and pts[i - 1]['seg'] != pts[i]['seg'] for i in range(n)]
     # distance from the previous positioned entry to each entry
     steps, cumulative, total = [], [], 0.0
     for i, p in enumerate(pts):
-        step = haversine(pts[i - 1], p) if i else 0.0
+        step = haversine(pts[i - 1], p) if i and not breaks[i] else 0.0
         total += step
         steps.append(step)
         cumulative.append(total)
@@ -216,14 +253,16 @@ def figures(entries, threshold=5.0):
     dated_times = [t for t in times if t is not None]
     moving = moving_m = 0.0
     for i in range(1, n):
-        if times[i] is None or times[i - 1] is None:
+        if times[i] is None or times[i - 1] is None or breaks[i]:
             continue
         gap = times[i] - times[i - 1]
         if 0 < gap <= 300 and speeds[i] is not None and speeds[i] > 1:
             moving += gap
             moving_m += steps[i]
     counted, up, down = None, 0.0, 0.0
-    for _, a in entries:
+    for i, (_, a) in enumerate(entries):
+        if breaks[i]:
+            counted = None  # a new segment starts the band afresh
         if a is None:
             continue  # a gap in the altitudes, not a climb from 0
         if counted is None:
@@ -268,9 +307,24 @@ def hms(t):
     return '%d:%02d:%02d' % (s // 3600, s // 60 % 60, s % 60)
 
 
-def text(name, f):
-    rows = [('Points', str(f['points'])),
-            ('Start', iso(f['start']) if f['start'] is not None else '-'),
+ONE_TRACK = dict(tracks=[''], track_segments=[1], waypoints=0, routes=0, laps=0)
+
+
+def info(entries, document, threshold=5.0, device=None):
+    """The figures of the whole selection with the device's totals, the
+    counts of the document (a file without a track point has no track and
+    no segment) and each track's figures over its own entries."""
+    tracks = []
+    for t, (name, segments) in enumerate(zip(document['tracks'], document['track_segments'])):
+        own = [e for e in entries if e[0]['track'] == t]
+        tracks.append(dict(name=name, segments=segments, figures=figures(own, threshold)))
+    return dict(figures=dict(figures(entries, threshold), device=device),
+                tracks=tracks, segments=sum(document['track_segments']),
+                waypoints=document['waypoints'], routes=document['routes'], laps=document['laps'])
+
+
+def figure_rows(f):
+    rows = [('Start', iso(f['start']) if f['start'] is not None else '-'),
             ('End', iso(f['end']) if f['end'] is not None else '-'),
             ('Duration', hms(f['duration']) if f['duration'] is not None else '-'),
             ('Distance', '%.3f km' % (f['distance'] / 1000)),
@@ -285,35 +339,61 @@ def text(name, f):
               'power': ('Power', 'W'), 'temperature': ('Temperature', '\u00b0C')}
     for key, (avg, top) in f['sensors'].items():
         rows.append((labels[key][0], 'average %.1f, maximum %.1f %s' % (avg, top, labels[key][1])))
+    return rows
+
+
+def text(name, i):
+    f = i['figures']
+    rows = [('Points', str(f['points'])), ('Tracks', str(len(i['tracks']))),
+            ('Segments', str(i['segments'])), ('Waypoints', str(i['waypoints'])),
+            ('Routes', str(i['routes'])), ('Laps', str(i['laps']))] + figure_rows(f)
     d = f['device']
     if d:
         rows += [('Device ascent', metres(d['ascent'])), ('Device descent', metres(d['descent'])),
                  ('Device distance', '%.3f km' % (d['distance'] / 1000)),
                  ('Device timer', hms(d['timer']))]
-    return name + '\n' + ''.join('  %-18s%s\n' % row for row in rows)
+    out = name + '\n' + ''.join('  %-18s%s\n' % row for row in rows)
+    if len(i['tracks']) > 1:
+        for n, t in enumerate(i['tracks'], 1):
+            out += '  Track %d%s\n' % (n, ': ' + t['name'] if t['name'] else '')
+            rows = [('Segments', str(t['segments'])), ('Points', str(t['figures']['points']))]
+            out += ''.join('    %-18s%s\n' % row for row in rows + figure_rows(t['figures']))
+    return out
 
 
 def metres(v):
     return '-' if v is None else '%.1f m' % v
 
 
-def json_line(name, f):
-    def num(v, d):
-        return 'null' if v is None else '%.*f' % (d, v)
+def num(v, d):
+    return 'null' if v is None else '%.*f' % (d, v)
+
+
+def figure_keys(f):
     def when(t):
         return 'null' if t is None else '"%s"' % iso(t)
     sensors = ''.join(',"%s":{"avg":%.1f,"max":%.1f}' % (key, avg, top)
                       for key, (avg, top) in f['sensors'].items())
+    return ('"start":%s,"end":%s,"duration_s":%s,"distance_m":%s,'
+            '"moving_time_s":%s,"moving_speed_kmh":%s,"max_speed_kmh":%s,"ascent_m":%s,'
+            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s%s') % (
+        when(f['start']), when(f['end']), num(f['duration'], 3),
+        num(f['distance'], 1), num(f['moving'], 3), num(f['moving_speed'], 2),
+        num(f['max_speed'], 2), num(f['ascent'], 1), num(f['descent'], 1),
+        num(f['min_alt'], 1), num(f['max_alt'], 1), sensors)
+
+
+def json_line(name, i):
+    f = i['figures']
     d = f['device'] or dict(ascent=None, descent=None, distance=None, timer=None)
     device = ',"device_ascent_m":%s,"device_descent_m":%s,"device_distance_m":%s,"device_timer_s":%s' % (
         num(d['ascent'], 1), num(d['descent'], 1), num(d['distance'], 1), num(d['timer'], 3))
-    return ('{"file":"%s","points":%d,"start":%s,"end":%s,"duration_s":%s,"distance_m":%s,'
-            '"moving_time_s":%s,"moving_speed_kmh":%s,"max_speed_kmh":%s,"ascent_m":%s,'
-            '"descent_m":%s,"min_altitude_m":%s,"max_altitude_m":%s%s%s}\n') % (
-        name, f['points'], when(f['start']), when(f['end']), num(f['duration'], 3),
-        num(f['distance'], 1), num(f['moving'], 3), num(f['moving_speed'], 2),
-        num(f['max_speed'], 2), num(f['ascent'], 1), num(f['descent'], 1),
-        num(f['min_alt'], 1), num(f['max_alt'], 1), sensors, device)
+    tracks = ','.join('{"name":%s,"segments":%d,"points":%d,%s}' % (
+        '"%s"' % t['name'] if t['name'] else 'null', t['segments'], t['figures']['points'],
+        figure_keys(t['figures'])) for t in i['tracks'])
+    return '{"file":"%s","points":%d,"segments":%d,"waypoints":%d,"routes":%d,"laps":%d,%s%s,"tracks":[%s]}\n' % (
+        name, f['points'], i['segments'], i['waypoints'], i['routes'], i['laps'],
+        figure_keys(f), device, tracks)
 
 
 def write(name, content):
@@ -322,25 +402,31 @@ def write(name, content):
 
 
 hike = read_datalog(os.path.join(ROOT, 'samples', 'hike.log'))
-write('hike.txt', text('hike.log', figures(select(hike))))
-write('hike.json', json_line('hike.log', figures(select(hike))))
-write('hike-selected.json', json_line('hike.log', figures(select(
+write('hike.txt', text('hike.log', info(select(hike), ONE_TRACK)))
+write('hike.json', json_line('hike.log', info(select(hike), ONE_TRACK)))
+write('hike-selected.json', json_line('hike.log', info(select(
     hike, start='16/6/2007 7:40', stop='16/6/2007 8:10', geoid=48.5, smooth=4,
-    exclude_records=(100,)))))
-write('hike-threshold-2.json', json_line('hike.log', figures(select(hike), threshold=2.0)))
-walk = read_gpx(os.path.join(HERE, 'walk.gpx'))
-undated = read_gpx(os.path.join(HERE, 'undated.gpx'))
-write('walk-undated.txt', text('walk.gpx', figures(select(walk))) + '\n' +
-      text('undated.gpx', figures(select(undated))))
+    exclude_records=(100,)), ONE_TRACK)))
+write('hike-threshold-2.json', json_line('hike.log', info(select(hike), ONE_TRACK, threshold=2.0)))
+walk, walk_document = read_gpx(os.path.join(HERE, 'walk.gpx'))
+undated, undated_document = read_gpx(os.path.join(HERE, 'undated.gpx'))
+write('walk-undated.txt', text('walk.gpx', info(select(walk), walk_document)) + '\n' +
+      text('undated.gpx', info(select(undated), undated_document)))
+# The ride has no lap message: the device's totals come from its session.
 ride = write_ride(os.path.join(HERE, 'ride.fit'))
-ride_figures = dict(figures(select(ride)), device=RIDE_DEVICE)
-write('ride.txt', text('ride.fit', ride_figures))
-write('ride.json', json_line('ride.fit', ride_figures))
+ride_info = info(select(ride), ONE_TRACK, device=RIDE_DEVICE)
+write('ride.txt', text('ride.fit', ride_info))
+write('ride.json', json_line('ride.fit', ride_info))
 # Points without altitude at both ends and one between, times in other zones,
 # a point with no real position: the figures leave out what the file lacks,
 # and the text ends with what the read left out.
-gaps = read_gpx(os.path.join(HERE, 'gaps.gpx'))
-write('gaps.txt', text('gaps.gpx', figures(select(gaps))) + '\n' +
+gaps, gaps_document = read_gpx(os.path.join(HERE, 'gaps.gpx'))
+write('gaps.txt', text('gaps.gpx', info(select(gaps), gaps_document)) + '\n' +
       'gaps.gpx: 1 point without a real position left out\n')
-write('walk-undated.json', json_line('walk.gpx', figures(select(walk))) +
-      json_line('undated.gpx', figures(select(undated))))
+write('walk-undated.json', json_line('walk.gpx', info(select(walk), walk_document)) +
+      json_line('undated.gpx', info(select(undated), undated_document)))
+# Two named tracks, the first of two segments 10 km apart, two waypoints and
+# a route: each track's own figures, none counted across a gap.
+two, two_document = read_gpx(os.path.join(HERE, 'two_tracks.gpx'))
+write('two_tracks.txt', text('two_tracks.gpx', info(select(two), two_document)))
+write('two_tracks.json', json_line('two_tracks.gpx', info(select(two), two_document)))
