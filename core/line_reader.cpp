@@ -1,5 +1,7 @@
 #include "core/line_reader.h"
 
+#include "core/paths.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,19 +26,10 @@ LineReader::~LineReader() {
 }
 
 bool LineReader::Open(const std::string& path) {
-    // Only regular files are tracks: a FIFO or a device named like one must
-    // not block the program or be read forever. O_NONBLOCK keeps the open of a
-    // FIFO from waiting for a writer; it changes nothing for a regular file.
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) return false;
-    struct stat info;
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd_);
-        fd_ = -1;
-        return false;
-    }
-    totalSize_ = static_cast<std::size_t>(info.st_size);
-    return true;
+    // Only regular files are tracks.
+    std::string reason;
+    fd_ = OpenRegularFile(path, totalSize_, reason);
+    return fd_ >= 0;
 }
 
 bool LineReader::Fill() {

@@ -1,5 +1,12 @@
 #include "core/paths.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace ferolin {
 
 namespace {
@@ -73,6 +80,25 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
+}
+
+int OpenRegularFile(const std::string& path, std::size_t& size, std::string& reason) {
+    size = 0;
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it
+    // changes nothing for a regular file.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = "not a regular file";
+        close(fd);
+        return -1;
+    }
+    size = static_cast<std::size_t>(info.st_size);
+    return fd;
 }
 
 }  // namespace ferolin

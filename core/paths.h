@@ -3,6 +3,7 @@
 // extension.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ std::string ChangeExtension(std::string_view path, std::string_view extension);
 // Case-insensitive comparison of ASCII texts (extensions, option names).
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::string ToUpper(std::string_view text);
+
+// Opens the file at `path` for reading when it is a regular file: a FIFO or
+// a device named like a track is refused at once, without waiting for a
+// writer (the open does not block) or reading forever. The descriptor, with
+// the file's size in `size`; -1 with the reason in `reason` (the system's
+// words, or "not a regular file") otherwise.
+int OpenRegularFile(const std::string& path, std::size_t& size, std::string& reason);
 
 // `*` and `?` wildcard match of one file name, case-sensitive.
 bool WildcardMatch(std::string_view pattern, std::string_view name);

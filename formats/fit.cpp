@@ -625,17 +625,16 @@ bool OpensAsFit(int fd) {
 // header).
 ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& bytes, std::size_t& size) {
     size = 0;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    std::size_t wanted = 0;
+    std::string reason;  // the driver's own words serve
+    const int fd = OpenRegularFile(path, wanted, reason);
     if (fd < 0) return ReadStatus::kCannotOpen;
-    struct stat info;
-    ReadStatus status = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ReadStatus::kOk
-                                                                       : ReadStatus::kCannotOpen;
-    if (status == ReadStatus::kOk && !OpensAsFit(fd)) {
+    ReadStatus status = ReadStatus::kOk;
+    if (!OpensAsFit(fd)) {
         status = ReadStatus::kNotThisFormat;
         SetReadReason("not a FIT file");
     }
-    if (status == ReadStatus::kOk && info.st_size > 0) {
-        const std::size_t wanted = static_cast<std::size_t>(info.st_size);
+    if (status == ReadStatus::kOk && wanted > 0) {
         bytes.reset(new (std::nothrow) uint8_t[wanted]);
         if (!bytes) {
             status = ReadStatus::kNoMemory;

@@ -356,20 +356,15 @@ ReadStatus ReadKmzFile(const std::string& path, TrackPointArray& points, uint32_
     points.reset();
     count = 0;
     if (sensors) sensors->Clear();
-    // Only regular files are archives; O_NONBLOCK keeps the open of a FIFO
-    // from waiting for a writer.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Only regular files are archives.
+    std::size_t size = 0;
+    std::string reason;
+    const int fd = OpenRegularFile(path, size, reason);
     if (fd < 0) {
-        SetReadReason(std::strerror(errno));
+        SetReadReason(std::move(reason));
         return ReadStatus::kCannotOpen;
     }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        SetReadReason("not a regular file");
-        close(fd);
-        return ReadStatus::kCannotOpen;
-    }
-    const ReadStatus status = ReadArchive(fd, info.st_size, points, count, sensors);
+    const ReadStatus status = ReadArchive(fd, static_cast<off_t>(size), points, count, sensors);
     if (status != ReadStatus::kOk) {
         points.reset();
         count = 0;

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "core/paths.h"
 #include "core/point_buffer.h"
 #include "core/text_format.h"
 
@@ -289,21 +290,21 @@ std::unique_ptr<TrackSaxHandler> MakeHandler(TrackSaxHandlerFactory factory) {
     }
 }
 
-ReadStatus ReadFile(int fd, XmlRead& read) {
-    for (;;) {
-        void* buffer = read.Buffer(static_cast<int>(kReadChunk));
-        if (!buffer) return ReadStatus::kNoMemory;
+// The bytes of an open file; a failed read says why.
+class FileSource : public XmlByteSource {
+public:
+    explicit FileSource(int fd) : fd_(fd) {}
+    long Read(char* buffer, std::size_t size) override {
         ssize_t n;
-        do n = ::read(fd, buffer, kReadChunk);
+        do n = ::read(fd_, buffer, size);
         while (n < 0 && errno == EINTR);
-        if (n < 0) {
-            SetReadReason(std::strerror(errno));
-            return ReadStatus::kXmlUnreadable;
-        }
-        if (!read.ParseBuffer(static_cast<int>(n), n == 0)) return read.FailureStatus();
-        if (n == 0) return ReadStatus::kOk;
+        if (n < 0) SetReadReason(std::strerror(errno));
+        return static_cast<long>(n);
     }
-}
+
+private:
+    int fd_;
+};
 
 ReadStatus ReadSource(XmlByteSource& source, XmlRead& read) {
     for (;;) {
@@ -340,29 +341,17 @@ ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
     points.reset();
     count = 0;
     if (sensors) sensors->Clear();
-    // Only regular files are tracks; O_NONBLOCK keeps the open of a FIFO from
-    // waiting for a writer.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Only regular files are tracks.
+    std::size_t size = 0;
+    std::string reason;
+    const int fd = OpenRegularFile(path, size, reason);
     if (fd < 0) {
-        SetReadReason(std::strerror(errno));
+        SetReadReason(std::move(reason));
         return ReadStatus::kXmlUnreadable;
     }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        SetReadReason("not a regular file");
-        close(fd);
-        return ReadStatus::kXmlUnreadable;
-    }
-    ReadStatus status = ReadStatus::kNoMemory;
-    if (std::unique_ptr<TrackSaxHandler> handler = MakeHandler(factory)) {
-        XmlRead read(*handler, static_cast<std::size_t>(info.st_size), sensors);
-        if (read.Create()) {
-            status = ReadFile(fd, read);
-            if (status == ReadStatus::kOk) status = read.Finish(points, count);
-        }
-    }
+    FileSource source(fd);
+    const ReadStatus status = ReadXmlTrackFrom(source, size, factory, points, count, sensors);
     close(fd);
-    if (status != ReadStatus::kOk && sensors) sensors->Clear();
     return status;
 }
 
