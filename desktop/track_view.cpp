@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTimer>
@@ -192,6 +193,12 @@ void TrackViewWindow::ListParts() {
         parts_->addItem(QStringLiteral("Route: %1 (%2 points)").arg(QString::fromStdString(r.name)).arg(r.points.size()));
         partPoints_.push_back(r.points.empty() ? nullptr : &r.points.front().point);
     }
+    // Wide enough for its rows, up to a third of the window; a longer name
+    // shows whole in its tooltip.
+    for (int row = 0; row < parts_->count(); ++row) parts_->item(row)->setToolTip(parts_->item(row)->text());
+    const int wanted = parts_->sizeHintForColumn(0) + 2 * parts_->frameWidth() +
+                       parts_->verticalScrollBar()->sizeHint().width() + 4;
+    parts_->setMinimumWidth(std::min(wanted, width() / 3));
     parts_->show();
 }
 
