@@ -154,6 +154,18 @@ bool HasAltitude(const ExportEntry& e, const SensorChannels* sensors) {
     return !PointLacks(sensors, e.index, kFieldAltitude);
 }
 
+// "longitude latitude [altitude]", the parts split by `separator` (a blank in
+// gx:coord, a comma in a line string's tuples); no altitude the point lacks.
+void AppendPosition(TextBuffer& out, const ExportEntry& e, char separator, const SensorChannels* sensors) {
+    AppendFixed(out, e.point->longitude, 6);
+    out.Append(separator);
+    AppendFixed(out, e.point->latitude, 6);
+    if (HasAltitude(e, sensors)) {
+        out.Append(separator);
+        AppendFixed(out, e.altitude, 6);
+    }
+}
+
 // The channels of the Schema: those the track carries.
 void AppendSchema(TextBuffer& out, const SensorChannels* channels) {
     if (!channels) return;
@@ -181,15 +193,8 @@ void AppendGxTrack(TextBuffer& out, const ExportEntry* entries, uint32_t first, 
         out.Append("</when>\n");
     }
     for (uint32_t i = first; i < end; ++i) {
-        const ExportEntry& e = entries[i];
         out.Append("<gx:coord>");
-        AppendFixed(out, e.point->longitude, 6);
-        out.Append(' ');
-        AppendFixed(out, e.point->latitude, 6);
-        if (HasAltitude(e, sensors)) {
-            out.Append(' ');
-            AppendFixed(out, e.altitude, 6);
-        }
+        AppendPosition(out, entries[i], ' ', sensors);
         out.Append("</gx:coord>\n");
     }
     const SensorChannels* channels = PresentChannels(sensors);
@@ -209,7 +214,7 @@ void AppendGxTrack(TextBuffer& out, const ExportEntry* entries, uint32_t first, 
                 } else {
                     out.Append("<gx:value/>\n");
                 }
-                    }
+            }
             out.Append("</gx:SimpleArrayData>\n");
         }
         out.Append("</SchemaData>\n</ExtendedData>\n");
@@ -224,14 +229,7 @@ void AppendLine(TextBuffer& out, const ExportEntry* entries, uint32_t first, uin
     if (anyAltitude) out.Append("<altitudeMode>absolute</altitudeMode>\n");
     out.Append("<coordinates>\n");
     for (uint32_t i = first; i < end; ++i) {
-        const ExportEntry& e = entries[i];
-        AppendFixed(out, e.point->longitude, 6);
-        out.Append(',');
-        AppendFixed(out, e.point->latitude, 6);
-        if (HasAltitude(e, sensors)) {
-            out.Append(',');
-            AppendFixed(out, e.altitude, 6);
-        }
+        AppendPosition(out, entries[i], ',', sensors);
         out.Append('\n');
     }
     out.Append("</coordinates>\n</LineString>\n");
