@@ -23,6 +23,9 @@ namespace ferolin {
 namespace {
 
 constexpr int kMinimumColumns = 200;  // profile columns at the least
+// Lines a profile draws at the most: beyond, the last one joins the runs
+// left, so that a file of thousands of segments stays quick to draw.
+constexpr size_t kMostRuns = 200;
 
 // Ticks that fit a length of `pixels`, one per `spacing` pixels at most.
 int IntervalsFor(int pixels, int spacing, int most) {
@@ -72,7 +75,88 @@ QChart* MakeChart(const QString& title, std::initializer_list<QAbstractSeries*> 
     return chart;
 }
 
+// Fills `line` with the points of a profile drawn run by run, and `runs` with
+// the index in `line` where each run starts. A run ends before point i where
+// `newSegment(i)` says it starts another segment (called once per point, in
+// order) and, when `breakAtMissing`, around each point whose value is not
+// finite. Each run is thinned by column over the whole profile's span, as
+// the profile was in one piece: `xOf` is the position that picks the column,
+// `pointOf` the point drawn.
+template <class XOf, class YOf, class PointOf, class NewSegment>
+void BuildRuns(uint32_t count, double xMin, double xMax, uint32_t columns, XOf xOf, YOf yOf,
+               PointOf pointOf, NewSegment newSegment, bool breakAtMissing,
+               std::vector<uint32_t>& kept, QList<QPointF>& line, std::vector<qsizetype>& runs) {
+    line.clear();
+    runs.clear();
+    uint32_t start = 0;
+    auto close = [&](uint32_t end) {
+        if (end <= start) return;
+        const uint32_t first = start;
+        DecimateByColumn(
+            end - first, xMin, xMax, columns, [&](uint32_t j) { return xOf(first + j); },
+            [&](uint32_t j) { return yOf(first + j); }, kept);
+        if (kept.empty()) return;
+        runs.push_back(line.size());
+        for (uint32_t j : kept) line.append(pointOf(first + j));
+    };
+    for (uint32_t i = 0; i < count; ++i) {
+        const bool apart = newSegment(i);
+        const bool missing = breakAtMissing && !std::isfinite(yOf(i));
+        if (!apart && !missing) continue;
+        close(i);
+        start = missing ? i + 1 : i;
+    }
+    close(count);
+}
+
 }  // namespace
+
+QList<QLineSeries*> TrackProfiles::ProfileLines::Shown() const {
+    return QList<QLineSeries*>(series.begin(), series.begin() + static_cast<qsizetype>(used));
+}
+
+void TrackProfiles::ShowRuns(ProfileLines& lines, const QList<QPointF>& line,
+                             const std::vector<qsizetype>& runs) {
+    const size_t n = std::min(runs.size(), kMostRuns);
+    if (n > lines.series.size()) {
+        // New lines copy the first one; its legend entry stands for them all.
+        QLineSeries* first = lines.series.front();
+        QChart* chart = first->chart();
+        const QList<QAbstractAxis*> axes = first->attachedAxes();
+        while (lines.series.size() < n) {
+            auto* s = new QLineSeries;
+            s->setName(first->name());
+            s->setPen(first->pen());
+            chart->addSeries(s);
+            for (QAbstractAxis* axis : axes) s->attachAxis(axis);
+            for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
+            lines.series.push_back(s);
+        }
+        // A line added later is drawn over the ones before: put the lines
+        // meant to lie above back on top.
+        if (lines.above) {
+            for (size_t k = 0; k < lines.above->series.size(); ++k) {
+                QLineSeries* s = lines.above->series[k];
+                chart->removeSeries(s);
+                chart->addSeries(s);
+                for (QAbstractAxis* axis : axes) s->attachAxis(axis);
+                if (k > 0)
+                    for (QLegendMarker* marker : chart->legend()->markers(s))
+                        marker->setVisible(false);
+            }
+        }
+    }
+    if (n == 1) {
+        lines.series.front()->replace(line);
+    } else {
+        for (size_t r = 0; r < n; ++r) {
+            const qsizetype from = runs[r], to = r + 1 < n ? runs[r + 1] : line.size();
+            lines.series[r]->replace(line.mid(from, to - from));
+        }
+    }
+    for (size_t r = n; r < std::max<size_t>(lines.used, 1); ++r) lines.series[r]->clear();
+    lines.used = n;
+}
 
 TrackProfiles::TrackProfiles(const TrackViewData& viewData, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent), data_(viewData) {
@@ -143,33 +227,37 @@ TrackProfiles::TrackProfiles(const TrackViewData& viewData, QWidget* parent)
 }
 
 void TrackProfiles::BuildCharts() {
-    rawSeries_ = new QLineSeries;
-    rawSeries_->setName(QStringLiteral("Raw altitude"));
-    rawSeries_->setPen(QPen(QColor(150, 150, 150), 1.5));
-    exportedSeries_ = new QLineSeries;
-    exportedSeries_->setName(QStringLiteral("Exported altitude"));
-    exportedSeries_->setPen(QPen(QColor(30, 90, 200), 2));
+    auto* rawSeries = new QLineSeries;
+    rawSeries->setName(QStringLiteral("Raw altitude"));
+    rawSeries->setPen(QPen(QColor(150, 150, 150), 1.5));
+    raw_.series = {rawSeries};
+    raw_.above = &exported_;
+    auto* exportedSeries = new QLineSeries;
+    exportedSeries->setName(QStringLiteral("Exported altitude"));
+    exportedSeries->setPen(QPen(QColor(30, 90, 200), 2));
+    exported_.series = {exportedSeries};
     altitudeMarker_ = MakeMarker();
     distanceAxis_ = new QValueAxis;
     distanceAxis_->setTitleText(QStringLiteral("Distance (km)"));
     altitudeAxis_ = new QValueAxis;
     altitudeAxis_->setTitleText(QStringLiteral("Altitude (m)"));
     QChart* altitude = MakeChart(QStringLiteral("Altitude profile"),
-                                 {rawSeries_, exportedSeries_, altitudeMarker_}, distanceAxis_,
+                                 {rawSeries, exportedSeries, altitudeMarker_}, distanceAxis_,
                                  altitudeAxis_);
     for (QLegendMarker* marker : altitude->legend()->markers(altitudeMarker_))
         marker->setVisible(false);
     altitudeChart_->ReplaceChart(altitude);
 
-    speedSeries_ = new QLineSeries;
-    speedSeries_->setName(QStringLiteral("Speed"));
-    speedSeries_->setPen(QPen(QColor(200, 100, 20), 1.5));
+    auto* speedSeries = new QLineSeries;
+    speedSeries->setName(QStringLiteral("Speed"));
+    speedSeries->setPen(QPen(QColor(200, 100, 20), 1.5));
+    speed_.series = {speedSeries};
     speedMarker_ = MakeMarker();
     timeAxis_ = new QDateTimeAxis;
     timeAxis_->setTitleText(QStringLiteral("Time"));
     speedAxis_ = new QValueAxis;
     speedAxis_->setTitleText(QStringLiteral("Speed (km/h)"));
-    QChart* speed = MakeChart(QStringLiteral("Speed profile"), {speedSeries_, speedMarker_},
+    QChart* speed = MakeChart(QStringLiteral("Speed profile"), {speedSeries, speedMarker_},
                               timeAxis_, speedAxis_);
     speed->legend()->hide();
     speedChart_->ReplaceChart(speed);
@@ -227,25 +315,32 @@ void TrackProfiles::Update() {
 
 void TrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
     const TrackViewData& d = data_;
+    const TrackDocument* doc = d.extras ? &d.extras->document : nullptr;
     std::vector<uint32_t> kept;
+    std::vector<qsizetype> runs;
     QList<QPointF> line;
     const double total = d.count ? d.distance.back() : 0.0;
+    // Each line stops at the end of a segment and around a point without altitude.
     if (trackLines) {
-        DecimateByColumn(
+        SegmentWalker walker(doc);
+        BuildRuns(
             d.count, 0.0, total, columns, [&d](uint32_t i) { return d.distance[i]; },
-            [&d](uint32_t i) { return d.RawAltitude(i); }, kept);
-        line.reserve(static_cast<qsizetype>(kept.size()));
-        for (uint32_t i : kept) line.append(QPointF(d.distance[i] / 1000.0, d.RawAltitude(i)));
-        rawSeries_->replace(line);
+            [&d](uint32_t i) { return d.RawAltitude(i); },
+            [&d](uint32_t i) { return QPointF(d.distance[i] / 1000.0, d.RawAltitude(i)); },
+            [&walker](uint32_t i) { return walker.Next(i); }, true, kept, line, runs);
+        ShowRuns(raw_, line, runs);
     }
-    DecimateByColumn(
+    SegmentWalker walker(doc);
+    BuildRuns(
         static_cast<uint32_t>(d.exported.size()), 0.0, total, columns,
         [&d](uint32_t k) { return d.distance[d.IndexOf(d.exported[k])]; },
-        [&d](uint32_t k) { return d.ExportedAltitude(k); }, kept);
-    line.clear();
-    for (uint32_t k : kept)
-        line.append(QPointF(d.distance[d.IndexOf(d.exported[k])] / 1000.0, d.ExportedAltitude(k)));
-    exportedSeries_->replace(line);
+        [&d](uint32_t k) { return d.ExportedAltitude(k); },
+        [&d](uint32_t k) {
+            return QPointF(d.distance[d.IndexOf(d.exported[k])] / 1000.0, d.ExportedAltitude(k));
+        },
+        [&d, &walker](uint32_t k) { return walker.Next(d.IndexOf(d.exported[k])); }, true, kept,
+        line, runs);
+    ShowRuns(exported_, line, runs);
     ApplyTicks(distanceAxis_,
                ValueTicks(0.0, std::max(total / 1000.0, 0.001),
                           IntervalsFor(altitudeChart_->width(), 90, 10)));
@@ -261,28 +356,33 @@ void TrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
 void TrackProfiles::UpdateSpeed(uint32_t columns) {
     const TrackViewData& d = data_;
     if (d.dated == 0) {
-        speedSeries_->clear();
+        ShowRuns(speed_, {}, {});
         speedNote_->setText(d.count == 0 ? QStringLiteral("No track loaded.")
                                          : QStringLiteral("The points carry no date: the speed "
                                                           "profile has no time axis."));
         speedStack_->setCurrentWidget(speedNote_);
         return;
     }
+    // The line stops at the end of a segment; a point without a value (a
+    // channel recorded now and then) is passed over.
     std::vector<uint32_t> kept;
-    DecimateByColumn(
-        d.count, d.firstSecond, d.lastSecond, columns, [&d](uint32_t i) { return d.seconds[i]; },
-        [this](uint32_t i) { return TimeProfileValue(i); }, kept);
+    std::vector<qsizetype> runs;
     QList<QPointF> line;
+    SegmentWalker walker(d.extras ? &d.extras->document : nullptr);
+    BuildRuns(
+        d.count, d.firstSecond, d.lastSecond, columns, [&d](uint32_t i) { return d.seconds[i]; },
+        [this](uint32_t i) { return TimeProfileValue(i); },
+        [this](uint32_t i) { return QPointF(TimeValue(i), TimeProfileValue(i)); },
+        [&walker](uint32_t i) { return walker.Next(i); }, false, kept, line, runs);
     // The speed from 0; a channel between its own extremes.
     double low = timeChannel_ < 0 ? 0.0 : std::numeric_limits<double>::infinity(), top = 0;
-    for (uint32_t i : kept) {
-        const double v = TimeProfileValue(i);
-        line.append(QPointF(TimeValue(i), v));
+    for (qsizetype k = 0; k < line.size(); ++k) {
+        const double v = line[k].y();
         low = std::min(low, v);
-        top = line.size() == 1 && timeChannel_ >= 0 ? v : std::max(top, v);
+        top = k == 0 && timeChannel_ >= 0 ? v : std::max(top, v);
     }
     if (!std::isfinite(low)) low = 0, top = 1;
-    speedSeries_->replace(line);
+    ShowRuns(speed_, line, runs);
     const QString name = timeChannel_ < 0 ? QStringLiteral("Speed")
                                           : QString::fromUtf8(kSensorTable[timeChannel_].name);
     const QString unit = timeChannel_ < 0 ? QStringLiteral("km/h")

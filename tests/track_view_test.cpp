@@ -311,8 +311,14 @@ TEST(TrackView, DegenerateTracksShowANoteOrAFlatLine) {
     view.Refresh();
     Settle();
     view.grab();
-    ASSERT_EQ(view.rawAltitudeSeries()->count(), 3);
-    for (const QPointF& p : view.rawAltitudeSeries()->points()) EXPECT_GE(p.y(), 812.0);
+    // The profile breaks around them: 812-824, then 839 alone.
+    const QList<QLineSeries*> runs = view.profiles()->RawAltitudeLines();
+    ASSERT_EQ(runs.size(), 2);
+    ASSERT_EQ(runs[0]->count(), 2);
+    EXPECT_EQ(runs[0]->at(0).y(), 812.0);
+    EXPECT_EQ(runs[0]->at(1).y(), 824.0);
+    ASSERT_EQ(runs[1]->count(), 1);
+    EXPECT_EQ(runs[1]->at(0).y(), 839.0);
     EXPECT_EQ(view.data().rawAltitude.min, 812.0);
     EXPECT_EQ(view.data().exportedAltitude.min, 812.0);
     const QString figures = view.figuresStrip()->Text();
@@ -464,6 +470,22 @@ TEST(TrackView, DocumentPartsAreDrawnApartAndListed) {
         EXPECT_EQ(view.partsList()->isVisible(), split);
         model.SetTrack(points.data(), 6, split ? &extras : &plain);
         EXPECT_EQ(model.columnCount(), TrackListModel::kColumnCount + (split ? 2 : 0));
+        // Each profile draws one line per segment, so none joins point 1 to
+        // point 2 or point 3 to point 4; one line of six points as one.
+        const TrackProfiles& profiles = *view.profiles();
+        const QList<QLineSeries*> profileLines[] = {
+            profiles.RawAltitudeLines(), profiles.ExportedAltitudeLines(), profiles.SpeedLines()};
+        for (int p = 0; p < 3; ++p) {
+            const QList<QLineSeries*>& lines = profileLines[p];
+            ASSERT_EQ(lines.size(), split ? 3 : 1) << p;
+            for (qsizetype r = 0; r < lines.size(); ++r) {
+                ASSERT_EQ(lines[r]->count(), split ? 2 : 6) << p;
+                if (p == 2) continue;  // the time profile: no distance
+                EXPECT_EQ(lines[r]->at(0).x(), view.data().distance[2 * r] / 1000.0);
+                EXPECT_EQ(lines[r]->points().back().x(),
+                          view.data().distance[2 * r + lines[r]->count() - 1] / 1000.0);
+            }
+        }
     }
     ASSERT_EQ(view.partsList()->count(), 4);
     EXPECT_EQ(view.partsList()->item(0)->text(), "Morning (4 points)");
