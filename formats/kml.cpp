@@ -152,7 +152,8 @@ void AppendStatMarker(TextBuffer& out, std::string& name, const char* label, dou
 void AppendStatistics(TextBuffer& out, const ExportEntry* entries, uint32_t count,
                       uint32_t options, const SensorChannels* sensors) {
     TrackStatistics s;
-    ComputeTrackStatistics(entries, count, s, sensors);
+    // The distance stops at the gaps between segments.
+    ComputeTrackStatistics(entries, count, s, sensors, sensors ? &sensors->document : nullptr);
     out.Append("<Folder>\r\n");
     BeginDesc(out);
     out.Append("Distance ");
