@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -49,6 +50,17 @@ struct FeatureScope {
     // feature ends.
     Waypoint place;
     bool hasPlace = false;
+    // The feature's name, given to its track or route once the feature
+    // ends; whether it is a route (`_gpxType` "rte", as web converters of
+    // GPX files mark one); and the names of its points, one a point from the
+    // feature's first, when its `pointNames` gives them.
+    std::string name;
+    bool route = false;
+    std::vector<std::string> pointNames;
+    // Whether the document hears of the feature's tracks and segments as its
+    // lines come, not once it ends: the document itself, when its own lines
+    // came before its features.
+    bool immediate = false;
 
     // Whether the feature's properties can be applied: its lines or its
     // place are known.
@@ -58,6 +70,10 @@ struct FeatureScope {
         laterProperties = {};
         if (hasPlace) place = Waypoint{};
         hasPlace = false;
+        name.clear();
+        route = false;
+        pointNames.clear();
+        immediate = false;
     }
 };
 
@@ -242,6 +258,12 @@ private:
     }
 
     error_code Features(od::array features) {
+        // The document's own lines so far hold the points before those of
+        // the features: their tracks come first.
+        if (!rootScope_.immediate && !rootScope_.lines.empty()) {
+            TellStructure(rootScope_);
+            rootScope_.immediate = true;
+        }
         for (auto item : features) {
             od::value v;
             if (error_code e = item.get(v)) return e;
@@ -322,10 +344,118 @@ private:
                 }))
                 return e;
         }
-        // The feature is complete: its place joins the waypoints.
+        // The feature is complete: its lines become a track or a route, its
+        // place joins the waypoints.
+        if (!scope->immediate && !scope->lines.empty()) {
+            JoinTwins(*scope);
+            if (scope->route && scope->lines.size() == 1) TakeRoute(*scope);
+            else TellStructure(*scope);
+        }
         if (scope->hasPlace && document_) document_->waypoints.push_back(std::move(scope->place));
         scope->Clear();
         return SUCCESS;
+    }
+
+    // Tells the document of a feature's track, named by the feature, and of
+    // its lines as segments.
+    void TellStructure(FeatureScope& scope) {
+        if (!document_) return;
+        for (std::size_t l = 0; l < scope.lines.size(); ++l) {
+            if (l == 0) document_->BeginTrack(scope.lines[0].begin, std::move(scope.name));
+            else document_->BeginSegment(scope.lines[l].begin);
+        }
+    }
+
+    // Whether the points at `a` and `b` are one point given twice: the same
+    // position, altitude and time (or both without).
+    bool Twins(uint32_t a, uint32_t b) {
+        const TrackPoint& p = points_[a];
+        const TrackPoint& q = points_[b];
+        return p.latitude == q.latitude && p.longitude == q.longitude && p.altitude == q.altitude &&
+               PointLacks(sensors_, a, kFieldAltitude) == PointLacks(sensors_, b, kFieldAltitude) &&
+               p.year == q.year && p.month == q.month && p.day == q.day && p.hour == q.hour &&
+               p.minute == q.minute && p.seconds == q.seconds;
+    }
+
+    // Moves the point at `from` and what it has beside its record to the
+    // slot `to`, before it.
+    void MovePoint(uint32_t from, uint32_t to) {
+        points_[to] = points_[from];
+        points_[to].record = static_cast<int32_t>(to + 1);
+        if (!sensors_) return;
+        uint8_t absent = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            if (sensors_->Lacks(from, static_cast<uint8_t>(1u << bit))) absent |= static_cast<uint8_t>(1u << bit);
+        float values[kSensorCount];
+        for (int s = 0; s < kSensorCount; ++s) values[s] = sensors_->Value(static_cast<Sensor>(s), from);
+        sensors_->ForgetPoint(to);
+        if (absent) sensors_->MarkAbsent(to, absent);
+        for (int s = 0; s < kSensorCount; ++s)
+            if (sensors_->Has(static_cast<Sensor>(s))) sensors_->Channel(static_cast<Sensor>(s), used_)[to] = values[s];
+    }
+
+    // Gives back the slots from `first` on: zeroed, without marks or values.
+    void DropPointsFrom(uint32_t first) {
+        for (uint32_t i = first; i < used_; ++i) {
+            points_[i] = TrackPoint{};
+            if (sensors_) sensors_->ForgetPoint(i);
+        }
+        used_ = first;
+    }
+
+    // A line holds two positions at least, so a writer gives the one point
+    // of a segment twice. A line of exactly two positions that are the same
+    // (position, altitude, and time or no time) is read as that one point.
+    // The feature's points are the last ones read, its lines one after the
+    // other: the points after a twin move down by one.
+    void JoinTwins(FeatureScope& scope) {
+        bool any = false;
+        for (const FeatureScope::Line& line : scope.lines)
+            if (line.positions == 2 && line.end - line.begin == 2 && Twins(line.begin, line.begin + 1)) any = true;
+        if (!any) return;
+        uint32_t to = scope.lines[0].begin;
+        for (FeatureScope::Line& line : scope.lines) {
+            const uint32_t from = line.begin, end = line.end;
+            const bool twin = line.positions == 2 && end - from == 2 && Twins(from, from + 1);
+            line.begin = to;
+            for (uint32_t i = from; i < end; ++i) {
+                if (twin && i == from + 1) continue;
+                if (i != to) MovePoint(i, to);
+                ++to;
+            }
+            line.end = to;
+        }
+        DropPointsFrom(to);
+    }
+
+    // The points of a route's feature, its one line, leave the track points
+    // for a route of the document: position, altitude, time and the names
+    // of `pointNames`.
+    void TakeRoute(FeatureScope& scope) {
+        const FeatureScope::Line& line = scope.lines[0];
+        if (document_ && line.end > line.begin) {
+            Route route;
+            route.name = std::move(scope.name);
+            route.points.resize(line.end - line.begin);
+            for (uint32_t i = line.begin; i < line.end; ++i) {
+                const TrackPoint& p = points_[i];
+                Waypoint& w = route.points[i - line.begin];
+                w.point.latitude = p.latitude;
+                w.point.longitude = p.longitude;
+                w.point.altitude = p.altitude;
+                w.point.year = p.year;
+                w.point.month = p.month;
+                w.point.day = p.day;
+                w.point.hour = p.hour;
+                w.point.minute = p.minute;
+                w.point.seconds = p.seconds;
+                if (PointLacks(sensors_, i, kFieldAltitude)) w.absent |= kFieldAltitude;
+                if (p.day == 0 || p.month == 0 || p.year == 0) w.absent |= kFieldTime;
+                if (i - line.begin < scope.pointNames.size()) w.name = std::move(scope.pointNames[i - line.begin]);
+            }
+            document_->routes.push_back(std::move(route));
+        }
+        DropPointsFrom(line.begin);
     }
 
     // A geometry object, or an array of them (GeometryCollection); `own`
@@ -392,8 +522,9 @@ private:
     // counted); one without a number for the altitude lacks it.
     error_code Line(od::array positions, FeatureScope& scope) {
         ++lines_;
-        // A feature's first line begins its track, each further one a segment.
-        if (document_) {
+        // A feature's first line begins its track, each further one a segment
+        // (told once the feature ends, unless the scope tells at once).
+        if (document_ && scope.immediate) {
             if (scope.lines.empty()) document_->BeginTrack(used_);
             else document_->BeginSegment(used_);
         }
@@ -488,13 +619,20 @@ private:
     // A property of the feature itself: its track's name, or the name, time,
     // altitude and texts of its place.
     error_code FeatureProperty(std::string_view key, od::value value, FeatureScope& scope) {
+        std::string_view s;
+        if (key == "_gpxType") {
+            // Without a document to hold it, a route is left out all the same.
+            if (error_code e = value.get_string().get(s)) return e;
+            scope.route = s == "rte";
+            return SUCCESS;
+        }
         if (!document_) return SUCCESS;
         const PlaceText text = PlaceTextOf(key);
-        std::string_view s;
         if (!scope.hasPlace) {
             if (text != PlaceText::kName || scope.lines.empty()) return SUCCESS;
             if (error_code e = value.get_string().get(s)) return e;
-            document_->NameTrack(std::string(s));
+            if (scope.immediate) document_->NameTrack(std::string(s));
+            else scope.name.assign(s);
             return SUCCESS;
         }
         Waypoint& w = scope.place;
@@ -532,8 +670,10 @@ private:
             if ((e = field.unescaped_key().get(key))) return e;
             od::value value;
             if ((e = field.value().get(value))) return e;
-            if (outer && (key == "time" || key == "ele" || PlaceTextOf(key) != PlaceText::kNone)) {
+            if (outer && (key == "time" || key == "ele" || key == "_gpxType" || PlaceTextOf(key) != PlaceText::kNone)) {
                 e = FeatureProperty(key, value, scope);
+            } else if (outer && key == "pointNames") {
+                e = PointNames(value, scope);
             } else if (outer && key == "coordinateProperties") {
                 od::object inner;
                 e = value.get_object().get(inner);
@@ -542,6 +682,33 @@ private:
                 e = PerPointArray(value, scope, property);
             }
             if (e && e != simdjson::INCORRECT_TYPE) return e;
+        }
+        return SUCCESS;
+    }
+
+    // The names of a route's points, one a position of its line: a string,
+    // or anything else for a point without one.
+    error_code PointNames(od::value v, FeatureScope& scope) {
+        if (!document_ || scope.lines.empty()) return SUCCESS;
+        od::array array;
+        if (error_code e = v.get_array().get(array)) return e;
+        const uint32_t first = scope.lines[0].begin;
+        PointCursor cursor(scope.lines, skipped_.data());
+        for (auto item : array) {
+            od::value x;
+            if (error_code e = item.get(x)) return e;
+            uint32_t index;
+            if (!cursor.Next(index)) break;
+            std::string_view text;
+            const error_code e = x.get_string().get(text);
+            if (e == simdjson::INCORRECT_TYPE) {
+                if (error_code f = CheckScalar(x)) return f;
+                continue;
+            }
+            if (e) return e;
+            if (index == kNoPoint) continue;
+            if (scope.pointNames.size() <= index - first) scope.pointNames.resize(index - first + 1);
+            scope.pointNames[index - first].assign(text);
         }
         return SUCCESS;
     }
@@ -987,6 +1154,83 @@ void AppendTrackFeature(OutputFile& file, const ExportEntry* entries, const Outp
         "    }");
 }
 
+bool OnEarth(const Waypoint& w) { return IsRealPosition(w.point.latitude, w.point.longitude); }
+
+// One LineString feature of a route, of its points on the earth (a lone one
+// given twice), marked as a route the way web converters of GPX files mark
+// one: `_gpxType` "rte". Its `name`, `coordTimes` when every point has a
+// time, and `pointNames` (null for a point without a name) when a point has
+// a name.
+void AppendRouteFeature(OutputFile& file, const Route& route) {
+    TextBuffer& out = file.Buffer();
+    std::size_t written = 0;
+    bool timed = true, named = false;
+    for (const Waypoint& w : route.points) {
+        if (!OnEarth(w)) continue;
+        ++written;
+        if ((w.absent & kFieldTime) || PointMilliseconds(w.point) < 0) timed = false;
+        if (!w.name.empty()) named = true;
+    }
+    // Each point on the earth, twice over for a lone one.
+    const auto each = [&](auto step) {
+        for (int round = 0; round < (written == 1 ? 2 : 1); ++round)
+            for (const Waypoint& w : route.points)
+                if (OnEarth(w)) step(w);
+    };
+    out.Append(
+        "    {\n"
+        "      \"type\": \"Feature\",\n"
+        "      \"geometry\": {\n"
+        "        \"type\": \"LineString\",\n"
+        "        \"coordinates\": [");
+    const char* separator = "\n";
+    each([&](const Waypoint& w) {
+        out.Append(separator);
+        separator = ",\n";
+        out.Append("          ");
+        const double altitude = w.point.altitude;
+        AppendPosition(out, w.point, altitude, !(w.absent & kFieldAltitude) && std::isfinite(altitude));
+        file.Flush();
+    });
+    out.Append(
+        "\n        ]\n"
+        "      },\n"
+        "      \"properties\": {\n"
+        "        ");
+    if (!route.name.empty()) {
+        out.Append("\"name\": ");
+        AppendJsonString(out, route.name);
+        out.Append(",\n        ");
+    }
+    out.Append("\"_gpxType\": \"rte\"");
+    if (timed) {
+        out.Append(",\n        \"coordTimes\": [");
+        separator = "";
+        each([&](const Waypoint& w) {
+            out.Append(separator);
+            separator = ", ";
+            out.Append('"');
+            AppendIsoTime(out, PointMilliseconds(w.point));
+            out.Append('"');
+        });
+        out.Append(']');
+    }
+    if (named) {
+        out.Append(",\n        \"pointNames\": [");
+        separator = "";
+        each([&](const Waypoint& w) {
+            out.Append(separator);
+            separator = ", ";
+            if (w.name.empty()) out.Append("null");
+            else AppendJsonString(out, w.name);
+        });
+        out.Append(']');
+    }
+    out.Append(
+        "\n      }\n"
+        "    }");
+}
+
 // One Point feature of a waypoint, with the name, texts and time it has.
 void AppendPlaceFeature(TextBuffer& out, const Waypoint& w) {
     out.Append(
@@ -1033,9 +1277,13 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
     const TrackDocument* document = sensors ? &sensors->document : nullptr;
     const std::vector<OutputLine> lines = OutputLines(entries, count, document);
     std::size_t places = 0;
-    if (document)
+    if (document) {
         for (const Waypoint& w : document->waypoints)
-            if (IsRealPosition(w.point.latitude, w.point.longitude)) ++places;
+            if (OnEarth(w)) ++places;
+        for (const Route& r : document->routes)
+            for (const Waypoint& w : r.points)
+                if (OnEarth(w)) ++places;
+    }
     if (lines.empty() && places == 0) return 1;
 
     OutputFile file;
@@ -1057,9 +1305,19 @@ int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32
         separator = ",\n";
         AppendTrackFeature(file, entries, lines.data() + first, next - first, name.empty() ? title : name, sensors);
     }
+    // Then one feature a route that has a point on the earth, then the
+    // waypoints.
+    for (std::size_t i = 0; document && i < document->routes.size(); ++i) {
+        const Route& r = document->routes[i];
+        if (std::none_of(r.points.begin(), r.points.end(), OnEarth)) continue;
+        out.Append(separator);
+        separator = ",\n";
+        AppendRouteFeature(file, r);
+        file.Flush();
+    }
     for (std::size_t i = 0; document && i < document->waypoints.size(); ++i) {
         const Waypoint& w = document->waypoints[i];
-        if (!IsRealPosition(w.point.latitude, w.point.longitude)) continue;
+        if (!OnEarth(w)) continue;
         out.Append(separator);
         separator = ",\n";
         AppendPlaceFeature(out, w);

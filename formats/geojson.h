@@ -29,8 +29,13 @@ namespace ferolin {
 // lack (in `sensors`, when not null) the fix quality GeoJSON does not carry,
 // and the time when no array gives one. Each feature with lines is a track
 // of the document in `sensors`, named by its `name` property, each of its
-// lines a segment. A feature whose geometry is a Point is a waypoint, not a
-// track point: its `name`, `desc` (or `description`), `sym`, `time` (read
+// lines a segment; a line of exactly two positions that are the same (and
+// have the same time or none) is one point, given twice by a writer because
+// a line holds two positions at least. A feature of one line whose
+// `_gpxType` is "rte" is a route, not a track: its points with their
+// altitude, time and the names of its `pointNames` array (left out without
+// `sensors`). A feature whose geometry is a Point is a waypoint, not a track
+// point: its `name`, `desc` (or `description`), `sym`, `time` (read
 // with its zone) and the altitude of its third number or, without one, of
 // `ele`. kOk with count 0 for a document whose lines hold no point or that
 // has only Point features; kNotThisFormat for a document that is not JSON,
@@ -51,7 +56,11 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
 // Point feature a waypoint, with its altitude as third number and its
 // `name`, `desc`, `sym` and `time` when it has them. Points and waypoints
 // whose position is not on the earth are left out; a line of a single point
-// gives it twice. Routes are not written. Takes no option bits.
+// gives it twice. Between the tracks and the waypoints, one LineString
+// feature a route, with `"_gpxType": "rte"` (as web converters of GPX files
+// mark one), its `name`, `coordTimes` when each of its points has a time and
+// `pointNames` (null for a point without one) when one has a name. Takes no
+// option bits.
 int WriteGeoJsonFile(const std::string& path, const ExportEntry* entries, uint32_t count,
                      uint32_t options, const SensorChannels* sensors = nullptr);
 
