@@ -255,3 +255,78 @@ TEST(PeerAgreement, RoundTripsKeepTheDocument) {
         EXPECT_EQ(direct, back) << "direct: " << Describe(direct) << "\nback: " << Describe(back);
     }
 }
+
+// GDAL's reading of a GeoJSON file (`ogrinfo -al`): Point features are
+// waypoints, each feature with lines a track, each line a segment with the
+// first and last of its coordTimes. gpsbabel cannot be asked: it reads every
+// LineString as a route.
+GpxSummary OgrSummary(const std::string& text) {
+    GpxSummary s;
+    s.ok = text.find("OGRFeature(") != std::string::npos;
+    std::istringstream lines(text);
+    std::string line, name, times;
+    // Each "[ ... ]" of quoted times gives the first and the last.
+    auto timesOf = [&](const std::string& array, std::vector<double>& out) {
+        std::vector<double> these;
+        for (std::size_t q = array.find('"'); q != std::string::npos; q = array.find('"', q + 1)) {
+            const std::size_t end = array.find('"', q + 1);
+            these.push_back(std::round(IsoSeconds(array.substr(q + 1, end - q - 1)) * 1000.0) / 1000.0);
+            q = end;
+        }
+        if (!these.empty()) {
+            out.push_back(these.front());
+            out.push_back(these.back());
+        }
+    };
+    while (std::getline(lines, line)) {
+        if (line.rfind("OGRFeature(", 0) == 0) name.clear(), times.clear();
+        if (line.rfind("  name (String) = ", 0) == 0) name = line.substr(18);
+        if (line.rfind("  coordTimes (", 0) == 0) times = line.substr(line.find('=') + 2);
+        if (line.rfind("  POINT", 0) == 0) {
+            ++s.waypoints;
+            s.names.push_back("wpt:" + name);
+        }
+        const bool multi = line.rfind("  MULTILINESTRING", 0) == 0;
+        if (multi || line.rfind("  LINESTRING", 0) == 0) {
+            ++s.tracks;
+            s.names.push_back("trk:" + name);
+            const std::string body = line.substr(line.find('('));
+            int parts = 1;
+            for (std::size_t at = body.find("),("); at != std::string::npos; at = body.find("),(", at + 1)) ++parts;
+            s.segments += parts;
+            s.points += static_cast<int>(std::count(body.begin(), body.end(), ',')) - (parts - 1) + parts;
+            if (!multi) {
+                timesOf(times, s.segmentTimes);
+            } else {
+                // [ [ ... ], [ ... ] ]: each inner array a line's.
+                for (std::size_t open = times.find('[', 1); open != std::string::npos; open = times.find('[', open + 1)) {
+                    const std::size_t close = times.find(']', open);
+                    timesOf(times.substr(open, close - open + 1), s.segmentTimes);
+                    open = close;
+                }
+            }
+        }
+    }
+    return s;
+}
+
+TEST(PeerAgreement, GdalFindsTheSameGeoJsonDocument) {
+    if (std::system("command -v ogrinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "GDAL's ogrinfo is not installed";
+    // Names sorted: GPX puts waypoints before tracks, GeoJSON in any order.
+    auto sorted = [](GpxSummary s) {
+        std::sort(s.names.begin(), s.names.end());
+        return s;
+    };
+    TempDir dir;
+    for (const auto& c : CaseLines("ogrinfo.cases")) {
+        SCOPED_TRACE(c[0]);
+        const std::string input = std::string(FEROLIN_TEST_DATA) + "/" + c[0];
+        const GpxSummary ours = sorted(Summarise(Convert(input, dir.File("ours.gpx"))));
+        const std::string command = "ogrinfo -ro -al -q '" + input + "' > '" + dir.File("peer.txt") + "' 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const GpxSummary peer = sorted(OgrSummary(ReadFile(dir.File("peer.txt"))));
+        ASSERT_TRUE(ours.ok && peer.ok);
+        EXPECT_EQ(ours, peer) << "ours: " << Describe(ours) << "\npeer: " << Describe(peer);
+    }
+}
+
