@@ -65,10 +65,13 @@ bool ReadPlace(const std::string& text, Waypoint& w) {
     std::istringstream words(parts[0]);
     std::string lat, lon, alt, time;
     if (!(words >> lat >> lon >> alt >> time)) return false;
-    double altitude = 0, seconds = 0;
-    if (!ReadReal(lat, w.point.latitude) || !ReadReal(lon, w.point.longitude) || !ReadReal(alt, altitude) ||
+    // Read into locals: the record's fields are packed, no reference binds to them.
+    double latitude = 0, longitude = 0, altitude = 0, seconds = 0;
+    if (!ReadReal(lat, latitude) || !ReadReal(lon, longitude) || !ReadReal(alt, altitude) ||
         !ReadTime(time, seconds))
         return false;
+    w.point.latitude = latitude;
+    w.point.longitude = longitude;
     if (std::isnan(altitude)) w.absent |= kFieldAltitude;
     else w.point.altitude = static_cast<float>(altitude);
     if (std::isnan(seconds)) w.absent |= kFieldTime;
