@@ -333,11 +333,11 @@ int WriteKmlDocument(const std::string& path, const ExportEntry* entries, uint32
     const bool absolute = options & kKmlAbsoluteAltitude;
     const bool markers = count > 0 && (options & kKmlWaypoints);
 
-    // Header. A document with tracks, segments or waypoints of its own is
-    // KML 2.2, which has the TimeStamp of its waypoints; a plain one stays
-    // KML 2.0 as it always was.
+    // Header. A document with waypoints is KML 2.2, which has their
+    // TimeStamp; any other stays KML 2.0 as it always was (its tracks and
+    // segments are placemarks and MultiGeometry, which 2.0 has).
     out.Append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
-    out.Append(!doc || doc->Plain() ? kKmlOpen : kKml22Open);
+    out.Append(places ? kKml22Open : kKmlOpen);
     out.Append("<Document>\r\n");
     if (markers) out.Append(kWptStyle);
     BeginDesc(out);
