@@ -1,6 +1,8 @@
 // Opens a generated datalog in the main window on the offscreen platform and
 // prints the time until the list is ready at its last row, the time to
-// repaint the list at scattered places (scrolling), and the peak memory:
+// repaint the list at scattered places (scrolling), and the peak memory;
+// then a phone's GPX of as many points, read alone as the batch reads it and
+// opened in the window, with the track view closed and open:
 // ferolin_bench_window [POINTS] [FOLDER].
 #include <sys/resource.h>
 
@@ -19,11 +21,59 @@
 #include "datalog_generator.h"
 #include "desktop/converter_app.h"
 #include "desktop/main_dialog.h"
+#include "desktop/outline_map.h"
 #include "desktop/track_model.h"
+#include "desktop/track_outline.h"
+#include "desktop/track_view.h"
 
 using ferolin_bench::CountLines;
 using ferolin_bench::CpuSeconds;
 using ferolin_bench::Seconds;
+
+namespace {
+
+// The time to read the file as the batch reads it.
+double BatchRead(const std::string& input) {
+    ferolin_bench::QuietHost host;
+    ferolin::CurrentTrack track;
+    const auto t0 = std::chrono::steady_clock::now();
+    const int status = ferolin::LoadTrack(track, input, host);
+    const double seconds = Seconds(t0);
+    return status == 0 && !host.failed ? seconds : -1;
+}
+
+// Opens the file in a new main window (the track view open, its map off, when
+// `view`) and gives the time until the list stands at its last row and the
+// view has drawn the track; -1 when the load failed.
+double OpenInWindow(const std::string& input, bool view, int& rows) {
+    ferolin::MainDialog dialog;
+    int failures = 0;
+    dialog.seams().message = [&failures](QWidget*, const QString&, QMessageBox::Icon,
+                                         const QString&) { ++failures; };
+    dialog.show();
+    ferolin::TrackViewWindow* trackView = dialog.trackView();
+    if (view) {
+        trackView->outline()->map()->SetShown(false);
+        trackView->ShowView();
+    }
+    QCoreApplication::processEvents();
+    const auto t0 = std::chrono::steady_clock::now();
+    dialog.OpenPath(QString::fromStdString(input));
+    QTableView* list = dialog.trackList();
+    list->scrollToBottom();
+    list->setCurrentIndex(list->model()->index(list->model()->rowCount() - 1, 0));
+    list->viewport()->repaint();
+    QCoreApplication::processEvents();
+    if (view) trackView->repaint();
+    const double seconds = Seconds(t0);
+    rows = list->model()->rowCount();
+    if (view && trackView->data().count != static_cast<uint32_t>(rows)) ++failures;
+    trackView->close();
+    dialog.reject();
+    return failures == 0 ? seconds : -1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const uint32_t points = argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))
@@ -104,6 +154,21 @@ int main(int argc, char** argv) {
         dialog.reject();
     }
 
+    // A phone's GPX: the batch's read against the window's opening.
+    const std::string gpx = folder + "/ferolin_bench_window.gpx";
+    if (!ferolin_bench::WriteSampleGpx(gpx, points)) {
+        std::fprintf(stderr, "cannot write %s\n", gpx.c_str());
+        return 1;
+    }
+    const double gpxRead = BatchRead(gpx);
+    int gpxRows = 0, gpxViewRows = 0;
+    const double gpxList = OpenInWindow(gpx, false, gpxRows);
+    const double gpxView = OpenInWindow(gpx, true, gpxViewRows);
+    std::remove(gpx.c_str());
+    if (gpxRead < 0 || gpxList < 0 || gpxView < 0 || gpxRows != static_cast<int>(points) ||
+        gpxViewRows != static_cast<int>(points))
+        ++failures;
+
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("points                 %u (%d rows listed)\n", points, rows);
@@ -114,6 +179,11 @@ int main(int argc, char** argv) {
     std::printf("ready at the last row  %.3f s (processor %.3f s; limit 2 s)\n", ready, readyCpu);
     std::printf("open / scan            %.2f\n", open / scan);
     std::printf("scroll and repaint     %.2f ms per frame\n", frame * 1000);
+    std::printf("gpx read alone (batch) %.3f s\n", gpxRead);
+    std::printf("gpx in the list        %.3f s (%.2f of the batch read; limit 1.3)\n", gpxList,
+                gpxList / gpxRead);
+    std::printf("gpx in the list, view  %.3f s (%.2f of the batch read; limit 1.3)\n", gpxView,
+                gpxView / gpxRead);
     std::printf("peak memory            %.1f MiB\n", usage.ru_maxrss / 1024.0);
     std::remove(input.c_str());
     std::filesystem::remove_all(config);

@@ -106,8 +106,12 @@ int LoadTrack(CurrentTrack& track, const std::string& path, DriverHost& host,
         TrackPointArray points;
         uint32_t count = 0;
         SensorChannels sensors;
-        status = CallReader(reader, path, points, count, sensors);
-        ReadReport& report = CurrentReadReport();
+        // The report is taken on the thread that read.
+        ReadReport report;
+        host.RunRead(path, [&] {
+            status = CallReader(reader, path, points, count, sensors);
+            report = std::move(CurrentReadReport());
+        });
         if (status == ReadStatus::kOk) {
             read.points = std::move(points);
             read.count = count;

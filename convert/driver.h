@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,12 @@ public:
     // itself and shows the wait cursor).
     virtual void BeginWork() {}
     virtual void EndWork() {}
+
+    // Runs `read`, one reader's whole pass over the file at `path` that
+    // touches nothing but its own outputs, here and now unless the host does
+    // better: the window runs it on a thread of its own and keeps its events
+    // (a progress bar, repaints) going until it is done.
+    virtual void RunRead(const std::string& /*path*/, const std::function<void()>& read) { read(); }
 
     // A track with at least one point was loaded and replaced the current
     // one: fill the point list, the file label and the time bounds, show the

@@ -1,6 +1,7 @@
 #include "core/line_reader.h"
 
 #include "core/paths.h"
+#include "core/read_status.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,6 +52,7 @@ bool LineReader::Fill() {
             return n == 0;
         }
         end_ += static_cast<std::size_t>(n);
+        ReportReadBytes(static_cast<uint64_t>(n));
         return true;
     }
     return true;

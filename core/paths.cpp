@@ -1,5 +1,7 @@
 #include "core/paths.h"
 
+#include "core/read_status.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,6 +100,8 @@ int OpenRegularFile(const std::string& path, std::size_t& size, std::string& rea
         return -1;
     }
     size = static_cast<std::size_t>(info.st_size);
+    // A new read of the file begins: the progress starts again from 0.
+    ReportReadTotal(size);
     return fd;
 }
 

@@ -1,6 +1,7 @@
 // How a track reader ended, and what it noted on the way.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -59,5 +60,25 @@ ReadReport& CurrentReadReport();
 // Sets the reason of the current read's failure, unless one is set already
 // (the first cause met is the one the user needs).
 void SetReadReason(std::string reason);
+
+// How far a read has come, for a progress bar shown by another thread: the
+// bytes the reader has taken in so far, against the bytes it will take in
+// all (the file's size, doubled by a reader that first loads the whole file
+// and then walks it).
+struct ReadProgress {
+    std::atomic<uint64_t> done{0};
+    std::atomic<uint64_t> total{0};
+
+    // 0 to 1; 0 while the size is not known.
+    double Fraction() const;
+};
+
+// The progress the read running on this thread reports to; none (null)
+// unless the caller sets one for the read.
+void SetCurrentReadProgress(ReadProgress* progress);
+// The reader's side, cheap enough for every block it reads: `bytes` more
+// taken in; the whole it will take in.
+void ReportReadBytes(uint64_t bytes);
+void ReportReadTotal(uint64_t bytes);
 
 }  // namespace ferolin

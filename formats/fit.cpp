@@ -58,6 +58,7 @@ uint32_t Le32(const uint8_t* p) {
 }
 
 constexpr std::size_t kMinHeaderSize = 12;
+constexpr std::size_t kLoadBlock = std::size_t{4} << 20;  // bytes taken in at a time
 constexpr double kDegreesPerSemicircle = 180.0 / 2147483648.0;
 
 // ---------------------------------------------------------------- reading
@@ -301,7 +302,12 @@ template <bool kTimes, typename OnRecord>
 void WalkMessages(const uint8_t* p, const uint8_t* end, OnRecord& onRecord) {
     LocalDefinition defs[16];
     int64_t last = -1;  // the last full timestamp, for compressed headers
+    const uint8_t* reported = p;  // the walk's progress, told every megabyte
     while (p < end) {
+        if (p - reported >= (1 << 20)) {
+            ReportReadBytes(static_cast<uint64_t>(p - reported));
+            reported = p;
+        }
         const uint8_t header = *p++;
         unsigned local;
         bool compressed = false;
@@ -635,6 +641,8 @@ ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& by
         SetReadReason("not a FIT file");
     }
     if (status == ReadStatus::kOk && wanted > 0) {
+        // The progress of a read: the file taken in, then walked twice.
+        ReportReadTotal(3 * static_cast<uint64_t>(wanted));
         bytes.reset(new (std::nothrow) uint8_t[wanted]);
         if (!bytes) {
             status = ReadStatus::kNoMemory;
@@ -642,11 +650,14 @@ ReadStatus ReadWholeFile(const std::string& path, std::unique_ptr<uint8_t[]>& by
         }
         // A file that shrinks meanwhile is read as far as it goes.
         while (status == ReadStatus::kOk && size < wanted) {
-            const ssize_t n = pread(fd, bytes.get() + size, wanted - size, static_cast<off_t>(size));
+            // In blocks, for the progress of a large file.
+            const ssize_t n = pread(fd, bytes.get() + size, std::min<std::size_t>(wanted - size, kLoadBlock),
+                                    static_cast<off_t>(size));
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) status = ReadStatus::kCannotOpen;
             if (n <= 0) break;
             size += static_cast<std::size_t>(n);
+            ReportReadBytes(static_cast<uint64_t>(n));
         }
     }
     close(fd);

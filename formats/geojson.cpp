@@ -1017,15 +1017,22 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
     } else if (!buffer.Allocate(static_cast<std::size_t>(info.st_size))) {
         status = ReadStatus::kNoMemory;
         SetReadReason("out of memory");
+    } else {
+        // The progress of a read: the file taken in, then parsed.
+        ReportReadTotal(2 * static_cast<uint64_t>(info.st_size));
     }
     std::size_t size = 0;
     // A file that shrinks meanwhile is read as far as it goes.
     while (status == ReadStatus::kOk && size < buffer.size) {
-        const ssize_t n = pread(fd, buffer.bytes.get() + size, buffer.size - size, static_cast<off_t>(size));
+        // In blocks, for the progress of a large file.
+        const ssize_t n = pread(fd, buffer.bytes.get() + size,
+                                std::min<std::size_t>(buffer.size - size, std::size_t{4} << 20),
+                                static_cast<off_t>(size));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) status = ReadStatus::kCannotOpen;
         if (n <= 0) break;
         size += static_cast<std::size_t>(n);
+        ReportReadBytes(static_cast<uint64_t>(n));
     }
     close(fd);
     if (status != ReadStatus::kOk) return status;
@@ -1042,6 +1049,7 @@ ReadStatus ReadGeoJsonFile(const std::string& path, TrackPointArray& points, uin
         std::memset(buffer.bytes.get() + buffer.size, 0, simdjson::SIMDJSON_PADDING);
     }
     status = ReadPadded(buffer, skipped, points, count, sensors);
+    ReportReadBytes(buffer.size);
     if (status != ReadStatus::kOk) {
         points.reset();
         count = 0;

@@ -132,6 +132,8 @@ ReadStatus ReadArchive(int fd, off_t fileSize, TrackPointArray& points, uint32_t
         return ReadStatus::kXmlUnreadable;
     }
     MemberSource source(open.member, stat.size);
+    // The progress is that of the unpacked document.
+    ReportReadTotal(stat.size);
     return ReadKmlFrom(source, static_cast<std::size_t>(stat.size), points, count, sensors);
 }
 

@@ -312,6 +312,7 @@ ReadStatus ReadSource(XmlByteSource& source, XmlRead& read) {
         if (!buffer) return ReadStatus::kNoMemory;
         const long n = source.Read(static_cast<char*>(buffer), kReadChunk);
         if (n < 0) return ReadStatus::kXmlUnreadable;
+        ReportReadBytes(static_cast<uint64_t>(n));
         if (!read.ParseBuffer(static_cast<int>(n), n == 0)) return read.FailureStatus();
         if (n == 0) return ReadStatus::kOk;
     }
