@@ -26,7 +26,7 @@
 #include "core/figures.h"
 #include "core/web_mercator.h"
 #include "desktop/outline_map.h"
-#include "desktop/map_tiles.h"
+#include "desktop/tile_loader.h"
 #include "desktop/settings_store.h"
 #include "core/track_point.h"
 #include "desktop/track_view.h"

@@ -77,9 +77,11 @@ bool CompareRule(double value, uint32_t comparator, double reference) {
     }
 }
 
+// A bound compares with the points' whole seconds (TrackPointTime cuts the
+// fractions off), so a bound taken from a point keeps that point at either end.
 static int64_t BoundTime(const TimeBound& b) {
     if (b.day == 0 || b.month == 0 || b.year == 0) return -1;
-    return CalendarTime(b.year, b.month, b.day, b.hour, b.minute, 0);
+    return CalendarTime(b.year, b.month, b.day, b.hour, b.minute, b.second);
 }
 
 // The time window's bounds as seconds, worked out once per selection rather
@@ -166,12 +168,24 @@ void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width, const Tr
 }
 
 bool ParseTimeBound(const std::string& text, TimeBound& bound) {
-    int d, mo, y, h, mi;
-    char tail;
-    if (std::sscanf(text.c_str(), "%d/%d/%d %d:%d%c", &d, &mo, &y, &h, &mi, &tail) != 5)
+    int d, mo, y, h, mi, used = 0;
+    if (std::sscanf(text.c_str(), "%d/%d/%d %d:%d%n", &d, &mo, &y, &h, &mi, &used) != 5)
         return false;
+    // The seconds are optional; when given they are one or two digits right
+    // after a second colon, and nothing may follow them.
+    int sec = 0;
+    const char* rest = text.c_str() + used;
+    if (*rest == ':') {
+        ++rest;
+        int digits = 0;
+        for (; digits < 3 && rest[digits] >= '0' && rest[digits] <= '9'; ++digits)
+            sec = sec * 10 + (rest[digits] - '0');
+        if (digits == 0 || digits > 2) return false;
+        rest += digits;
+    }
+    if (*rest != '\0') return false;
     if (d < 1 || d > 31 || mo < 1 || mo > 12 || y < 1970 || y > 32767 || h < 0 || h > 23 ||
-        mi < 0 || mi > 59)
+        mi < 0 || mi > 59 || sec > 59)
         return false;
     bound = {};
     bound.day = static_cast<int8_t>(d);
@@ -179,6 +193,7 @@ bool ParseTimeBound(const std::string& text, TimeBound& bound) {
     bound.year = static_cast<int16_t>(y);
     bound.hour = static_cast<int8_t>(h);
     bound.minute = static_cast<int8_t>(mi);
+    bound.second = static_cast<int8_t>(sec);
     return true;
 }
 

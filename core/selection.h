@@ -114,7 +114,8 @@ std::vector<Waypoint> WaypointsInWindow(const std::vector<Waypoint>& waypoints, 
 // computed from the altitudes before smoothing.
 void SmoothAltitudes(std::vector<ExportEntry>& entries, uint32_t width, const TrackDocument* document = nullptr);
 
-// Parses the "%d/%d/%d %d:%d" text of a time bound (day/month/year hour:minute);
+// Parses the "%d/%d/%d %d:%d" text of a time bound (day/month/year
+// hour:minute), which may end in ":SS" (seconds 0 to 59; 0 without them);
 // false when it is not of that form or a field is out of its calendar range.
 bool ParseTimeBound(const std::string& text, TimeBound& bound);
 

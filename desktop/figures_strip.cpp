@@ -1,10 +1,10 @@
 #include "desktop/figures_strip.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QStringList>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <cmath>
 
 #include "desktop/settings_store.h"
@@ -17,10 +17,10 @@ constexpr const char* kCaptions[] = {"Points",      "Date",         "Start",    
                                      "Duration",    "Distance",     "Moving time",  "Moving speed",
                                      "Max. speed",  "Ascent",       "Descent",      "Lowest",
                                      "Highest"};
-// Where each figure stands: row and column of the strip.
-constexpr int kPlace[][2] = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 0}, {1, 1},
-                             {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 3}, {2, 4}};
-constexpr int kBandColumn = 2;  // the dead band's spin box, in the row of the ascent
+constexpr int kCaptionSpacing = 4;  // between a caption and its value
+constexpr int kColumnSpacing = 12;  // between one figure and the next
+constexpr int kRowSpacing = 1;
+constexpr QMargins kMargins(6, 2, 6, 2);
 
 QString Number(double value, int decimals, const char* unit) {
     return QString::number(value, 'f', decimals) + QLatin1Char(' ') + QString::fromUtf8(unit);
@@ -33,46 +33,43 @@ QString Utc(double seconds) {
 
 }  // namespace
 
-FiguresStrip::FiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGridLayout(this)) {
+FiguresStrip::FiguresStrip(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("figuresStrip"));
-    // A narrow window cuts the strip rather than growing for it.
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    grid_->setContentsMargins(6, 2, 6, 2);
-    grid_->setHorizontalSpacing(6);
-    grid_->setVerticalSpacing(1);
+    // The strip's height follows its width: narrower, it wraps onto more rows.
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     for (int f = 0; f < kFieldCount; ++f) {
-        values_[f] = Value(kPlace[f][0], kPlace[f][1], QString::fromLatin1(kCaptions[f]),
-                           captions_[f]);
+        values_[f] = Value(QString::fromLatin1(kCaptions[f]), captions_[f]);
+        if (f == kDescent) {
+            // The dead band beside the ascent and descent: changing it recounts at once.
+            threshold_ = new QSpinBox(this);
+            threshold_->setObjectName(QStringLiteral("ascentThreshold"));
+            threshold_->setRange(0, 100);
+            threshold_->setSuffix(QStringLiteral(" m band"));
+            threshold_->setToolTip(QStringLiteral(
+                "Ascent and descent count a change of altitude only once it leaves this band"));
+            cells_.push_back({nullptr, threshold_});
+        }
     }
     for (int c = 0; c < kSensorCount; ++c) {
-        sensorValues_[c] = Value(3, c,
-                                 QString::fromLatin1(kSensorTable[c].name), sensorCaptions_[c]);
+        sensorValues_[c] = Value(QString::fromLatin1(kSensorTable[c].name), sensorCaptions_[c]);
         sensorValues_[c]->hide();
         sensorCaptions_[c]->hide();
     }
-    // The device's own totals span the strip's width.
+    // The device's own totals span the strip's width, under the figures.
     deviceCaption_ = new QLabel(QStringLiteral("Device:"), this);
     deviceCaption_->setStyleSheet(QStringLiteral("color: palette(mid)"));
     deviceValue_ = new QLabel(this);
     deviceValue_->setObjectName(QStringLiteral("deviceTotals"));
     deviceValue_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    deviceValue_->setWordWrap(true);
     deviceValue_->setToolTip(QStringLiteral(
         "What the device measured itself (its barometer's ascent and descent, its distance "
         "and timer), beside the figures computed from the points"));
-    grid_->addWidget(deviceCaption_, 4, 0, Qt::AlignRight);
-    grid_->addWidget(deviceValue_, 4, 1, 1, 9, Qt::AlignLeft);
-    // The dead band beside the ascent: changing it recounts at once.
-    threshold_ = new QSpinBox(this);
-    threshold_->setObjectName(QStringLiteral("ascentThreshold"));
-    threshold_->setRange(0, 100);
-    threshold_->setSuffix(QStringLiteral(" m band"));
-    threshold_->setToolTip(QStringLiteral(
-        "Ascent and descent count a change of altitude only once it leaves this band"));
     uint32_t stored = 0;
     ReadSettingUint(kSettingAscentThreshold, stored, static_cast<uint32_t>(kDefaultAscentThreshold));
     threshold_->setValue(static_cast<int>(std::min<uint32_t>(stored, 100)));
-    grid_->addWidget(threshold_, kPlace[kAscent][0], 2 * kBandColumn, 1, 2, Qt::AlignLeft);
-    grid_->setColumnStretch(10, 1);
     connect(threshold_, &QSpinBox::valueChanged, this, [this](int metres) {
         WriteSettingUint(kSettingAscentThreshold, static_cast<uint32_t>(metres));
         emit thresholdChanged();
@@ -80,14 +77,106 @@ FiguresStrip::FiguresStrip(QWidget* parent) : QWidget(parent), grid_(new QGridLa
     SetFigures(TrackFigures{});
 }
 
-QLabel* FiguresStrip::Value(int row, int column, const QString& caption, QLabel*& name) {
+QLabel* FiguresStrip::Value(const QString& caption, QLabel*& name) {
     name = new QLabel(caption + QLatin1Char(':'), this);
     name->setStyleSheet(QStringLiteral("color: palette(mid)"));
     auto* value = new QLabel(this);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid_->addWidget(name, row, 2 * column, Qt::AlignRight);
-    grid_->addWidget(value, row, 2 * column + 1, Qt::AlignLeft);
+    cells_.push_back({name, value});
     return value;
+}
+
+int FiguresStrip::CellWidth(const Cell& cell) {
+    const int value = cell.value->sizeHint().width();
+    return cell.caption ? cell.caption->sizeHint().width() + kCaptionSpacing + value : value;
+}
+
+FiguresStrip::Arrangement FiguresStrip::Arrange(int width) const {
+    Arrangement a;
+    // The figures flow in their order, as many on a row as its width holds
+    // (one at the least).
+    const int right = std::max(width, 1) - kMargins.right();
+    int x = right;  // no row yet
+    for (const Cell& cell : cells_) {
+        if (cell.value->isHidden()) continue;
+        const int cellWidth = CellWidth(cell);
+        if (x > kMargins.left() && x + cellWidth > right) {
+            a.rowHeights.push_back(0);
+            a.rowStarts.push_back(static_cast<int>(&cell - cells_.data()));
+            x = kMargins.left();
+        }
+        int height = cell.value->sizeHint().height();
+        if (cell.caption) height = std::max(height, cell.caption->sizeHint().height());
+        a.rowHeights.back() = std::max(a.rowHeights.back(), height);
+        a.widest = std::max(a.widest, cellWidth);
+        x += cellWidth + kColumnSpacing;
+    }
+    a.height = kMargins.top() + kMargins.bottom();
+    for (size_t r = 0; r < a.rowHeights.size(); ++r) a.height += a.rowHeights[r] + (r ? kRowSpacing : 0);
+    if (!deviceValue_->isHidden()) {
+        // The device's row wraps its words within the strip.
+        const int room = std::max(1, width - kMargins.left() - kMargins.right() -
+                                         deviceCaption_->sizeHint().width() - kCaptionSpacing);
+        a.height += kRowSpacing + std::max(deviceCaption_->sizeHint().height(),
+                                           deviceValue_->heightForWidth(room));
+    }
+    return a;
+}
+
+QSize FiguresStrip::sizeHint() const {
+    // As wide as all figures on one row would be, at the height of that row.
+    int width = kMargins.left() + kMargins.right();
+    for (const Cell& cell : cells_)
+        if (!cell.value->isHidden()) width += CellWidth(cell) + kColumnSpacing;
+    return QSize(width, heightForWidth(width));
+}
+
+QSize FiguresStrip::minimumSizeHint() const {
+    // Room for the two widest figures side by side, and the height the
+    // strip takes there: a window narrowed that far still shows them all.
+    const int widest = Arrange(QWIDGETSIZE_MAX).widest;
+    const int width = kMargins.left() + kMargins.right() + 2 * widest + kColumnSpacing;
+    return QSize(width, heightForWidth(width));
+}
+
+int FiguresStrip::heightForWidth(int width) const { return Arrange(width).height; }
+
+void FiguresStrip::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Place();
+}
+
+void FiguresStrip::Place() {
+    const Arrangement a = Arrange(width());
+    rows_ = static_cast<int>(a.rowHeights.size());
+    int row = -1, x = 0, y = kMargins.top();
+    for (const Cell& cell : cells_) {
+        if (cell.value->isHidden()) continue;
+        const int index = static_cast<int>(&cell - cells_.data());
+        if (row + 1 < rows_ && a.rowStarts[row + 1] == index) {
+            if (row >= 0) y += a.rowHeights[row] + kRowSpacing;
+            ++row;
+            x = kMargins.left();
+        }
+        const int height = a.rowHeights[row];
+        if (cell.caption) {
+            const QSize caption = cell.caption->sizeHint();
+            cell.caption->setGeometry(x, y + (height - caption.height()) / 2, caption.width(),
+                                      caption.height());
+            x += caption.width() + kCaptionSpacing;
+        }
+        const QSize value = cell.value->sizeHint();
+        cell.value->setGeometry(x, y + (height - value.height()) / 2, value.width(), value.height());
+        x += value.width() + kColumnSpacing;
+    }
+    if (row >= 0) y += a.rowHeights[row] + kRowSpacing;
+    if (!deviceValue_->isHidden()) {
+        const QSize caption = deviceCaption_->sizeHint();
+        const int valueX = kMargins.left() + caption.width() + kCaptionSpacing;
+        const int room = std::max(1, width() - kMargins.right() - valueX);
+        deviceCaption_->setGeometry(kMargins.left(), y, caption.width(), caption.height());
+        deviceValue_->setGeometry(valueX, y, room, deviceValue_->heightForWidth(room));
+    }
 }
 
 double FiguresStrip::Threshold() const { return threshold_->value(); }
@@ -139,6 +228,9 @@ void FiguresStrip::SetFigures(const TrackFigures& f) {
     deviceValue_->setText(device.join(QStringLiteral(", ")));
     deviceValue_->setVisible(!device.isEmpty());
     deviceCaption_->setVisible(!device.isEmpty());
+    // New texts take new widths: the rows and the height follow.
+    updateGeometry();
+    Place();
 }
 
 QString FiguresStrip::Text() const {

@@ -2,6 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QProgressBar>
+#include <QTimer>
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -15,14 +19,18 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegion>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 #include "core/strings.h"
 #include "desktop/about_box.h"
@@ -42,6 +50,27 @@
 
 namespace ferolin {
 
+namespace {
+
+// The rows the list shows at the window's default size.
+constexpr int kDefaultRows = 14;
+
+// The width a header section needs for `text`, as the header measures it.
+int HeaderTextWidth(const QHeaderView& header, const QString& text) {
+    QStyleOptionHeader option;
+    option.initFrom(&header);
+    option.text = text;
+    // Measured in bold, as the header measures its sections, with room for
+    // a highlighted one.
+    QFont font = header.font();
+    font.setBold(true);
+    option.fontMetrics = QFontMetrics(font);
+    return header.style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), &header)
+        .width();
+}
+
+}  // namespace
+
 MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("mainDialog"));
     InstallDefaultSeams();
@@ -55,6 +84,22 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     BuildContextMenu();
     details_ = new PointDetailsDialog(this);
     trackView_ = AttachTrackView(*this);
+    // The details open clear of what the user looks at: the list (the part
+    // of it the track view leaves in sight) and the view's outline, its map,
+    // first, then the buttons, then the rest of both windows.
+    details_->SetKeepClear([this] {
+        auto global = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint()), w->size()); };
+        const bool view = trackView_->isVisible();
+        QRegion list(global(list_));
+        if (view) list -= trackView_->frameGeometry();
+        std::vector<KeepClear> parts;
+        for (const QRect& r : list) parts.push_back({r, 8});
+        parts.insert(parts.end(), {{global(buttonColumn_), 4}, {frameGeometry(), 1}});
+        if (view)
+            parts.insert(parts.end(), {{global(trackView_->outline()), 8},
+                                       {trackView_->frameGeometry(), 1}});
+        return parts;
+    });
 
     exportButton_->setEnabled(false);
     fileLabel_->clear();
@@ -128,7 +173,7 @@ void MainDialog::BuildControls() {
     auto* header = new QHBoxLayout;
     fileLabel_ = new QLabel(this);
     fileLabel_->setObjectName(QStringLiteral("fileLabel"));
-    fileLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    fileLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     fileLabel_->setTextFormat(Qt::PlainText);
     header->addWidget(fileLabel_, 1);
     donateIcon_ = new QToolButton(this);
@@ -166,20 +211,36 @@ void MainDialog::BuildControls() {
     const int chrome = 2 * list_->frameWidth() +
                        list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list_);
     list_->setMinimumSize(std::max(du.X(222), columns + chrome), du.Y(128));
+    // The default width has room for the sensor columns a track may bring
+    // (as TrackLoaded sizes them), so that a ride's list shows whole; the
+    // default height shows kDefaultRows rows.
+    int sensorColumns = 0;
+    for (const SensorInfo& sensor : kSensorTable)
+        sensorColumns += SensorColumnWidth(QString::fromLatin1(sensor.name));
+    wantedList_ = QSize(columns + sensorColumns + chrome,
+                        kDefaultRows * list_->verticalHeader()->defaultSectionSize() +
+                            list_->horizontalHeader()->sizeHint().height() +
+                            2 * list_->frameWidth());
     middle->addWidget(list_, 1);
 
-    auto* buttons = new QVBoxLayout;
-    openButton_ = DialogButton(this, LoadQString(kStrOpen), "openButton");
+    // The buttons' column keeps its size: the list takes what the window
+    // gains.
+    buttonColumn_ = new QWidget(this);
+    buttonColumn_->setObjectName(QStringLiteral("buttonColumn"));
+    buttonColumn_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    auto* buttons = new QVBoxLayout(buttonColumn_);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    openButton_ = DialogButton(buttonColumn_, LoadQString(kStrOpen), "openButton");
     openButton_->setDefault(true);
-    optionsButton_ = DialogButton(this, LoadQString(kStrOptions), "optionsButton");
-    downloadButton_ = DialogButton(this, LoadQString(kStrDownload), "downloadButton");
-    auto* formatLabel = new QLabel(QStringLiteral("Output format :"), this);
-    formatList_ = new QComboBox(this);
+    optionsButton_ = DialogButton(buttonColumn_, LoadQString(kStrOptions), "optionsButton");
+    downloadButton_ = DialogButton(buttonColumn_, LoadQString(kStrDownload), "downloadButton");
+    auto* formatLabel = new QLabel(QStringLiteral("Output format :"), buttonColumn_);
+    formatList_ = new QComboBox(buttonColumn_);
     formatList_->setObjectName(QStringLiteral("outputFormatList"));
     formatList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    exportButton_ = DialogButton(this, LoadQString(kStrExport), "exportButton");
-    exitButton_ = DialogButton(this, LoadQString(kStrExit), "exitButton");
-    aboutButton_ = DialogButton(this, LoadQString(kStrAboutMenu), "aboutButton");
+    exportButton_ = DialogButton(buttonColumn_, LoadQString(kStrExport), "exportButton");
+    exitButton_ = DialogButton(buttonColumn_, LoadQString(kStrExit), "exitButton");
+    aboutButton_ = DialogButton(buttonColumn_, LoadQString(kStrAboutMenu), "aboutButton");
     for (QPushButton* b : {openButton_, optionsButton_, downloadButton_, exportButton_,
                            exitButton_})
         b->setMinimumWidth(du.X(80));
@@ -194,17 +255,18 @@ void MainDialog::BuildControls() {
     buttons->addWidget(exitButton_);
     buttons->addStretch(1);
     buttons->addWidget(aboutButton_);
-    middle->addLayout(buttons);
+    middle->addWidget(buttonColumn_);
     top->addLayout(middle, 1);
 
     panel_ = new SelectionPanel(this);
     // The track view's button goes beside About, after the panel in the
     // order of the focus.
-    trackViewButton_ = DialogButton(this, QStringLiteral("Track view"), "trackViewButton");
+    trackViewButton_ = DialogButton(buttonColumn_, QStringLiteral("Track view"), "trackViewButton");
     trackViewButton_->setToolTip(QStringLiteral("The track's outline and profiles (Ctrl+T)"));
     buttons->insertWidget(buttons->indexOf(aboutButton_), trackViewButton_);
-    top->addWidget(panel_);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    // The panel keeps its size too, at the left under the list.
+    panel_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    top->addWidget(panel_, 0, Qt::AlignLeft);
 
     connect(openButton_, &QPushButton::clicked, this, &MainDialog::OnOpen);
     connect(optionsButton_, &QPushButton::clicked, this, &MainDialog::OnOptions);
@@ -255,22 +317,61 @@ void MainDialog::RestoreSettings() {
     panel_->Restore(settings, bits);
     detailsWereOpen_ = bits & kOptionDetailsOpen;
 
-    // Default: centred on the primary screen.
-    adjustSize();
-    QPoint at = pos();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        at = screen->availableGeometry().center() - QPoint(width() / 2, height() / 2);
-    uint32_t x = static_cast<uint32_t>(at.x()), y = static_cast<uint32_t>(at.y());
+    // Default: the default size, centred on the primary screen. A stored
+    // size is fitted to the screen the stored place lies on, between the
+    // window's minimum and the screen's free area.
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect primaryArea = primary ? primary->availableGeometry() : QRect(0, 0, 1280, 1024);
+    const QMargins frame = FrameMargins(*this);
+    const QSize initial = DefaultSize(primaryArea);
+    uint32_t width = static_cast<uint32_t>(initial.width());
+    uint32_t height = static_cast<uint32_t>(initial.height());
+    ReadSettingUint(kSettingMainDialogWidth, width, width, settings);
+    ReadSettingUint(kSettingMainDialogHeight, height, height, settings);
+    QSize size(static_cast<int>(std::min<uint32_t>(width, 16384)),
+               static_cast<int>(std::min<uint32_t>(height, 16384)));
+    const QPoint centred = primaryArea.center() -
+                           QPoint((size.width() + frame.left() + frame.right()) / 2,
+                                  (size.height() + frame.top() + frame.bottom()) / 2);
+    uint32_t x = static_cast<uint32_t>(centred.x()), y = static_cast<uint32_t>(centred.y());
     ReadSettingUint(kSettingMainDialogX, x, x, settings);
     ReadSettingUint(kSettingMainDialogY, y, y, settings);
     CloseSettings(settings);
-    move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)), frameSize()));
+    const QPoint at(static_cast<int32_t>(x), static_cast<int32_t>(y));
+    const QScreen* screen = QGuiApplication::screenAt(at);
+    size = FitSize(size, minimumSizeHint(), frame,
+                   screen ? screen->availableGeometry() : primaryArea);
+    resize(size);
+    move(KeepOnScreen(at, size.grownBy(frame)));
+}
+
+QSize MainDialog::DefaultSize(const QRect& area) const {
+    // The window's minimum, with the list grown to its wanted size.
+    const QSize minimum = minimumSizeHint();
+    const QMargins margins = layout()->contentsMargins();
+    const int spacing = std::max(0, layout()->spacing());
+    const QSize wanted(
+        std::max(minimum.width(), margins.left() + wantedList_.width() + spacing +
+                                      buttonColumn_->minimumSizeHint().width() + margins.right()),
+        minimum.height() + std::max(0, wantedList_.height() - list_->minimumHeight()));
+    return FitSize(wanted, minimum, FrameMargins(*this), area);
+}
+
+int MainDialog::SensorColumnWidth(const QString& header) const {
+    return std::max(HeaderTextWidth(*list_->horizontalHeader(), header), DialogUnits(this).X(36));
 }
 
 bool MainDialog::Start(const std::vector<std::string>& arguments) {
     details_->ShowPoint(nullptr, detailsWereOpen_);
     if (trackView_->WasShownAtExit()) trackView_->ShowView();
+    // The window shows at once, busy while the command line's file is read.
+    BeginWork();
+    if (!arguments.empty()) {
+        show();
+        QCoreApplication::processEvents();
+    }
     LoadCommandLineFile(arguments, track_, *this);
+    EndWork();
     return true;
 }
 
@@ -287,6 +388,8 @@ void MainDialog::Shutdown() {
     const QPoint at = pos();
     WriteSettingUint(kSettingMainDialogX, static_cast<uint32_t>(at.x()), settings);
     WriteSettingUint(kSettingMainDialogY, static_cast<uint32_t>(at.y()), settings);
+    WriteSettingUint(kSettingMainDialogWidth, static_cast<uint32_t>(width()), settings);
+    WriteSettingUint(kSettingMainDialogHeight, static_cast<uint32_t>(height()), settings);
     details_->SavePosition(settings);
     CloseSettings(settings);
     panel_->ClearRules();
@@ -333,12 +436,67 @@ void MainDialog::EndWork() {
     }
 }
 
+void MainDialog::RunRead(const std::string& path, const std::function<void()>& read) {
+    if (!progress_) {
+        // Under the file's name, hidden but while a large file is read.
+        progress_ = new QProgressBar(this);
+        progress_->setObjectName(QStringLiteral("loadProgress"));
+        progress_->setRange(0, 1000);
+        progress_->hide();
+        if (auto* top = qobject_cast<QBoxLayout*>(layout())) top->insertWidget(1, progress_);
+    }
+    const QFileInfo file(QString::fromStdString(path));
+    const bool large = file.isFile() && file.size() > kProgressBarBytes;
+    if (large) {
+        progress_->setValue(0);
+        progress_->setFormat(QStringLiteral("Reading %1: %p%").arg(file.fileName()));
+        progress_->show();
+    }
+
+    // The reader runs beside the event loop, which it ends when done; the
+    // bar follows what it reports. Nothing else touches its outputs meanwhile.
+    ReadProgress progress;
+    std::exception_ptr failure;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(50);
+    connect(&tick, &QTimer::timeout, this, [this, &progress] {
+        progress_->setValue(static_cast<int>(progress.Fraction() * 1000));
+    });
+    if (large) tick.start();
+    std::thread reader([&] {
+        SetCurrentReadProgress(&progress);
+        try {
+            read();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        SetCurrentReadProgress(nullptr);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    reader.join();
+    tick.stop();
+    progress_->hide();
+    if (failure) std::rethrow_exception(failure);
+}
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
 void MainDialog::TrackLoaded(const CurrentTrack& track) {
     model_->SetTrack(track.points.get(), track.count, &track.sensors);
     // The sensor columns too show their whole headers.
+    QHeaderView* header = list_->horizontalHeader();
     for (int c = TrackListModel::kColumnCount; c < model_->columnCount(); ++c)
-        list_->setColumnWidth(c, std::max(list_->columnWidth(c),
-                                          list_->horizontalHeader()->sectionSizeHint(c)));
+        list_->setColumnWidth(c, std::max(SensorColumnWidth(model_->headerData(c, Qt::Horizontal).toString()),
+                                          header->sectionSizeHint(c)));
+    WidenForColumns();
     details_->SetTrack(track.points.get(), track.count, &track.sensors);
     exportButton_->setEnabled(true);
     fileLabel_->setText(ToQString(track.displayName));
@@ -352,6 +510,26 @@ void MainDialog::TrackLoaded(const CurrentTrack& track) {
 }
 
 
+
+// A window too narrow for the list's columns grows, within its screen, rather
+// than have the list scroll sideways; it moves left when the growth would
+// take it past the screen's right edge.
+void MainDialog::WidenForColumns() {
+    layout()->activate();
+    const int needed = list_->horizontalHeader()->length() + 2 * list_->frameWidth() +
+                       list_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list_);
+    if (list_->width() >= needed) return;
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = FrameMargins(*this);
+    const QSize size = FitSize(QSize(width() + needed - list_->width(), height()), minimumSizeHint(),
+                               frame, area);
+    if (size.width() <= width()) return;
+    const int right = area.right() + 1 - size.width() - frame.left() - frame.right();
+    move(std::max(area.left(), std::min(pos().x(), right)), pos().y());
+    resize(size.width(), height());
+}
 
 // A file or a download that gives no track leaves the loaded one, and the
 // window, as they were.

@@ -22,6 +22,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTableView;
 class QToolButton;
@@ -84,6 +85,12 @@ public:
     TrackViewWindow* trackView() const { return trackView_; }
     SelectionPanel* selectionPanel() const { return panel_; }
     QPushButton* trackViewButton() const { return trackViewButton_; }
+    // The right-hand column of buttons, Open to About.
+    QWidget* buttonColumn() const { return buttonColumn_; }
+    // The window's size at first start on a screen whose free area is
+    // `area`: the list shows every column a track with all four sensor
+    // channels has, within the area (the frame included).
+    QSize DefaultSize(const QRect& area) const;
     QMenu* contextMenu() const { return menu_; }
     QString lastFolder() const { return lastFolder_; }
 
@@ -92,11 +99,18 @@ public:
                      const std::string& reason) override;
     void BeginWork() override;
     void EndWork() override;
+    // The read runs on a thread of its own while the window keeps painting,
+    // with a progress bar for a file of more than kProgressBarBytes.
+    void RunRead(const std::string& path, const std::function<void()>& read) override;
+    static constexpr qint64 kProgressBarBytes = 20 * 1000 * 1000;
+    QProgressBar* loadProgress() const { return progress_; }
     void TrackLoaded(const CurrentTrack& track) override;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The window stays while a file is being read.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
@@ -104,6 +118,8 @@ private:
     void FillFormatList();
     void InstallDefaultSeams();
     void RestoreSettings();
+    int SensorColumnWidth(const QString& header) const;
+    void WidenForColumns();
     void RememberFolder(const QString& path);
     void Message(int stringId, QMessageBox::Icon icon, const std::string& reason = {});
 
@@ -126,6 +142,7 @@ private:
     bool detailsWereOpen_ = false;
     bool shutDown_ = false;
     int busy_ = 0;
+    QProgressBar* progress_ = nullptr;  // shown while a large file is read
     QString lastFolder_;
 
     TrackListModel* model_;
@@ -143,6 +160,8 @@ private:
     QPushButton* exitButton_;
     QPushButton* aboutButton_;
     QPushButton* trackViewButton_;
+    QWidget* buttonColumn_;
+    QSize wantedList_;  // the list's size at the window's default size
     SelectionPanel* panel_;
 };
 

@@ -5,9 +5,12 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <optional>
 
-#include "desktop/map_tiles.h"
 #include "desktop/settings_store.h"
+#include "desktop/tile_loader.h"
+#include "desktop/tile_painter.h"
+#include "desktop/tile_source.h"
 
 namespace ferolin {
 
@@ -19,33 +22,40 @@ constexpr double kZoomPerNotch = 1.4142135623730951;  // half a tile zoom level
 
 }  // namespace
 
-OutlineMap::OutlineMap(QObject* parent) : QObject(parent), tiles_(new MapTiles(this)) {
+OutlineMap::OutlineMap(QObject* parent) : QObject(parent), tiles_(new TileLoader(this)) {
     uint32_t shown = 1;
     ReadSettingUint(kSettingMapShown, shown, 1);
     shown_ = shown != 0;
-    tiles_->SetSource(QString::fromStdString(ReadSettingString(kSettingMapTiles)));
-    connect(tiles_, &MapTiles::tilesChanged, this, &OutlineMap::changed);
+    // A stored source whose folder is missing now (a drive not mounted) is
+    // still the user's choice; one that names no source gives the default.
+    const QString stored = QString::fromStdString(ReadSettingString(kSettingMapTiles));
+    tiles_->SetSource(TileSource::Parse(stored).value_or(TileSource()));
+    connect(tiles_, &TileLoader::tilesChanged, this, &OutlineMap::changed);
 }
 
 void OutlineMap::SetShown(bool shown) {
     if (shown == shown_) return;
     shown_ = shown;
     WriteSettingUint(kSettingMapShown, shown ? 1 : 0);
+    emit shownChanged(shown);
     emit changed();
 }
 
-QString OutlineMap::Source() const { return tiles_->Source(); }
+QString OutlineMap::Source() const { return tiles_->Source().Text(); }
 
-void OutlineMap::SetSource(const QString& source) {
-    tiles_->SetSource(source);
-    const QString stored = tiles_->Source() == MapTiles::DefaultSource() ? QString() : tiles_->Source();
-    WriteSettingString(kSettingMapTiles, stored.toStdString());
-    emit changed();
+bool OutlineMap::SetSource(const QString& text, QString* why) {
+    const std::optional<TileSource> source = TileSource::Parse(text, why, TileSource::Folder::MustExist);
+    if (!source) return false;
+    const bool other = *source != tiles_->Source();
+    tiles_->SetSource(*source);
+    WriteSettingString(kSettingMapTiles, source->IsDefault() ? std::string() : source->Text().toStdString());
+    if (other) emit changed();
+    return true;
 }
 
 void OutlineMap::SetExtent(const MercatorTrack& track) {
-    hasExtent_ = track.positioned > 0;
-    if (hasExtent_) {
+    hasExtent_ = true;
+    if (track.positioned > 0) {
         minX_ = track.minX, maxX_ = track.maxX;
         minY_ = track.minY, maxY_ = track.maxY;
     }
@@ -88,7 +98,7 @@ QString OutlineMap::NoteText() const {
 }
 
 void OutlineMap::Paint(QPainter& painter) {
-    tiles_->Paint(painter, view_, view_.TileZoom());
+    PaintTiles(painter, *tiles_, view_, view_.TileZoom());
     const QString note = NoteText();
     if (note.isEmpty()) return;
     painter.save();

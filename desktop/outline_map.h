@@ -18,7 +18,7 @@ class QWheelEvent;
 
 namespace ferolin {
 
-class MapTiles;
+class TileLoader;
 
 class OutlineMap : public QObject {
     Q_OBJECT
@@ -29,13 +29,20 @@ public:
     // (MapShown, MapTiles), read at construction and written on change.
     bool Shown() const { return shown_; }
     void SetShown(bool shown);
+    // The source's text; the default's template for the default.
     QString Source() const;
-    void SetSource(const QString& source);
-    MapTiles& tiles() { return *tiles_; }
+    // Takes the source a text names (empty for the default). A text that
+    // names none, or a file:// folder that is not there, is refused: the
+    // previous source stays, in the settings too, and `why` says why.
+    bool SetSource(const QString& text, QString* why = nullptr);
+    TileLoader& tiles() { return *tiles_; }
 
     // The track's extent in world units; the view fits it until the user
     // moves the map.
     void SetExtent(const MercatorTrack& track);
+    // Whether the extent of the track shown was given; a new track forgets it.
+    bool HasExtent() const { return hasExtent_; }
+    void ForgetExtent() { hasExtent_ = false; }
     // The pane's size; a fitted view fits again.
     void Resize(double width, double height);
     // Back to the whole track.
@@ -62,9 +69,11 @@ public:
 signals:
     // Repaint: the view moved, or tiles arrived.
     void changed();
+    // The map was switched on or off.
+    void shownChanged(bool shown);
 
 private:
-    MapTiles* tiles_;
+    TileLoader* tiles_;
     MercatorView view_;
     double minX_ = 0.5, maxX_ = 0.5, minY_ = 0.5, maxY_ = 0.5;
     bool hasExtent_ = false;

@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QToolButton>
 
@@ -81,16 +83,15 @@ void PointDetailsDialog::ShowPoint(const TrackPoint* p, bool show) {
     if (!placed_) {
         placed_ = true;
         adjustSize();
-        // Without a stored position the window opens beside its owner.
-        QPoint at = pos();
-        if (QWidget* owner = parentWidget())
-            at = owner->frameGeometry().topRight() + QPoint(8, 0);
         QSettings* settings = OpenSettings();
-        uint32_t x = static_cast<uint32_t>(at.x()), y = static_cast<uint32_t>(at.y());
-        ReadSettingUint(kSettingPointDetailsX, x, x, settings);
-        ReadSettingUint(kSettingPointDetailsY, y, y, settings);
+        uint32_t x = 0, y = 0;
+        positioned_ =
+            ReadSettingUint(kSettingPointDetailsX, x, 0, settings) == SettingsStatus::kOk &&
+            ReadSettingUint(kSettingPointDetailsY, y, 0, settings) == SettingsStatus::kOk;
         CloseSettings(settings);
-        move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)), frameSize()));
+        if (positioned_)
+            move(KeepOnScreen(QPoint(static_cast<int32_t>(x), static_cast<int32_t>(y)),
+                              frameSize()));
     }
     std::string texts[kValueCount];
     if (p) {
@@ -125,9 +126,25 @@ void PointDetailsDialog::ShowPoint(const TrackPoint* p, bool show) {
     }
     if (show) {
         shown_ = true;
+        if (!positioned_) PlaceClear();
         QDialog::show();
         raise();
     }
+}
+
+// Without a stored position the window opens beside its owner where that
+// covers nothing that matters, else where it covers least.
+void PointDetailsDialog::PlaceClear() {
+    positioned_ = true;
+    adjustSize();
+    const QWidget* owner = parentWidget();
+    const QPoint preferred = owner ? owner->frameGeometry().topRight() + QPoint(8, 0) : pos();
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return move(preferred);
+    // Not shown yet, the window's frame is taken to be its owner's.
+    const QSize frame = size().grownBy(FrameMargins(isVisible() || !owner ? *this : *owner));
+    move(ferolin::PlaceClear(frame, keepClear_ ? keepClear_() : std::vector<KeepClear>(), preferred,
+                             screen->availableGeometry()));
 }
 
 void PointDetailsDialog::SetTrack(const TrackPoint* points, uint32_t count,
@@ -143,7 +160,7 @@ void PointDetailsDialog::SetTrack(const TrackPoint* points, uint32_t count,
 }
 
 void PointDetailsDialog::SavePosition(QSettings* settings) {
-    if (!placed_) return;
+    if (!positioned_) return;
     const QPoint at = pos();
     WriteSettingUint(kSettingPointDetailsX, static_cast<uint32_t>(at.x()), settings);
     WriteSettingUint(kSettingPointDetailsY, static_cast<uint32_t>(at.y()), settings);

@@ -5,8 +5,12 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <vector>
+
 #include "core/sensors.h"
 #include "core/track_point.h"
+#include "desktop/screen_place.h"
 #include "desktop/settings_store.h"
 
 class QLabel;
@@ -26,7 +30,9 @@ public:
 
     // Fills the twelve values from the point (empties them for none) and,
     // when `show` is set, makes the window visible. The first call places the
-    // window at its stored position ("InfoDlgX", "InfoDlgY").
+    // window at its stored position ("InfoDlgX", "InfoDlgY"); without one
+    // the window opens, the first time it shows, where it covers least of
+    // the parts SetKeepClear names.
     void ShowPoint(const TrackPoint* point, bool show);
     // The track whose points ShowPoint receives, for their sensor values
     // (borrowed until the next call); nullptr when there is none.
@@ -34,6 +40,9 @@ public:
     // Whether the user left the window open (set by ShowPoint, cleared by the
     // close box).
     bool IsShown() const { return shown_; }
+    // The parts of the screen the window should not cover, asked when it
+    // first shows without a stored position.
+    void SetKeepClear(std::function<std::vector<KeepClear>()> parts) { keepClear_ = std::move(parts); }
     // Stores the window's position, when it was ever placed.
     void SavePosition(QSettings* settings);
 
@@ -45,13 +54,16 @@ protected:
     void reject() override;
 
 private:
+    void PlaceClear();
     QLabel* values_[kValueCount + kSensorRowCount];
     QLabel* sensorLabels_[kSensorRowCount];
     const TrackPoint* points_ = nullptr;
     uint32_t count_ = 0;
     const SensorChannels* sensors_ = nullptr;
     QToolButton* earthButton_;
-    bool placed_ = false;
+    std::function<std::vector<KeepClear>()> keepClear_;
+    bool placed_ = false;     // the stored position was looked for
+    bool positioned_ = false; // the window has a position: stored, or chosen when shown
     bool shown_ = false;
 };
 

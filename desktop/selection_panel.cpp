@@ -30,13 +30,21 @@ QLineEdit* DigitEdit(QWidget* parent, int maxLength, const char* name) {
     return edit;
 }
 
-const char* const kBoundNames[2][5] = {
-    {"startDayEdit", "startMonthEdit", "startYearEdit", "startHourEdit", "startMinuteEdit"},
-    {"stopDayEdit", "stopMonthEdit", "stopYearEdit", "stopHourEdit", "stopMinuteEdit"},
+const char* const kBoundNames[2][SelectionPanel::kBoundFields] = {
+    {"startDayEdit", "startMonthEdit", "startYearEdit", "startHourEdit", "startMinuteEdit",
+     "startSecondEdit"},
+    {"stopDayEdit", "stopMonthEdit", "stopYearEdit", "stopHourEdit", "stopMinuteEdit",
+     "stopSecondEdit"},
 };
-constexpr int kBoundLengths[5] = {2, 2, 4, 2, 2};
+constexpr int kBoundLengths[SelectionPanel::kBoundFields] = {2, 2, 4, 2, 2, 2};
 
 int EditInt(const QLineEdit* edit) { return ParseInt(edit->text().toStdString()); }
+
+// The whole seconds of a point as the selection compares them (the fractions
+// cut off, as TrackPointTime does), kept to what the two-digit edit shows.
+int WholeSeconds(float seconds) {
+    return seconds >= 0.0f && seconds < 100.0f ? static_cast<int>(seconds) : 0;
+}
 
 }  // namespace
 
@@ -76,10 +84,12 @@ void SelectionPanel::BuildControls() {
     auto* groupLayout = new QHBoxLayout(this);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
-    static const char* const kFieldLabels[5] = {"Day", "Month", "Year", "Hour", "Minute"};
-    // Columns: check box, day, "/", month, "/", year, hour, ":", minute.
-    static constexpr int kFieldColumns[5] = {1, 3, 5, 6, 8};
-    for (int f = 0; f < 5; ++f)
+    static const char* const kFieldLabels[kBoundFields] = {"Day",  "Month",  "Year",
+                                                           "Hour", "Minute", "Second"};
+    // Columns: check box, day, "/", month, "/", year, hour, ":", minute, ":",
+    // second.
+    static constexpr int kFieldColumns[kBoundFields] = {1, 3, 5, 6, 8, 10};
+    for (int f = 0; f < kBoundFields; ++f)
         grid->addWidget(new QLabel(QString::fromLatin1(kFieldLabels[f]), this), 0,
                         kFieldColumns[f]);
     for (int b = 0; b < 2; ++b) {
@@ -89,7 +99,7 @@ void SelectionPanel::BuildControls() {
         boundCheck_[b]->setObjectName(b == kStart ? QStringLiteral("startTimeCheck")
                                                   : QStringLiteral("stopTimeCheck"));
         grid->addWidget(boundCheck_[b], b + 1, 0);
-        for (int f = 0; f < 5; ++f) {
+        for (int f = 0; f < kBoundFields; ++f) {
             boundEdits_[b][f] = DigitEdit(this, kBoundLengths[f], kBoundNames[b][f]);
             boundEdits_[b][f]->setFixedWidth(du.X(kBoundLengths[f] == 4 ? 28 : 18));
             grid->addWidget(boundEdits_[b][f], b + 1, kFieldColumns[f]);
@@ -97,6 +107,7 @@ void SelectionPanel::BuildControls() {
         grid->addWidget(new QLabel(QStringLiteral("/"), this), b + 1, 2);
         grid->addWidget(new QLabel(QStringLiteral("/"), this), b + 1, 4);
         grid->addWidget(new QLabel(QStringLiteral(":"), this), b + 1, 7);
+        grid->addWidget(new QLabel(QStringLiteral(":"), this), b + 1, 9);
         connect(boundCheck_[b], &QCheckBox::toggled, this,
                 [this, b] { FollowCheck(static_cast<Bound>(b)); });
     }
@@ -110,10 +121,10 @@ void SelectionPanel::BuildControls() {
     smoothEdit_ = DigitEdit(this, 3, "smoothEdit");
     grid->addWidget(geoidCheck_, 3, 0);
     grid->addWidget(geoidEdit_, 3, 1, 1, 5);
-    grid->addWidget(new QLabel(QStringLiteral("Meters"), this), 3, 6, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Meters"), this), 3, 6, 1, 5);
     grid->addWidget(smoothCheck_, 4, 0);
     grid->addWidget(smoothEdit_, 4, 1, 1, 5);
-    grid->addWidget(new QLabel(QStringLiteral("Points"), this), 4, 6, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Points"), this), 4, 6, 1, 5);
     geoidEdit_->setEnabled(false);
     smoothEdit_->setEnabled(false);
     connect(geoidCheck_, &QCheckBox::toggled, geoidEdit_, &QWidget::setEnabled);
@@ -127,11 +138,11 @@ void SelectionPanel::BuildControls() {
     referenceEdit_->setObjectName(QStringLiteral("referenceEdit"));
     referenceEdit_->setMaxLength(20);
     grid->addWidget(new QLabel(QStringLiteral("Data type"), this), 5, 0);
-    grid->addWidget(dataTypeList_, 5, 1, 1, 8);
+    grid->addWidget(dataTypeList_, 5, 1, 1, 10);
     grid->addWidget(new QLabel(QStringLiteral("Comparator"), this), 6, 0);
-    grid->addWidget(comparatorList_, 6, 1, 1, 8);
+    grid->addWidget(comparatorList_, 6, 1, 1, 10);
     grid->addWidget(new QLabel(QStringLiteral("Reference"), this), 7, 0);
-    grid->addWidget(referenceEdit_, 7, 1, 1, 8);
+    grid->addWidget(referenceEdit_, 7, 1, 1, 10);
     groupLayout->addLayout(grid);
 
     auto* rules = new QVBoxLayout;
@@ -166,6 +177,9 @@ void SelectionPanel::Criteria(uint32_t fieldMask, SelectionCriteria& criteria) c
         bound.year = static_cast<int16_t>(EditInt(edits[2]));
         bound.hour = static_cast<int8_t>(EditInt(edits[3]));
         bound.minute = static_cast<int8_t>(EditInt(edits[4]));
+        // An empty seconds edit is 0, as a bound without seconds is in the
+        // batch's --start and --stop.
+        bound.second = static_cast<int8_t>(EditInt(edits[5]));
         criteria.flags |= b == kStart ? kSelectStart : kSelectStop;
         (b == kStart ? criteria.start : criteria.stop) = bound;
     }
@@ -200,9 +214,10 @@ void SelectionPanel::TakeValues() {
 void SelectionPanel::FillBound(Bound bound, const TrackPoint* p, bool check) {
     QCheckBox* box = boundCheck_[bound];
     if (p && p->day != 0 && p->month != 0 && p->year != 0) {
-        const std::string texts[5] = {IntText(p->day), IntText(p->month), IntText(p->year),
-                                      IntText(p->hour), IntText(p->minute, 2)};
-        for (int f = 0; f < 5; ++f) boundEdits_[bound][f]->setText(QString::fromStdString(texts[f]));
+        const std::string texts[kBoundFields] = {
+            IntText(p->day),  IntText(p->month),     IntText(p->year),
+            IntText(p->hour), IntText(p->minute, 2), IntText(WholeSeconds(p->seconds), 2)};
+        for (int f = 0; f < kBoundFields; ++f) boundEdits_[bound][f]->setText(QString::fromStdString(texts[f]));
         box->setEnabled(true);
         box->setChecked(check);
     } else {

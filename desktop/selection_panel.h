@@ -1,6 +1,6 @@
 // The selection controls of the main window's "Options" group: the time
-// window (a check box and day, month, year, hour and minute edits for the
-// start and for the stop), the geoid height, the altitude smoothing, and the
+// window (a check box and day, month, year, hour, minute and second edits for
+// the start and for the stop), the geoid height, the altitude smoothing, and the
 // exclusion rules with the data type, comparator and reference that make a
 // new one. The export and the track view both take their selection from
 // here; `changed` tells the view to follow.
@@ -28,6 +28,8 @@ class SelectionPanel : public QGroupBox {
     Q_OBJECT
 public:
     enum Bound { kStart, kStop };
+    // The edits of a bound: day, month, year, hour, minute, second.
+    static constexpr int kBoundFields = 6;
 
     explicit SelectionPanel(QWidget* parent);
     ~SelectionPanel() override;
@@ -44,8 +46,9 @@ public:
     // at exit (Exit, Add and the export do; Escape does not).
     void TakeValues();
 
-    // Writes a point's date and time into a bound, checked or not; without
-    // a dated point the bound is emptied and cannot be checked.
+    // Writes a point's date and time, to the whole second, into a bound,
+    // checked or not; without a dated point the bound is emptied and cannot
+    // be checked.
     void FillBound(Bound bound, const TrackPoint* point, bool check);
     // Adds a rule to the list; false when the list cannot show it.
     bool AddRule(const ExclusionRule& rule);
@@ -76,7 +79,7 @@ private:
     QString keptGeoid_, keptSmooth_;     // the texts saved at exit
 
     QCheckBox* boundCheck_[2];
-    QLineEdit* boundEdits_[2][5];
+    QLineEdit* boundEdits_[2][kBoundFields];
     QCheckBox* geoidCheck_;
     QLineEdit* geoidEdit_;
     QCheckBox* smoothCheck_;

@@ -92,6 +92,10 @@ inline constexpr const char* kSettingSmoothPoint = "SmoothPoint";
 inline constexpr const char* kSettingOptions = "Options";
 inline constexpr const char* kSettingMainDialogX = "MainDlgX";
 inline constexpr const char* kSettingMainDialogY = "MainDlgY";
+// The main dialog's size (its client area, in screen pixels), since the
+// window became resizable; missing: the default size.
+inline constexpr const char* kSettingMainDialogWidth = "MainDlgWidth";
+inline constexpr const char* kSettingMainDialogHeight = "MainDlgHeight";
 inline constexpr const char* kSettingPointDetailsX = "InfoDlgX";
 inline constexpr const char* kSettingPointDetailsY = "InfoDlgY";
 constexpr float kDefaultGeoidHeight = 45.0f;
@@ -116,6 +120,9 @@ inline constexpr const char* kSettingAscentThreshold = "AscentThreshold";
 // is shown (1, the default, or 0).
 inline constexpr const char* kSettingMapTiles = "MapTiles";
 inline constexpr const char* kSettingMapShown = "MapShown";
+// What the track view's outline is coloured by: "Altitude" (missing: the
+// default), "Speed", "Heart rate", "Cadence", "Power" or "Temperature".
+inline constexpr const char* kSettingOutlineColour = "OutlineColour";
 
 struct WindowPlacement {
     bool hasPosition = false;  // both coordinates stored

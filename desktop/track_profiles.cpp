@@ -1,8 +1,10 @@
 #include "desktop/track_profiles.h"
 
 #include <QComboBox>
+#include <QFontInfo>
+#include <QGraphicsLayout>
 #include <QDateTime>
-#include <QDateTimeAxis>
+#include <QCategoryAxis>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "core/axis_ticks.h"
+#include "desktop/point_readout.h"
 
 namespace ferolin {
 
@@ -26,6 +29,10 @@ constexpr int kMinimumColumns = 200;  // profile columns at the least
 // Lines a profile draws at the most: beyond, the last one joins the runs
 // left, so that a file of thousands of segments stays quick to draw.
 constexpr size_t kMostRuns = 200;
+// Room an axis keeps around its title's text (the chart's text margins).
+constexpr double kTitleRoom = 12;
+// The smallest point size a title shrinks to on a short axis.
+constexpr double kSmallestTitlePoints = 6.5;
 
 // Ticks that fit a length of `pixels`, one per `spacing` pixels at most.
 int IntervalsFor(int pixels, int spacing, int most) {
@@ -38,17 +45,45 @@ void ApplyTicks(QValueAxis* axis, const AxisTicks& t) {
     axis->setLabelFormat(QStringLiteral("%.") + QString::number(t.decimals) + QStringLiteral("f"));
 }
 
-// Round times of the points' own clock, shown by an axis that reads local
-// time: `shiftMs` turns one into the other.
-void ApplyTimeTicks(QDateTimeAxis* axis, const AxisTicks& t, double shiftMs) {
-    const bool days = t.step >= 86400, longSpan = t.last() - t.first > 86400;
-    axis->setFormat(days       ? QStringLiteral("dd/MM")
-                    : longSpan ? QStringLiteral("dd/MM HH:mm")
-                    : t.step < 60 ? QStringLiteral("HH:mm:ss")
-                                  : QStringLiteral("HH:mm"));
-    axis->setTickCount(t.intervals + 1);
-    axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(t.first * 1000.0 - shiftMs)),
-                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(t.last() * 1000.0 - shiftMs)));
+// A distance axis from the track's start to its end, with round ticks
+// inside: no padding beyond the data.
+void ApplyTicksWithin(QValueAxis* axis, double min, double max, int maxTicks) {
+    const AxisTicks t = ValueTicksWithin(min, max, maxTicks);
+    // The axis makes an item for every tick of the range it holds: the ticks
+    // are fixed while the range and the step change, so that no moment pairs
+    // a new range with an old step (a hundred thousand ticks), and dynamic
+    // only once both agree.
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setTickCount(2);
+    axis->setRange(min, max);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(t.decimals) + QStringLiteral("f"));
+    if (!(t.step > 0) || (max - min) / t.step > 4.0 * maxTicks + 4) return;
+    axis->setTickAnchor(t.first);
+    axis->setTickInterval(t.step);
+    axis->setTickType(QValueAxis::TicksDynamic);
+}
+
+// A time axis from the first dated point to the last, its labels on the
+// round times inside (the points' own clock, read as UTC): a category axis
+// whose boundaries are those times, so that the axis does not have to start
+// or end on one.
+void ApplyTimeTicks(QCategoryAxis* axis, double first, double last, int maxTicks) {
+    if (!(last > first)) last = first + 1;
+    const AxisTicks t = TimeTicksWithin(first, last, maxTicks);
+    const bool longSpan = last - first > 86400;
+    const QString format = t.step >= 86400 ? QStringLiteral("dd/MM")
+                           : longSpan      ? QStringLiteral("dd/MM HH:mm")
+                           : t.step < 60   ? QStringLiteral("HH:mm:ss")
+                                           : QStringLiteral("HH:mm");
+    for (const QString& label : axis->categoriesLabels()) axis->remove(label);
+    axis->setStartValue(first * 1000.0);
+    axis->setRange(first * 1000.0, last * 1000.0);
+    for (int i = 0; i <= t.intervals; ++i) {
+        const double tick = t.first + i * t.step;
+        const QDateTime at =
+            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(tick * 1000.0)), Qt::UTC);
+        axis->append(at.toString(format), tick * 1000.0);
+    }
 }
 
 // The black dot that marks the selected point on a profile.
@@ -64,7 +99,10 @@ QChart* MakeChart(const QString& title, std::initializer_list<QAbstractSeries*> 
                   QAbstractAxis* x, QAbstractAxis* y) {
     auto* chart = new QChart;
     chart->setTitle(title);
-    chart->setMargins(QMargins(4, 4, 4, 4));
+    // Thin margins leave the plot what a short pane has.
+    chart->setMargins(QMargins(2, 2, 4, 2));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
     for (QAbstractSeries* s : series) chart->addSeries(s);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
@@ -77,8 +115,8 @@ QChart* MakeChart(const QString& title, std::initializer_list<QAbstractSeries*> 
 
 // Fills `line` with the points of a profile drawn run by run, and `runs` with
 // the index in `line` where each run starts. A run ends before point i where
-// `newSegment(i)` says it starts another segment (called once per point, in
-// order) and, when `breakAtMissing`, around each point whose value is not
+// `newSegment(i)` says the line breaks there, a new segment or a pause
+// (called once per point, in order) and, when `breakAtMissing`, around each point whose value is not
 // finite. Each run is thinned by column over the whole profile's span, as
 // the profile was in one piece: `xOf` is the position that picks the column,
 // `pointOf` the point drawn.
@@ -187,6 +225,16 @@ TrackProfiles::TrackProfiles(const TrackViewData& viewData, QWidget* parent)
 
     connect(altitudeChart_, &ProfileChart::pointPicked, this, &TrackProfiles::pointPicked);
     connect(speedChart_, &ProfileChart::pointPicked, this, &TrackProfiles::pointPicked);
+    connect(altitudeChart_, &ProfileChart::spanDragged, this,
+            [this](double from, double to) { PickSpan(true, from, to); });
+    connect(speedChart_, &ProfileChart::spanDragged, this,
+            [this](double from, double to) { PickSpan(false, from, to); });
+    // The readout of the point under the mouse, written where the outline's
+    // is written.
+    for (ProfileChart* chart : {altitudeChart_, speedChart_})
+        connect(chart, &ProfileChart::pointHovered, this, [this, chart](int index) {
+            chart->ShowReadout(index >= 0 ? PointReadout(data_, static_cast<uint32_t>(index)) : QString());
+        });
     // Narrower or wider profiles take fewer or more columns and ticks.
     for (ProfileChart* chart : {altitudeChart_, speedChart_})
         connect(chart, &ProfileChart::resized, this, [this] {
@@ -253,7 +301,8 @@ void TrackProfiles::BuildCharts() {
     speedSeries->setPen(QPen(QColor(200, 100, 20), 1.5));
     speed_.series = {speedSeries};
     speedMarker_ = MakeMarker();
-    timeAxis_ = new QDateTimeAxis;
+    timeAxis_ = new QCategoryAxis;
+    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     timeAxis_->setTitleText(QStringLiteral("Time"));
     speedAxis_ = new QValueAxis;
     speedAxis_->setTitleText(QStringLiteral("Speed (km/h)"));
@@ -261,6 +310,90 @@ void TrackProfiles::BuildCharts() {
                               timeAxis_, speedAxis_);
     speed->legend()->hide();
     speedChart_->ReplaceChart(speed);
+    titleFont_ = speedAxis_->titleFont();
+    // Titles are fitted once the chart has laid out its plot.
+    for (QChart* chart : {altitude, speed})
+        connect(chart, &QChart::plotAreaChanged, this, &TrackProfiles::FitTitles);
+}
+
+QString TrackProfiles::FullTitle(const QAbstractAxis* axis) const {
+    if (axis == distanceAxis_) return QStringLiteral("Distance (km)");
+    if (axis == altitudeAxis_) return QStringLiteral("Altitude (m)");
+    if (axis == timeAxis_) return QStringLiteral("Time");
+    if (axis != speedAxis_) return QString();
+    const QString name = timeChannel_ < 0 ? QStringLiteral("Speed")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].name);
+    const QString unit = timeChannel_ < 0 ? QStringLiteral("km/h")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].unit);
+    return name + QStringLiteral(" (") + unit +
+           (speedAxisNote_.isEmpty() ? QString() : QStringLiteral(", ") + speedAxisNote_) +
+           QLatin1Char(')');
+}
+
+void TrackProfiles::FitTitles() {
+    struct Fit {
+        QChart* chart;
+        QAbstractAxis* axis;
+        double length;
+    };
+    const QRectF altitudePlot = altitudeChart_->chart()->plotArea();
+    const QRectF speedPlot = speedChart_->chart()->plotArea();
+    bool noteDropped = false;
+    for (const Fit& f : {Fit{altitudeChart_->chart(), distanceAxis_, altitudePlot.width()},
+                         Fit{altitudeChart_->chart(), altitudeAxis_, altitudePlot.height()},
+                         Fit{speedChart_->chart(), timeAxis_, speedPlot.width()},
+                         Fit{speedChart_->chart(), speedAxis_, speedPlot.height()}}) {
+        if (f.length <= 0) continue;  // not laid out yet
+        const QString full = FullTitle(f.axis);
+        // The note of the speed's title goes first, into the chart's title.
+        QString brief = full;
+        if (f.axis == speedAxis_ && !speedAxisNote_.isEmpty())
+            brief = full.left(full.indexOf(QStringLiteral(", "))) + QLatin1Char(')');
+        auto fits = [&](const QFont& font, const QString& text) {
+            return QFontMetricsF(font).horizontalAdvance(text) + kTitleRoom <= f.length;
+        };
+        QFont font = titleFont_;
+        if (font.pointSizeF() <= 0)  // a font sized in pixels
+            font.setPointSizeF(QFontInfo(font).pointSizeF());
+        QString shown = fits(font, full) ? full : brief;
+        // A title that does not fit even so shrinks, never cut.
+        while (!fits(font, shown) && font.pointSizeF() > kSmallestTitlePoints)
+            font.setPointSizeF(std::max(kSmallestTitlePoints, font.pointSizeF() - 0.5));
+        if (f.axis->titleFont() != font) f.axis->setTitleFont(font);
+        if (f.axis->titleText() != shown) f.axis->setTitleText(shown);
+        if (f.axis == speedAxis_ && shown != full) noteDropped = true;
+    }
+    const QString name = timeChannel_ < 0 ? QStringLiteral("Speed")
+                                          : QString::fromUtf8(kSensorTable[timeChannel_].name);
+    const QString title = name + QStringLiteral(" profile") +
+                          (noteDropped ? QStringLiteral(" (") + speedAxisNote_ + QLatin1Char(')')
+                                       : QString());
+    if (speedChart_->chart()->title() != title) speedChart_->chart()->setTitle(title);
+}
+
+void TrackProfiles::PickSpan(bool altitude, double fromX, double toX) {
+    const TrackViewData& d = data_;
+    const double low = std::min(fromX, toX), high = std::max(fromX, toX);
+    int64_t first = -1, last = -1;
+    if (altitude) {
+        // The distance never falls along the track: the span is a run of points.
+        const auto begin = std::lower_bound(d.distance.begin(), d.distance.end(), low * 1000.0);
+        const auto end = std::upper_bound(d.distance.begin(), d.distance.end(), high * 1000.0);
+        if (begin < end) {
+            first = begin - d.distance.begin();
+            last = end - d.distance.begin() - 1;
+        }
+    } else {
+        // Times may step back (a clock set anew): the first and last points
+        // whose time lies inside.
+        for (uint32_t i = 0; i < d.count; ++i) {
+            const double t = TimeValue(i);
+            if (!(t >= low && t <= high)) continue;
+            if (first < 0) first = i;
+            last = i;
+        }
+    }
+    if (first >= 0) emit spanPicked(static_cast<int>(first), static_cast<int>(last));
 }
 
 void TrackProfiles::TrackChanged() {
@@ -268,13 +401,6 @@ void TrackProfiles::TrackChanged() {
     altitudeGridBuilt_ = speedGridBuilt_ = false;
     altitudeGrid_ = NearestPointIndex();
     speedGrid_ = NearestPointIndex();
-    timeShiftMs_ = 0;
-    if (data_.dated > 0) {
-        // The time axis shows local time; shift it so that it reads the
-        // points' own clock, as the list and the details show it.
-        const auto first = static_cast<qint64>(data_.firstSecond * 1000.0);
-        timeShiftMs_ = QDateTime::fromMSecsSinceEpoch(first).offsetFromUtc() * 1000.0;
-    }
     // The speed first, then each channel the track carries.
     timeChannel_ = -1;
     timeChoice_->clear();
@@ -315,22 +441,29 @@ void TrackProfiles::Update() {
 
 void TrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
     const TrackViewData& d = data_;
-    const TrackDocument* doc = d.extras ? &d.extras->document : nullptr;
     std::vector<uint32_t> kept;
     std::vector<qsizetype> runs;
     QList<QPointF> line;
     const double total = d.count ? d.distance.back() : 0.0;
-    // Each line stops at the end of a segment and around a point without altitude.
+    // Each line stops at the end of a segment, at a pause and around a point
+    // without altitude.
     if (trackLines) {
-        SegmentWalker walker(doc);
         BuildRuns(
             d.count, 0.0, total, columns, [&d](uint32_t i) { return d.distance[i]; },
             [&d](uint32_t i) { return d.RawAltitude(i); },
             [&d](uint32_t i) { return QPointF(d.distance[i] / 1000.0, d.RawAltitude(i)); },
-            [&walker](uint32_t i) { return walker.Next(i); }, true, kept, line, runs);
+            [&d](uint32_t i) { return d.BreakBefore(i); }, true, kept, line, runs);
         ShowRuns(raw_, line, runs);
     }
-    SegmentWalker walker(doc);
+    // The export list breaks wherever the track breaks between two of its
+    // entries, even when the entry that starts the segment was left out.
+    uint32_t before = 0;
+    auto exportBreak = [&d, &before](uint32_t k) {
+        const uint32_t index = d.IndexOf(d.exported[k]);
+        const bool apart = k > 0 && d.BreakBetween(before, index);
+        before = index;
+        return apart;
+    };
     BuildRuns(
         static_cast<uint32_t>(d.exported.size()), 0.0, total, columns,
         [&d](uint32_t k) { return d.distance[d.IndexOf(d.exported[k])]; },
@@ -338,12 +471,10 @@ void TrackProfiles::UpdateAltitude(uint32_t columns, bool trackLines) {
         [&d](uint32_t k) {
             return QPointF(d.distance[d.IndexOf(d.exported[k])] / 1000.0, d.ExportedAltitude(k));
         },
-        [&d, &walker](uint32_t k) { return walker.Next(d.IndexOf(d.exported[k])); }, true, kept,
-        line, runs);
+        exportBreak, true, kept, line, runs);
     ShowRuns(exported_, line, runs);
-    ApplyTicks(distanceAxis_,
-               ValueTicks(0.0, std::max(total / 1000.0, 0.001),
-                          IntervalsFor(altitudeChart_->width(), 90, 10)));
+    ApplyTicksWithin(distanceAxis_, 0.0, std::max(total / 1000.0, 0.001),
+                     IntervalsFor(altitudeChart_->width(), 90, 10) + 1);
     double low = 0, high = 0;
     if (d.rawAltitude.valid) low = d.rawAltitude.min, high = d.rawAltitude.max;
     if (d.exportedAltitude.valid) {
@@ -363,17 +494,16 @@ void TrackProfiles::UpdateSpeed(uint32_t columns) {
         speedStack_->setCurrentWidget(speedNote_);
         return;
     }
-    // The line stops at the end of a segment; a point without a value (a
-    // channel recorded now and then) is passed over.
+    // The line stops at the end of a segment and at a pause; a point without
+    // a value (a channel recorded now and then) is passed over.
     std::vector<uint32_t> kept;
     std::vector<qsizetype> runs;
     QList<QPointF> line;
-    SegmentWalker walker(d.extras ? &d.extras->document : nullptr);
     BuildRuns(
         d.count, d.firstSecond, d.lastSecond, columns, [&d](uint32_t i) { return d.seconds[i]; },
         [this](uint32_t i) { return TimeProfileValue(i); },
         [this](uint32_t i) { return QPointF(TimeValue(i), TimeProfileValue(i)); },
-        [&walker](uint32_t i) { return walker.Next(i); }, false, kept, line, runs);
+        [&d](uint32_t i) { return d.BreakBefore(i); }, false, kept, line, runs);
     // The speed from 0; a channel between its own extremes.
     double low = timeChannel_ < 0 ? 0.0 : std::numeric_limits<double>::infinity(), top = 0;
     for (qsizetype k = 0; k < line.size(); ++k) {
@@ -383,21 +513,14 @@ void TrackProfiles::UpdateSpeed(uint32_t columns) {
     }
     if (!std::isfinite(low)) low = 0, top = 1;
     ShowRuns(speed_, line, runs);
-    const QString name = timeChannel_ < 0 ? QStringLiteral("Speed")
-                                          : QString::fromUtf8(kSensorTable[timeChannel_].name);
-    const QString unit = timeChannel_ < 0 ? QStringLiteral("km/h")
-                                          : QString::fromUtf8(kSensorTable[timeChannel_].unit);
-    speedChart_->chart()->setTitle(name + QStringLiteral(" profile"));
-    speedAxis_->setTitleText(timeChannel_ < 0 && d.speedDerived
-                                 ? QStringLiteral("Speed (km/h, from positions)")
-                                 : name + QStringLiteral(" (") + unit + QStringLiteral(")"));
-    ApplyTimeTicks(timeAxis_,
-                   TimeTicks(d.firstSecond, d.lastSecond, IntervalsFor(speedChart_->width(), 100, 8)),
-                   timeShiftMs_);
+    speedAxisNote_ = timeChannel_ < 0 && d.speedDerived ? QStringLiteral("from positions") : QString();
+    ApplyTimeTicks(timeAxis_, d.firstSecond, d.lastSecond,
+                   IntervalsFor(speedChart_->width(), 100, 8) + 1);
     if (timeChannel_ < 0 && !(top > 0)) top = 1.0;
     ApplyTicks(speedAxis_, ValueTicks(low, top, IntervalsFor(speedChart_->height(), 45, 8)));
     speedNote_->clear();
     speedStack_->setCurrentWidget(speedChart_);
+    FitTitles();
 }
 
 void TrackProfiles::UpdateMarkers() {

@@ -1,12 +1,15 @@
 // The track view's profiles: altitude against distance (as recorded and as
 // exported) and, against time, the speed or a sensor channel the track
 // carries (heart rate, cadence, power, temperature), on axes with round
-// ticks. The speed is the points' own, or derived from positions and times
+// ticks; the distance and time axes span the track alone. The speed is the points' own, or derived from positions and times
 // where the track stores none. No line joins two segments of the document,
-// nor crosses a point without altitude. A click on a profile picks the
+// nor bridges a pause of more than kMaxMovingGapSeconds, nor crosses a point
+// without altitude. A click on a profile picks the nearest point, a drag
+// across it picks the span, and the mouse resting over it reads out the
 // nearest point.
 #pragma once
 
+#include <QFont>
 #include <QList>
 #include <QSplitter>
 #include <QString>
@@ -19,7 +22,8 @@
 #include "desktop/track_view_data.h"
 
 class QComboBox;
-class QDateTimeAxis;
+class QCategoryAxis;
+class QAbstractAxis;
 class QLabel;
 class QLineSeries;
 class QScatterSeries;
@@ -60,8 +64,15 @@ public:
     // carries; hidden when it carries none.
     QComboBox* timeProfileChoice() const { return timeChoice_; }
 
+    // The title an axis would show in full (the chart may show less where
+    // the axis is short; FitTitles picks what it shows).
+    QString FullTitle(const QAbstractAxis* axis) const;
+
 signals:
     void pointPicked(int index);
+    // A drag across a profile: the first and last points inside the span, by
+    // distance on the altitude profile and by time on the time profile.
+    void spanPicked(int firstIndex, int lastIndex);
 
 private:
     // The lines of one profile, all with the first one's pen and axes: a
@@ -80,11 +91,17 @@ private:
                   const std::vector<qsizetype>& runs);
     void UpdateAltitude(uint32_t columns, bool trackLines);
     void UpdateSpeed(uint32_t columns);
-    double TimeValue(uint32_t i) const { return data_.seconds[i] * 1000.0 - timeShiftMs_; }
+    // The time axis counts milliseconds of the points' own clock since 1970.
+    double TimeValue(uint32_t i) const { return data_.seconds[i] * 1000.0; }
     // The value the time profile shows for point i: its speed or the chosen
     // channel's value (NaN where the point has none).
     double TimeProfileValue(uint32_t i) const;
     void ChooseTimeProfile(int index);
+    // Shows on each axis the longest form of its title that the axis' length
+    // holds, and in the chart's title the note a shortened one leaves out.
+    void FitTitles();
+    // The points inside a span of a profile's x axis, as spanPicked gives them.
+    void PickSpan(bool altitude, double fromX, double toX);
 
     const TrackViewData& data_;
     ProfileChart* altitudeChart_;
@@ -98,12 +115,13 @@ private:
     QScatterSeries* speedMarker_;
     QValueAxis* distanceAxis_;
     QValueAxis* altitudeAxis_;
-    QDateTimeAxis* timeAxis_;
+    QCategoryAxis* timeAxis_;
     QValueAxis* speedAxis_;
+    QString speedAxisNote_;  // the note of the speed's axis title ("from positions"; "" for none)
+    QFont titleFont_;         // the axes' own title font, before any fit shrinks it
     NearestPointIndex altitudeGrid_, speedGrid_;
     bool altitudeGridBuilt_ = false, speedGridBuilt_ = false;
     bool trackLinesStale_ = true;  // raw altitude and speed to rebuild
-    double timeShiftMs_ = 0;       // shows the points' own clock on the time axis
 };
 
 }  // namespace ferolin

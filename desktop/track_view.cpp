@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,10 +22,10 @@
 
 #include "convert/driver.h"
 #include "desktop/figures_strip.h"
-#include "desktop/map_tiles.h"
 #include "desktop/outline_map.h"
 #include "desktop/screen_place.h"
 #include "desktop/selection_panel.h"
+#include "desktop/tile_source.h"
 
 namespace ferolin {
 
@@ -51,7 +52,7 @@ TrackViewWindow::TrackViewWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     panes->setStretchFactor(0, 3);
     panes->setStretchFactor(1, 2);
     // The document's tracks, waypoints and routes, beside the panes while it
-    // holds more than one track of one segment.
+    // holds more than one track, or waypoints or routes.
     parts_ = new QListWidget;
     parts_->setObjectName(QStringLiteral("documentParts"));
     parts_->hide();
@@ -66,10 +67,12 @@ TrackViewWindow::TrackViewWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     layout->addWidget(BuildMapBar());
     layout->addWidget(beside, 1);
     layout->addWidget(strip_);
-    resize(900, 680);
+    // 900 x 680 where the screen holds it, the frame included.
+    resize(FitSize(QSize(900, 680), minimumSizeHint(), FrameMargins(*this), screen()->availableGeometry()));
 
     connect(outline_, &TrackOutline::pointPicked, this, &TrackViewWindow::Pick);
     connect(profiles_, &TrackProfiles::pointPicked, this, &TrackViewWindow::Pick);
+    connect(profiles_, &TrackProfiles::spanPicked, this, &TrackViewWindow::spanPicked);
     connect(strip_, &FiguresStrip::thresholdChanged, this, &TrackViewWindow::SelectionChanged);
     connect(parts_, &QListWidget::currentRowChanged, this, &TrackViewWindow::ChoosePart);
 
@@ -100,16 +103,24 @@ QWidget* TrackViewWindow::BuildMapBar() {
     auto* label = new QLabel(QStringLiteral("Tiles:"), bar);
     mapSource_ = new QLineEdit(map.Source(), bar);
     mapSource_->setObjectName(QStringLiteral("mapSource"));
-    mapSource_->setPlaceholderText(MapTiles::DefaultSource());
+    mapSource_->setPlaceholderText(TileSource::DefaultText());
     mapSource_->setToolTip(QStringLiteral(
         "A web map's tiles: a URL with {z}, {x} and {y}, or a file:// folder of z/x/y.png "
         "tiles; empty for OpenStreetMap"));
     label->setBuddy(mapSource_);
+    // Why a typed source was refused, beside the field that still holds it.
+    auto* sourceMessage = new QLabel(bar);
+    sourceMessage->setObjectName(QStringLiteral("mapSourceMessage"));
+    QPalette warning = sourceMessage->palette();
+    warning.setColor(QPalette::WindowText, QColor(200, 30, 30));
+    sourceMessage->setPalette(warning);
+    sourceMessage->hide();
     row->addWidget(mapCheck_);
     row->addWidget(fit);
     row->addSpacing(12);
     row->addWidget(label);
     row->addWidget(mapSource_, 1);
+    row->addWidget(sourceMessage);
     mapSource_->setEnabled(map.Shown());
 
     connect(mapCheck_, &QCheckBox::toggled, this, [this](bool on) {
@@ -118,13 +129,38 @@ QWidget* TrackViewWindow::BuildMapBar() {
     });
     connect(fitTrack_, &QAction::triggered, outline_->map(), &OutlineMap::FitTrack);
     connect(fit, &QPushButton::clicked, fitTrack_, &QAction::trigger);
-    connect(mapSource_, &QLineEdit::editingFinished, this, [this] {
-        const QString text = mapSource_->text().trimmed();
-        if (text.isEmpty() ? outline_->map()->Source() == MapTiles::DefaultSource()
-                           : text == outline_->map()->Source())
-            return;
-        outline_->map()->SetSource(text);
-        mapSource_->setText(outline_->map()->Source());
+    // A refused source leaves the map, and the settings, on the previous
+    // one; the typed text stays in the field to be corrected.
+    connect(mapSource_, &QLineEdit::editingFinished, this, [this, sourceMessage] {
+        QString why;
+        const bool taken = outline_->map()->SetSource(mapSource_->text(), &why);
+        sourceMessage->setText(taken ? QString() : why);
+        sourceMessage->setAccessibleName(taken ? QString() : QStringLiteral("Tile source refused: ") + why);
+        sourceMessage->setVisible(!taken);
+        mapSource_->setAccessibleDescription(taken ? QString() : why);
+        if (taken) mapSource_->setText(outline_->map()->Source());
+    });
+    // What the outline is coloured by, at the end of the row: the choices
+    // of the track shown, refilled with each track.
+    auto* colourLabel = new QLabel(QStringLiteral("Colour:"), bar);
+    auto* colour = new QComboBox(bar);
+    colour->setObjectName(QStringLiteral("colourChannel"));
+    colour->setToolTip(QStringLiteral("What the outline's colours show"));
+    colourLabel->setBuddy(colour);
+    row->addSpacing(12);
+    row->addWidget(colourLabel);
+    row->addWidget(colour);
+    auto fillColours = [this, colour] {
+        const QSignalBlocker quiet(colour);
+        colour->clear();
+        for (const OutlineColour c : outline_->ColourChoices())
+            colour->addItem(OutlineColourName(c), static_cast<int>(c));
+        colour->setCurrentIndex(colour->findData(static_cast<int>(outline_->ColourShown())));
+    };
+    fillColours();
+    connect(outline_, &TrackOutline::colourChoicesChanged, colour, fillColours);
+    connect(colour, &QComboBox::activated, this, [this, colour](int index) {
+        outline_->SetColour(static_cast<OutlineColour>(colour->itemData(index).toInt()));
     });
     return bar;
 }
@@ -172,7 +208,10 @@ void TrackViewWindow::ListParts() {
     parts_->clear();
     partPoints_.clear();
     const TrackDocument* document = data_.extras ? &data_.extras->document : nullptr;
-    if (!document || document->Plain()) {
+    // A single track with nothing beside it (its laps, say) leaves nothing
+    // to choose: the panes keep the room.
+    if (!document || (document->TrackCount() <= 1 && document->waypoints.empty() &&
+                      document->routes.empty())) {
         parts_->hide();
         return;
     }
@@ -253,13 +292,23 @@ void TrackViewWindow::Pick(int index) {
 
 void TrackViewWindow::ShowView() {
     shown_ = true;
-    // The first time, beside the main window where the screen has room.
+    // The first time, beside the main window where the screen holds both
+    // (the main window moved if it must), else over the side of the main
+    // window that hides the least of its buttons.
     if (!placed_ && parentWidget() && parentWidget()->isVisible()) {
-        const QWidget* owner = parentWidget();
-        const QScreen* screen = owner->screen();
-        if (screen)
-            move(PlaceBeside(owner->frameGeometry(), frameGeometry().size(),
-                             screen->availableGeometry()));
+        QWidget* owner = parentWidget();
+        if (const QScreen* screen = owner->screen()) {
+            // Not shown yet, the view is taken to get a frame like its owner's.
+            const QMargins frame = FrameMargins(*owner);
+            const QWidget* buttons = owner->findChild<QWidget*>(QStringLiteral("buttonColumn"));
+            const QRect keep = buttons ? QRect(buttons->mapToGlobal(QPoint()), buttons->size()) : QRect();
+            const SidePlacement place =
+                PlaceViewBeside(owner->frameGeometry(), keep, size().grownBy(frame),
+                                minimumSizeHint().grownBy(frame), screen->availableGeometry());
+            if (place.owner != owner->pos()) owner->move(place.owner);
+            resize(place.view.size().shrunkBy(frame));
+            move(place.view.topLeft());
+        }
     }
     show();
     raise();
@@ -274,9 +323,13 @@ void TrackViewWindow::closeEvent(QCloseEvent* event) {
 void TrackViewWindow::RestorePlacement() {
     const WindowPlacement placement = ReadTrackViewPlacement();
     shownAtExit_ = placement.shown;
+    // The stored size, at least the view's minimum and at most what the
+    // screen of the stored place holds.
+    const QScreen* screen = placement.hasPosition ? QGuiApplication::screenAt(QPoint(placement.x, placement.y)) : nullptr;
+    if (!screen) screen = this->screen();
     if (placement.hasSize)
-        resize(std::clamp(placement.width, minimumSizeHint().width(), 16384),
-               std::clamp(placement.height, minimumSizeHint().height(), 16384));
+        resize(FitSize(QSize(std::clamp(placement.width, 1, 16384), std::clamp(placement.height, 1, 16384)),
+                       minimumSizeHint(), FrameMargins(*this), screen->availableGeometry()));
     if (placement.hasPosition) {
         move(KeepOnScreen(QPoint(placement.x, placement.y), frameGeometry().size()));
         placed_ = true;

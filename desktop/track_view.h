@@ -89,6 +89,9 @@ public:
 signals:
     // A click on the outline or a profile picked this point.
     void pointPicked(int index);
+    // A drag across a profile chose the span from one point to another
+    // (indices into the track, first <= last) as the time window.
+    void spanPicked(int firstIndex, int lastIndex);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -28,6 +28,15 @@ void TrackViewData::SetTrack(const TrackPoint* newPoints, uint32_t newCount,
         lastSecond = std::max(lastSecond, s);
         ++dated;
     }
+    breaks.assign(count, false);
+    if (extras) {
+        for (const uint32_t start : extras->document.SegmentStarts())
+            if (start > 0 && start < count) breaks[start] = true;
+    }
+    for (uint32_t i = 1; i < count; ++i) {
+        // NaN (an undated point on either side) fails the comparison.
+        if (seconds[i] - seconds[i - 1] > kMaxMovingGapSeconds) breaks[i] = true;
+    }
     exported.clear();
     exported.shrink_to_fit();
     exportedAltitude = ValueRange{};

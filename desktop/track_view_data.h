@@ -42,6 +42,22 @@ struct TrackViewData {
     double ExportedAltitude(uint32_t k) const {
         return PointSeries(exported.data(), static_cast<uint32_t>(exported.size()), extras).Altitude(k);
     }
+    // Whether the line stops before point `i`: the point starts a new segment
+    // of the track, or it comes more than kMaxMovingGapSeconds after the point
+    // before it (both dated), a pause the profiles and the outline do not
+    // bridge. False for the first point and out of range.
+    bool BreakBefore(uint32_t i) const { return i < breaks.size() && breaks[i]; }
+    // Whether the line stops anywhere after point `a` up to point `b` (a < b):
+    // what joins two points of the export list, which may lie apart in the
+    // track. Walks the points between them, so a pass along a list in order
+    // costs one look at each point of the track.
+    bool BreakBetween(uint32_t a, uint32_t b) const {
+        for (uint32_t i = a + 1; i <= b && i < breaks.size(); ++i)
+            if (breaks[i]) return true;
+        return false;
+    }
+    std::vector<bool> breaks;  // BreakBefore of each point, built by SetTrack
+
     // Replaces the track (nullptr/0 for none) and recomputes the per-track figures.
     void SetTrack(const TrackPoint* points, uint32_t count,
                   const SensorChannels* sensors = nullptr);

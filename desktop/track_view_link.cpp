@@ -7,6 +7,8 @@
 #include <QShortcut>
 #include <QTableView>
 
+#include <utility>
+
 #include "desktop/main_dialog.h"
 #include "desktop/selection_panel.h"
 #include "desktop/track_model.h"
@@ -43,6 +45,21 @@ TrackViewWindow* AttachTrackView(MainDialog& dialog) {
         list->setCurrentIndex(row);
         list->scrollTo(row, QAbstractItemView::PositionAtCenter);
     });
+
+    // View -> panel: a span dragged across a profile becomes the time
+    // window, its first and last points filling the start and stop bounds
+    // (to the second) with both boxes checked, as "Set start time" and "Set
+    // stop time" would on those rows.
+    SelectionPanel* panel = dialog.selectionPanel();
+    QObject::connect(view, &TrackViewWindow::spanPicked, panel,
+                     [panel, model](int firstIndex, int lastIndex) {
+                         if (firstIndex > lastIndex) std::swap(firstIndex, lastIndex);
+                         const TrackPoint* first = model->PointAt(firstIndex);
+                         const TrackPoint* last = model->PointAt(lastIndex);
+                         if (!first || !last) return;
+                         panel->FillBound(SelectionPanel::kStart, first, true);
+                         panel->FillBound(SelectionPanel::kStop, last, true);
+                     });
 
     // Opening: Ctrl+T, and a button beside the About button.
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), &dialog);

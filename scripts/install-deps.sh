@@ -33,6 +33,10 @@ if [ "$purpose" = test ]; then
     # package (make package).
     PACKAGES="$PACKAGES desktop-file-utils appstream librsvg2-bin man-db groff-base libxml2-utils"
     PACKAGES="$PACKAGES shared-mime-info libglib2.0-bin dpkg-dev"
+    # A virtual X server and a window manager, where the windows' opening
+    # places are tested on real screen sizes (xprop tells when the manager
+    # is up).
+    PACKAGES="$PACKAGES xvfb openbox x11-utils"
 fi
 [ "$purpose" = fuzz ] && PACKAGES="$PACKAGES clang libfuzzer-14-dev"
 

@@ -52,3 +52,45 @@ TEST(AxisTicks, RoundStepsAndDistinctLabels) {
         EXPECT_LE(t.intervals, 6);
     }
 }
+
+// Ticks inside the data for axes that span it alone: round steps (of values,
+// or of times on the clock), every tick inside the range, at most as many as
+// asked and never fewer than a coarser step would give; a ride from 15:47 to
+// 18:10 gets its ticks between, not 15:00 and 19:00.
+TEST(AxisTicks, TicksInsideTheData) {
+    const double day = 1181980800;  // 2007-06-16 00:00 UTC
+    struct Case {
+        bool time;
+        double from, to;
+        int most;
+        double step;  // the step expected, 0 to check only the rules
+    } cases[] = {
+        {true, day + 15 * 3600 + 47 * 60, day + 18 * 3600 + 10 * 60, 5, 1800},
+        {true, day + 27000.985, day + 29995.186, 6, 600},
+        {true, day + 10.2, day + 10.8, 4, 0},  // within a second: no tick inside
+        {true, day + 3600, day + 3 * 86400 + 100, 4, 86400},
+        {false, 0, 12.3, 6, 5},
+        {false, 0, 12.3, 7, 2},
+        {false, 0, 0.038, 5, 0.01},
+        {false, 212, 397.5, 4, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + " " + std::to_string(c.to));
+        const AxisTicks t = c.time ? TimeTicksWithin(c.from, c.to, c.most) : ValueTicksWithin(c.from, c.to, c.most);
+        if (c.step > 0) EXPECT_NEAR(t.step, c.step, 1e-12);
+        EXPECT_LE(t.intervals + 1, c.most);
+        if (c.to - c.from < 1 && c.time) {
+            EXPECT_EQ(t.intervals, -1);
+            continue;
+        }
+        ASSERT_GE(t.intervals, 1);
+        EXPECT_GE(t.first, c.from - 1e-9);
+        EXPECT_LE(t.last(), c.to + 1e-9);
+        EXPECT_LT(t.first - t.step, c.from);  // no tick left out at either end
+        EXPECT_GT(t.last() + t.step, c.to);
+        EXPECT_NEAR(std::remainder(t.first, t.step), 0, 1e-6 * t.step);
+        std::set<std::string> labels;
+        for (int i = 0; i <= t.intervals; ++i) labels.insert(ValueLabel(t, t.first + i * t.step));
+        if (!c.time) EXPECT_EQ(labels.size(), size_t(t.intervals) + 1);
+    }
+}

@@ -10,21 +10,31 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegion>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 
 #include "convert/batch.h"
 #include "desktop/point_details_dialog.h"
+#include "desktop/selection_panel.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
+#include "desktop/track_view.h"
 #include "desktop_test_support.h"
 #include "devices/port_list.h"
 #include "formats/format_table.h"
@@ -86,12 +96,154 @@ protected:
         Find<QComboBox>(dialog, list)->setCurrentIndex(index);
     }
 
+    // A FIT ride with heart rate, cadence, power and temperature: nine columns.
+    std::string Ride() {
+        const std::string ride = dir.File("ride.fit");
+        WriteFile(ride, ReadFile(FEROLIN_SOURCE_DIR "/tests/data/fit/basic.fit"));
+        return ride;
+    }
+
     TempDir dir;
     std::string input;
     Driver driver;
 };
 
+// Every column of the list lies whole in its viewport: nothing to scroll
+// sideways.
+void ExpectEveryColumnShows(const QTableView& list) {
+    const QHeaderView* header = list.horizontalHeader();
+    for (int c = 0; c < header->count(); ++c) {
+        EXPECT_GE(header->sectionViewportPosition(c), 0) << c;
+        EXPECT_LE(header->sectionViewportPosition(c) + header->sectionSize(c),
+                  list.viewport()->width())
+            << "column " << c << " of " << header->count();
+    }
+    EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+}
+
+QRect OnScreen(const QWidget& w) { return QRect(w.mapToGlobal(QPoint()), w.size()); }
+
 }  // namespace
+
+// The window resizes, the list taking all the growth; its default size shows
+// a ride's nine columns on a screen 1280 wide; a window too narrow for a
+// track's columns grows; size and place come back at the next start, fitted
+// between the window's minimum and the screen.
+TEST_F(MainWindow, TheListTakesTheGrowthAndTheSizeIsKept) {
+    auto dialog = Dialog();
+    QWidget* buttons = dialog->buttonColumn();
+    QWidget* panel = dialog->selectionPanel();
+    ASSERT_TRUE(buttons && panel);
+    const QSize minimum = dialog->minimumSizeHint();
+    dialog->resize(minimum);
+    QCoreApplication::processEvents();
+    auto sizes = [&] {
+        std::vector<QSize> kept = {panel->size()};
+        for (const QWidget* w : buttons->findChildren<QWidget*>()) kept.push_back(w->size());
+        return kept;
+    };
+    const QSize list = dialog->trackList()->size();
+    const std::vector<QSize> kept = sizes();
+    dialog->resize(minimum + QSize(230, 170));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialog->trackList()->size(), list + QSize(230, 170));
+    EXPECT_EQ(sizes(), kept);
+
+    // Too narrow for the sensor columns: the window grows within the screen.
+    const QRect screen = dialog->screen()->availableGeometry();
+    dialog->resize(minimum);
+    Open(*dialog, Ride());
+    ASSERT_EQ(dialog->model()->columnCount(), 9);
+    EXPECT_GT(dialog->width(), minimum.width());
+    EXPECT_LE(dialog->frameGeometry().right(), screen.right());
+
+    const QRect wide(0, 0, 1280, 1024);
+    const QSize size = dialog->DefaultSize(wide);
+    dialog->resize(size);
+    QCoreApplication::processEvents();
+    EXPECT_LE(dialog->frameGeometry().width() - dialog->width() + size.width(), wide.width());
+    ExpectEveryColumnShows(*dialog->trackList());
+
+    struct Case {
+        const char* what;
+        bool byExit;  // left so by the user, else written to the settings
+        QSize stored;
+        QPoint place;
+        QSize size;  // as restored; empty: fitted to the screen
+    };
+    const Case cases[] = {
+        {"a size and a place on the screen", true, minimum + QSize(40, 30), QPoint(20, 30),
+         minimum + QSize(40, 30)},
+        {"a size below the minimum", false, QSize(50, 20), QPoint(10, 10), minimum},
+        {"a size beyond the screen, a place off it", false, QSize(30000, 30000),
+         QPoint(-30000, 90000), QSize()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.byExit) {
+            auto first = Dialog();
+            first->resize(c.stored);
+            first->move(c.place);
+            Click(*first, "exitButton");
+        } else {
+            WriteSettingUint(kSettingMainDialogWidth, static_cast<uint32_t>(c.stored.width()));
+            WriteSettingUint(kSettingMainDialogHeight, static_cast<uint32_t>(c.stored.height()));
+            WriteSettingUint(kSettingMainDialogX, static_cast<uint32_t>(c.place.x()));
+            WriteSettingUint(kSettingMainDialogY, static_cast<uint32_t>(c.place.y()));
+        }
+        auto next = Dialog();
+        EXPECT_GE(next->width(), minimum.width());
+        EXPECT_GE(next->height(), minimum.height());
+        EXPECT_LE(next->frameGeometry().width(), screen.width());
+        EXPECT_LE(next->frameGeometry().height(), screen.height());
+        if (!c.size.isEmpty()) {
+            EXPECT_EQ(next->size(), c.size);
+            EXPECT_EQ(next->pos(), c.place);
+        } else {
+            EXPECT_TRUE(screen.contains(next->pos()));
+        }
+    }
+}
+
+// On a real screen, under a window manager (tests/screen_placement.sh runs
+// this at 1366x768, 1600x1000 and 1920x1080): the track view opens on the
+// screen and off the main window's buttons, the point details off the list
+// in sight and the view's outline, and the list shows a ride's every column.
+TEST_F(MainWindow, OnARealScreenTheWindowsOpenClearOfEachOther) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        GTEST_SKIP() << "needs an X server and a window manager: tests/screen_placement.sh";
+    WriteSettingUint(kSettingMapShown, 0);
+    auto dialog = Dialog();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    QTest::qWait(200);
+    Open(*dialog, Ride());
+    QTest::qWait(100);
+    ExpectEveryColumnShows(*dialog->trackList());
+    Click(*dialog, "trackViewButton");
+    TrackViewWindow& view = *dialog->trackView();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QTest::qWait(300);
+    PointDetailsDialog& details = *dialog->details();
+    DoubleClickRow(*dialog, 2);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&details));
+    QTest::qWait(300);
+
+    const QRect screen = dialog->screen()->availableGeometry();
+    auto text = [](const QRect& r) {
+        return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()).toStdString();
+    };
+    SCOPED_TRACE("screen " + text(screen) + ", main " + text(dialog->frameGeometry()) + ", view " +
+                 text(view.frameGeometry()) + ", details " + text(details.frameGeometry()));
+    for (const QWidget* w : {static_cast<QWidget*>(dialog.get()), static_cast<QWidget*>(&view),
+                             static_cast<QWidget*>(&details)})
+        EXPECT_TRUE(screen.contains(w->frameGeometry())) << w->objectName().toStdString();
+    EXPECT_FALSE(view.frameGeometry().intersects(OnScreen(*dialog->buttonColumn())));
+    const QRegion list = QRegion(OnScreen(*dialog->trackList())) - view.frameGeometry();
+    EXPECT_FALSE(list.intersects(details.frameGeometry()));
+    EXPECT_FALSE(details.frameGeometry().intersects(OnScreen(*view.outline())));
+    // The view draws the ride within the screen: its figures are not cut.
+    EXPECT_EQ(view.data().count, static_cast<uint32_t>(dialog->trackList()->model()->rowCount()));
+}
 
 TEST_F(MainWindow, OpenListsThePointsWhereTheyLie) {
     auto dialog = Dialog();
@@ -481,6 +633,70 @@ TEST_F(MainWindow, LoadAndExportRunWithTheWindowDisabledUnderTheWaitCursor) {
     EXPECT_EQ(dialog.ExportPath(QString::fromStdString(dir.File("alias.txt")), FindWriterRow("txt")), 1);
     EXPECT_EQ(Said(), "Critical: The output would replace the input file.");
     EXPECT_EQ(ReadFile(input), before);
+}
+
+TEST_F(MainWindow, AFileIsReadBesideTheShownWindowWithTheProgressOfALargeOne) {
+    // A GPX of more than 20 MB beside the small datalog.
+    const std::string large = dir.File("large.gpx");
+    uint32_t points = 0;
+    {
+        std::string text = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" "
+                           "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n";
+        char line[160];
+        for (; text.size() <= MainDialog::kProgressBarBytes + 1000000; ++points) {
+            std::snprintf(line, sizeof line,
+                          "<trkpt lat=\"%.6f\" lon=\"%.6f\"><ele>%u.5</ele>"
+                          "<time>2024-06-01T%02u:%02u:%02uZ</time></trkpt>\n",
+                          45 + points * 1e-6, 6 + points * 1e-6, points % 900, points / 3600 % 24,
+                          points / 60 % 60, points % 60);
+            text += line;
+        }
+        WriteFile(large, text + "</trkseg></trk></gpx>\n");
+    }
+    struct Case {
+        const std::string& path;
+        uint32_t rows;
+        bool bar;
+    };
+    for (const Case& c : {Case{input, 3, false}, Case{large, points, true}}) {
+        SCOPED_TRACE(c.path);
+        ClearSettings();
+        auto dialog = MakeDialog(driver);
+        // What the window looked like while the file was read, seen from its
+        // own event loop, which keeps running.
+        int ticks = 0, busyShown = 0, barShown = 0;
+        std::vector<int> values;
+        QTimer watch;
+        watch.setInterval(5);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            ++ticks;
+            busyShown += dialog->isVisible() && !dialog->isEnabled() &&
+                         QApplication::overrideCursor() &&
+                         QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            const QProgressBar* bar = dialog->loadProgress();
+            if (bar && bar->isVisible()) {
+                ++barShown;
+                values.push_back(bar->value());
+            }
+        });
+        watch.start();
+        dialog->Start({c.path});
+        watch.stop();
+        EXPECT_EQ(dialog->trackList()->model()->rowCount(), static_cast<int>(c.rows));
+        EXPECT_TRUE(dialog->isEnabled());
+        EXPECT_FALSE(dialog->loadProgress()->isVisible());
+        if (!c.bar) {
+            EXPECT_EQ(barShown, 0);
+            continue;
+        }
+        EXPECT_GT(ticks, 2);
+        EXPECT_EQ(busyShown, ticks);
+        ASSERT_GT(barShown, 1);
+        EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+        EXPECT_LT(values.front(), values.back());
+        EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int v) { return v > 0 && v < 1000; }));
+    }
+    EXPECT_EQ(Said(), "");
 }
 
 TEST(SerialPorts, TheDownloadOffersTheLoggerPortsInOrder) {

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QMessageBox>
 #include <QNetworkProxy>
@@ -18,10 +19,14 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "core/version.h"
-#include "desktop/map_tiles.h"
+#include "desktop/tile_loader.h"
+#include "desktop/tile_painter.h"
+#include "desktop/tile_source.h"
 #include "test_support.h"
 
 using namespace ferolin;
@@ -106,10 +111,18 @@ std::vector<TileKey> Block(int z, int columns, int rows) {
     return keys;
 }
 
-bool AllAtHand(const MapTiles& tiles, const std::vector<TileKey>& keys) {
+bool AllAtHand(const TileLoader& tiles, const std::vector<TileKey>& keys) {
     for (const TileKey& k : keys)
         if (!tiles.Tile(k)) return false;
     return true;
+}
+
+// The source a text names; a refused text fails the test.
+TileSource SourceOf(const QString& text) {
+    QString why;
+    const std::optional<TileSource> source = TileSource::Parse(text, &why);
+    if (!source) throw std::runtime_error("refused " + text.toStdString() + ": " + why.toStdString());
+    return *source;
 }
 
 // The tile cache of these tests lives in a folder of their own.
@@ -125,8 +138,8 @@ TEST(MapTiles, PoliteRequestsAndTheDiskCache) {
     TileServer server;
     const std::vector<TileKey> keys = Block(3, 4, 3);
     {
-        MapTiles tiles;
-        tiles.SetSource(server.Template());
+        TileLoader tiles;
+        tiles.SetSource(SourceOf(server.Template()));
         tiles.Want(keys);
         EXPECT_EQ(tiles.RequestsInFlight(), 2);
         ASSERT_TRUE(QTest::qWaitFor([&] { return AllAtHand(tiles, keys); }, 20000));
@@ -141,8 +154,8 @@ TEST(MapTiles, PoliteRequestsAndTheDiskCache) {
     }
     EXPECT_FALSE(QDir(QString::fromStdString(home.dir.File("ferolin"))).isEmpty());
     // A new view of the same area: every tile comes from the disk cache.
-    MapTiles again;
-    again.SetSource(server.Template());
+    TileLoader again;
+    again.SetSource(SourceOf(server.Template()));
     again.Want(keys);
     ASSERT_TRUE(QTest::qWaitFor([&] { return AllAtHand(again, keys); }, 20000));
     EXPECT_EQ(server.paths.size(), keys.size());
@@ -152,8 +165,8 @@ TEST(MapTiles, FailedTilesStayPlainAndWaitLongerEachTime) {
     CacheHome home;
     TileServer server;
     server.statusOf = {{"/2/0/0.png", 404}, {"/2/1/0.png", 429}, {"/2/2/0.png", 503}};
-    MapTiles tiles;
-    tiles.SetSource(server.Template());
+    TileLoader tiles;
+    tiles.SetSource(SourceOf(server.Template()));
     tiles.SetFirstRetryPause(150);
     // The view: 4 × 1 tiles of zoom 2 at their own size, repainted whenever
     // the tiles say so, as the track view does.
@@ -167,9 +180,9 @@ TEST(MapTiles, FailedTilesStayPlainAndWaitLongerEachTime) {
     auto paint = [&] {
         picture.fill(Qt::white);
         QPainter painter(&picture);
-        tiles.Paint(painter, view, 2);
+        PaintTiles(painter, tiles, view, 2);
     };
-    QObject::connect(&tiles, &MapTiles::tilesChanged, paint);
+    QObject::connect(&tiles, &TileLoader::tilesChanged, paint);
     paint();
     QTest::qWait(1500);
     EXPECT_EQ(picture.pixelColor(3 * 256 + 100, 100), ColourOf(2, 3, 0));
@@ -200,8 +213,8 @@ TEST(MapTiles, NoNetworkAndAFolderOfTiles) {
     }
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), closed));
-    MapTiles tiles;
-    tiles.SetSource(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(closed));
+    TileLoader tiles;
+    tiles.SetSource(SourceOf(QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(closed)));
     tiles.Want({{1, 0, 0}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return tiles.Offline(); }, 20000));
     EXPECT_EQ(tiles.Tile({1, 0, 0}), nullptr);
@@ -216,15 +229,58 @@ TEST(MapTiles, NoNetworkAndAFolderOfTiles) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(Png(k.z, k.x, k.y));
     }
-    tiles.SetSource(QStringLiteral("file://") + folder.path().c_str() + QStringLiteral("/"));
+    tiles.SetSource(SourceOf(QStringLiteral("file://") + folder.path().c_str() + QStringLiteral("/")));
     EXPECT_FALSE(tiles.Offline());
     tiles.Want(keys);
     ASSERT_TRUE(QTest::qWaitFor([&] { return AllAtHand(tiles, keys); }, 20000));
     EXPECT_EQ(tiles.Tile({1, 1, 0})->pixelColor(5, 5), ColourOf(1, 1, 0));
     EXPECT_FALSE(tiles.Offline());
-    EXPECT_TRUE(tiles.Attribution().startsWith(QStringLiteral("Tiles: ")));
+    EXPECT_TRUE(tiles.Source().Attribution().startsWith(QStringLiteral("Tiles: ")));
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
 
-    tiles.SetSource(QString());
-    EXPECT_EQ(tiles.Attribution(), QStringLiteral("(c) OpenStreetMap contributors"));
+    tiles.SetSource(TileSource());
+    EXPECT_EQ(tiles.Source().Attribution(), QStringLiteral("(c) OpenStreetMap contributors"));
+}
+
+TEST(MapTiles, SourcesTakenAndRefusedWithTheReason) {
+    ferolin_test::TempDir folder;
+    const QString dir = QString::fromStdString(folder.path());
+    const QString name = QFileInfo(dir).fileName();
+    struct Case {
+        QString text;
+        QString url;   // of tile 3/2/1 when taken; "" when refused
+        QString said;  // the attribution when taken, a part of the reason when refused
+    } cases[] = {
+        {"", "https://tile.openstreetmap.org/3/2/1.png", "(c) OpenStreetMap contributors"},
+        {"  https://tiles.example.org/{z}/{x}/{y}.png ", "https://tiles.example.org/3/2/1.png",
+         "Tiles: tiles.example.org"},
+        {"HTTP://127.0.0.1:8080/t/{z}-{x}-{y}", "HTTP://127.0.0.1:8080/t/3-2-1", "Tiles: 127.0.0.1"},
+        {"file://" + dir + "//", "file://" + dir + "/3/2/1.png", "Tiles: " + name},
+        {"file://" + dir + "/{z}/{x}_{y}.jpg", "file://" + dir + "/3/2_1.jpg", "Tiles: " + name},
+        {"tiles please", "", "needs {z}, {x} and {y}, or a file:// folder"},
+        {"/srv/tiles", "", "needs {z}, {x} and {y}, or a file:// folder"},
+        {"ftp://tiles.example.org/{z}/{x}/{y}.png", "", "not ftp://"},
+        {"https://tiles.example.org/{z}/{x}.png", "", "{y} is missing"},
+        {"https://tiles.example.org/{x}.png", "", "{z} and {y} are missing"},
+        {"https://{s}.tiles.example.org/{z}/{x}/{y}.png", "", "{s} is not known"},
+        {"https:///{z}/{x}/{y}.png", "", "needs a host name"},
+        {"file://" + dir + "/{z}/{x}.png", "", "or none for a folder"},
+        {"file://tiles/", "", "a whole path"},
+        {"file://" + dir + "/absent", "", "No folder at " + dir + "/absent"},
+    };
+    for (const Case& c : cases) {
+        QString why;
+        const std::optional<TileSource> source =
+            TileSource::Parse(c.text, &why, TileSource::Folder::MustExist);
+        ASSERT_EQ(source.has_value(), !c.url.isEmpty()) << c.text.toStdString() << ": " << why.toStdString();
+        if (source) {
+            EXPECT_EQ(source->UrlOf({3, 2, 1}), c.url) << c.text.toStdString();
+            EXPECT_EQ(source->Attribution(), c.said) << c.text.toStdString();
+            EXPECT_EQ(source->IsDefault(), c.text.isEmpty());
+        } else {
+            EXPECT_TRUE(why.contains(c.said)) << c.text.toStdString() << ": " << why.toStdString();
+        }
+    }
+    // A folder missing now is still taken from the settings (a drive not mounted).
+    EXPECT_TRUE(TileSource::Parse("file://" + dir + "/absent").has_value());
 }

@@ -3,24 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QGraphicsRectItem>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QSettings>
 #include <QTableView>
 #include <QTest>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 
 #include "desktop/figures_strip.h"
-#include "desktop/map_tiles.h"
+#include "desktop/point_readout.h"
+#include "desktop/tile_loader.h"
 #include "desktop/outline_map.h"
 #include "desktop/point_details_dialog.h"
 #include "desktop/track_model.h"
@@ -343,13 +351,13 @@ TEST(TrackView, PlacementSurvivesARestart) {
         EXPECT_FALSE(view.WasShownAtExit());
         view.ShowView();
         view.move(140, 90);
-        view.resize(720, 480);
+        view.resize(720, 560);
         Settle();
     }
     {
         TrackViewWindow view;
         EXPECT_TRUE(view.WasShownAtExit());
-        EXPECT_EQ(view.size(), QSize(720, 480));
+        EXPECT_EQ(view.size(), QSize(720, 560));
         EXPECT_EQ(view.pos(), QPoint(140, 90));
         view.ShowView();  // left open again
     }
@@ -358,7 +366,7 @@ TEST(TrackView, PlacementSurvivesARestart) {
         // closed with its close box, it stays closed at the next start.
         Window w;
         EXPECT_TRUE(w.view().isVisible());
-        EXPECT_EQ(w.view().size(), QSize(720, 480));
+        EXPECT_EQ(w.view().size(), QSize(720, 560));
         w.view().close();
     }
     {
@@ -375,8 +383,10 @@ TEST(TrackView, PlacementSurvivesARestart) {
         stored.setValue(QStringLiteral("TrackViewHeight"), QStringLiteral("lots"));
     }
     TrackViewWindow view;
-    EXPECT_EQ(view.size(), QSize(900, 680));
+    // The default 900 x 680, narrowed to the screen (800 wide offscreen).
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(view.height(), 680);
+    EXPECT_EQ(view.width(), std::min(900, screen.width() - 8));
     EXPECT_TRUE(screen.contains(view.pos())) << view.pos().x() << "," << view.pos().y();
 }
 
@@ -388,16 +398,20 @@ TEST(TrackView, ScreenshotBesideTheMainWindow) {
     // Opened by its name from its folder, so that the picture shows no build path.
     const QString folder0 = QDir::currentPath();
     QDir::setCurrent(QStringLiteral(FEROLIN_SAMPLES));
-    w.dialog.OpenPath(QStringLiteral("hike.log"));
+    // The ride with its sensors, its outline coloured by power.
+    w.dialog.OpenPath(QStringLiteral("ride.fit"));
     QDir::setCurrent(folder0);
     TrackViewWindow& view = w.view();
     view.ShowView();
-    view.resize(860, 640);
-    w.SetStart(w.point(90));
-    w.list().setCurrentIndex(w.dialog.model()->index(380, 0));
-    w.list().scrollTo(w.dialog.model()->index(380, 0), QAbstractItemView::PositionAtCenter);
+    view.resize(900, 680);
+    w.SetStart(w.point(40));
+    w.list().setCurrentIndex(w.dialog.model()->index(200, 0));
+    w.list().scrollTo(w.dialog.model()->index(200, 0), QAbstractItemView::PositionAtCenter);
+    auto* colour = Find<QComboBox>(view, "colourChannel");
+    colour->setCurrentIndex(colour->findText(QStringLiteral("Power"), Qt::MatchStartsWith));
+    emit colour->activated(colour->currentIndex());
     Settle();
-    EXPECT_EQ(view.MarkedPoint(), 380);
+    EXPECT_EQ(view.MarkedPoint(), 200);
     // The map from a folder of the test's own tiles: those the view shows,
     // written now, and asked again as the source is given anew.
     const MercatorView& map = view.outline()->map()->View();
@@ -415,7 +429,15 @@ TEST(TrackView, ScreenshotBesideTheMainWindow) {
             });
         },
         10000));
-    Settle();
+    // The readout of a point of the speed profile under the pointer.
+    ProfileChart& speed = *view.speedChart();
+    const QLineSeries& line = *view.speedSeries();
+    ASSERT_GT(line.count(), 2);
+    const QPoint at = speed.PixelOf(line.at(line.count() * 2 / 3)).toPoint() + QPoint(1, -2);
+    QMouseEvent move(QEvent::MouseMove, at, speed.viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(speed.viewport(), &move);
+    EXPECT_TRUE(speed.readout()->isVisible());
     const QPixmap main = w.dialog.grab();
     const QPixmap side = view.grab();
     ASSERT_FALSE(main.isNull());
@@ -438,17 +460,28 @@ int main(int argc, char** argv) {
     return RUN_ALL_TESTS();
 }
 
+namespace {
+
+// A track view on settings cleared first, its map off, shown at a size.
+std::unique_ptr<TrackViewWindow> PlainView(int width, int height) {
+    ferolin_test::ClearSettings();
+    auto view = std::make_unique<TrackViewWindow>();
+    view->outline()->map()->SetShown(false);
+    view->resize(width, height);
+    view->show();
+    return view;
+}
+
+}  // namespace
+
 // A document of two tracks, the first of two segments, and two waypoints: the
 // outline draws no line across a gap, the list beside the panes names the
 // tracks and waypoints and centres the map on the one chosen, and the point
 // list numbers each point's track and segment. One track of one segment
 // shows neither.
 TEST(TrackView, DocumentPartsAreDrawnApartAndListed) {
-    ferolin_test::ClearSettings();
-    TrackViewWindow view;
-    view.outline()->map()->SetShown(false);
-    view.resize(800, 600);
-    view.show();
+    const auto shown = PlainView(800, 600);
+    TrackViewWindow& view = *shown;
     std::vector<TrackPoint> points;
     for (int i = 0; i < 6; ++i) points.push_back(Point(45 + 0.001 * i, 6 + (i >= 2 ? 0.01 : 0), 500, i));
     SensorChannels extras;
@@ -504,5 +537,221 @@ TEST(TrackView, DocumentPartsAreDrawnApartAndListed) {
     const MercatorView& centre = view.outline()->map()->View();
     EXPECT_NEAR(centre.centreX, MercatorX(6.005), 1e-9);
     EXPECT_NEAR(centre.centreY, MercatorY(45.0025), 1e-9);
+    view.SetTrack(nullptr, 0);
+}
+
+namespace {
+
+// A ride from 15:47 to 18:09 on 16/6/2007, a point every two minutes and,
+// with `stop`, an hour's stop after 16:51, with no speed stored (the
+// profile derives it) and heart rate on every point.
+struct PausedRide {
+    static constexpr uint32_t kCount = 43, kResumed = 33;  // the first point after the stop
+    std::vector<TrackPoint> points;
+    SensorChannels extras;
+    explicit PausedRide(bool stop = true) {
+        for (uint32_t i = 0; i < kCount; ++i) {
+            const int minute = 467 + 2 * static_cast<int>(i) + (stop && i >= kResumed ? 58 : 0);
+            points.push_back(Point(45 + 0.0004 * i, 6, 500.0f + i, minute));
+            points.back().speed = 0;
+        }
+        float* beats = extras.Channel(Sensor::kHeartRate, kCount);
+        for (uint32_t i = 0; i < kCount; ++i) beats[i] = 120.0f + i;
+    }
+};
+
+// What an axis shows of its title and of the chart's, word by word: every
+// word of the full title must be among them.
+bool TitleReadable(const QString& full, const QAbstractAxis& axis, const QChart& chart) {
+    const QString shown = axis.titleText() + QLatin1Char(' ') + chart.title();
+    for (QString word : full.split(QLatin1Char(' '))) {
+        word.remove(QRegularExpression(QStringLiteral("[(),]")));
+        if (!shown.contains(word)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// At the view's default size and at its minimum, for a ride with every
+// channel and for a ride whose speed is derived: every label of the strip
+// shows its whole text inside the strip and the window, every axis title is
+// drawn whole (its note, if left out, in the chart's title), the time and
+// distance axes span the data alone, and the minimum fits a 768 px screen.
+TEST(TrackView, NothingIsCutAndTheAxesSpanTheData) {
+    ferolin_test::ClearSettings();
+    Window w;
+    w.dialog.OpenPath(QStringLiteral(FEROLIN_SOURCE_DIR "/tests/data/info/ride.fit"));
+    ASSERT_TRUE(w.driver.messages.empty());
+    TrackViewWindow& view = w.view();
+    view.outline()->map()->SetShown(false);
+    view.ShowView();
+    PausedRide paused;
+    for (const bool ride : {true, false}) {
+        if (!ride) view.SetTrack(paused.points.data(), PausedRide::kCount, &paused.extras);
+        view.Refresh();
+        for (const QSize size : {QSize(900, 680), view.minimumSizeHint()}) {
+            SCOPED_TRACE((ride ? "ride " : "paused ") + std::to_string(size.width()) + "x" +
+                         std::to_string(size.height()));
+            view.resize(size);
+            Settle();
+            EXPECT_LE(view.minimumSizeHint().height(), 660);
+            const FiguresStrip& strip = *view.figuresStrip();
+            EXPECT_LE(strip.geometry().bottom(), view.height());
+            EXPECT_LE(strip.geometry().right(), view.width());
+            int labels = 0;
+            for (const QLabel* label : strip.findChildren<QLabel*>()) {
+                if (!label->isVisible()) continue;
+                ++labels;
+                const QRect box = label->geometry();
+                EXPECT_TRUE(strip.rect().contains(box)) << label->text().toStdString();
+                if (label->wordWrap()) continue;  // the device's totals wrap within the strip
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), box.width())
+                    << label->text().toStdString();
+            }
+            EXPECT_GE(labels, ride ? 2 * 13 + 2 * 4 + 2 : 2 * 13 + 2);
+            for (const ProfileChart* chart : {view.altitudeChart(), view.speedChart()}) {
+                const QRectF plot = chart->chart()->plotArea();
+                for (const QAbstractAxis* axis : chart->chart()->axes()) {
+                    const bool across = axis->orientation() == Qt::Horizontal;
+                    const QString full = view.profiles()->FullTitle(axis);
+                    EXPECT_LE(QFontMetricsF(axis->titleFont()).horizontalAdvance(axis->titleText()),
+                              across ? plot.width() : plot.height())
+                        << axis->titleText().toStdString();
+                    EXPECT_TRUE(TitleReadable(full, *axis, *chart->chart())) << full.toStdString();
+                    if (!across) continue;
+                    // The data fills the axis: it starts and ends with the track.
+                    const auto* values = static_cast<const QValueAxis*>(axis);
+                    const TrackViewData& d = view.data();
+                    const double span = chart == view.speedChart()
+                                            ? (d.lastSecond - d.firstSecond) * 1000.0
+                                            : d.distance.back() / 1000.0;
+                    EXPECT_GE(span, 0.75 * (values->max() - values->min())) << full.toStdString();
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(view.speedChart()->chart()->title().contains("from positions") ||
+                view.speedChart()->chart()->axes(Qt::Vertical)[0]->titleText().contains("from positions"));
+    view.SetTrack(nullptr, 0);
+}
+
+// A stop of an hour between two dated points breaks every profile's line
+// there, as the gap between two segments does; the export list breaks there
+// too.
+TEST(TrackView, ProfilesBreakAtAPause) {
+    const auto shown = PlainView(800, 600);
+    TrackViewWindow& view = *shown;
+    for (const bool paused : {true, false}) {
+        SCOPED_TRACE(paused ? "paused" : "steady");
+        PausedRide ride(paused);
+        const uint32_t n = PausedRide::kCount, resumed = PausedRide::kResumed;
+        view.SetTrack(ride.points.data(), n, &ride.extras);
+        view.Refresh();
+        Settle();
+        for (uint32_t i = 0; i < n; ++i)
+            EXPECT_EQ(view.data().BreakBefore(i), paused && i == resumed) << i;
+        const TrackProfiles& profiles = *view.profiles();
+        for (const QList<QLineSeries*>& lines :
+             {profiles.RawAltitudeLines(), profiles.ExportedAltitudeLines(), profiles.SpeedLines()}) {
+            ASSERT_EQ(lines.size(), paused ? 2 : 1);
+            EXPECT_EQ(lines[0]->count(), static_cast<int>(paused ? resumed : n));
+            if (paused) EXPECT_EQ(lines[1]->count(), static_cast<int>(n - resumed));
+        }
+    }
+    view.SetTrack(nullptr, 0);
+}
+
+// The mouse resting over a profile reads out the point nearest to it, in the
+// text PointReadout gives; that text for points with and without altitude,
+// time and channel values.
+TEST(TrackView, HoverReadsOutTheNearestPoint) {
+    const auto shown = PlainView(900, 680);
+    TrackViewWindow& view = *shown;
+    PausedRide ride;
+    view.SetTrack(ride.points.data(), PausedRide::kCount, &ride.extras);
+    view.Refresh();
+    Settle();
+    // Over each profile, beside a drawn point: the readout of that point.
+    for (ProfileChart* chart : {view.altitudeChart(), view.speedChart()}) {
+        const QLineSeries* line = chart == view.altitudeChart() ? view.rawAltitudeSeries() : view.speedSeries();
+        for (const int k : {1, 12, 20}) {
+            QTest::mouseMove(chart->viewport(), chart->PixelOf(line->at(k)).toPoint() + QPoint(1, -2));
+            EXPECT_TRUE(chart->readout()->isVisible()) << k;
+            EXPECT_EQ(chart->readout()->text(), PointReadout(view.data(), k)) << k;
+            EXPECT_FALSE(chart->readout()->accessibleName().isEmpty());
+        }
+    }
+    view.SetTrack(nullptr, 0);
+    // The text of points without altitude, without a heart rate, undated.
+    ride.extras.MarkAbsent(3, kFieldAltitude);
+    ride.extras.Channel(Sensor::kHeartRate, PausedRide::kCount)[4] = kNoSensorValue;
+    ride.points[5].day = ride.points[5].month = 0, ride.points[5].year = 0;
+    TrackViewData d;
+    d.SetTrack(ride.points.data(), PausedRide::kCount, &ride.extras);
+    struct Case {
+        uint32_t point;
+        const char* text;
+    } cases[] = {
+        {0, "15:47:00 \u00B7 0.00 km \u00B7 500 m \u00B7 120 bpm"},
+        {3, "15:53:00 \u00B7 0.13 km \u00B7 - \u00B7 123 bpm"},
+        {4, "15:55:00 \u00B7 0.18 km \u00B7 504 m \u00B7 -"},
+        {5, "- \u00B7 0.22 km \u00B7 505 m \u00B7 125 bpm"},
+        {PausedRide::kCount, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PointReadout(d, c.point), QString::fromUtf8(c.text)) << c.point;
+}
+
+// A drag across a profile picks the points inside the span, by distance on
+// the altitude profile and by time on the other, shading it while the mouse
+// moves; a click picks one point as before.
+TEST(TrackView, DraggingAcrossAProfilePicksASpan) {
+    const auto shown = PlainView(900, 680);
+    TrackViewWindow& view = *shown;
+    PausedRide ride;
+    view.SetTrack(ride.points.data(), PausedRide::kCount, &ride.extras);
+    view.Refresh();
+    Settle();
+    std::vector<std::pair<int, int>> spans;
+    std::vector<int> picks;
+    QObject::connect(view.profiles(), &TrackProfiles::spanPicked,
+                     [&](int first, int last) { spans.emplace_back(first, last); });
+    QObject::connect(view.profiles(), &TrackProfiles::pointPicked, [&](int i) { picks.push_back(i); });
+    struct Case {
+        bool altitude;
+        int from, to;  // the drag starts between points from-1 and from, ends between to and to+1
+    } cases[] = {{true, 5, 12}, {true, 20, 9}, {false, 3, 30}, {false, 25, 2}, {true, 7, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to));
+        ProfileChart* chart = c.altitude ? view.altitudeChart() : view.speedChart();
+        const QLineSeries* line = c.altitude ? view.rawAltitudeSeries() : view.speedSeries();
+        const int first = std::min(c.from, c.to), last = std::max(c.from, c.to);
+        auto between = [&](int a, int b) {
+            return ((chart->PixelOf(line->at(a)) + chart->PixelOf(line->at(b))) / 2).toPoint();
+        };
+        const QPoint start = c.from <= c.to ? between(first - 1, first) : between(last, last + 1);
+        const QPoint end = c.from <= c.to ? between(last, last + 1) : between(first - 1, first);
+        spans.clear();
+        picks.clear();
+        if (c.from == c.to) {
+            // A click: no span, the point under the mouse.
+            const QPoint at = chart->PixelOf(line->at(c.from)).toPoint();
+            QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, at);
+            EXPECT_TRUE(spans.empty());
+            EXPECT_EQ(picks, std::vector<int>{c.from});
+            continue;
+        }
+        QTest::mousePress(chart->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(chart->viewport(), (start + end) / 2);
+        ASSERT_NE(chart->dragBand(), nullptr);
+        EXPECT_TRUE(chart->dragBand()->isVisible());
+        EXPECT_GT(chart->dragBand()->rect().width(), 2);
+        QTest::mouseMove(chart->viewport(), end);
+        QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {}, end);
+        EXPECT_FALSE(chart->dragBand()->isVisible());
+        EXPECT_TRUE(picks.empty());
+        ASSERT_EQ(spans.size(), 1u);
+        EXPECT_EQ(spans[0], std::make_pair(first, last));
+    }
     view.SetTrack(nullptr, 0);
 }

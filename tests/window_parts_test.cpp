@@ -9,7 +9,9 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegion>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -21,8 +23,11 @@
 #include "desktop/map_viewers.h"
 #include "desktop/options_sheet.h"
 #include "desktop/point_details_dialog.h"
+#include "desktop/selection_panel.h"
+#include "desktop/screen_place.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_model.h"
+#include "desktop/track_view.h"
 #include "desktop/window_text.h"
 #include "formats/format_table.h"
 #include "desktop_test_support.h"
@@ -147,6 +152,66 @@ TEST(OptionsSheet, EveryPageShowsItsDeclaredBoxesAndTheirBits) {
         }
         EXPECT_EQ(page->findChildren<QAbstractButton*>().size(), boxes) << caption;
     }
+}
+
+// The track view opens beside the main window when the screen holds both at
+// their minimum widths, the main window moved only when it must, else over
+// the side of the main window that leaves its buttons in sight; the point
+// details open clear of the list in sight and of the outline, and where
+// nothing is free, over what matters least.
+TEST(ScreenPlace, TheViewAndTheDetailsOpenClearOfWhatMatters) {
+    const QSize main(1000, 620), wanted(908, 712), minimum(520, 420), details(260, 340);
+    for (const QSize screen : {QSize(1366, 768), QSize(1600, 1000), QSize(1920, 1080)}) {
+        const QRect area(0, 0, screen.width(), screen.height() - 28);  // a task bar below
+        for (const int x : {(screen.width() - main.width()) / 2, 0, screen.width() - main.width()}) {
+            SCOPED_TRACE(testing::Message() << screen.width() << 'x' << screen.height() << " at " << x);
+            const QRect owner(QPoint(x, 40), main);
+            // The buttons' column at the right in the frame, the list left of it.
+            const QRect keep(owner.right() - 220, owner.top() + 50, 210, 380);
+            const SidePlacement place = PlaceViewBeside(owner, keep, wanted, minimum, area);
+            const QPoint moved = place.owner - owner.topLeft();
+            const QRect ownerThen(place.owner, main), view = place.view;
+            EXPECT_TRUE(area.contains(view));
+            EXPECT_TRUE(area.contains(ownerThen));
+            EXPECT_FALSE(view.intersects(keep.translated(moved)));
+            EXPECT_GE(view.width(), minimum.width());
+            EXPECT_LE(view.width(), wanted.width());
+            EXPECT_LE(view.height(), area.height());
+            const int room = area.width() - main.width() - 8;
+            if (room >= minimum.width()) {
+                EXPECT_FALSE(view.intersects(ownerThen));
+                EXPECT_EQ(view.width(), std::min(wanted.width(), room));
+                const int roomRight = area.right() - owner.right() - 8;
+                const int roomLeft = owner.left() - 8 - area.left();
+                if (std::max(roomRight, roomLeft) >= view.width()) EXPECT_EQ(moved, QPoint());
+            }
+
+            // The details: off the list in sight and the outline wherever
+            // some place is (a search of the whole screen in 8-pixel steps
+            // tells), else covering no more of them than that search finds.
+            const QRegion list = QRegion(ownerThen.left() + 12, ownerThen.top() + 50, 765, 380) - view;
+            const QRect outline(view.left() + 4, view.top() + 60, view.width() - 8, view.height() / 2);
+            std::vector<KeepClear> avoid = {{outline, 8}, {keep.translated(moved), 4}, {ownerThen, 1}, {view, 1}};
+            for (const QRect& r : list) avoid.push_back({r, 8});
+            auto covered = [&](const QRect& r) {
+                int64_t sum = 0;
+                for (const QRect& part : (list + outline).intersected(r)) sum += int64_t{part.width()} * part.height();
+                return sum;
+            };
+            int64_t least = covered(QRect(area.topLeft(), details));
+            for (int y = area.top(); y + details.height() <= area.bottom() + 1; y += 8)
+                for (int x = area.left(); x + details.width() <= area.right() + 1; x += 8)
+                    least = std::min(least, covered(QRect(QPoint(x, y), details)));
+            const QRect opened(PlaceClear(details, avoid, ownerThen.topRight(), area), details);
+            EXPECT_TRUE(area.contains(opened));
+            EXPECT_LE(covered(opened), least);
+        }
+    }
+    // Nothing free: over the part that matters least, nearest the place asked.
+    const QRect area(0, 0, 800, 600);
+    const std::vector<KeepClear> full = {{QRect(0, 0, 400, 600), 8}, {QRect(400, 0, 400, 300), 2},
+                                         {QRect(400, 300, 400, 300), 1}};
+    EXPECT_EQ(PlaceClear(QSize(200, 250), full, QPoint(300, 100), area), QPoint(400, 300));
 }
 
 TEST(PointDetails, TwelveValuesRefreshedAndShownOnRequest) {
@@ -314,6 +379,83 @@ TEST_F(MapViewers, TheContextMenuHandsThePointOver) {
     // Closing the window removes the file.
     EXPECT_FALSE(FileExists(kml));
     rmdir(tmp.File("frn_walk_00008.kml").c_str());
+}
+
+// The time window to the second: a bound filled from a point takes the
+// point's whole seconds, an empty seconds edit counts as 0 (a stop typed to
+// the minute keeps only the points at :00 of it, as the batch's bounds
+// without seconds do), and the criteria keep exactly the points inside.
+TEST(SelectionPanel, TheTimeWindowGoesToTheSecond) {
+    // 9/3/2007 at 10:01:00, :19.9, :20.5, :30, :31 and 10:02:00.
+    const std::pair<int, float> times[] = {{1, 0}, {1, 19.9f}, {1, 20.5f}, {1, 30}, {1, 31}, {2, 0}};
+    std::vector<TrackPoint> points;
+    for (const auto& [minute, seconds] : times) {
+        TrackPoint p{};
+        p.day = 9, p.month = 3, p.year = 2007, p.hour = 10;
+        p.minute = static_cast<int8_t>(minute), p.seconds = seconds;
+        points.push_back(p);
+    }
+    struct Row {
+        int from[2];           // the point each bound is filled from; -1: typed
+        const char* typed[2];  // day month year hour minute [second]
+        const char* seconds;   // the two seconds edits afterwards
+        std::vector<uint32_t> kept;
+    };
+    const Row rows[] = {
+        {{2, 3}, {}, "20 30", {2, 3}},
+        {{1, 4}, {}, "19 31", {1, 2, 3, 4}},
+        {{-1, -1}, {"9 3 2007 10 01", "9 3 2007 10 01"}, " ", {0}},
+        {{-1, -1}, {"9 3 2007 10 01 20", "9 3 2007 10 01 30"}, "20 30", {2, 3}},
+        {{-1, 5}, {"9 3 2007 10 01 21", nullptr}, "21 00", {3, 4, 5}},
+    };
+    SelectionPanel panel(nullptr);
+    panel.show();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.seconds);
+        for (int b = 0; b < 2; ++b) {
+            const auto bound = static_cast<SelectionPanel::Bound>(b);
+            panel.FillBound(bound, &points[std::max(row.from[b], 0)], true);
+            if (row.from[b] >= 0) continue;
+            const QStringList fields = QString::fromLatin1(row.typed[b]).split(QLatin1Char(' '));
+            for (int f = 0; f < SelectionPanel::kBoundFields; ++f) {
+                static const char* const kNames[] = {"Day", "Month", "Year", "Hour", "Minute", "Second"};
+                const std::string name = (b ? "stop" : "start") + std::string(kNames[f]) + "Edit";
+                Type(panel, name.c_str(), f < fields.size() ? fields[f] : QString());
+            }
+        }
+        EXPECT_EQ(Text(panel, "startSecondEdit") + ' ' + Text(panel, "stopSecondEdit"), row.seconds);
+        SelectionCriteria criteria;
+        panel.BuildCriteria(0, criteria);
+        std::vector<uint32_t> kept;
+        for (const ExportEntry& e : BuildExportList(points.data(), 6, criteria)) kept.push_back(e.index);
+        EXPECT_EQ(kept, row.kept);
+    }
+    // The seconds sit after the minutes, as wide, and hold two digits.
+    const auto* minute = Find<QLineEdit>(panel, "stopMinuteEdit");
+    const auto* second = Find<QLineEdit>(panel, "stopSecondEdit");
+    EXPECT_EQ(second->y(), minute->y());
+    EXPECT_GT(second->x(), minute->geometry().right());
+    EXPECT_EQ(second->width(), minute->width());
+    EXPECT_EQ(second->maxLength(), 2);
+    EXPECT_LT(second->fontMetrics().horizontalAdvance(QStringLiteral("59")), second->width() - 4);
+    // An undated point empties the bound, seconds included.
+    TrackPoint undated{};
+    panel.FillBound(SelectionPanel::kStop, &undated, true);
+    EXPECT_EQ(Text(panel, "stopSecondEdit"), "");
+    EXPECT_FALSE(Find<QCheckBox>(panel, "stopTimeCheck")->isEnabled());
+
+    // A span dragged across a profile of the track view fills both bounds of
+    // the window's panel, checked, from its two points (in either order).
+    ClearSettings();
+    Driver driver;
+    auto dialog = MakeDialog(driver);
+    dialog->show();
+    dialog->OpenPath(QStringLiteral(FEROLIN_SOURCE_DIR "/tests/data/batch/seconds.log"));
+    emit dialog->trackView()->spanPicked(2, 1);
+    EXPECT_EQ(BoundText(*dialog, "start") + ' ' + Text(*dialog, "startSecondEdit"), "9 3 2007 10 01 20");
+    EXPECT_EQ(BoundText(*dialog, "stop") + ' ' + Text(*dialog, "stopSecondEdit"), "9 3 2007 10 01 30");
+    for (const char* box : {"startTimeCheck", "stopTimeCheck"})
+        EXPECT_TRUE(Find<QCheckBox>(*dialog, box)->isChecked()) << box;
 }
 
 TEST(TrackList, AMillionPointsListedWhereTheyLie) {

@@ -143,7 +143,8 @@ void RightClickAt(ferolin::MainDialog& dialog, const QPoint& at) {
 
 void RightClickRow(ferolin::MainDialog& dialog, int row) { RightClickAt(dialog, RowCentre(dialog, row)); }
 
-void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys) {
+void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys,
+                   const QColor& plain) {
     constexpr double kWorld = 40075016.686;  // metres across the square at the equator
     for (const ferolin::TileKey& key : keys) {
         QImage tile(ferolin::kTilePixels, ferolin::kTilePixels, QImage::Format_RGB32);
@@ -151,6 +152,10 @@ void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey
         for (int py = 0; py < tile.height(); ++py) {
             QRgb* row = reinterpret_cast<QRgb*>(tile.scanLine(py));
             for (int px = 0; px < tile.width(); ++px) {
+                if (plain.isValid()) {
+                    row[px] = plain.rgb();
+                    continue;
+                }
                 const double x = (key.x + (px + 0.5) / tile.width()) / n * kWorld;
                 const double y = (key.y + (py + 0.5) / tile.height()) / n * kWorld;
                 const double wood = std::sin(x / 310 + std::sin(y / 470)) * std::cos(y / 260 - 0.7 * std::sin(x / 390));

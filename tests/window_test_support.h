@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAction>
+#include <QColor>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -84,7 +85,9 @@ void RightClickRow(ferolin::MainDialog& dialog, int row);
 
 // Writes map tiles z/x/y.png under `folder`, drawn from a made-up landscape
 // of woods, meadows, a river, paths and contour lines laid out in metres on
-// the ground, so that neighbouring tiles and zoom levels join up.
-void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys);
+// the ground, so that neighbouring tiles and zoom levels join up; or, given
+// a valid `plain` colour, all of that colour.
+void WriteMapTiles(const std::string& folder, const std::vector<ferolin::TileKey>& keys,
+                   const QColor& plain = QColor());
 
 }  // namespace ferolin_test

@@ -1,11 +1,11 @@
-// Web-map tiles for the track view, fetched the way tile servers ask to be
-// used: the program's own User-Agent with its version, HTTP caching honoured
-// through a disk cache in the user's cache folder (at most 200 MB), at most
-// two requests at a time, and only the tiles the view shows now. A tile that
+// The map's tiles fetched the way tile servers ask to be used: the
+// program's own User-Agent with its version, HTTP caching honoured through a
+// disk cache in the user's cache folder (at most 200 MB), at most two
+// requests at a time, and only the tiles the view shows now. A tile that
 // fails (no network, 404, 429, a server error) stays plain and is asked again
 // only after a pause that doubles with each failure. Nothing here waits:
 // replies come back through the event loop and `tilesChanged` asks for a
-// repaint.
+// repaint. The decoded tiles are kept in memory, the most recent 128.
 #pragma once
 
 #include <QCache>
@@ -18,37 +18,29 @@
 #include <vector>
 
 #include "core/web_mercator.h"
+#include "desktop/tile_source.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QPainter;
 class QTimer;
 
 namespace ferolin {
 
-class MapTiles : public QObject {
+class TileLoader : public QObject {
     Q_OBJECT
 public:
-    // OpenStreetMap's standard tiles.
-    static const QString& DefaultSource();
-    // "(c) OpenStreetMap contributors"
-    static const QString& DefaultAttribution();
     // "Ferolin/<version>"
     static QString UserAgent();
     // $XDG_CACHE_HOME/ferolin, or ~/.cache/ferolin.
     static QString CacheFolder();
 
-    explicit MapTiles(QObject* parent = nullptr);
-    ~MapTiles() override;
+    explicit TileLoader(QObject* parent = nullptr);
+    ~TileLoader() override;
 
-    // A URL template with {z}, {x} and {y} (http, https or file), or a
-    // file:// folder holding z/x/y.png; empty means the default source.
-    // Forgets every tile and failure of the previous source.
-    void SetSource(const QString& source);
-    const QString& Source() const { return source_; }
-    // The text shown on the map: the default source's attribution, else the
-    // source's host (or folder).
-    QString Attribution() const;
+    // Another source forgets every tile, request and failure of the
+    // previous one; the same source keeps them.
+    void SetSource(const TileSource& source);
+    const TileSource& Source() const { return source_; }
 
     // The tiles on screen now, most wanted first: those not at hand, not on
     // their way and not waiting out a failure are asked for, two at a time.
@@ -56,6 +48,8 @@ public:
     void Want(const std::vector<TileKey>& keys);
     // The tile's image when it is at hand; nullptr otherwise.
     const QImage* Tile(const TileKey& key) const;
+    // The tile's last request failed (its square is left plain).
+    bool Failed(const TileKey& key) const { return failures_.count(key.Id()) != 0; }
 
     // The last attempt to reach the source failed without an answer from it
     // (no network, no such host, refused); cleared by the next tile that comes.
@@ -64,11 +58,6 @@ public:
     // The pause before a failed tile is asked again the first time (doubled
     // at each further failure, at most 15 minutes); 10 s unless changed.
     void SetFirstRetryPause(int milliseconds) { firstPause_ = milliseconds; }
-
-    // Draws the view's tiles at zoom z (a tile on its way from a coarser tile
-    // at hand; a failed one not at all: its square stays plain), asks for
-    // the missing ones, and writes the attribution in the bottom right corner.
-    void Paint(QPainter& painter, const MercatorView& view, int z);
 
 signals:
     // A tile arrived, or a failed tile may be asked again: worth a repaint.
@@ -79,15 +68,12 @@ private:
         int count = 0;
         qint64 retryAt = 0;  // ms since the epoch
     };
-    QString UrlOf(const TileKey& key) const;
     void StartRequests();
     void Finished(QNetworkReply* reply, TileKey key);
-    void ArmRetryTimer();
 
     QNetworkAccessManager* manager_;
     QTimer* retryTimer_;
-    QString source_;
-    QString template_;
+    TileSource source_;
     QCache<uint64_t, QImage> images_;
     std::vector<TileKey> queue_;
     std::unordered_map<uint64_t, QNetworkReply*> inFlight_;
