@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace ferolin {
 
@@ -102,6 +103,13 @@ int OpenRegularFile(const std::string& path, std::size_t& size, std::string& rea
     size = static_cast<std::size_t>(info.st_size);
     // A new read of the file begins: the progress starts again from 0.
     ReportReadTotal(size);
+    return fd;
+}
+
+int OpenTrackFile(const std::string& path, std::size_t& size) {
+    std::string reason;
+    const int fd = OpenRegularFile(path, size, reason);
+    if (fd < 0) SetReadReason(std::move(reason));
     return fd;
 }
 

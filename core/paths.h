@@ -29,6 +29,9 @@ std::string ToUpper(std::string_view text);
 // the file's size in `size`; -1 with the reason in `reason` (the system's
 // words, or "not a regular file") otherwise.
 int OpenRegularFile(const std::string& path, std::size_t& size, std::string& reason);
+// The same for a reader that tells why it failed: the reason becomes the
+// running read's (SetReadReason).
+int OpenTrackFile(const std::string& path, std::size_t& size);
 
 // `*` and `?` wildcard match of one file name, case-sensitive.
 bool WildcardMatch(std::string_view pattern, std::string_view name);

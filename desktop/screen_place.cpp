@@ -26,21 +26,6 @@ QPoint KeepOnScreen(QPoint topLeft, QSize size) {
                              std::max(area.top(), area.bottom() + 1 - size.height())));
 }
 
-QPoint PlaceBeside(const QRect& owner, QSize size, const QRect& area) {
-    constexpr int kGap = 8;
-    const int right = owner.right() + 1 + kGap;
-    const int left = owner.left() - kGap - size.width();
-    const int roomRight = area.right() + 1 - right;
-    const int roomLeft = owner.left() - kGap - area.left();
-    int x;
-    if (roomRight >= size.width()) x = right;
-    else if (roomLeft >= size.width()) x = left;
-    else x = roomRight >= roomLeft ? area.right() + 1 - size.width() : area.left();
-    x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
-    const int y = std::max(area.top(), std::min(owner.top(), area.bottom() + 1 - size.height()));
-    return QPoint(x, y);
-}
-
 namespace {
 
 constexpr int kWindowGap = 8;

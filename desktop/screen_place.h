@@ -20,12 +20,6 @@ namespace ferolin {
 // primary one; positions on some screen are kept.
 QPoint KeepOnScreen(QPoint topLeft, QSize size);
 
-// Where a window of `size` (its frame) opens beside the window whose frame is
-// `owner`, within the screen area `area`: to the right when it fits there,
-// else to the left, else on the side with more room, overlapping the owner as
-// little as the screen allows; its top level with the owner's where it fits.
-QPoint PlaceBeside(const QRect& owner, QSize size, const QRect& area);
-
 // What the window manager adds around a window's client area: measured once
 // the window has a frame, else a typical title bar and border, so that a
 // window not yet shown can be sized to fit the screen frame included.

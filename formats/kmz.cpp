@@ -358,12 +358,8 @@ ReadStatus ReadKmzFile(const std::string& path, TrackPointArray& points, uint32_
     if (sensors) sensors->Clear();
     // Only regular files are archives.
     std::size_t size = 0;
-    std::string reason;
-    const int fd = OpenRegularFile(path, size, reason);
-    if (fd < 0) {
-        SetReadReason(std::move(reason));
-        return ReadStatus::kCannotOpen;
-    }
+    const int fd = OpenTrackFile(path, size);
+    if (fd < 0) return ReadStatus::kCannotOpen;
     const ReadStatus status = ReadArchive(fd, static_cast<off_t>(size), points, count, sensors);
     if (status != ReadStatus::kOk) {
         points.reset();

@@ -344,12 +344,8 @@ ReadStatus ReadXmlTrack(const std::string& path, TrackSaxHandlerFactory factory,
     if (sensors) sensors->Clear();
     // Only regular files are tracks.
     std::size_t size = 0;
-    std::string reason;
-    const int fd = OpenRegularFile(path, size, reason);
-    if (fd < 0) {
-        SetReadReason(std::move(reason));
-        return ReadStatus::kXmlUnreadable;
-    }
+    const int fd = OpenTrackFile(path, size);
+    if (fd < 0) return ReadStatus::kXmlUnreadable;
     FileSource source(fd);
     const ReadStatus status = ReadXmlTrackFrom(source, size, factory, points, count, sensors);
     close(fd);

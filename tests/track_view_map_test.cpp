@@ -30,7 +30,6 @@
 #include "desktop/tile_loader.h"
 #include "desktop/outline_map.h"
 #include "desktop/point_readout.h"
-#include "desktop/screen_place.h"
 #include "desktop/settings_store.h"
 #include "desktop/track_view.h"
 #include "desktop_test_support.h"
@@ -332,21 +331,6 @@ TEST(TrackViewMap, SensorProfilesLinkedToTheList) {
     for (int c = 5; c < header->count(); ++c)
         EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(
             header->model()->headerData(c, Qt::Horizontal).toString())) << c;
-}
-
-TEST(TrackViewMap, OpensBesideTheMainWindow) {
-    const QRect screen(0, 0, 1920, 1080);
-    struct Case {
-        QRect owner;
-        QSize size;
-        QPoint expected;
-    } cases[] = {
-        {QRect(100, 50, 700, 600), QSize(900, 680), QPoint(808, 50)},    // right
-        {QRect(1200, 50, 700, 600), QSize(900, 680), QPoint(292, 50)},   // left
-        {QRect(500, 500, 900, 600), QSize(900, 680), QPoint(1020, 400)},  // more room right, kept on screen
-        {QRect(50, 50, 700, 600), QSize(2000, 680), QPoint(0, 50)},      // wider than the screen
-    };
-    for (const Case& c : cases) EXPECT_EQ(PlaceBeside(c.owner, c.size, screen), c.expected);
 }
 
 TEST(TrackViewMap, RefusedTileSourceKeepsThePrevious) {

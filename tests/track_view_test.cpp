@@ -571,6 +571,13 @@ bool TitleReadable(const QString& full, const QAbstractAxis& axis, const QChart&
     return true;
 }
 
+// Gives the view the ride and lets it settle.
+void ShowRide(TrackViewWindow& view, PausedRide& ride) {
+    view.SetTrack(ride.points.data(), PausedRide::kCount, &ride.extras);
+    view.Refresh();
+    Settle();
+}
+
 }  // namespace
 
 // At the view's default size and at its minimum, for a ride with every
@@ -646,9 +653,7 @@ TEST(TrackView, ProfilesBreakAtAPause) {
         SCOPED_TRACE(paused ? "paused" : "steady");
         PausedRide ride(paused);
         const uint32_t n = PausedRide::kCount, resumed = PausedRide::kResumed;
-        view.SetTrack(ride.points.data(), n, &ride.extras);
-        view.Refresh();
-        Settle();
+        ShowRide(view, ride);
         for (uint32_t i = 0; i < n; ++i)
             EXPECT_EQ(view.data().BreakBefore(i), paused && i == resumed) << i;
         const TrackProfiles& profiles = *view.profiles();
@@ -669,9 +674,7 @@ TEST(TrackView, HoverReadsOutTheNearestPoint) {
     const auto shown = PlainView(900, 680);
     TrackViewWindow& view = *shown;
     PausedRide ride;
-    view.SetTrack(ride.points.data(), PausedRide::kCount, &ride.extras);
-    view.Refresh();
-    Settle();
+    ShowRide(view, ride);
     // Over each profile, beside a drawn point: the readout of that point.
     for (ProfileChart* chart : {view.altitudeChart(), view.speedChart()}) {
         const QLineSeries* line = chart == view.altitudeChart() ? view.rawAltitudeSeries() : view.speedSeries();
@@ -709,9 +712,7 @@ TEST(TrackView, DraggingAcrossAProfilePicksASpan) {
     const auto shown = PlainView(900, 680);
     TrackViewWindow& view = *shown;
     PausedRide ride;
-    view.SetTrack(ride.points.data(), PausedRide::kCount, &ride.extras);
-    view.Refresh();
-    Settle();
+    ShowRide(view, ride);
     std::vector<std::pair<int, int>> spans;
     std::vector<int> picks;
     QObject::connect(view.profiles(), &TrackProfiles::spanPicked,
